@@ -1,0 +1,552 @@
+/*
+ * Korvo host interface: what a Korvo module may call, and what it exports.
+ *
+ * A module exports exactly one function, krv_main (see KrvMainFn). With message 1
+ * the host hands over a pointer to its root table, KrvHost. The root's first field
+ * is the interface version; every further field points to a service table. Each
+ * service table begins with its own size in bytes, so that a table can grow at its
+ * end without breaking a module built against an older header: a module checks
+ * `size` before it calls an entry that was added later (KRV_HAS_ENTRY).
+ *
+ * Handles (documents, objects, tags, materials, channels, files, dialogs, libraries)
+ * are opaque pointers; none of them is ever null when valid. Value types whose
+ * storage the module provides (KrvString, KrvFileName, KrvContainer, KrvValue,
+ * KrvParamId) are constructed in place by the host and must be destroyed by the
+ * module through the same table.
+ *
+ * Results: entries that can fail answer 0 (or null) on failure and nonzero on
+ * success unless stated otherwise. The host never throws across this boundary.
+ *
+ * This header is plain C (C99) and is the only thing a module and a host share.
+ */
+#ifndef KORVO_SDK_H
+#define KORVO_SDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KRV_INTERFACE_VERSION 7500
+
+#if defined(_WIN32)
+#define KRV_CALL __cdecl
+#define KRV_EXPORT __declspec(dllexport)
+#else
+#define KRV_CALL
+#define KRV_EXPORT __attribute__((visibility("default")))
+#endif
+
+/* A four-character code: the first character in the most significant byte. */
+#define KRV_FOURCC(a, b, c, d) \
+    (((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) | \
+     ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d))
+
+/* True when `table` (a pointer to a service table) is large enough to hold `member`. */
+#define KRV_HAS_ENTRY(table, type, member) \
+    ((table) != NULL && (table)->size >= offsetof(type, member) + sizeof((table)->member) && \
+     (table)->member != NULL)
+
+/* ---------------------------------------------------------------------------------
+ * Plain values
+ * ------------------------------------------------------------------------------- */
+
+typedef struct KrvVector { float x, y, z; } KrvVector;
+
+/* The host's affine placement: a point p maps to offset + axis1*p.x + axis2*p.y + axis3*p.z. */
+typedef struct KrvMatrix { KrvVector offset, axis1, axis2, axis3; } KrvMatrix;
+
+/* A time of numerator / denominator seconds. */
+typedef struct KrvTime { float numerator, denominator; } KrvTime;
+
+/* A polygon: point indices a, b, c, d; a triangle has d == c. */
+typedef struct KrvPolygon { int32_t a, b, c, d; } KrvPolygon;
+
+/* Texture coordinates of one polygon's corners a, b, c, d: x is u, y is v, z is 0. */
+typedef struct KrvPolygonUV { KrvVector a, b, c, d; } KrvPolygonUV;
+
+/* ---------------------------------------------------------------------------------
+ * Handles and module-provided storage
+ * ------------------------------------------------------------------------------- */
+
+typedef struct KrvDocumentImpl* KrvDocument;
+typedef struct KrvObjectImpl* KrvObject;
+typedef struct KrvTagImpl* KrvTag;
+typedef struct KrvMaterialImpl* KrvMaterial;
+typedef struct KrvChannelImpl* KrvChannel;
+typedef struct KrvFileImpl* KrvFile;
+typedef struct KrvDialogImpl* KrvDialog;
+typedef struct KrvLibraryImpl* KrvLibrary;
+typedef struct KrvResourceImpl* KrvResource;
+
+/* Unicode text. Storage is the module's; construct/destroy through KrvStringTable. */
+typedef struct KrvString { void* impl; } KrvString;
+
+/* A file name. Storage is the module's; construct/destroy through KrvFileNameTable. */
+typedef struct KrvFileName { void* impl; } KrvFileName;
+
+/* A settings container: an id and typed entries addressed by 32-bit ids. */
+typedef struct KrvContainer { void* impl; } KrvContainer;
+
+/* A value read from a parameter or a dialog element: a kind and the host's data.
+ * A holder of kind KRV_VALUE_NONE or KRV_VALUE_IMMEDIATE owns nothing; every other
+ * kind owns host storage and must be destroyed through KrvValueTable. */
+typedef struct KrvValue { int32_t kind; void* data; } KrvValue;
+
+enum {
+    KRV_VALUE_NONE = 0,      /* empty: reads give 0 */
+    KRV_VALUE_IMMEDIATE = 15, /* an integer held in `data` itself; owns nothing */
+    KRV_VALUE_INT = 16,
+    KRV_VALUE_REAL = 19,
+    KRV_VALUE_VECTOR = 23
+};
+
+/* A parameter identifier: up to three levels of ids. Built by library 1000467. */
+typedef struct KrvParamId { int32_t depth; int32_t ids[3]; } KrvParamId;
+
+/* Entry types of a container (KrvContainerTable.entry_type). */
+enum {
+    KRV_ENTRY_ABSENT = -1,
+    KRV_ENTRY_INT = 15,
+    KRV_ENTRY_REAL = 19,
+    KRV_ENTRY_TIME = 22,
+    KRV_ENTRY_VECTOR = 23,
+    KRV_ENTRY_STRING = 130
+};
+
+/* Object types (KrvObjectTable.is_instance). */
+enum {
+    KRV_TYPE_POLYGON = 5100,
+    KRV_TYPE_NULL = 5140,
+    KRV_TYPE_BONE = 5123,
+    KRV_TYPE_CUBE = 5159,
+    KRV_TYPE_PLANE = 5168,
+    KRV_TYPE_SPHERE = 5160,
+    KRV_TYPE_CAMERA = 5103,
+    KRV_TYPE_LIGHT = 5102
+};
+
+/* Tag and data types. */
+enum {
+    KRV_TAG_POINTS = 5600,
+    KRV_TAG_POLYGONS = 5604,
+    KRV_TAG_PHONG = 5612,
+    KRV_TAG_TEXTURE = 5616,
+    KRV_TAG_UVW = 5671
+};
+
+/* Document settings entries (KrvDocumentTable.get_settings / set_settings). */
+enum {
+    KRV_DOC_TIME = 1000,     /* time */
+    KRV_DOC_FPS = 1001,      /* int */
+    KRV_DOC_MAXTIME = 1003   /* time */
+};
+
+/* Copy flag for a working copy of a document. */
+#define KRV_COPY_WORKING 1024
+
+/* Modelling commands (KrvCommandTable.send). */
+enum {
+    KRV_COMMAND_MAKE_EDITABLE = 230, /* generator -> new polygon object in `result` */
+    KRV_COMMAND_OPTIMIZE = 227,      /* container entry 2079 = 1; changes nothing here */
+    KRV_COMMAND_TRIANGULATE = 221    /* quads (a,b,c,d) -> (a,b,c) and (a,c,d), in place */
+};
+
+/* The objects a modelling command yields. Allocated by the host; freed with
+ * KrvCommandTable.free_result. */
+typedef struct KrvObjectList { int32_t count; KrvObject* items; } KrvObjectList;
+
+/* The record passed with a modelling command: nine 32-bit fields on a 32-bit target. */
+typedef struct KrvCommandData {
+    KrvDocument document;    /* or null */
+    KrvObject object;
+    KrvContainer* settings;  /* or null */
+    int32_t mode;            /* 0 */
+    int32_t reserved1;       /* 0 */
+    int32_t reserved2;       /* 0 */
+    int32_t flags;           /* 1 */
+    int32_t reserved3;       /* 0 */
+    KrvObjectList* result;   /* filled by the host */
+} KrvCommandData;
+
+/* ---------------------------------------------------------------------------------
+ * Service tables
+ * ------------------------------------------------------------------------------- */
+
+/* Unicode strings. 8-bit text is Latin-1 both ways; a character above U+00FF turns
+ * into '?' on the way out. */
+typedef struct KrvStringTable {
+    uint32_t size;
+    void (KRV_CALL* construct)(KrvString* s);
+    void (KRV_CALL* destroy)(KrvString* s);
+    void (KRV_CALL* assign)(KrvString* dst, const KrvString* src);
+    /* Set from 8-bit text: `length` bytes, or up to the terminator when -1. `encoding` 0 is Latin-1. */
+    void (KRV_CALL* set_text)(KrvString* s, const char* text, int32_t length, int32_t encoding);
+    int32_t (KRV_CALL* length)(const KrvString* s);
+    void (KRV_CALL* insert)(KrvString* s, int32_t position, const KrvString* other);
+    /* Nonzero when found at or after `start`; the position of the first occurrence in *position. */
+    int32_t (KRV_CALL* find)(const KrvString* s, const KrvString* pattern, int32_t* position, int32_t start);
+    void (KRV_CALL* remove)(KrvString* s, int32_t position, int32_t count);
+    /* Writes at most `max` characters and a terminator into `buffer` (which holds max + 1
+     * bytes); returns the characters written. `encoding` 0 is Latin-1. */
+    int32_t (KRV_CALL* to_text)(const KrvString* s, char* buffer, int32_t max, int32_t encoding);
+    /* Frees a string the host allocated and returned (see the *_alloc entries). */
+    void (KRV_CALL* free_allocated)(KrvString* s);
+} KrvStringTable;
+
+typedef struct KrvMemoryTable {
+    uint32_t size;
+    /* Null when refused. `reserved1` and `reserved2` are 0. */
+    void* (KRV_CALL* alloc)(size_t bytes, int32_t reserved1, int32_t reserved2);
+    void (KRV_CALL* free)(void* block);
+} KrvMemoryTable;
+
+typedef struct KrvConsoleTable {
+    uint32_t size;
+    /* One line on the host console. */
+    void (KRV_CALL* print_line)(const KrvString* text);
+    /* A message to the user; `kind` 48 is a warning. */
+    void (KRV_CALL* message)(const KrvString* text, int32_t kind);
+} KrvConsoleTable;
+
+typedef struct KrvContainerTable {
+    uint32_t size;
+    void (KRV_CALL* construct)(KrvContainer* c, int32_t id);
+    void (KRV_CALL* destroy)(KrvContainer* c);
+    void (KRV_CALL* copy)(KrvContainer* dst, const KrvContainer* src, int32_t flags);
+    int32_t (KRV_CALL* get_id)(const KrvContainer* c);
+    void (KRV_CALL* set_id)(KrvContainer* c, int32_t id);
+    /* KRV_ENTRY_ABSENT (-1) when the entry is not there. */
+    int32_t (KRV_CALL* entry_type)(const KrvContainer* c, int32_t entry);
+    int32_t (KRV_CALL* get_flag)(const KrvContainer* c, int32_t entry, int32_t fallback);
+    void (KRV_CALL* set_flag)(KrvContainer* c, int32_t entry, int32_t value);
+    int32_t (KRV_CALL* get_int)(const KrvContainer* c, int32_t entry, int32_t fallback);
+    void (KRV_CALL* set_int)(KrvContainer* c, int32_t entry, int32_t value);
+    float (KRV_CALL* get_real)(const KrvContainer* c, int32_t entry, float fallback);
+    void (KRV_CALL* set_real)(KrvContainer* c, int32_t entry, float value);
+    KrvVector (KRV_CALL* get_vector)(const KrvContainer* c, int32_t entry, KrvVector fallback);
+    void (KRV_CALL* set_vector)(KrvContainer* c, int32_t entry, KrvVector value);
+    KrvTime (KRV_CALL* get_time)(const KrvContainer* c, int32_t entry, KrvTime fallback);
+    void (KRV_CALL* set_time)(KrvContainer* c, int32_t entry, KrvTime value);
+    /* A newly allocated string (free with KrvStringTable.free_allocated), or null when absent. */
+    KrvString* (KRV_CALL* get_string_alloc)(const KrvContainer* c, int32_t entry);
+    void (KRV_CALL* set_string)(KrvContainer* c, int32_t entry, const KrvString* value);
+} KrvContainerTable;
+
+typedef struct KrvValueTable {
+    uint32_t size;
+    void (KRV_CALL* destroy)(KrvValue* v);
+    int32_t (KRV_CALL* get_int)(const KrvValue* v);
+    float (KRV_CALL* get_real)(const KrvValue* v);
+    KrvVector (KRV_CALL* get_vector)(const KrvValue* v);
+} KrvValueTable;
+
+typedef struct KrvFileNameTable {
+    uint32_t size;
+    void (KRV_CALL* construct)(KrvFileName* f);
+    void (KRV_CALL* destroy)(KrvFileName* f);
+    void (KRV_CALL* copy)(KrvFileName* dst, const KrvFileName* src);
+    /* A newly allocated string (free with KrvStringTable.free_allocated), or null. */
+    KrvString* (KRV_CALL* to_string_alloc)(const KrvFileName* f);
+    void (KRV_CALL* set_string)(KrvFileName* f, const KrvString* s);
+    void (KRV_CALL* remove_suffix)(KrvFileName* f);
+    /* The suffix without its point. */
+    void (KRV_CALL* set_suffix)(KrvFileName* f, const KrvString* suffix);
+    /* Destroys and frees a file-name object the host allocated. */
+    void (KRV_CALL* free_object)(KrvFileName* f);
+} KrvFileNameTable;
+
+/* Files. Opening for writing creates a temporary file beside the target; a
+ * successful close renames it over the target. A file whose write failed is
+ * dropped at close (close answers 0) and any earlier file at the name stays. */
+typedef struct KrvFileTable {
+    uint32_t size;
+    KrvFile (KRV_CALL* create)(void);
+    void (KRV_CALL* free)(KrvFile file);
+    /* mode, access, share: 2, 2, 2 open for writing; type and creator are four-character codes. */
+    int32_t (KRV_CALL* open)(KrvFile file, const KrvFileName* name, int32_t mode, int32_t access,
+                             int32_t share, uint32_t type, uint32_t creator);
+    /* Nonzero when the file was committed. */
+    int32_t (KRV_CALL* close)(KrvFile file);
+    /* Nonzero when every byte was accepted. */
+    int32_t (KRV_CALL* write)(KrvFile file, const void* bytes, int32_t count);
+} KrvFileTable;
+
+/* A dialog's message callback: the dialog, an item handle or null, the message
+ * (a container whose id is the message code). */
+typedef int32_t (KRV_CALL* KrvDialogCallback)(KrvDialog dialog, void* item, const KrvContainer* message);
+
+/* Dialog element kinds (KrvDialogTable.add_element). */
+enum {
+    KRV_ELEMENT_CHECKBOX = 2,
+    KRV_ELEMENT_STATIC = 3,
+    KRV_ELEMENT_NUMBER = 8,
+    KRV_ELEMENT_BUTTONS = 19,
+    KRV_ELEMENT_TITLE = 20,
+    KRV_ELEMENT_LAYOUT_DONE = 24,
+    KRV_ELEMENT_CLOSE_CHECK = 32
+};
+
+typedef struct KrvDialogTable {
+    uint32_t size;
+    KrvDialog (KRV_CALL* create)(KrvDialogCallback callback, void* object);
+    void (KRV_CALL* free)(KrvDialog dialog);
+    /* The object the dialog was created with. */
+    void* (KRV_CALL* object_of)(KrvDialog dialog);
+    /* The object behind an item handle passed to the callback. */
+    void* (KRV_CALL* object_of_item)(void* item);
+    /* Runs the dialog; returns when it is closed. Nonzero when it could be shown. */
+    int32_t (KRV_CALL* open)(KrvDialog dialog, int32_t mode, int32_t reserved, int32_t x, int32_t y,
+                             int32_t width, int32_t height);
+    int32_t (KRV_CALL* close)(KrvDialog dialog);
+    /* Adds an element; `text` may be null. `extra` is the border style of a static text,
+     * the button set of a button row, otherwise 0. */
+    int32_t (KRV_CALL* add_element)(KrvDialog dialog, int32_t kind, int32_t id, const KrvString* text,
+                                    int32_t layout, int32_t width, int32_t height, int32_t extra);
+    int32_t (KRV_CALL* group_begin)(KrvDialog dialog, int32_t id, int32_t layout, int32_t columns,
+                                    int32_t rows, const KrvString* title, int32_t group_flags);
+    int32_t (KRV_CALL* group_end)(KrvDialog dialog);
+    /* Border style; bit 31 set: the border carries the group's title. */
+    int32_t (KRV_CALL* group_border)(KrvDialog dialog, uint32_t style);
+    int32_t (KRV_CALL* group_spacing)(KrvDialog dialog, int32_t horizontal, int32_t vertical);
+    int32_t (KRV_CALL* group_border_space)(KrvDialog dialog, int32_t left, int32_t top, int32_t right,
+                                           int32_t bottom);
+    int32_t (KRV_CALL* enable)(KrvDialog dialog, int32_t id, int32_t enabled);
+    /* `value`: id 'vint' or 'vflt' with the entries 'valu', 'frmt', 'mini', 'maxi', 'step', 'tris', 'quad'. */
+    int32_t (KRV_CALL* set_value)(KrvDialog dialog, int32_t id, const KrvContainer* value);
+    /* Fills `out` with the element's value (destroy it through KrvValueTable). */
+    int32_t (KRV_CALL* get_value)(KrvDialog dialog, int32_t id, KrvValue* out);
+    /* Hands a result container of a message back to the host. */
+    int32_t (KRV_CALL* send_result)(KrvDialog dialog, const KrvContainer* result);
+} KrvDialogTable;
+
+typedef struct KrvDocumentTable {
+    uint32_t size;
+    /* A new document (KRV_COPY_WORKING for a working copy), or null. Release it with release. */
+    KrvDocument (KRV_CALL* copy)(KrvDocument document, int32_t flags);
+    void (KRV_CALL* release)(KrvDocument document);
+    KrvObject (KRV_CALL* first_object)(KrvDocument document);
+    /* Fills `out` (constructed by the caller) with the entries KRV_DOC_*. `mode` is 0. */
+    void (KRV_CALL* get_settings)(KrvDocument document, int32_t mode, KrvContainer* out);
+    void (KRV_CALL* set_settings)(KrvDocument document, int32_t mode, const KrvContainer* settings);
+    /* Evaluates the scene at its current time (flags 0, 0, 1). */
+    int32_t (KRV_CALL* evaluate)(KrvDocument document, int32_t a, int32_t b, int32_t c);
+    /* Message 5: the document changed. */
+    void (KRV_CALL* message)(KrvDocument document, int32_t message, void* data);
+} KrvDocumentTable;
+
+typedef struct KrvObjectTable {
+    uint32_t size;
+    int32_t (KRV_CALL* is_instance)(KrvObject object, int32_t type);
+    KrvObject (KRV_CALL* first_child)(KrvObject object);
+    KrvObject (KRV_CALL* next)(KrvObject object);
+    KrvObject (KRV_CALL* parent)(KrvObject object);
+    /* Assigns the name to `out`, a string the caller constructed. */
+    void (KRV_CALL* get_name)(KrvObject object, KrvString* out);
+    void (KRV_CALL* set_name)(KrvObject object, const KrvString* name);
+    KrvMatrix (KRV_CALL* global_matrix)(KrvObject object);
+    KrvVector (KRV_CALL* position)(KrvObject object);
+    KrvVector (KRV_CALL* rotation)(KrvObject object);
+    KrvVector (KRV_CALL* scale)(KrvObject object);
+    int32_t (KRV_CALL* read_parameter)(KrvObject object, const KrvParamId* id, KrvValue* out, int32_t flags);
+    /* Copies the object's parameters into `out`, a container the caller constructed. */
+    void (KRV_CALL* get_parameters)(KrvObject object, KrvContainer* out);
+    /* A new free object (release it with release), or null. */
+    KrvObject (KRV_CALL* copy)(KrvObject object, int32_t flags);
+    void (KRV_CALL* release)(KrvObject object);
+    /* Point data (KRV_TAG_POINTS) and polygon data (KRV_TAG_POLYGONS) of a polygon
+     * object, owned by the host; null and a count of 0 for other objects. */
+    const KrvVector* (KRV_CALL* points)(KrvObject object, int32_t* count);
+    const KrvPolygon* (KRV_CALL* polygons)(KrvObject object, int32_t* count);
+    /* One weight per point of `polygon_object` for `bone`, allocated with the memory
+     * service (free it with KrvMemoryTable.free), or null when the bone has none. */
+    float* (KRV_CALL* bone_weights)(KrvObject polygon_object, KrvObject bone);
+    /* The object's first tag of `type` at `index` (0 for the first), or null. */
+    KrvTag (KRV_CALL* find_tag)(KrvObject object, int32_t type, int32_t index);
+} KrvObjectTable;
+
+typedef struct KrvTagTable {
+    uint32_t size;
+    int32_t (KRV_CALL* read_parameter)(KrvTag tag, const KrvParamId* id, KrvValue* out, int32_t flags);
+    void (KRV_CALL* get_parameters)(KrvTag tag, KrvContainer* out);
+    /* The UV record of polygon `index` of a UV tag. */
+    KrvPolygonUV (KRV_CALL* uv_of_polygon)(KrvTag tag, int32_t index);
+    /* The material a texture tag refers to, or null. */
+    KrvMaterial (KRV_CALL* material)(KrvTag tag);
+} KrvTagTable;
+
+/* Material channels and their colour parameters. */
+enum {
+    KRV_CHANNEL_COLOR = 0,
+    KRV_CHANNEL_LUMINANCE = 1,
+    KRV_CHANNEL_TRANSPARENCY = 2,
+    KRV_CHANNEL_SPECULAR = 9,
+    KRV_PARAM_COLOR = 2100,
+    KRV_PARAM_LUMINANCE = 2300,
+    KRV_PARAM_TRANSPARENCY = 2400,
+    KRV_PARAM_SPECULAR = 3100,
+    KRV_CHANNEL_TEXTURE = 1002 /* string entry of a channel's data */
+};
+
+typedef struct KrvMaterialTable {
+    uint32_t size;
+    KrvChannel (KRV_CALL* channel)(KrvMaterial material, int32_t channel);
+    /* Copies the channel's data into `out`, a container the caller constructed. */
+    void (KRV_CALL* channel_data)(KrvChannel channel, KrvContainer* out);
+    int32_t (KRV_CALL* channel_enabled)(KrvMaterial material, int32_t channel);
+    int32_t (KRV_CALL* read_parameter)(KrvMaterial material, const KrvParamId* id, KrvValue* out,
+                                       int32_t flags);
+} KrvMaterialTable;
+
+typedef struct KrvCommandTable {
+    uint32_t size;
+    /* Nonzero on success. */
+    int32_t (KRV_CALL* send)(int32_t command, KrvCommandData* data);
+    void (KRV_CALL* free_result)(KrvObjectList* result);
+} KrvCommandTable;
+
+/* A host library's table: its second 32-bit field is its size in bytes; entries are
+ * found by their byte offset. Library 1000467 has this layout. */
+#define KRV_LIBRARY_BASE 1000467
+#define KRV_LIBRARY_LOOKUP_SIZE 28
+typedef struct KrvBaseLibrary {
+    int32_t version;
+    int32_t size;
+    /* offset 8 */
+    int32_t (KRV_CALL* register_description)(int32_t plugin_id, const KrvString* name, KrvResource resource);
+    void (KRV_CALL* param_construct)(KrvParamId* id);
+    void (KRV_CALL* param_destroy)(KrvParamId* id);
+    /* Sets a one-level identifier from the triple (id, 0, 0). */
+    void (KRV_CALL* param_set)(KrvParamId* id, int32_t a, int32_t b, int32_t c);
+} KrvBaseLibrary;
+
+typedef struct KrvPluginTable {
+    uint32_t size;
+    /* register(9000, kind, id, name, record, record size): nonzero when accepted. */
+    int32_t (KRV_CALL* register_plugin)(int32_t what, int32_t kind, int32_t id, const KrvString* name,
+                                        void* record, int32_t record_size);
+    /* The library with `id`, asked for with a size value, or null. */
+    KrvLibrary (KRV_CALL* find_library)(int32_t id, int32_t size_value);
+    /* Fills three values; the third is the library's table. 0 when there is none. */
+    int32_t (KRV_CALL* library_table)(KrvLibrary library, int32_t* version, int32_t* flags,
+                                      const void** table);
+    void (KRV_CALL* free_resource)(KrvResource resource);
+    /* The general service without arguments (lets the host do its idle work). */
+    void (KRV_CALL* idle)(void);
+} KrvPluginTable;
+
+/* The root table handed over with message 1. */
+typedef struct KrvHost {
+    int32_t version; /* KRV_INTERFACE_VERSION */
+    const KrvStringTable* string;
+    const KrvMemoryTable* memory;
+    const KrvConsoleTable* console;
+    const KrvContainerTable* container;
+    const KrvValueTable* value;
+    const KrvFileNameTable* filename;
+    const KrvFileTable* file;
+    const KrvDialogTable* dialog;
+    const KrvDocumentTable* document;
+    const KrvObjectTable* object;
+    const KrvTagTable* tag;
+    const KrvMaterialTable* material;
+    const KrvCommandTable* command;
+    const KrvPluginTable* plugin;
+} KrvHost;
+
+/* ---------------------------------------------------------------------------------
+ * What a module exports
+ * ------------------------------------------------------------------------------- */
+
+/* krv_main(message, data, value, text). Messages: 1 start (data: the KrvHost root,
+ * text: the start text), 2 register plug-ins, 3 end, 4 and 6 queries. */
+typedef int32_t (KRV_CALL* KrvMainFn)(int32_t message, void* data, int32_t value, const char* text);
+
+enum {
+    KRV_MSG_START = 1,
+    KRV_MSG_REGISTER = 2,
+    KRV_MSG_END = 3
+};
+
+/* ---------------------------------------------------------------------------------
+ * Scene-saver registration
+ * ------------------------------------------------------------------------------- */
+
+#define KRV_REGISTER_WHAT 9000
+#define KRV_PLUGIN_SCENE_SAVER 25
+#define KRV_SAVER_RECORD_SIZE 288
+
+typedef void* KrvSaver; /* a saver object made by the module's allocation function */
+
+typedef KrvSaver (KRV_CALL* KrvSaverAllocFn)(void);
+typedef void (KRV_CALL* KrvSaverDestroyFn)(KrvSaver saver);
+/* save(saver, host object, target file name, document, flags): 0 written, cancelled or
+ * not asked (bit 0 of flags clear); negative on failure (-7: no working copy). */
+typedef int32_t (KRV_CALL* KrvSaverSaveFn)(KrvSaver saver, void* host_object, const KrvFileName* name,
+                                           KrvDocument document, int32_t flags);
+/* Forwarding entries of the saver's other operations; arguments the host defines. */
+typedef int32_t (KRV_CALL* KrvSaverOp1)(KrvSaver saver, intptr_t a);
+typedef int32_t (KRV_CALL* KrvSaverOp2)(KrvSaver saver, intptr_t a, intptr_t b);
+typedef int32_t (KRV_CALL* KrvSaverOp3)(KrvSaver saver, intptr_t a, intptr_t b, intptr_t c);
+typedef int32_t (KRV_CALL* KrvSaverOp4)(KrvSaver saver, intptr_t a, intptr_t b, intptr_t c, intptr_t d);
+typedef int32_t (KRV_CALL* KrvSaverOp5)(KrvSaver saver, intptr_t a, intptr_t b, intptr_t c, intptr_t d,
+                                        intptr_t e);
+
+/* The registration record. Every entry is pointer-sized, so on a 32-bit target the
+ * offsets are those in the comments and the record is 288 bytes; on 64-bit the same
+ * entries follow in the same order, each 8 bytes wide. Unused entries are 0. */
+typedef struct KrvSaverRecord {
+    intptr_t info;                 /* 0: information flags */
+    KrvSaverDestroyFn destroy;     /* 4 */
+    intptr_t reserved_8[8];        /* 8 .. 36 */
+    intptr_t last_value;           /* 40 */
+    intptr_t reserved_44[2];       /* 44, 48 */
+    KrvSaverAllocFn allocate;      /* 52 */
+    KrvSaverOp1 op_56;             /* 56 */
+    KrvSaverOp1 op_60;             /* 60 */
+    KrvSaverOp3 op_64;             /* 64 */
+    KrvSaverOp2 op_68;             /* 68 */
+    KrvSaverOp5 op_72;             /* 72 */
+    KrvSaverOp3 op_76;             /* 76 */
+    KrvSaverOp1 op_80;             /* 80 */
+    KrvSaverOp2 op_84;             /* 84 */
+    KrvSaverOp3 op_88;             /* 88 */
+    KrvSaverOp4 op_92;             /* 92 */
+    KrvSaverOp4 op_96;             /* 96 */
+    KrvSaverOp5 op_100;            /* 100 */
+    KrvSaverOp3 op_104;            /* 104 */
+    intptr_t reserved_108[13];     /* 108 .. 156 */
+    const KrvString* suffix;       /* 160 */
+    KrvSaverSaveFn save;           /* 164 */
+    intptr_t reserved_168[30];     /* 168 .. 284 */
+} KrvSaverRecord;
+
+#if defined(__cplusplus)
+#define KRV_STATIC_ASSERT static_assert
+#else
+#define KRV_STATIC_ASSERT _Static_assert
+#endif
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+KRV_STATIC_ASSERT(sizeof(KrvSaverRecord) == KRV_SAVER_RECORD_SIZE, "saver record is 288 bytes");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, destroy) == 4, "destroy at 4");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, last_value) == 40, "last value at 40");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, allocate) == 52, "allocate at 52");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_56) == 56, "op at 56");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_80) == 80, "op at 80");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_104) == 104, "op at 104");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, suffix) == 160, "suffix at 160");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, save) == 164, "save at 164");
+KRV_STATIC_ASSERT(sizeof(KrvCommandData) == 36, "command record is nine 32-bit fields");
+#endif
+KRV_STATIC_ASSERT(sizeof(KrvSaverRecord) == KRV_SAVER_RECORD_SIZE / 4 * sizeof(void*),
+                  "every record entry is pointer-sized");
+KRV_STATIC_ASSERT(offsetof(KrvBaseLibrary, register_description) == 8, "description entry at 8");
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KORVO_SDK_H */
