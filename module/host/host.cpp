@@ -1,0 +1,84 @@
+#include "host/host.h"
+
+#include <cstring>
+
+namespace dorna {
+
+namespace {
+const KrvHost* gRoot = nullptr;
+constexpr int32_t kUserMessageKind = 48;
+}  // namespace
+
+const KrvHost* host() { return gRoot; }
+
+int32_t setHost(const KrvHost* root) {
+    gRoot = root;
+    return root ? root->version : 0;
+}
+
+void* hostAlloc(size_t bytes) { return gRoot->memory->alloc(bytes == 0 ? 1 : bytes, 0, 0); }
+
+void hostFree(void* block) {
+    if (block) gRoot->memory->free(block);
+}
+
+void fillBytes(void* block, size_t count, uint8_t value) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    const uint32_t word = 0x01010101u * value;
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) std::memcpy(bytes + i, &word, 4);
+    for (; i < count; ++i) bytes[i] = value;
+}
+
+HostString::HostString() { gRoot->string->construct(&value_); }
+
+HostString::HostString(const char* text) : HostString() { setText(text); }
+
+HostString::HostString(const HostString& other) : HostString() {
+    gRoot->string->assign(&value_, &other.value_);
+}
+
+HostString& HostString::operator=(const HostString& other) {
+    if (this != &other) gRoot->string->assign(&value_, &other.value_);
+    return *this;
+}
+
+HostString::~HostString() { gRoot->string->destroy(&value_); }
+
+void HostString::setText(const char* text) { gRoot->string->set_text(&value_, text, -1, 0); }
+
+int32_t HostString::length() const { return gRoot->string->length(&value_); }
+
+void HostString::append(const HostString& other) { insert(length(), other); }
+
+void HostString::insert(int32_t position, const HostString& other) {
+    gRoot->string->insert(&value_, position, &other.value_);
+}
+
+bool HostString::find(const HostString& pattern, int32_t* position, int32_t start) const {
+    return gRoot->string->find(&value_, &pattern.value_, position, start) != 0;
+}
+
+void HostString::remove(int32_t position, int32_t count) {
+    gRoot->string->remove(&value_, position, count);
+}
+
+int32_t HostString::toText(char* buffer, int32_t max) const {
+    return gRoot->string->to_text(&value_, buffer, max, 0);
+}
+
+void HostString::adoptAllocated(KrvString* allocated) {
+    if (!allocated) return;
+    gRoot->string->assign(&value_, allocated);
+    gRoot->string->free_allocated(allocated);
+}
+
+void printLine(const HostString& text) { gRoot->console->print_line(text.get()); }
+
+void printLine(const char* text) { printLine(HostString(text)); }
+
+void reportMessage(const HostString& text) { gRoot->console->message(text.get(), kUserMessageKind); }
+
+void reportMessage(const char* text) { reportMessage(HostString(text)); }
+
+}  // namespace dorna
