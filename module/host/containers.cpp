@@ -1,0 +1,86 @@
+#include "host/containers.h"
+
+namespace dorna {
+
+SettingsContainer::SettingsContainer(int32_t id) { host()->container->construct(&value_, id); }
+
+SettingsContainer::SettingsContainer(const SettingsContainer& source)
+    : SettingsContainer(kEmptyContainerId) {
+    host()->container->copy(&value_, &source.value_, 0);
+}
+
+SettingsContainer& SettingsContainer::operator=(const SettingsContainer& source) {
+    if (this != &source) host()->container->copy(&value_, &source.value_, 0);
+    return *this;
+}
+
+SettingsContainer::~SettingsContainer() { host()->container->destroy(&value_); }
+
+int32_t SettingsContainer::id() const { return host()->container->get_id(&value_); }
+
+int32_t SettingsContainer::entryType(int32_t entry) const {
+    return host()->container->entry_type(&value_, entry);
+}
+
+int32_t SettingsContainer::readFlag(int32_t entry, int32_t fallback) const {
+    return has(entry) ? host()->container->get_flag(&value_, entry, fallback) : fallback;
+}
+
+int32_t SettingsContainer::readInt(int32_t entry, int32_t fallback) const {
+    return has(entry) ? host()->container->get_int(&value_, entry, fallback) : fallback;
+}
+
+float SettingsContainer::readReal(int32_t entry, float fallback) const {
+    return has(entry) ? host()->container->get_real(&value_, entry, fallback) : fallback;
+}
+
+KrvVector SettingsContainer::readVector(int32_t entry, KrvVector fallback) const {
+    return has(entry) ? host()->container->get_vector(&value_, entry, fallback) : fallback;
+}
+
+KrvTime SettingsContainer::readTime(int32_t entry, KrvTime fallback) const {
+    return has(entry) ? host()->container->get_time(&value_, entry, fallback) : fallback;
+}
+
+void SettingsContainer::readString(int32_t entry, HostString& out) const {
+    if (!has(entry)) return;
+    out.adoptAllocated(host()->container->get_string_alloc(&value_, entry));
+}
+
+void SettingsContainer::writeFlag(int32_t entry, int32_t value) {
+    host()->container->set_flag(&value_, entry, value);
+}
+
+void SettingsContainer::writeInt(int32_t entry, int32_t value) {
+    host()->container->set_int(&value_, entry, value);
+}
+
+void SettingsContainer::writeReal(int32_t entry, float value) {
+    host()->container->set_real(&value_, entry, value);
+}
+
+void SettingsContainer::writeVector(int32_t entry, KrvVector value) {
+    host()->container->set_vector(&value_, entry, value);
+}
+
+void SettingsContainer::writeTime(int32_t entry, KrvTime value) {
+    host()->container->set_time(&value_, entry, value);
+}
+
+void SettingsContainer::writeString(int32_t entry, const HostString& value) {
+    host()->container->set_string(&value_, entry, value.get());
+}
+
+ValueHolder::~ValueHolder() {
+    // Empty and immediate holders own nothing, so they need no host.
+    if (value_.kind != KRV_VALUE_NONE && value_.kind != KRV_VALUE_IMMEDIATE)
+        host()->value->destroy(&value_);
+}
+
+int32_t ValueHolder::asInt() const { return host()->value->get_int(&value_); }
+
+float ValueHolder::asReal() const { return host()->value->get_real(&value_); }
+
+KrvVector ValueHolder::asVector() const { return host()->value->get_vector(&value_); }
+
+}  // namespace dorna

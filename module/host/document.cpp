@@ -1,0 +1,64 @@
+#include "host/document.h"
+
+#include <cmath>
+
+#include "host/containers.h"
+#include "host/host.h"
+
+namespace dorna {
+
+namespace {
+constexpr int32_t kDocumentChanged = 5;
+}  // namespace
+
+KrvTime toKrvTime(HostTime time) { return KrvTime{time.numerator, time.denominator}; }
+
+HostTime fromKrvTime(KrvTime time) { return HostTime{time.numerator, time.denominator}; }
+
+int32_t frameOfTime(HostTime time, float rate) {
+    const float scaled = rate * time.numerator;
+    const double whole = std::floor(static_cast<double>(scaled));
+    const double divisor = std::floor(static_cast<double>(time.denominator));
+    if (divisor == 0.0) return 0;
+    const double frame = std::trunc(whole / divisor);
+    if (std::isnan(frame)) return 0;
+    if (frame >= 2147483647.0) return INT32_MAX;
+    if (frame <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(frame);
+}
+
+KrvDocument copyDocument(KrvDocument document, int32_t flags) {
+    return host()->document->copy(document, flags);
+}
+
+void releaseDocument(KrvDocument& document) {
+    if (document) host()->document->release(document);
+    document = nullptr;
+}
+
+KrvObject firstObject(KrvDocument document) { return host()->document->first_object(document); }
+
+int32_t documentFrameRate(KrvDocument document) {
+    SettingsContainer settings;
+    host()->document->get_settings(document, 0, settings.get());
+    return settings.readInt(KRV_DOC_FPS, 0);
+}
+
+HostTime documentEndTime(KrvDocument document) {
+    SettingsContainer settings;
+    host()->document->get_settings(document, 0, settings.get());
+    return fromKrvTime(settings.readTime(KRV_DOC_MAXTIME, toKrvTime(HostTime{})));
+}
+
+void setDocumentTime(KrvDocument document, HostTime time) {
+    SettingsContainer settings;
+    settings.writeTime(KRV_DOC_TIME, toKrvTime(time));
+    host()->document->set_settings(document, 0, settings.get());
+}
+
+void animateDocument(KrvDocument document) {
+    host()->document->evaluate(document, 0, 0, 1);
+    host()->document->message(document, kDocumentChanged, nullptr);
+}
+
+}  // namespace dorna

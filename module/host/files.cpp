@@ -1,0 +1,31 @@
+#include "host/files.h"
+
+#include "host/host.h"
+
+namespace dorna {
+
+namespace {
+constexpr int32_t kWriteMode = 2;
+constexpr uint32_t kFileType = KRV_FOURCC('K', 'R', 'V', 'C');
+constexpr uint32_t kFileCreator = KRV_FOURCC('K', 'R', 'V', '1');
+}  // namespace
+
+KrvFile createFile() { return host()->file->create(); }
+
+void freeFile(KrvFile& file) {
+    if (file) host()->file->free(file);
+    file = nullptr;
+}
+
+int32_t openFileForWriting(KrvFile file, const KrvFileName* name) {
+    return host()->file->open(file, name, kWriteMode, kWriteMode, kWriteMode, kFileType,
+                              kFileCreator);
+}
+
+int32_t closeFile(KrvFile file) { return host()->file->close(file); }
+
+int32_t writeFile(KrvFile file, const void* bytes, int32_t count) {
+    return host()->file->write(file, bytes, count);
+}
+
+}  // namespace dorna

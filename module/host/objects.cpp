@@ -1,0 +1,95 @@
+#include "host/objects.h"
+
+namespace dorna {
+
+bool isInstance(KrvObject object, int32_t type) { return host()->object->is_instance(object, type) != 0; }
+
+KrvObject firstChild(KrvObject object) { return host()->object->first_child(object); }
+
+KrvObject nextObject(KrvObject object) { return host()->object->next(object); }
+
+KrvObject parentObject(KrvObject object) { return host()->object->parent(object); }
+
+void objectName(KrvObject object, HostString& out) { host()->object->get_name(object, out.get()); }
+
+void setObjectName(KrvObject object, const HostString& name) {
+    host()->object->set_name(object, name.get());
+}
+
+KrvMatrix globalMatrix(KrvObject object) { return host()->object->global_matrix(object); }
+
+KrvVector objectPosition(KrvObject object) { return host()->object->position(object); }
+
+KrvVector objectRotation(KrvObject object) { return host()->object->rotation(object); }
+
+KrvVector objectScale(KrvObject object) { return host()->object->scale(object); }
+
+int32_t readObjectParameter(KrvObject object, const ParameterId& id, ValueHolder& out, int32_t flags) {
+    return host()->object->read_parameter(object, id.get(), out.get(), flags);
+}
+
+void objectParameters(KrvObject object, SettingsContainer& out) {
+    host()->object->get_parameters(object, out.get());
+}
+
+KrvObject copyObject(KrvObject object, int32_t flags) { return host()->object->copy(object, flags); }
+
+void releaseObject(KrvObject& object) {
+    if (object) host()->object->release(object);
+    object = nullptr;
+}
+
+const KrvVector* objectPoints(KrvObject object, int32_t* count) {
+    return host()->object->points(object, count);
+}
+
+const KrvPolygon* objectPolygons(KrvObject object, int32_t* count) {
+    return host()->object->polygons(object, count);
+}
+
+float* boneWeights(KrvObject polygonObject, KrvObject bone) {
+    return host()->object->bone_weights(polygonObject, bone);
+}
+
+KrvTag findTag(KrvObject object, int32_t type) { return host()->object->find_tag(object, type, 0); }
+
+int32_t sendModellingCommand(int32_t command, KrvCommandData* data) {
+    return host()->command->send(command, data);
+}
+
+void releaseCommandResult(KrvObjectList* result) {
+    if (result) host()->command->free_result(result);
+}
+
+int32_t readTagParameter(KrvTag tag, const ParameterId& id, ValueHolder& out, int32_t flags) {
+    return host()->tag->read_parameter(tag, id.get(), out.get(), flags);
+}
+
+void tagParameters(KrvTag tag, SettingsContainer& out) { host()->tag->get_parameters(tag, out.get()); }
+
+KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index) { return host()->tag->uv_of_polygon(tag, index); }
+
+KrvMaterial materialOfTag(KrvTag tag) { return host()->tag->material(tag); }
+
+KrvChannel materialChannel(KrvMaterial material, int32_t channel) {
+    return host()->material->channel(material, channel);
+}
+
+bool channelEnabled(KrvMaterial material, int32_t channel) {
+    return host()->material->channel_enabled(material, channel) != 0;
+}
+
+void channelData(KrvChannel channel, SettingsContainer& out) {
+    // A fresh container from the host is copied in, so the caller's container keeps
+    // only what the channel holds now.
+    SettingsContainer data;
+    host()->material->channel_data(channel, data.get());
+    out = data;
+}
+
+int32_t readMaterialParameter(KrvMaterial material, const ParameterId& id, ValueHolder& out,
+                              int32_t flags) {
+    return host()->material->read_parameter(material, id.get(), out.get(), flags);
+}
+
+}  // namespace dorna

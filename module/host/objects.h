@@ -1,0 +1,63 @@
+// Objects, tags and materials of the host's scene: thin wrappers over their tables.
+// Every handle may be null where the host answers none.
+#pragma once
+
+#include <korvo_sdk.h>
+
+#include <cstdint>
+
+#include "host/containers.h"
+#include "host/host.h"
+#include "host/library.h"
+
+namespace dorna {
+
+// Objects.
+bool isInstance(KrvObject object, int32_t type);
+KrvObject firstChild(KrvObject object);
+KrvObject nextObject(KrvObject object);
+KrvObject parentObject(KrvObject object);
+void objectName(KrvObject object, HostString& out);
+void setObjectName(KrvObject object, const HostString& name);
+KrvMatrix globalMatrix(KrvObject object);
+KrvVector objectPosition(KrvObject object);
+KrvVector objectRotation(KrvObject object);
+KrvVector objectScale(KrvObject object);
+// Fills `out` with the parameter's value; the host's answer is passed on.
+int32_t readObjectParameter(KrvObject object, const ParameterId& id, ValueHolder& out, int32_t flags);
+// The object's parameter container (a bone's rest entries 1007, 1008, 1009).
+void objectParameters(KrvObject object, SettingsContainer& out);
+// A new free copy of the object, or null.
+KrvObject copyObject(KrvObject object, int32_t flags);
+// Releases a copy made by copyObject if present and sets the handle to null.
+void releaseObject(KrvObject& object);
+// The host's point and polygon data of a polygon object; null and 0 for others.
+const KrvVector* objectPoints(KrvObject object, int32_t* count);
+const KrvPolygon* objectPolygons(KrvObject object, int32_t* count);
+// One weight per point of `polygonObject` for `bone` (a host memory block the caller
+// returns with hostFree), or null.
+float* boneWeights(KrvObject polygonObject, KrvObject bone);
+// The object's first tag of `type`, or null.
+KrvTag findTag(KrvObject object, int32_t type);
+
+// Modelling commands: nonzero on success. The objects a command yields are returned
+// with releaseCommandResult (null is ignored).
+int32_t sendModellingCommand(int32_t command, KrvCommandData* data);
+void releaseCommandResult(KrvObjectList* result);
+
+// Tags.
+int32_t readTagParameter(KrvTag tag, const ParameterId& id, ValueHolder& out, int32_t flags);
+void tagParameters(KrvTag tag, SettingsContainer& out);
+KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index);
+// The material a texture tag refers to, or null.
+KrvMaterial materialOfTag(KrvTag tag);
+
+// Materials.
+KrvChannel materialChannel(KrvMaterial material, int32_t channel);
+bool channelEnabled(KrvMaterial material, int32_t channel);
+// The channel's data (entry 1002: the texture file name) copied into `out`.
+void channelData(KrvChannel channel, SettingsContainer& out);
+int32_t readMaterialParameter(KrvMaterial material, const ParameterId& id, ValueHolder& out,
+                              int32_t flags);
+
+}  // namespace dorna
