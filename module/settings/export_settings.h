@@ -1,0 +1,62 @@
+// The module-wide export options. One instance lives as long as the module; the
+// settings dialog edits it and every writer reads it directly. It is never saved.
+#pragma once
+
+#include <korvo_sdk.h>
+
+#include <cstdint>
+
+namespace dorna {
+
+struct Color {
+    float red, green, blue, alpha;
+};
+
+// Flags are 0 (off) or any other value (on); the dialog stores 0 or 1.
+struct ExportSettings {
+    int32_t debugListing;
+    KrvDocument document;  // the working copy of the file being written, else null
+    float smoothingAngle;  // degrees
+    int32_t exportFrames;
+    int32_t exportNormals;
+    int32_t exportTextures;
+    int32_t useStandardMaterial;
+    int32_t exportAnimation;
+    int32_t exportBones;
+    int32_t onlyBones;
+    int32_t readPhongAngle;
+    int32_t scaleScene;
+    int32_t uniqueNames;
+    int32_t framePerFile;
+    int32_t ticksPerFrame;
+    int32_t distancePerFrame;
+    KrvVector sceneScale;
+    Color faceColor;
+    Color specularColor;  // alpha is edited but written nowhere
+    Color emissiveColor;  // alpha is edited but written nowhere
+    float specularPower;
+};
+
+constexpr ExportSettings kDefaultExportSettings = {
+    0,       nullptr, 80.0f, 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 40, 1,
+    {1.0f, 1.0f, 1.0f},
+    {0.7f, 0.7f, 0.7f, 1.0f},
+    {0.7f, 0.7f, 0.7f, 1.0f},
+    {0.0f, 0.0f, 0.0f, 1.0f},
+    2.0f,
+};
+
+// The one record. It holds the defaults from the moment the module is loaded.
+extern ExportSettings exportSettings;
+// The running number appended to entity names; the driver resets it for every file.
+extern int32_t entityCounter;
+
+// Writes the default of every field. The module's load does this already; nothing in
+// the module calls it again (the tests do, to start from a freshly loaded module).
+void initExportSettings();
+
+// The step between exported frames and between animation keys. A distance below 1
+// would divide by zero or never end the key loop, so it counts as 1.
+int32_t effectiveDistancePerFrame(const ExportSettings& settings);
+
+}  // namespace dorna
