@@ -2,6 +2,17 @@
 
 namespace dorna {
 
+int32_t containerId(const KrvContainer* container) { return host()->container->get_id(container); }
+
+int32_t containerEntryType(const KrvContainer* container, int32_t entry) {
+    return host()->container->entry_type(container, entry);
+}
+
+int32_t readContainerInt(const KrvContainer* container, int32_t entry, int32_t fallback) {
+    if (containerEntryType(container, entry) == KRV_ENTRY_ABSENT) return fallback;
+    return host()->container->get_int(container, entry, fallback);
+}
+
 SettingsContainer::SettingsContainer(int32_t id) { host()->container->construct(&value_, id); }
 
 SettingsContainer::SettingsContainer(const SettingsContainer& source)
@@ -16,18 +27,16 @@ SettingsContainer& SettingsContainer::operator=(const SettingsContainer& source)
 
 SettingsContainer::~SettingsContainer() { host()->container->destroy(&value_); }
 
-int32_t SettingsContainer::id() const { return host()->container->get_id(&value_); }
+int32_t SettingsContainer::id() const { return containerId(&value_); }
 
-int32_t SettingsContainer::entryType(int32_t entry) const {
-    return host()->container->entry_type(&value_, entry);
-}
+int32_t SettingsContainer::entryType(int32_t entry) const { return containerEntryType(&value_, entry); }
 
 int32_t SettingsContainer::readFlag(int32_t entry, int32_t fallback) const {
     return has(entry) ? host()->container->get_flag(&value_, entry, fallback) : fallback;
 }
 
 int32_t SettingsContainer::readInt(int32_t entry, int32_t fallback) const {
-    return has(entry) ? host()->container->get_int(&value_, entry, fallback) : fallback;
+    return readContainerInt(&value_, entry, fallback);
 }
 
 float SettingsContainer::readReal(int32_t entry, float fallback) const {

@@ -13,6 +13,12 @@ namespace dorna {
 // The id of a result container nobody has answered into yet.
 constexpr int32_t kEmptyContainerId = -1;
 
+// Reads of a container the module does not own (a message the host passes in).
+int32_t containerId(const KrvContainer* container);
+int32_t containerEntryType(const KrvContainer* container, int32_t entry);
+// `fallback` for an absent entry, without asking for the value.
+int32_t readContainerInt(const KrvContainer* container, int32_t entry, int32_t fallback);
+
 class SettingsContainer {
 public:
     explicit SettingsContainer(int32_t id = kEmptyContainerId);

@@ -10,13 +10,14 @@ HostFileName::HostFileName(const KrvFileName* source) : HostFileName() {
 
 HostFileName::~HostFileName() { host()->filename->destroy(&value_); }
 
-void HostFileName::toString(HostString& out) const {
+bool HostFileName::toString(HostString& out) const {
     KrvString* allocated = host()->filename->to_string_alloc(&value_);
-    if (allocated) {
-        out.adoptAllocated(allocated);
-    } else {
+    if (!allocated) {
         out.setText("");
+        return false;
     }
+    out.adoptAllocated(allocated);
+    return true;
 }
 
 void HostFileName::setFromString(const HostString& name) {

@@ -19,8 +19,9 @@ public:
     KrvFileName* get() { return &value_; }
     const KrvFileName* get() const { return &value_; }
 
-    // The whole name as a string; empty when the host has none to give.
-    void toString(HostString& out) const;
+    // The whole name as a string. False, with `out` emptied, when the host has none to
+    // give (it could not allocate it).
+    bool toString(HostString& out) const;
     void setFromString(const HostString& name);
     void removeSuffix();
     // The suffix without its point.

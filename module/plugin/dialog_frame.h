@@ -1,0 +1,90 @@
+// Module objects bound to host dialogs. The host reports everything that happens in a
+// dialog as a message; the frame turns each message into a call of one operation of
+// the object bound to the dialog. ModalDialog adds OK and Cancel.
+#pragma once
+
+#include <korvo_sdk.h>
+
+#include <cstdint>
+
+#include "host/containers.h"
+#include "host/host.h"
+
+namespace dorna {
+
+// Dialog message codes and the entries that carry an element id.
+constexpr int32_t kMessageNotice = 10020;
+constexpr int32_t kMessageHost = static_cast<int32_t>(KRV_FOURCC('M', 'c', 'i', 'M'));
+constexpr int32_t kMessageSync = static_cast<int32_t>(KRV_FOURCC('s', 'y', 'n', 'c'));
+constexpr int32_t kMessageAction = static_cast<int32_t>(KRV_FOURCC('b', 'A', 'C', 'T'));
+constexpr int32_t kMessageLayout = static_cast<int32_t>(KRV_FOURCC('b', 'I', 'N', 'I'));
+constexpr int32_t kMessageValues = static_cast<int32_t>(KRV_FOURCC('b', 'V', 'I', 'N'));
+constexpr int32_t kMessageCheckClose = static_cast<int32_t>(KRV_FOURCC('c', 'h', 'k', 'c'));
+constexpr int32_t kMessageAskClose = static_cast<int32_t>(KRV_FOURCC('a', 's', 'k', 'c'));
+constexpr int32_t kMessageCommandNotice = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'd', 'n'));
+constexpr int32_t kMessageCommand = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'm', 'd'));
+constexpr int32_t kMessageDestroyed = static_cast<int32_t>(KRV_FOURCC('d', 's', 't', 'y'));
+constexpr int32_t kMessageIdle = static_cast<int32_t>(KRV_FOURCC('i', 'n', 't', 'a'));
+constexpr int32_t kEntryHostId = static_cast<int32_t>(KRV_FOURCC('M', 'c', 'i', 'I'));
+constexpr int32_t kEntryElementId = static_cast<int32_t>(KRV_FOURCC('m', 'e', 'i', 'd'));
+constexpr int32_t kEntryCommandId = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'd', 'i'));
+
+// The element ids of the host's confirm and cancel buttons.
+constexpr int32_t kOkButton = 1;
+constexpr int32_t kCancelButton = 2;
+
+class DialogBase {
+public:
+    // Binds a new host dialog to this object; the handle is null if the host refused.
+    DialogBase();
+    // Frees the host dialog.
+    virtual ~DialogBase();
+    DialogBase(const DialogBase&) = delete;
+    DialogBase& operator=(const DialogBase&) = delete;
+    // A dialog object deleted by the host goes back to the host's memory service.
+    static void operator delete(void* block) { hostFree(block); }
+
+    virtual int32_t buildControls();
+    virtual int32_t fillControls();
+    virtual int32_t onHostMessage(int32_t id, const KrvContainer* message);
+    virtual int32_t onCommandNotice(int32_t id, const KrvContainer* message);
+    virtual int32_t onAction(int32_t id, const KrvContainer* message);
+    virtual int32_t mayClose();
+    virtual void onNotice(const KrvContainer* message);
+    virtual void onClosed();
+    // Turns one host message into the call of an operation; `result` is handed back to
+    // the host when an operation gave it an id.
+    virtual int32_t dispatch(const KrvContainer* message, SettingsContainer& result);
+
+    KrvDialog handle() const { return handle_; }
+    bool initialised() const { return initialised_ != 0; }
+
+    // The callback every dialog of the module is created with.
+    static int32_t KRV_CALL messageCallback(KrvDialog dialog, void* item, const KrvContainer* message);
+
+protected:
+    KrvDialog handle_;
+    int32_t initialised_;
+};
+
+class ModalDialog : public DialogBase {
+public:
+    ModalDialog() : confirmed_(0), closeAllowed_(1) {}
+
+    // Lays the dialog out and runs it until it is closed. True when the host could show
+    // it and it was closed with OK.
+    bool runModal(int32_t mode, int32_t x, int32_t y, int32_t width, int32_t height);
+    // Records the outcome and asks the host to close the dialog.
+    void closeWithResult(int32_t confirmed);
+
+    int32_t dispatch(const KrvContainer* message, SettingsContainer& result) override;
+
+    bool confirmed() const { return confirmed_ != 0; }
+
+protected:
+    int32_t confirmed_;
+    // Set before every action; an action clears it to keep the dialog open on OK.
+    int32_t closeAllowed_;
+};
+
+}  // namespace dorna
