@@ -1,0 +1,21 @@
+#include "korvo/import/import_model.h"
+
+#include "korvo/import/model_reader.h"
+
+namespace korvo::import {
+
+bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note) {
+    ModelData model;
+    std::string reason;
+    if (!readModel(path, ReadMode::Triangles, model, reason)) {
+        error = path + ": cannot import: " + reason;
+        return false;
+    }
+    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); })) {
+        error = path + ": cannot import: " + reason;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace korvo::import

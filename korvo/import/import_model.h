@@ -1,0 +1,16 @@
+// `korvo import`: a model file of any format the reader knows, as a Korvo scene.
+#pragma once
+
+#include <string>
+
+#include "korvo/import/scene_from_model.h"
+#include "korvo/scene.h"
+
+namespace korvo::import {
+
+// False with one line naming the file and the reader's reason in `error` when the file
+// cannot be read, its format is unknown or it holds no polygon mesh. Things the scene
+// cannot keep (shear, lines, further animations) go to `note`, one line each.
+bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note);
+
+}  // namespace korvo::import

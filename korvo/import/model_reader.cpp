@@ -1,0 +1,166 @@
+#include "korvo/import/model_reader.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/material.h>
+#include <assimp/metadata.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <unordered_map>
+
+namespace korvo::import {
+
+namespace {
+
+Affine toAffine(const aiMatrix4x4& m) {
+    Affine a;
+    const ai_real* rows[3] = {m[0], m[1], m[2]};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) a.linear[r][c] = rows[r][c];
+        a.offset[r] = rows[r][3];
+    }
+    return a;
+}
+
+Vec3 toVec3(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+
+// Depth first, parents before children, so that a node's parent always has a lower index.
+void copyNodes(const aiNode* node, int parent, std::vector<ModelNode>& out) {
+    const int index = static_cast<int>(out.size());
+    ModelNode copy;
+    copy.name = node->mName.C_Str();
+    copy.parent = parent;
+    copy.transform = toAffine(node->mTransformation);
+    copy.meshes.assign(node->mMeshes, node->mMeshes + node->mNumMeshes);
+    out.push_back(std::move(copy));
+    if (parent >= 0) out[parent].children.push_back(index);
+    for (unsigned i = 0; i < node->mNumChildren; ++i) copyNodes(node->mChildren[i], index, out);
+}
+
+ModelMesh copyMesh(const aiMesh& mesh) {
+    ModelMesh out;
+    out.name = mesh.mName.C_Str();
+    out.material = static_cast<int>(mesh.mMaterialIndex);
+    out.positions.reserve(mesh.mNumVertices);
+    for (unsigned v = 0; v < mesh.mNumVertices; ++v) out.positions.push_back(toVec3(mesh.mVertices[v]));
+    if (mesh.HasTextureCoords(0)) {
+        out.uv.reserve(mesh.mNumVertices);
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+            out.uv.push_back({mesh.mTextureCoords[0][v].x, mesh.mTextureCoords[0][v].y});
+    }
+    out.faceSizes.reserve(mesh.mNumFaces);
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        out.faceSizes.push_back(face.mNumIndices);
+        out.corners.insert(out.corners.end(), face.mIndices, face.mIndices + face.mNumIndices);
+    }
+    for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+        const aiBone& bone = *mesh.mBones[b];
+        ModelBone copy;
+        copy.name = bone.mName.C_Str();
+        copy.offset = toAffine(bone.mOffsetMatrix);
+        copy.weights.reserve(bone.mNumWeights);
+        for (unsigned w = 0; w < bone.mNumWeights; ++w)
+            copy.weights.push_back({bone.mWeights[w].mVertexId, bone.mWeights[w].mWeight});
+        out.bones.push_back(std::move(copy));
+    }
+    return out;
+}
+
+std::optional<Vec3> materialColor(const aiMaterial& material, const char* key, unsigned type,
+                                  unsigned index) {
+    aiColor4D color;
+    if (aiGetMaterialColor(&material, key, type, index, &color) != AI_SUCCESS) return std::nullopt;
+    return Vec3{color.r, color.g, color.b};
+}
+
+ModelMaterial copyMaterial(const aiMaterial& material) {
+    ModelMaterial out;
+    aiString name;
+    if (material.Get(AI_MATKEY_NAME, name) == AI_SUCCESS) out.name = name.C_Str();
+    out.diffuse = materialColor(material, AI_MATKEY_COLOR_DIFFUSE);
+    out.specular = materialColor(material, AI_MATKEY_COLOR_SPECULAR);
+    out.emissive = materialColor(material, AI_MATKEY_COLOR_EMISSIVE);
+    float opacity = 1;
+    if (material.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) out.opacity = opacity;
+    for (int type = aiTextureType_DIFFUSE; type <= AI_TEXTURE_TYPE_MAX; ++type) {
+        const auto kind = static_cast<aiTextureType>(type);
+        for (unsigned i = 0; i < material.GetTextureCount(kind); ++i) {
+            aiString path;
+            if (material.GetTexture(kind, i, &path) == AI_SUCCESS)
+                out.textures.push_back({aiTextureTypeToString(kind), path.C_Str()});
+        }
+    }
+    return out;
+}
+
+ModelAnimation copyAnimation(const aiAnimation& animation,
+                             const std::unordered_map<std::string, int>& nodeByName) {
+    ModelAnimation out;
+    out.name = animation.mName.C_Str();
+    out.duration = animation.mDuration;
+    out.ticksPerSecond = animation.mTicksPerSecond;
+    for (unsigned c = 0; c < animation.mNumChannels; ++c) {
+        const aiNodeAnim& channel = *animation.mChannels[c];
+        ModelChannel copy;
+        copy.nodeName = channel.mNodeName.C_Str();
+        const auto node = nodeByName.find(copy.nodeName);
+        copy.node = node == nodeByName.end() ? -1 : node->second;
+        for (unsigned k = 0; k < channel.mNumPositionKeys; ++k)
+            copy.position.push_back({channel.mPositionKeys[k].mTime, toVec3(channel.mPositionKeys[k].mValue)});
+        for (unsigned k = 0; k < channel.mNumScalingKeys; ++k)
+            copy.scale.push_back({channel.mScalingKeys[k].mTime, toVec3(channel.mScalingKeys[k].mValue)});
+        for (unsigned k = 0; k < channel.mNumRotationKeys; ++k) {
+            const aiQuaternion& q = channel.mRotationKeys[k].mValue;
+            copy.rotation.push_back({channel.mRotationKeys[k].mTime, {q.w, q.x, q.y, q.z}});
+        }
+        out.channels.push_back(std::move(copy));
+    }
+    return out;
+}
+
+// The document frame rate of an FBX file (its time mode), 0 when the file gives none.
+double statedFrameRate(const aiScene& scene) {
+    if (!scene.mMetaData) return 0;
+    int32_t mode = 0;
+    if (!scene.mMetaData->Get("FrameRate", mode)) return 0;
+    static constexpr double kRateOfMode[] = {0,  120, 100, 60, 50,    48,  30, 30, 29.97, 29.97,
+                                             25, 24,  1000, 23.976, 0, 96, 72, 59.94};
+    constexpr int kCustomMode = 14;
+    if (mode == kCustomMode) {
+        float custom = 0;
+        return scene.mMetaData->Get("CustomFrameRate", custom) ? custom : 0;
+    }
+    if (mode < 0 || mode >= static_cast<int>(std::size(kRateOfMode))) return 0;
+    return kRateOfMode[mode];
+}
+
+}  // namespace
+
+bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error) {
+    Assimp::Importer importer;
+    // Keep the node tree as the artist built it, without the pivot helper nodes.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+    unsigned flags = aiProcess_ValidateDataStructure;
+    if (mode == ReadMode::Triangles) flags |= aiProcess_Triangulate | aiProcess_SortByPType;
+    const aiScene* scene = importer.ReadFile(path, flags);
+    if (!scene || !scene->mRootNode) {
+        error = importer.GetErrorString();
+        if (error.empty()) error = "the reader returned no scene";
+        return false;
+    }
+    out = ModelData{};
+    copyNodes(scene->mRootNode, -1, out.nodes);
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) out.meshes.push_back(copyMesh(*scene->mMeshes[m]));
+    for (unsigned m = 0; m < scene->mNumMaterials; ++m)
+        out.materials.push_back(copyMaterial(*scene->mMaterials[m]));
+    std::unordered_map<std::string, int> nodeByName;
+    for (int n = static_cast<int>(out.nodes.size()) - 1; n >= 0; --n) nodeByName[out.nodes[n].name] = n;
+    for (unsigned a = 0; a < scene->mNumAnimations; ++a)
+        out.animations.push_back(copyAnimation(*scene->mAnimations[a], nodeByName));
+    out.frameRate = statedFrameRate(*scene);
+    return true;
+}
+
+}  // namespace korvo::import

@@ -1,0 +1,18 @@
+// Reads a model file with assimp into plain records.
+#pragma once
+
+#include <string>
+
+#include "korvo/import/model_data.h"
+
+namespace korvo::import {
+
+enum class ReadMode {
+    AsStored,   // faces as the file has them: what `korvo check` reports
+    Triangles,  // polygons split into triangles, each mesh of one primitive type
+};
+
+// False with the reader's reason in `error` when the file cannot be read.
+bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error);
+
+}  // namespace korvo::import

@@ -1,0 +1,554 @@
+#include "korvo/import/scene_from_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "korvo/import/model_pose.h"
+
+namespace korvo::import {
+
+namespace {
+
+// One object of the scene being planned. The plan is a tree of indices so that skinned
+// meshes can be moved to where the exporter searches their bones before the records
+// are built.
+struct PlanItem {
+    int node = -1;  // the model node whose space the object has; -1: the world
+    int mesh = -1;  // the mesh of a polygon object
+    ObjectType type = ObjectType::Null;
+    std::string name;
+    int parent = -1;
+    std::vector<int> children;
+};
+
+struct Conversion {
+    const ModelData& model;
+    const NoteSink& note;
+    std::unordered_map<std::string, int> nodeByName;
+    std::vector<bool> usableMesh;  // meshes with at least one triangle
+    std::vector<bool> boneNode;
+    std::vector<int> itemOfBoneNode;       // -1 for nodes that are not bones
+    std::vector<PlanItem> plan;            // plan[0] is the world
+    std::vector<Affine> restGlobal;        // per node, stored transforms
+    std::vector<std::string> ids;          // per plan item
+    std::vector<bool> shearNoted;          // per plan item
+};
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+int triangleCount(const ModelMesh& mesh) {
+    return static_cast<int>(std::count(mesh.faceSizes.begin(), mesh.faceSizes.end(), 3u));
+}
+
+int boneNodeOf(const Conversion& c, const ModelBone& bone) {
+    const auto found = c.nodeByName.find(bone.name);
+    return found == c.nodeByName.end() ? -1 : found->second;
+}
+
+// Bones are the nodes the skinned meshes name, and the nodes lying between two of them,
+// so that a skeleton stays one chain of bone objects.
+void findBoneNodes(Conversion& c) {
+    const size_t nodeCount = c.model.nodes.size();
+    c.boneNode.assign(nodeCount, false);
+    for (size_t m = 0; m < c.model.meshes.size(); ++m) {
+        if (!c.usableMesh[m]) continue;
+        for (const ModelBone& bone : c.model.meshes[m].bones) {
+            const int node = boneNodeOf(c, bone);
+            if (node < 0)
+                c.note("mesh " + quoted(c.model.meshes[m].name) + ": bone " + quoted(bone.name) +
+                       " has no node of that name; its weights are left out");
+            else
+                c.boneNode[node] = true;
+        }
+    }
+    for (size_t n = 0; n < nodeCount; ++n) {
+        if (!c.boneNode[n]) continue;
+        std::vector<int> between;
+        int up = c.model.nodes[n].parent;
+        for (; up >= 0 && !c.boneNode[up]; up = c.model.nodes[up].parent) between.push_back(up);
+        if (up >= 0)
+            for (int node : between) c.boneNode[node] = true;
+    }
+}
+
+int addItem(Conversion& c, PlanItem item) {
+    const int index = static_cast<int>(c.plan.size());
+    if (item.parent >= 0) c.plan[item.parent].children.push_back(index);
+    c.plan.push_back(std::move(item));
+    return index;
+}
+
+void planNode(Conversion& c, int node, int parent) {
+    const ModelNode& source = c.model.nodes[node];
+    std::vector<int> meshes;
+    for (int m : source.meshes)
+        if (c.usableMesh[m]) meshes.push_back(m);
+
+    PlanItem item;
+    item.node = node;
+    item.name = source.name;
+    item.parent = parent;
+    if (c.boneNode[node]) {
+        item.type = ObjectType::Bone;
+    } else if (meshes.size() == 1) {
+        item.type = ObjectType::Polygon;
+        item.mesh = meshes[0];
+    }
+    const int index = addItem(c, item);
+    if (item.type == ObjectType::Bone) c.itemOfBoneNode[node] = index;
+
+    // A mesh carries one material, so a node with several meshes (or a bone with a
+    // mesh) gets one polygon object per mesh as its first children.
+    if (item.type != ObjectType::Polygon) {
+        for (size_t k = 0; k < meshes.size(); ++k) {
+            PlanItem meshItem;
+            meshItem.node = node;
+            meshItem.mesh = meshes[k];
+            meshItem.type = ObjectType::Polygon;
+            const std::string& meshName = c.model.meshes[meshes[k]].name;
+            meshItem.name = meshName.empty() ? source.name + "_" + std::to_string(k) : meshName;
+            meshItem.parent = index;
+            addItem(c, meshItem);
+        }
+    }
+    for (int child : source.children) planNode(c, child, index);
+}
+
+bool isIdentity(const Affine& a) { return maxDifference(a, Affine{}) < 1e-12; }
+
+void buildPlan(Conversion& c) {
+    c.itemOfBoneNode.assign(c.model.nodes.size(), -1);
+    c.plan.push_back(PlanItem{});  // the world
+    const ModelNode& root = c.model.nodes[0];
+    const bool rootHasMeshes = std::any_of(root.meshes.begin(), root.meshes.end(),
+                                           [&](int m) { return c.usableMesh[m]; });
+    // A root that neither places nor holds anything is the reader's container, not an
+    // object of the model.
+    if (!rootHasMeshes && !c.boneNode[0] && isIdentity(root.transform)) {
+        for (int child : root.children) planNode(c, child, 0);
+    } else {
+        planNode(c, 0, 0);
+    }
+}
+
+int positionInParent(const Conversion& c, int item) {
+    const std::vector<int>& siblings = c.plan[c.plan[item].parent].children;
+    return static_cast<int>(std::find(siblings.begin(), siblings.end(), item) - siblings.begin());
+}
+
+// The exporter searches a mesh's bones in the mesh object, its later siblings and all
+// their descendants.
+bool exporterFinds(const Conversion& c, int meshItem, int boneItem) {
+    const int meshParent = c.plan[meshItem].parent;
+    const int meshPosition = positionInParent(c, meshItem);
+    for (int x = boneItem; x > 0; x = c.plan[x].parent) {
+        if (x == meshItem) return true;
+        if (c.plan[x].parent == meshParent && positionInParent(c, x) > meshPosition) return true;
+    }
+    return false;
+}
+
+std::vector<int> pathFromWorld(const Conversion& c, int item) {
+    std::vector<int> path;
+    for (int x = item; x >= 0; x = c.plan[x].parent) path.push_back(x);
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+std::vector<int> boneItemsOfMesh(const Conversion& c, const ModelMesh& mesh) {
+    std::vector<int> items;
+    for (const ModelBone& bone : mesh.bones) {
+        const int node = boneNodeOf(c, bone);
+        if (node >= 0 && c.itemOfBoneNode[node] >= 0) items.push_back(c.itemOfBoneNode[node]);
+    }
+    return items;
+}
+
+// Moves a skinned mesh whose bones the exporter would not find to just before its
+// skeleton (or to the front of the object that holds all its bones). The object keeps
+// its place in the world: placements are derived from the model's node transforms.
+void placeSkinnedMeshes(Conversion& c) {
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        if (c.plan[item].type != ObjectType::Polygon) continue;
+        const std::vector<int> bones = boneItemsOfMesh(c, c.model.meshes[c.plan[item].mesh]);
+        if (std::all_of(bones.begin(), bones.end(), [&](int b) { return exporterFinds(c, item, b); }))
+            continue;
+        std::vector<int> common = pathFromWorld(c, bones[0]);
+        for (int bone : bones) {
+            const std::vector<int> path = pathFromWorld(c, bone);
+            size_t shared = 0;
+            while (shared < common.size() && shared < path.size() && common[shared] == path[shared]) ++shared;
+            common.resize(shared);
+        }
+        const int ancestor = common.back();
+        std::vector<int>& oldSiblings = c.plan[c.plan[item].parent].children;
+        oldSiblings.erase(std::find(oldSiblings.begin(), oldSiblings.end(), item));
+        int newParent = ancestor;
+        int position = 0;
+        if (c.plan[ancestor].type == ObjectType::Bone) {
+            newParent = c.plan[ancestor].parent;
+            position = positionInParent(c, ancestor);
+        }
+        std::vector<int>& newSiblings = c.plan[newParent].children;
+        newSiblings.insert(newSiblings.begin() + position, item);
+        c.plan[item].parent = newParent;
+    }
+}
+
+const Affine& globalOf(const std::vector<Affine>& globals, int node) {
+    static const Affine world;
+    return node < 0 ? world : globals[node];
+}
+
+Affine localOf(const Conversion& c, const std::vector<Affine>& globals, int item) {
+    const Affine& parent = globalOf(globals, c.plan[c.plan[item].parent].node);
+    return multiply(inverse(parent), globalOf(globals, c.plan[item].node));
+}
+
+Placement hostPlacement(Conversion& c, int item, const Affine& local, const char* what) {
+    bool shear = false;
+    const Placement placement = decomposePlacement(mirrorZ(local), shear);
+    if (shear && !c.shearNoted[item]) {
+        c.shearNoted[item] = true;
+        c.note("node " + quoted(c.plan[item].name) + ": " + what +
+               " has shear, which the host's placement cannot hold; it is left out");
+    }
+    return placement;
+}
+
+// ---- materials ----
+
+std::string uniqueName(const std::string& wanted, std::set<std::string>& used) {
+    std::string name = wanted;
+    for (int n = 2; !used.insert(name).second; ++n) name = wanted + "#" + std::to_string(n);
+    return name;
+}
+
+const ModelTexture* colorTexture(const ModelMaterial& material) {
+    for (const char* kind : {"Diffuse", "BaseColor"})
+        for (const ModelTexture& texture : material.textures)
+            if (texture.kind == kind) return &texture;
+    return nullptr;
+}
+
+bool isBlack(const Vec3& v) { return v[0] <= 0 && v[1] <= 0 && v[2] <= 0; }
+
+Material convertMaterial(const ModelMaterial& source, const std::string& name) {
+    Material m;
+    m.name = name;
+    m.color.on = true;
+    m.color.value = source.diffuse.value_or(Vec3{1, 1, 1});
+    if (const ModelTexture* texture = colorTexture(source)) m.color.texture = texture->path;
+    if (source.emissive && !isBlack(*source.emissive)) {
+        m.luminance.on = true;
+        m.luminance.value = *source.emissive;
+    }
+    // The exporter writes the mean of the transparency value as the alpha.
+    if (source.opacity && *source.opacity < 1) {
+        m.transparency.on = true;
+        m.transparency.value = {*source.opacity, *source.opacity, *source.opacity};
+    }
+    if (source.specular && !isBlack(*source.specular)) {
+        m.specular.on = true;
+        m.specular.value = *source.specular;
+    }
+    return m;
+}
+
+// ---- meshes ----
+
+struct BoneShare {
+    uint32_t bone = 0;  // index among the mesh's bones
+    double weight = 0;
+};
+
+// Vertices that share position and weights become one point, so that the host sees
+// one connected surface; texture coordinates live on the polygon corners anyway.
+void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
+    const size_t vertexCount = mesh.positions.size();
+    std::vector<std::vector<BoneShare>> weightsOfVertex(vertexCount);
+    std::vector<int> boneItem(mesh.bones.size(), -1);
+    for (size_t b = 0; b < mesh.bones.size(); ++b) {
+        const int node = boneNodeOf(c, mesh.bones[b]);
+        if (node < 0 || c.itemOfBoneNode[node] < 0) continue;
+        boneItem[b] = c.itemOfBoneNode[node];
+        for (const VertexWeight& w : mesh.bones[b].weights)
+            if (w.vertex < vertexCount) weightsOfVertex[w.vertex].push_back({static_cast<uint32_t>(b), w.weight});
+    }
+
+    std::vector<int32_t> pointOfVertex(vertexCount);
+    std::unordered_map<std::string, int32_t> pointOfKey;
+    std::vector<size_t> vertexOfPoint;
+    std::string key;
+    for (size_t v = 0; v < vertexCount; ++v) {
+        key.assign(reinterpret_cast<const char*>(mesh.positions[v].data()), sizeof(Vec3));
+        for (const BoneShare& w : weightsOfVertex[v]) {
+            key.append(reinterpret_cast<const char*>(&w.bone), sizeof w.bone);
+            key.append(reinterpret_cast<const char*>(&w.weight), sizeof w.weight);
+        }
+        const auto inserted = pointOfKey.emplace(key, static_cast<int32_t>(vertexOfPoint.size()));
+        if (inserted.second) vertexOfPoint.push_back(v);
+        pointOfVertex[v] = inserted.first->second;
+    }
+    out.points.reserve(vertexOfPoint.size());
+    for (size_t v : vertexOfPoint) {
+        const Vec3& p = mesh.positions[v];
+        out.points.push_back({p[0], p[1], -p[2]});
+    }
+
+    // Mirroring Z turns the winding, so corners b and c trade places to keep the front.
+    const bool hasUv = !mesh.uv.empty();
+    std::vector<PolygonUV> uvw;
+    size_t first = 0;
+    for (uint32_t size : mesh.faceSizes) {
+        if (size == 3) {
+            const uint32_t a = mesh.corners[first], b = mesh.corners[first + 2], cc = mesh.corners[first + 1];
+            out.polygons.push_back({pointOfVertex[a], pointOfVertex[b], pointOfVertex[cc], pointOfVertex[cc]});
+            if (hasUv) {
+                auto corner = [&](uint32_t v) { return Vec2{mesh.uv[v][0], 1 - mesh.uv[v][1]}; };
+                uvw.push_back({{corner(a), corner(b), corner(cc), corner(cc)}});
+            }
+        }
+        first += size;
+    }
+    if (hasUv) out.uvw = std::move(uvw);
+
+    std::unordered_map<int, size_t> entryOfItem;
+    for (size_t b = 0; b < mesh.bones.size(); ++b) {
+        if (boneItem[b] < 0) continue;
+        auto entry = entryOfItem.find(boneItem[b]);
+        if (entry == entryOfItem.end()) {
+            entry = entryOfItem.emplace(boneItem[b], out.weights.size()).first;
+            out.weights.push_back({c.ids[boneItem[b]], std::vector<double>(out.points.size(), 0.0)});
+        }
+        std::vector<double>& perPoint = out.weights[entry->second].perPoint;
+        for (size_t point = 0; point < vertexOfPoint.size(); ++point)
+            for (const BoneShare& w : weightsOfVertex[vertexOfPoint[point]])
+                if (w.bone == b) perPoint[point] += w.weight;
+    }
+}
+
+// ---- bones ----
+
+// The bind pose of every bone in world space: from the first mesh it deforms (the
+// inverse of its offset matrix, placed by the mesh's node), or for a bone that deforms
+// nothing, carried over from its nearest bone ancestor by the node transforms.
+std::vector<std::optional<Affine>> worldBindPoses(const Conversion& c) {
+    std::vector<std::optional<Affine>> bind(c.model.nodes.size());
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        if (c.plan[item].type != ObjectType::Polygon) continue;
+        const Affine& meshGlobal = c.restGlobal[c.plan[item].node];
+        for (const ModelBone& bone : c.model.meshes[c.plan[item].mesh].bones) {
+            const int node = boneNodeOf(c, bone);
+            if (node >= 0 && c.boneNode[node] && !bind[node])
+                bind[node] = multiply(meshGlobal, inverse(bone.offset));
+        }
+    }
+    for (size_t n = 0; n < c.model.nodes.size(); ++n) {
+        if (!c.boneNode[n] || bind[n]) continue;
+        int up = c.model.nodes[n].parent;
+        while (up >= 0 && !c.boneNode[up]) up = c.model.nodes[up].parent;
+        bind[n] = up >= 0 ? multiply(*bind[up], multiply(inverse(c.restGlobal[up]), c.restGlobal[n]))
+                          : c.restGlobal[n];
+    }
+    return bind;
+}
+
+int parentBoneItem(const Conversion& c, int item) {
+    int up = c.plan[item].parent;
+    while (up > 0 && c.plan[up].type != ObjectType::Bone) up = c.plan[up].parent;
+    return up > 0 ? up : -1;
+}
+
+int topBoneItem(const Conversion& c, int item) {
+    for (int up = parentBoneItem(c, item); up >= 0; up = parentBoneItem(c, item)) item = up;
+    return item;
+}
+
+double scaleOf(const Affine& a) {
+    double s = 1;
+    for (int r = 0; r < 3; ++r) s = std::max(s, std::fabs(a.offset[r]));
+    return s;
+}
+
+// Rest entries: each bone's bind pose relative to its parent bone; a topmost bone's
+// relative to the space of the first mesh it deforms. The exporter chains them into
+// the rest matrix whose inverse it writes, which is then the mesh's inverse bind matrix.
+void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
+    const std::vector<std::optional<Affine>> bind = worldBindPoses(c);
+    std::unordered_map<int, Affine> spaceOfTop;  // topmost bone item -> mesh space
+    std::unordered_map<int, std::string> meshOfTop;
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        if (c.plan[item].type != ObjectType::Polygon) continue;
+        const ModelMesh& mesh = c.model.meshes[c.plan[item].mesh];
+        const Affine& meshGlobal = c.restGlobal[c.plan[item].node];
+        for (const ModelBone& bone : mesh.bones) {
+            const int node = boneNodeOf(c, bone);
+            if (node < 0 || !c.boneNode[node]) continue;
+            const int top = topBoneItem(c, c.itemOfBoneNode[node]);
+            const Affine& space = spaceOfTop.emplace(top, meshGlobal).first->second;
+            const std::string& first = meshOfTop.emplace(top, c.plan[item].name).first->second;
+            const Affine wanted = inverse(bone.offset);  // in this mesh's space
+            const Affine written = multiply(inverse(space), *bind[node]);
+            if (maxDifference(wanted, written) > 1e-5 * scaleOf(wanted))
+                c.note("mesh " + quoted(c.plan[item].name) + ": bone " + quoted(bone.name) +
+                       " has another bind pose in mesh " + quoted(first) +
+                       "; its offset matrix follows that mesh");
+        }
+    }
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        if (c.plan[item].type != ObjectType::Bone) continue;
+        const int parentBone = parentBoneItem(c, item);
+        Affine above;
+        if (parentBone >= 0) {
+            above = *bind[c.plan[parentBone].node];
+        } else {
+            const auto space = spaceOfTop.find(item);
+            above = space != spaceOfTop.end() ? space->second
+                                              : globalOf(c.restGlobal, c.plan[c.plan[item].parent].node);
+        }
+        const Placement rest =
+            hostPlacement(c, item, multiply(inverse(above), *bind[c.plan[item].node]), "the bind pose");
+        objectOfItem[item]->rest = RestPose{rest.position, rest.rotation, rest.scale};
+    }
+}
+
+// ---- animation ----
+
+int32_t roundedRate(double rate) { return static_cast<int32_t>(std::lround(rate)); }
+
+void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scene,
+                     std::vector<SceneObject*>& objectOfItem) {
+    const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
+    const double seconds = animation.duration / ticksPerSecond;
+    const int32_t lastFrame = static_cast<int32_t>(std::lround(seconds * scene.fps));
+    scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
+
+    std::vector<std::vector<Affine>> frames;
+    for (int32_t f = 0; f <= lastFrame; ++f)
+        frames.push_back(nodeGlobals(c.model, &animation, f * ticksPerSecond / scene.fps));
+
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        const Affine rest = localOf(c, c.restGlobal, item);
+        const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
+            return maxDifference(localOf(c, g, item), rest) > 1e-6 * scaleOf(rest);
+        });
+        if (!moves) continue;
+        SceneObject& object = *objectOfItem[item];
+        Vec3 previous = object.rotation;
+        for (int32_t f = 0; f <= lastFrame; ++f) {
+            Placement p = hostPlacement(c, item, localOf(c, frames[f], item), "the animated placement");
+            p.rotation = nearestEquivalentRotation(p.rotation, previous);
+            previous = p.rotation;
+            const double frame = f;
+            object.animation.position.push_back({frame, p.position});
+            object.animation.rotation.push_back({frame, p.rotation});
+            object.animation.scale.push_back({frame, p.scale});
+        }
+    }
+}
+
+// ---- records ----
+
+void assignIds(Conversion& c) {
+    std::unordered_map<std::string, int> count;
+    for (size_t item = 1; item < c.plan.size(); ++item) ++count[c.plan[item].name];
+    std::set<std::string> used;
+    for (size_t item = 1; item < c.plan.size(); ++item)
+        if (count[c.plan[item].name] == 1) used.insert(c.plan[item].name);
+    c.ids.assign(c.plan.size(), "");
+    for (size_t item = 1; item < c.plan.size(); ++item) {
+        const std::string& name = c.plan[item].name;
+        c.ids[item] = count[name] == 1 ? name : uniqueName(name, used);
+    }
+}
+
+void buildObject(Conversion& c, int item, const std::vector<std::string>& materialNames, SceneObject& out,
+                 std::vector<SceneObject*>& objectOfItem) {
+    const PlanItem& plan = c.plan[item];
+    objectOfItem[item] = &out;
+    out.name = plan.name;
+    out.id = c.ids[item];
+    out.type = plan.type;
+    const Placement placement = hostPlacement(c, item, localOf(c, c.restGlobal, item), "the placement");
+    out.position = placement.position;
+    out.rotation = placement.rotation;
+    out.scale = placement.scale;
+    if (plan.type == ObjectType::Polygon) {
+        const ModelMesh& mesh = c.model.meshes[plan.mesh];
+        convertMesh(c, mesh, out);
+        if (mesh.material >= 0 && mesh.material < static_cast<int>(materialNames.size()))
+            out.texture = TextureTag{materialNames[mesh.material], {0, 0}, {1, 1}};
+    }
+    out.children.resize(plan.children.size());
+    for (size_t k = 0; k < plan.children.size(); ++k)
+        buildObject(c, plan.children[k], materialNames, out.children[k], objectOfItem);
+}
+
+}  // namespace
+
+int32_t sceneFrameRate(const ModelData& model) {
+    if (model.frameRate >= 1) return roundedRate(model.frameRate);
+    if (!model.animations.empty()) {
+        // Formats that count time in frames give their frame rate as the tick rate.
+        const double ticks = model.animations[0].ticksPerSecond;
+        if (ticks >= 12 && ticks <= 240 && ticks == std::floor(ticks)) return roundedRate(ticks);
+    }
+    return 30;
+}
+
+bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note) {
+    Conversion c{model, note, {}, {}, {}, {}, {}, {}, {}, {}};
+    if (model.nodes.empty()) {
+        error = "the model holds no nodes";
+        return false;
+    }
+    for (int n = static_cast<int>(model.nodes.size()) - 1; n >= 0; --n) c.nodeByName[model.nodes[n].name] = n;
+    c.usableMesh.resize(model.meshes.size());
+    for (size_t m = 0; m < model.meshes.size(); ++m) {
+        c.usableMesh[m] = triangleCount(model.meshes[m]) > 0;
+        if (!c.usableMesh[m])
+            note("mesh " + quoted(model.meshes[m].name) +
+                 " holds only points or lines, which a polygon object cannot hold; it is left out");
+    }
+    if (std::none_of(c.usableMesh.begin(), c.usableMesh.end(), [](bool usable) { return usable; })) {
+        error = "the model holds no polygon mesh (empty scene)";
+        return false;
+    }
+    findBoneNodes(c);
+    buildPlan(c);
+    placeSkinnedMeshes(c);
+    c.restGlobal = nodeGlobals(model, nullptr, 0);
+    c.shearNoted.assign(c.plan.size(), false);
+    assignIds(c);
+
+    out = Scene{};
+    out.fps = sceneFrameRate(model);
+    std::set<std::string> usedMaterialNames;
+    std::vector<std::string> materialNames;
+    for (size_t m = 0; m < model.materials.size(); ++m) {
+        const std::string& wanted = model.materials[m].name;
+        materialNames.push_back(uniqueName(wanted.empty() ? "Material" + std::to_string(m) : wanted,
+                                           usedMaterialNames));
+        out.materials.push_back(convertMaterial(model.materials[m], materialNames.back()));
+    }
+
+    std::vector<SceneObject*> objectOfItem(c.plan.size(), nullptr);
+    const std::vector<int>& top = c.plan[0].children;
+    out.objects.resize(top.size());
+    for (size_t k = 0; k < top.size(); ++k) buildObject(c, top[k], materialNames, out.objects[k], objectOfItem);
+    setRestPoses(c, objectOfItem);
+    if (!model.animations.empty()) {
+        sampleAnimation(c, model.animations[0], out, objectOfItem);
+        for (size_t a = 1; a < model.animations.size(); ++a)
+            note("animation " + quoted(model.animations[a].name) +
+                 " is left out: a scene holds one time line, which the first animation fills");
+    }
+    return true;
+}
+
+}  // namespace korvo::import
