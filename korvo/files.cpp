@@ -1,0 +1,261 @@
+// File names and files. A file opened for writing goes to a temporary file beside the
+// target; a successful close renames it over the target, so an export that fails
+// leaves any earlier file at that name untouched.
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "korvo/host_state.h"
+#include "korvo/text.h"
+
+namespace korvo {
+
+namespace {
+
+// Output arrives line by line; it reaches the disk in blocks of this size.
+constexpr size_t kFileBlock = 1 << 20;
+
+}  // namespace
+
+FileNameImpl* fileNameImpl(const KrvFileName* f) {
+    Host::State& state = hostState();
+    auto* impl = f ? static_cast<FileNameImpl*>(f->impl) : nullptr;
+    if (impl != nullptr && state.fileNames.count(impl)) return impl;
+    // The host's own name handed to save is not registered; it is alive while save runs.
+    if (impl != nullptr && f != nullptr && state.hostFileNames.count(impl)) return impl;
+    state.fault(f ? "a file name that is not constructed (or already destroyed)" : "a null file name");
+    return nullptr;
+}
+
+namespace {
+
+// The position of the suffix's point in the last path component, or npos. A leading
+// point (".profile") starts a name, not a suffix.
+size_t suffixPoint(const std::u32string& path) {
+    const size_t slash = path.find_last_of(U'/');
+    const size_t nameStart = slash == std::u32string::npos ? 0 : slash + 1;
+    const size_t point = path.find_last_of(U'.');
+    if (point == std::u32string::npos || point <= nameStart) return std::u32string::npos;
+    return point;
+}
+
+void KRV_CALL nameConstruct(KrvFileName* f) {
+    if (f == nullptr) return hostState().fault("file name construct: null storage");
+    auto* impl = new FileNameImpl{};
+    hostState().fileNames.insert(impl);
+    f->impl = impl;
+}
+
+void KRV_CALL nameDestroy(KrvFileName* f) {
+    Host::State& state = hostState();
+    auto* impl = f ? static_cast<FileNameImpl*>(f->impl) : nullptr;
+    if (impl == nullptr || !state.fileNames.erase(impl))
+        return state.fault("file name destroy: a file name that is not constructed");
+    delete impl;
+    f->impl = nullptr;
+}
+
+void KRV_CALL nameCopy(KrvFileName* dst, const KrvFileName* src) {
+    FileNameImpl* to = fileNameImpl(dst);
+    const FileNameImpl* from = fileNameImpl(src);
+    if (to && from) to->path = from->path;
+}
+
+KrvString* KRV_CALL nameToString(const KrvFileName* f) {
+    const FileNameImpl* impl = fileNameImpl(f);
+    return impl ? allocateString(impl->path) : nullptr;
+}
+
+void KRV_CALL nameSetString(KrvFileName* f, const KrvString* s) {
+    FileNameImpl* impl = fileNameImpl(f);
+    const StringImpl* text = stringImpl(s);
+    if (impl && text) impl->path = text->text;
+}
+
+void KRV_CALL nameRemoveSuffix(KrvFileName* f) {
+    FileNameImpl* impl = fileNameImpl(f);
+    if (!impl) return;
+    const size_t point = suffixPoint(impl->path);
+    if (point != std::u32string::npos) impl->path.erase(point);
+}
+
+void KRV_CALL nameSetSuffix(KrvFileName* f, const KrvString* suffix) {
+    FileNameImpl* impl = fileNameImpl(f);
+    const StringImpl* text = stringImpl(suffix);
+    if (!impl || !text) return;
+    nameRemoveSuffix(f);
+    if (!text->text.empty()) impl->path += U'.' + text->text;
+}
+
+void KRV_CALL nameFreeObject(KrvFileName* f) {
+    if (f == nullptr) return;
+    Host::State& state = hostState();
+    if (!state.allocatedFileNames.erase(f))
+        return state.fault("file name free_object: a file-name object the host did not allocate");
+    nameDestroy(f);
+    delete f;
+}
+
+FileImpl* fileImpl(KrvFile file, const char* entry) {
+    Host::State& state = hostState();
+    auto* impl = reinterpret_cast<FileImpl*>(file);
+    if (impl != nullptr && state.files.count(impl)) return impl;
+    state.fault(std::string(entry) + ": " + (file ? "a file that is not alive" : "a null file"));
+    return nullptr;
+}
+
+KrvFile KRV_CALL fileCreate() {
+    Host::State& state = hostState();
+    if (!state.allowAllocation()) return nullptr;
+    auto* impl = new FileImpl{};
+    state.files.insert(impl);
+    return reinterpret_cast<KrvFile>(impl);
+}
+
+void failFile(FileImpl& f, const std::string& why) {
+    if (f.failed) return;
+    f.failed = true;
+    f.error = why;
+}
+
+void flush(FileImpl& f) {
+    size_t done = 0;
+    while (done < f.buffer.size() && !f.failed) {
+        const ssize_t n = ::write(f.fd, f.buffer.data() + done, f.buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) failFile(f, std::strerror(n < 0 ? errno : EIO));
+        else done += static_cast<size_t>(n);
+    }
+    f.buffer.clear();
+}
+
+// Drops the temporary file of an open file without committing it.
+void discard(FileImpl& f) {
+    if (f.fd < 0) return;
+    ::close(f.fd);
+    ::unlink(f.temporary.c_str());
+    f.fd = -1;
+    f.buffer.clear();
+    f.buffer.shrink_to_fit();
+}
+
+void KRV_CALL fileFree(KrvFile file) {
+    if (file == nullptr) return;
+    FileImpl* f = fileImpl(file, "file free");
+    if (!f) return;
+    discard(*f);  // freed while still open: nothing is committed
+    hostState().files.erase(f);
+    delete f;
+}
+
+std::string parentFolder(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, int32_t access, int32_t share,
+                          uint32_t /*type*/, uint32_t /*creator*/) {
+    Host::State& state = hostState();
+    FileImpl* f = fileImpl(file, "file open");
+    const FileNameImpl* n = fileNameImpl(name);
+    if (!f || !n) return 0;
+    if (f->fd >= 0) {
+        state.fault("file open: the file is already open");
+        return 0;
+    }
+    if (mode != 2 || access != 2 || share != 2) {
+        state.fault("file open: only writing (2, 2, 2) is supported");
+        return 0;
+    }
+    const std::string target = toUtf8(n->path);
+    auto refuse = [&](const std::string& why) {
+        state.fileErrors.push_back("cannot create " + target + ": " + why);
+        return 0;
+    };
+    if (target.empty()) return refuse("empty file name");
+    struct stat info;
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return refuse("it is a folder");
+    const std::string folder = parentFolder(target);
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return refuse("the folder " + folder + " does not exist");
+
+    const size_t slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temporary = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
+                            base + ".korvo-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return refuse(std::strerror(errno));
+    // mkstemp creates 0600; a committed file gets the permissions of a new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    f->fd = fd;
+    f->failed = false;
+    f->error.clear();
+    f->target = target;
+    f->temporary = temporary;
+    f->bytes = 0;
+    f->buffer.reserve(kFileBlock);
+    return 1;
+}
+
+int32_t KRV_CALL fileWrite(KrvFile file, const void* bytes, int32_t count) {
+    Host::State& state = hostState();
+    FileImpl* f = fileImpl(file, "file write");
+    if (!f || f->fd < 0 || f->failed) return 0;
+    if (count < 0 || (count > 0 && bytes == nullptr)) {
+        state.fault("file write: a negative count or null bytes");
+        return 0;
+    }
+    if (state.writeBudget >= 0) {
+        if (count > state.writeBudget) {
+            state.writeBudget = 0;
+            failFile(*f, "no space left on device (write limit)");
+            return 0;
+        }
+        state.writeBudget -= count;
+    }
+    const auto* p = static_cast<const char*>(bytes);
+    f->buffer.insert(f->buffer.end(), p, p + count);
+    f->bytes += static_cast<uint64_t>(count);
+    if (f->buffer.size() >= kFileBlock) flush(*f);
+    return f->failed ? 0 : 1;
+}
+
+int32_t KRV_CALL fileClose(KrvFile file) {
+    Host::State& state = hostState();
+    FileImpl* f = fileImpl(file, "file close");
+    if (!f) return 0;
+    if (f->fd < 0) {
+        state.fault("file close: the file is not open");
+        return 0;
+    }
+    flush(*f);
+    if (!f->failed && ::close(f->fd) != 0) failFile(*f, std::strerror(errno));
+    else if (f->failed) ::close(f->fd);
+    f->fd = -1;
+    if (!f->failed && ::rename(f->temporary.c_str(), f->target.c_str()) != 0) failFile(*f, std::strerror(errno));
+    if (f->failed) {
+        ::unlink(f->temporary.c_str());
+        state.fileErrors.push_back("cannot write " + f->target + ": " + f->error);
+        return 0;
+    }
+    state.written.push_back({f->target, f->bytes});
+    if (state.onWritten) state.onWritten(state.written.back());
+    return 1;
+}
+
+}  // namespace
+
+const KrvFileNameTable kFileNameTable = {
+    sizeof(KrvFileNameTable), nameConstruct, nameDestroy, nameCopy, nameToString, nameSetString,
+    nameRemoveSuffix, nameSetSuffix, nameFreeObject,
+};
+
+const KrvFileTable kFileTable = {sizeof(KrvFileTable), fileCreate, fileFree, fileOpen, fileClose, fileWrite};
+
+}  // namespace korvo

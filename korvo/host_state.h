@@ -1,0 +1,221 @@
+// Inside the host: what the opaque handles point to, and the state of the one current
+// Host that every C entry reaches through `hostState()`.
+#pragma once
+
+#include <korvo_sdk.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "korvo/host.h"
+#include "korvo/scene.h"
+
+namespace korvo {
+
+struct StringImpl {
+    std::u32string text;
+};
+
+struct ContainerEntry {
+    int32_t type = KRV_ENTRY_ABSENT;
+    int32_t integer = 0;
+    float real = 0;
+    KrvVector vector{0, 0, 0};
+    KrvTime time{0, 1};
+    std::u32string text;
+};
+
+struct ContainerImpl {
+    int32_t id = 0;
+    std::map<int32_t, ContainerEntry> entries;
+};
+
+struct FileNameImpl {
+    std::u32string path;
+};
+
+struct FileImpl {
+    int fd = -1;
+    bool failed = false;
+    std::string target;     // UTF-8 path
+    std::string temporary;  // beside the target
+    std::vector<char> buffer;
+    uint64_t bytes = 0;
+    std::string error;  // why it failed
+};
+
+struct MaterialImpl;
+struct ChannelImpl {
+    MaterialImpl* material = nullptr;
+    int32_t number = 0;
+};
+
+struct MaterialImpl {
+    MaterialImpl() = default;
+    ~MaterialImpl();
+    MaterialImpl(const MaterialImpl&) = delete;
+    MaterialImpl& operator=(const MaterialImpl&) = delete;
+
+    Material data;
+    ChannelImpl channels[4];  // 0, 1, 2, 9
+    const Channel* channel(int32_t number) const;
+};
+
+struct DocumentImpl;
+struct ObjectImpl;
+
+struct TagImpl {
+    int32_t type = 0;
+    ObjectImpl* owner = nullptr;
+};
+
+struct ObjectImpl {
+    ObjectImpl();
+    ~ObjectImpl();
+    ObjectImpl(const ObjectImpl&) = delete;
+    ObjectImpl& operator=(const ObjectImpl&) = delete;
+
+    int32_t type = KRV_TYPE_NULL;
+    ObjectType sceneType = ObjectType::Null;
+    std::u32string name;
+    std::string id;
+    KrvVector position{0, 0, 0}, rotation{0, 0, 0}, scale{1, 1, 1};
+    Animation animation;
+    GeneratorParams generator;
+    std::vector<KrvVector> points;
+    std::vector<KrvPolygon> polygons;
+    bool hasUV = false;
+    std::vector<KrvPolygonUV> uvw;
+    std::optional<TextureTag> texture;
+    std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
+    std::optional<PhongTag> phong;
+    RestPose rest;
+    std::vector<BoneWeights> weights;
+    TagImpl uvTag, textureTag, phongTag;
+
+    ObjectImpl* parent = nullptr;
+    ObjectImpl* next = nullptr;
+    std::vector<std::unique_ptr<ObjectImpl>> children;
+};
+
+struct DocumentImpl {
+    int32_t fps = 30;
+    std::optional<KrvTime> end;
+    KrvTime time{0, 1};
+    std::vector<std::shared_ptr<MaterialImpl>> materials;
+    std::vector<std::unique_ptr<ObjectImpl>> objects;
+    bool isCopy = false;
+};
+
+struct DialogImpl {
+    KrvDialogCallback callback = nullptr;
+    void* object = nullptr;
+    std::optional<std::string> title;
+    DialogNode root;
+    std::vector<size_t> openGroups;  // path of child indices from the root
+    std::map<int32_t, DialogValue> values;
+    std::unordered_set<int32_t> disabled;
+    bool closed = false;
+    bool running = false;
+    DialogNode& currentGroup();
+};
+
+// Deep copies (children, tags, weights) with parents and siblings linked.
+std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& source);
+// Sets `parent` and `next` of the children of `o`, and of a top-level list.
+void linkChildren(ObjectImpl& o);
+void linkList(std::vector<std::unique_ptr<ObjectImpl>>& list, ObjectImpl* parent);
+// Every object's animated channels at the document's current time.
+void evaluateDocument(DocumentImpl& document);
+std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene);
+std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source);
+
+struct Host::State {
+    HostBehaviour behaviour;
+    KrvHost root{};
+
+    // Accounting registries: everything handed out and not given back.
+    std::unordered_map<void*, size_t> blocks;
+    std::unordered_set<StringImpl*> strings;
+    std::unordered_set<KrvString*> allocatedStrings;
+    std::unordered_set<ContainerImpl*> containers;
+    std::unordered_set<ContainerImpl*> internalContainers;  // dialog messages: not counted
+    std::unordered_map<void*, int32_t> values;  // value storage -> kind
+    std::unordered_set<FileImpl*> files;
+    std::unordered_set<FileNameImpl*> fileNames;
+    std::unordered_set<FileNameImpl*> hostFileNames;  // the target names handed to save
+    std::unordered_set<KrvFileName*> allocatedFileNames;
+    std::unordered_set<DialogImpl*> dialogs;
+    std::unordered_map<DocumentImpl*, std::unique_ptr<DocumentImpl>> documents;
+    std::unordered_map<ObjectImpl*, std::unique_ptr<ObjectImpl>> freeObjects;
+    std::unordered_set<KrvObjectList*> commandResults;
+    std::unordered_set<const ObjectImpl*> liveObjects;
+    std::unordered_set<const TagImpl*> liveTags;
+    std::unordered_set<const ChannelImpl*> liveChannels;
+    std::unordered_set<const MaterialImpl*> liveMaterials;
+
+    int64_t refuseAt = 0;
+    int64_t allocationCount = 0;
+    std::vector<std::string> faults;
+
+    std::vector<std::string> console;
+    std::vector<std::string> messages;
+
+    int64_t writeBudget = -1;
+    std::vector<WrittenFile> written;
+    std::vector<std::string> fileErrors;
+    std::function<void(const WrittenFile&)> onWritten;
+
+    std::vector<SaverInfo> savers;
+    std::vector<RegistrationEvent> registrations;
+    KrvBaseLibrary baseLibrary{};
+    int64_t idleCalls = 0;
+
+    DialogScript script;
+    std::vector<DialogRun> dialogRuns;
+
+    // False when this request is the one to refuse.
+    bool allowAllocation();
+    void fault(const std::string& what);
+    bool validObject(const void* o, const char* entry);
+    bool validTag(const void* t, const char* entry);
+};
+
+Host::State& hostState();
+
+extern const KrvStringTable kStringTable;
+extern const KrvMemoryTable kMemoryTable;
+extern const KrvConsoleTable kConsoleTable;
+extern const KrvContainerTable kContainerTable;
+extern const KrvValueTable kValueTable;
+extern const KrvFileNameTable kFileNameTable;
+extern const KrvFileTable kFileTable;
+extern const KrvDialogTable kDialogTable;
+extern const KrvDocumentTable kDocumentTable;
+extern const KrvObjectTable kObjectTable;
+extern const KrvTagTable kTagTable;
+extern const KrvMaterialTable kMaterialTable;
+extern const KrvCommandTable kCommandTable;
+extern const KrvPluginTable kPluginTable;
+
+// Helpers shared by the service files.
+StringImpl* stringImpl(const KrvString* s);  // null (and a fault) when not live
+void constructString(KrvString* s, std::u32string text);
+KrvString* allocateString(std::u32string text);  // null when refused
+ContainerImpl* containerImpl(const KrvContainer* c);
+FileNameImpl* fileNameImpl(const KrvFileName* f);
+// Fills a value holder the module provided; any storage it owned is released first.
+void fillValue(KrvValue* out, int32_t kind, const void* data);
+// The parameter id of a one-level KrvParamId, or 0.
+int32_t parameterNumber(const KrvParamId* id);
+// Internal containers (dialog messages) that are not handed out and not counted.
+ContainerImpl* internalContainer(KrvContainer* c);
+
+}  // namespace korvo
