@@ -1,0 +1,66 @@
+#include "mesh/debug_listing.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "host/host.h"
+#include "settings/export_settings.h"
+
+namespace dorna {
+
+namespace {
+
+// Large enough for the longest message: nine floats printed in full (a float has at
+// most 39 integer digits) and their labels.
+constexpr size_t kMessageBytes = 1024;
+
+void message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+void message(const char* format, ...) {
+    char text[kMessageBytes];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    printLine(text);
+}
+
+}  // namespace
+
+void listNormals(const NormalGroupList* groups, int32_t pointCount) {
+    if (!exportSettings.debugListing) return;
+    message("\n\nNORMALS\n========\n");
+    if (!groups) return;
+    for (int32_t p = 0; p < pointCount; ++p) {
+        const NormalGroupList& list = groups[p];
+        message("Point: %4i Normalcount: %i\n", p, list.count);
+        for (int32_t j = 0; j < list.count; ++j) {
+            const NormalGroup& group = list.items[j];
+            message("\t%4i  x %0.3f y %0.3f z %0.3f Indices ", j, double(group.normal.x),
+                    double(group.normal.y), double(group.normal.z));
+            for (int32_t i = 0; i < group.corners.count; ++i) message("%4i ", group.corners.items[i]);
+            message("\n");
+        }
+    }
+}
+
+void listIndices(const int32_t* indices, int32_t count) {
+    if (!exportSettings.debugListing) return;
+    message("Indices:\n");
+    if (!indices) return;
+    for (int32_t t = 0; t < count / 3; ++t)
+        message("%4i %4i %4i\n", indices[3 * t], indices[3 * t + 1], indices[3 * t + 2]);
+}
+
+void listVertices(const ExportVertex* vertices, int32_t count) {
+    if (!exportSettings.debugListing) return;
+    message("Vertices:\n");
+    if (!vertices) return;
+    for (int32_t i = 0; i < count; ++i) {
+        const ExportVertex& v = vertices[i];
+        message("%3i %0.2f %0.2f %0.2f u %0.2f v %0.2f nx %0.2f ny %0.2f nz %0.2f\n", i, double(v.x),
+                double(v.y), double(v.z), double(v.u), double(v.v), double(v.nx), double(v.ny), double(v.nz));
+    }
+}
+
+}  // namespace dorna

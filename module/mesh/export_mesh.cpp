@@ -1,0 +1,157 @@
+// Mesh building from a host object, and the copies the writers take of its result.
+#include "mesh/export_mesh.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "host/containers.h"
+#include "host/host.h"
+#include "host/library.h"
+#include "host/objects.h"
+#include "mesh/debug_listing.h"
+#include "settings/export_settings.h"
+
+namespace dorna {
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kPi = 3.141592653589793;
+
+// Texture tag parameters: offset and scale of the texture coordinates.
+constexpr int32_t kTextureOffsetU = 1000;
+constexpr int32_t kTextureOffsetV = 1001;
+constexpr int32_t kTextureScaleU = 1014;
+constexpr int32_t kTextureScaleV = 1015;
+// Phong tag entries: whether the angle limit applies, and the angle in radians.
+constexpr int32_t kPhongLimitOn = 1001;
+constexpr int32_t kPhongAngle = 1002;
+
+// UV records are read from the host this many at a time.
+constexpr int32_t kUVRecordsPerRead = 256;
+
+float readTagReal(KrvTag tag, int32_t id) {
+    const ParameterId parameter(id);
+    ValueHolder value;
+    readTagParameter(tag, parameter, value, 0);
+    return value.asReal();
+}
+
+TextureTransform textureTransform(KrvObject object) {
+    const KrvTag tag = findTag(object, KRV_TAG_TEXTURE);
+    if (!tag) return kNoTextureTransform;
+    return TextureTransform{readTagReal(tag, kTextureOffsetU), readTagReal(tag, kTextureOffsetV),
+                            readTagReal(tag, kTextureScaleU), readTagReal(tag, kTextureScaleV)};
+}
+
+// The index of the first polygon whose corners a, b, c name a point outside the
+// object, or -1. A mesh with such a polygon is not converted.
+int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount) {
+    const auto outside = [pointCount](int32_t point) { return point < 0 || point >= pointCount; };
+    for (int32_t k = 0; k < polygonCount; ++k)
+        if (outside(polygons[k].a) || outside(polygons[k].b) || outside(polygons[k].c)) return k;
+    return -1;
+}
+
+}  // namespace
+
+int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount) {
+    const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
+    if (!uvTag) return 0;
+    const TextureTransform transform = textureTransform(object);
+    KrvPolygonUV records[kUVRecordsPerRead];
+    for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
+        const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
+        for (int32_t i = 0; i < count; ++i) records[i] = uvOfPolygon(uvTag, first + i);
+        if (!addPolygonUVs(mesh, polygons, records, first, count, transform)) return 0;
+    }
+    return 1;
+}
+
+float smoothingLimit(KrvObject object) {
+    const double angle = double(exportSettings.smoothingAngle) * kRadiansPerDegree;
+    float cosLimit = static_cast<float>(std::cos(angle));
+    if (!exportSettings.readPhongAngle) return cosLimit;
+    const KrvTag phong = findTag(object, KRV_TAG_PHONG);
+    if (!phong) return cosLimit;
+    SettingsContainer parameters;
+    tagParameters(phong, parameters);
+    const int32_t limitOn = parameters.readInt(kPhongLimitOn, 0);
+    const double phongAngle = parameters.has(kPhongAngle) ? double(parameters.readReal(kPhongAngle, 0.0f)) : angle;
+    // Without the limit every corner of a point smooths with every other.
+    cosLimit = static_cast<float>(std::cos(limitOn ? phongAngle : kPi));
+    return cosLimit;
+}
+
+int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
+    int32_t pointCount = 0;
+    const KrvVector* points = objectPoints(object, &pointCount);
+    if (!setMeshPoints(mesh, points, pointCount)) return 0;
+    int32_t polygonCount = 0;
+    const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
+    if (!polygons || polygonCount < 0) polygonCount = 0;
+    const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
+    if (badPolygon >= 0) {
+        char text[128];
+        std::snprintf(text, sizeof text, "Dorna: mesh skipped, polygon %i names a point the object does not have",
+                      badPolygon);
+        printLine(text);
+        releaseExportMesh(mesh);
+        return 0;
+    }
+    mesh.hasUV = 1;
+    mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
+    computeFaceNormals(mesh, polygons, polygonCount);
+    smoothNormals(mesh, smoothingLimit(object));
+    listNormals(mesh.normalGroups, mesh.pointCount);
+    buildIndices(mesh, polygons, polygonCount);
+    splitByNormals(mesh);
+    return 1;
+}
+
+ExportVertex* transformVertices(const ExportMesh& mesh, const Matrix* matrix, int32_t* count) {
+    const int32_t vertexCount = mesh.vertices ? mesh.vertexCount : 0;
+    auto* placed = static_cast<ExportVertex*>(hostAlloc(sizeof(ExportVertex) * static_cast<size_t>(vertexCount)));
+    if (!placed) return nullptr;
+    if (vertexCount > 0) std::memcpy(placed, mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount));
+    *count = vertexCount;
+    if (!matrix) return placed;
+
+    // Normals turn with the object's axes but see neither its offset nor the scene scale.
+    const Matrix& n = *matrix;
+    const Matrix m = exportSettings.scaleScene ? mulMatrix(scaleMatrix(exportSettings.sceneScale), *matrix) : *matrix;
+    for (int32_t i = 0; i < vertexCount; ++i) {
+        ExportVertex& v = placed[i];
+        const float x = v.x, y = v.y, z = v.z;
+        v.x = m.offset.x + m.axis1.x * x + m.axis2.x * y + m.axis3.x * z;
+        v.y = m.offset.y + m.axis1.y * x + m.axis2.y * y + m.axis3.y * z;
+        v.z = m.offset.z + m.axis1.z * x + m.axis2.z * y + m.axis3.z * z;
+        const float nx = v.nx, ny = v.ny, nz = v.nz;
+        v.nx = n.axis1.x * nx + n.axis2.x * ny + n.axis3.x * nz;
+        v.ny = n.axis1.y * nx + n.axis2.y * ny + n.axis3.y * nz;
+        v.nz = n.axis1.z * nx + n.axis2.z * ny + n.axis3.z * nz;
+    }
+    return placed;
+}
+
+int32_t* copyIndices(const ExportMesh& mesh, int32_t* count) {
+    const int32_t indexCount = mesh.indices ? mesh.indexCount : 0;
+    auto* copy = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(indexCount)));
+    if (!copy) return nullptr;
+    if (indexCount > 0) std::memcpy(copy, mesh.indices, sizeof(int32_t) * static_cast<size_t>(indexCount));
+    *count = indexCount;
+    return copy;
+}
+
+void releaseExportMesh(ExportMesh& mesh) {
+    // Every small block of the points and groups lives in the arena.
+    hostFree(mesh.points);
+    hostFree(mesh.normalGroups);
+    hostFree(mesh.indices);
+    hostFree(mesh.vertices);
+    releaseArena(mesh.arena);
+    mesh = ExportMesh{};
+}
+
+}  // namespace dorna

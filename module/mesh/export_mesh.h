@@ -1,0 +1,93 @@
+// Mesh building: one host polygon object becomes an indexed triangle mesh with one
+// normal and one texture coordinate per vertex. Points are duplicated where their
+// corners need different texture coordinates or different smoothed normals.
+//
+// The passes work on plain arrays (points, polygons, UV records) so that they can be
+// driven without a host object; buildExportMesh reads the object and runs them.
+// Polygon k becomes triangle k from its first three point indices a, b, c; corner i of
+// triangle k has the corner number 3k + i.
+#pragma once
+
+#include <korvo_sdk.h>
+
+#include <cstdint>
+
+#include "mesh/arena.h"
+#include "mesh/grow_arrays.h"
+#include "skin/matrix.h"
+
+namespace dorna {
+
+struct ExportVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+    int32_t weightCount;  // counted by the skin collection on its own copy
+    float weightSum;      // summed by the skin collection on its own copy
+};
+
+// A cleared mesh (every field zero) is ready to be built; the mesh owns all its arrays.
+struct ExportMesh {
+    MeshPoint* points;                // one per host point
+    NormalGroupList* normalGroups;    // one per host point: its smoothing groups
+    int32_t pointCount;
+    int32_t hasUV;                    // 1 when the object has a UV tag
+    int32_t* indices;                 // vertex index of every corner
+    int32_t indexCount;               // 3 x number of polygons
+    ExportVertex* vertices;
+    int32_t vertexCount;
+    MeshArena arena;                  // the small blocks of the points and groups
+};
+
+// Offset and scale of the texture tag: U = (u - offsetU) * scaleU, likewise V.
+struct TextureTransform {
+    float offsetU, offsetV, scaleU, scaleV;
+};
+constexpr TextureTransform kNoTextureTransform = {0.0f, 0.0f, 1.0f, 1.0f};
+
+// Converts a polygon object (its polygons already triangles in their first three
+// points). 0 when the point array cannot be allocated or a polygon names a point the
+// object does not have; the mesh is then empty. Later failures leave an empty mesh too.
+int32_t buildExportMesh(ExportMesh& mesh, KrvObject object);
+
+// The passes, in the order buildExportMesh runs them. Each returns 1, or 0 when it
+// could not do its work; an allocation failure leaves the arrays so that the passes
+// after it find them missing and the mesh ends up without vertices.
+
+// Takes one MeshPoint per point, with its position.
+int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount);
+// The distinct texture coordinates of the object's UV tag at every point; 0 when the
+// object has none. Reads the texture tag's offset and scale.
+int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount);
+// The part of collectUVs over plain arrays: polygons first .. first + count - 1, whose
+// UV records are records[0 .. count - 1]. 0 when storage ran out; the points' texture
+// coordinates are then dropped together with the points.
+int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPolygonUV* records,
+                      int32_t first, int32_t count, const TextureTransform& transform);
+// One group per corner holding its face normal, in polygon order.
+int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// The cosine below which two corners of a point keep apart: from the smoothing angle,
+// or from the object's phong tag when the settings say so.
+float smoothingLimit(KrvObject object);
+// Merges the corners of every point into smoothing groups: each group is seeded by the
+// first corner not taken yet and takes every later corner whose face normal makes a dot
+// product of at least cosLimit with the seed's.
+int32_t smoothNormals(ExportMesh& mesh, float cosLimit);
+// The corner-to-vertex map, with a vertex of its own for every texture coordinate of a
+// point beyond its first. Ends with the debug listing of the indices.
+int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// The final vertices: every corner whose group normal differs from the normal its
+// vertex already has gets a copy of the vertex with the group normal.
+int32_t splitByNormals(ExportMesh& mesh);
+
+// A placed copy of the vertices (`*count` records), or null when it cannot be
+// allocated; the caller returns it with hostFree. Without a matrix the copy is
+// unchanged. With one, positions go through the matrix (scaled by the scene scale when
+// scaling is on) and normals through its axes alone, neither scaled nor normalised.
+ExportVertex* transformVertices(const ExportMesh& mesh, const Matrix* matrix, int32_t* count);
+// A copy of the indices (`*count` entries), or null; the caller returns it with hostFree.
+int32_t* copyIndices(const ExportMesh& mesh, int32_t* count);
+// Returns every array of the mesh and leaves it cleared.
+void releaseExportMesh(ExportMesh& mesh);
+
+}  // namespace dorna

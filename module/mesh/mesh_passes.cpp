@@ -1,0 +1,310 @@
+// The passes of mesh building over plain arrays.
+#include <cstdint>
+#include <cstring>
+
+#include "host/host.h"
+#include "mesh/debug_listing.h"
+#include "mesh/export_mesh.h"
+
+namespace dorna {
+
+namespace {
+
+// The first size of the added-vertex buffer; it doubles whenever it is full, so that
+// a mesh with millions of split corners copies each vertex only a few times.
+constexpr int32_t kFirstAddedCapacity = 100;
+
+template <typename T>
+T* allocArray(int32_t count) {
+    return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 0)));
+}
+
+Vector minus(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+bool isZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
+
+bool sameVector(const Vector& a, const Vector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+int32_t cornerPoint(const KrvPolygon& polygon, int32_t corner) {
+    return corner == 0 ? polygon.a : corner == 1 ? polygon.b : polygon.c;
+}
+
+const KrvVector& cornerUV(const KrvPolygonUV& record, int32_t corner) {
+    return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
+}
+
+// The points are given up together with their texture coordinates; the passes after
+// this see no points and leave the mesh without vertices.
+void dropPoints(ExportMesh& mesh) {
+    for (int32_t p = 0; p < mesh.pointCount; ++p) destroyMeshPoint(mesh.arena, mesh.points[p]);
+    hostFreeAndClear(mesh.points);
+    mesh.pointCount = 0;
+}
+
+void releaseGroupLists(MeshArena& arena, NormalGroupList*& lists, int32_t count) {
+    if (!lists) return;
+    for (int32_t p = 0; p < count; ++p) destroyNormalGroupList(arena, lists[p]);
+    hostFreeAndClear(lists);
+}
+
+NormalGroupList* newGroupLists(int32_t count) {
+    auto* lists = allocArray<NormalGroupList>(count);
+    if (lists)
+        for (int32_t p = 0; p < count; ++p) lists[p] = newNormalGroupList();
+    return lists;
+}
+
+// The groups of one point merged into `fresh`. False when storage ran out.
+bool smoothPoint(MeshArena& arena, const NormalGroupList& old, NormalGroupList& fresh, float cosLimit,
+                 unsigned char* taken) {
+    std::memset(taken, 0, static_cast<size_t>(old.count));
+    for (int32_t j = 0; j < old.count; ++j) {
+        if (taken[j]) continue;
+        const NormalGroup& seed = old.items[j];
+        if (!appendGroup(arena, fresh, seed.normal, seed.corners.items[0])) return false;
+        NormalGroup& group = fresh.items[fresh.count - 1];
+        for (int32_t k = j + 1; k < old.count; ++k) {
+            if (taken[k]) continue;
+            const Vector& other = old.items[k].normal;
+            // Summed in this order; a NaN never reaches the limit.
+            const float d = seed.normal.z * other.z + seed.normal.y * other.y + other.x * seed.normal.x;
+            if (!(d >= cosLimit)) continue;
+            if (!addToGroup(arena, group, other, old.items[k].corners.items[0])) return false;
+            taken[k] = 1;
+        }
+    }
+    normalizeGroups(fresh);
+    return true;
+}
+
+void setPositionAndUV(ExportVertex& vertex, const Vector& position, float u, float v) {
+    vertex.x = position.x;
+    vertex.y = position.y;
+    vertex.z = position.z;
+    vertex.u = u;
+    vertex.v = v;
+}
+
+// The vertices of the points and their texture splits, numbered as buildIndices does.
+ExportVertex* baseVertices(const ExportMesh& mesh, int32_t baseCount) {
+    auto* base = allocArray<ExportVertex>(baseCount);
+    if (!base) return nullptr;
+    fillBytes(base, sizeof(ExportVertex) * static_cast<size_t>(baseCount), 0);
+    int32_t next = mesh.pointCount;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const MeshPoint& point = mesh.points[p];
+        const PointUVList& uvs = point.uvs;
+        if (uvs.count > 0)
+            setPositionAndUV(base[p], point.position, uvs.items[0].u, uvs.items[0].v);
+        else
+            setPositionAndUV(base[p], point.position, 0.0f, 0.0f);
+        if (!mesh.hasUV) continue;
+        for (int32_t e = 1; e < uvs.count; ++e)
+            setPositionAndUV(base[next++], point.position, uvs.items[e].u, uvs.items[e].v);
+    }
+    return base;
+}
+
+// The vertices added for corners whose group normal differs from their vertex's.
+struct AddedVertices {
+    ExportVertex* items;
+    int32_t count;
+    int32_t capacity;
+};
+
+bool appendAdded(AddedVertices& added, const ExportVertex& vertex) {
+    if (added.count == added.capacity) {
+        if (added.capacity > INT32_MAX / 2) return false;
+        const int32_t capacity = added.items ? added.capacity * 2 : kFirstAddedCapacity;
+        auto* grown = allocArray<ExportVertex>(capacity);
+        if (!grown) return false;
+        if (added.items) std::memcpy(grown, added.items, sizeof(ExportVertex) * static_cast<size_t>(added.count));
+        hostFree(added.items);
+        added.items = grown;
+        added.capacity = capacity;
+    }
+    added.items[added.count++] = vertex;
+    return true;
+}
+
+}  // namespace
+
+int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
+    if (!points || pointCount < 0) pointCount = 0;
+    mesh.points = allocArray<MeshPoint>(pointCount);
+    if (!mesh.points) return 0;
+    mesh.pointCount = pointCount;
+    for (int32_t p = 0; p < pointCount; ++p) mesh.points[p] = newMeshPoint(points[p]);
+    return 1;
+}
+
+int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPolygonUV* records,
+                      int32_t first, int32_t count, const TextureTransform& transform) {
+    if (!mesh.points) return 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t k = first + i;
+        for (int32_t corner = 0; corner < 3; ++corner) {
+            const KrvVector& record = cornerUV(records[i], corner);
+            const float u = (record.x - transform.offsetU) * transform.scaleU;
+            const float v = (record.y - transform.offsetV) * transform.scaleV;
+            const int32_t cornerNumber = 3 * k + corner;
+            MeshPoint& point = mesh.points[cornerPoint(polygons[k], corner)];
+            PointUV* match = nullptr;
+            for (int32_t e = 0; e < point.uvs.count; ++e) {
+                if (point.uvs.items[e].u == u && point.uvs.items[e].v == v) {
+                    match = &point.uvs.items[e];
+                    break;
+                }
+            }
+            const int32_t stored = match ? appendCorner(mesh.arena, match->corners, cornerNumber)
+                                         : appendUV(mesh.arena, point, u, v, cornerNumber);
+            if (!stored) {
+                dropPoints(mesh);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+    if (mesh.pointCount <= 0 || !mesh.points) return 0;
+    releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+    mesh.normalGroups = newGroupLists(mesh.pointCount);
+    if (!mesh.normalGroups) return 0;
+    for (int32_t k = 0; k < polygonCount; ++k) {
+        const KrvPolygon& polygon = polygons[k];
+        const Vector& a = mesh.points[polygon.a].position;
+        const Vector e1 = minus(a, mesh.points[polygon.b].position);
+        const Vector e2 = minus(a, mesh.points[polygon.c].position);
+        const Vector n = normalizedOrZero(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
+                                                 e1.x * e2.y - e1.y * e2.x});
+        if (!appendGroup(mesh.arena, mesh.normalGroups[polygon.a], n, 3 * k) ||
+            !appendGroup(mesh.arena, mesh.normalGroups[polygon.b], n, 3 * k + 1) ||
+            !appendGroup(mesh.arena, mesh.normalGroups[polygon.c], n, 3 * k + 2)) {
+            releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
+    if (!mesh.normalGroups || mesh.pointCount <= 0) return 0;
+    NormalGroupList* old = mesh.normalGroups;
+    int32_t maxCorners = 0;
+    for (int32_t p = 0; p < mesh.pointCount; ++p)
+        if (old[p].count > maxCorners) maxCorners = old[p].count;
+    if (maxCorners <= 0) return 0;
+    NormalGroupList* fresh = newGroupLists(mesh.pointCount);
+    auto* taken = static_cast<unsigned char*>(hostAlloc(static_cast<size_t>(maxCorners)));
+    if (!fresh || !taken) {
+        hostFree(fresh);
+        hostFree(taken);
+        return 0;
+    }
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        if (!smoothPoint(mesh.arena, old[p], fresh[p], cosLimit, taken)) {
+            // Half the points are merged and half of the old groups are gone: neither
+            // set describes the mesh, so it is left without groups.
+            releaseGroupLists(mesh.arena, fresh, mesh.pointCount);
+            releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+            hostFree(taken);
+            return 0;
+        }
+        // Each point's old groups go back to the arena at once, for the next points.
+        destroyNormalGroupList(mesh.arena, old[p]);
+    }
+    hostFree(taken);
+    hostFree(old);
+    mesh.normalGroups = fresh;
+    return 1;
+}
+
+int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+    hostFreeAndClear(mesh.indices);
+    mesh.indexCount = 0;
+    const int32_t indexCount = 3 * (polygonCount > 0 ? polygonCount : 0);
+    mesh.indices = allocArray<int32_t>(indexCount);
+    if (!mesh.indices) return 0;
+    mesh.indexCount = indexCount;
+    for (int32_t k = 0; k < indexCount / 3; ++k) {
+        mesh.indices[3 * k] = polygons[k].a;
+        mesh.indices[3 * k + 1] = polygons[k].b;
+        mesh.indices[3 * k + 2] = polygons[k].c;
+    }
+    if (mesh.hasUV == 1) {
+        int32_t next = mesh.pointCount;
+        for (int32_t p = 0; p < mesh.pointCount; ++p) {
+            const PointUVList& uvs = mesh.points[p].uvs;
+            for (int32_t e = 1; e < uvs.count; ++e, ++next) {
+                const CornerList& corners = uvs.items[e].corners;
+                for (int32_t i = 0; i < corners.count; ++i) mesh.indices[corners.items[i]] = next;
+            }
+        }
+    }
+    listIndices(mesh.indices, mesh.indexCount);
+    return 1;
+}
+
+int32_t splitByNormals(ExportMesh& mesh) {
+    if (!mesh.points || !mesh.indices || !mesh.normalGroups) return 0;
+    int32_t baseCount = mesh.pointCount;
+    if (mesh.hasUV)
+        for (int32_t p = 0; p < mesh.pointCount; ++p)
+            if (mesh.points[p].uvs.count > 1) baseCount += mesh.points[p].uvs.count - 1;
+    if (baseCount <= 0) return 0;
+    ExportVertex* base = baseVertices(mesh, baseCount);
+    if (!base) return 0;
+
+    AddedVertices added{nullptr, 0, 0};
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const NormalGroupList& groups = mesh.normalGroups[p];
+        for (int32_t g = 0; g < groups.count; ++g) {
+            const NormalGroup& group = groups.items[g];
+            for (int32_t i = 0; i < group.corners.count; ++i) {
+                const int32_t corner = group.corners.items[i];
+                ExportVertex& vertex = base[mesh.indices[corner]];
+                const Vector current{vertex.nx, vertex.ny, vertex.nz};
+                if (isZero(current)) {
+                    // A zero normal counts as none: the next group reaching it gives one.
+                    vertex.nx = group.normal.x;
+                    vertex.ny = group.normal.y;
+                    vertex.nz = group.normal.z;
+                } else if (!sameVector(current, group.normal)) {
+                    ExportVertex copy = vertex;
+                    copy.nx = group.normal.x;
+                    copy.ny = group.normal.y;
+                    copy.nz = group.normal.z;
+                    if (!appendAdded(added, copy)) {
+                        hostFree(added.items);
+                        hostFree(base);
+                        return 0;
+                    }
+                    mesh.indices[corner] = baseCount + added.count - 1;
+                }
+            }
+        }
+    }
+
+    hostFreeAndClear(mesh.vertices);
+    mesh.vertexCount = 0;
+    if (added.count == 0) {
+        mesh.vertices = base;
+    } else {
+        mesh.vertices = allocArray<ExportVertex>(baseCount + added.count);
+        if (!mesh.vertices) {
+            hostFree(added.items);
+            hostFree(base);
+            return 0;
+        }
+        std::memcpy(mesh.vertices, base, sizeof(ExportVertex) * static_cast<size_t>(baseCount));
+        std::memcpy(mesh.vertices + baseCount, added.items, sizeof(ExportVertex) * static_cast<size_t>(added.count));
+        hostFree(base);
+        hostFree(added.items);
+    }
+    mesh.vertexCount = baseCount + added.count;
+    return 1;
+}
+
+}  // namespace dorna
