@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/library.h"
+
 namespace dorna {
 
 namespace {
@@ -12,6 +14,7 @@ constexpr int32_t kUserMessageKind = 48;
 const KrvHost* host() { return gRoot; }
 
 int32_t setHost(const KrvHost* root) {
+    if (root != gRoot) forgetHostLibraries();
     gRoot = root;
     return root ? root->version : 0;
 }

@@ -4,9 +4,6 @@ namespace dorna {
 
 namespace {
 
-// The cache belongs to the root it was found through, so that a new host (as in the
-// tests, which start several) never sees a table of an earlier one.
-const KrvHost* gCachedFor = nullptr;
 const void* gCachedBase = nullptr;
 
 const KrvBaseLibrary* baseLibrary(size_t entryOffset) {
@@ -18,7 +15,7 @@ const KrvBaseLibrary* baseLibrary(size_t entryOffset) {
 const void* findHostLibrary(int32_t libraryId, size_t entryOffset) {
     const bool cacheable = libraryId == KRV_LIBRARY_BASE;
     const void* table = nullptr;
-    if (cacheable && gCachedFor == host()) {
+    if (cacheable && gCachedBase) {
         table = gCachedBase;
     } else {
         KrvLibrary library = host()->plugin->find_library(libraryId, KRV_LIBRARY_LOOKUP_SIZE);
@@ -26,10 +23,7 @@ const void* findHostLibrary(int32_t libraryId, size_t entryOffset) {
         int32_t version = 0;
         int32_t flags = 0;
         if (!host()->plugin->library_table(library, &version, &flags, &table) || !table) return nullptr;
-        if (cacheable) {
-            gCachedFor = host();
-            gCachedBase = table;
-        }
+        if (cacheable) gCachedBase = table;
     }
     // The size is the table's second 32-bit field. The whole entry must lie inside the
     // table, not only its first byte.
@@ -37,6 +31,8 @@ const void* findHostLibrary(int32_t libraryId, size_t entryOffset) {
     if (size < 0 || static_cast<size_t>(size) < entryOffset + sizeof(void*)) return nullptr;
     return table;
 }
+
+void forgetHostLibraries() { gCachedBase = nullptr; }
 
 int32_t registerDescription(int32_t pluginId, const HostString& description, KrvResource resource) {
     const KrvBaseLibrary* library = baseLibrary(offsetof(KrvBaseLibrary, register_description));

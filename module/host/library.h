@@ -13,6 +13,8 @@ namespace dorna {
 // The table of the host library `libraryId` when it holds an entry at byte offset
 // `entryOffset`, else null. The table of library 1000467 is looked up once and kept.
 const void* findHostLibrary(int32_t libraryId, size_t entryOffset);
+// Drops the kept table; the tables belong to the root, so a new root forgets them.
+void forgetHostLibraries();
 
 // Registers the description resource of a plug-in through library 1000467. 0 when the
 // library or its entry is missing, otherwise the library's answer.

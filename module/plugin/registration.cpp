@@ -21,7 +21,9 @@ int32_t registerSceneSaver(int32_t pluginId, const HostString& name, int32_t inf
     record.allocate = allocate;
     record.suffix = suffix.get();
     fillSaverEntries(record);
-    return registerPlugin(KRV_PLUGIN_SCENE_SAVER, pluginId, name, &record, KRV_SAVER_RECORD_SIZE);
+    // 288 bytes on the 32-bit host; every entry is pointer-sized, so twice that on 64-bit.
+    return registerPlugin(KRV_PLUGIN_SCENE_SAVER, pluginId, name, &record,
+                          static_cast<int32_t>(sizeof(record)));
 }
 
 int32_t registerSaver() {
