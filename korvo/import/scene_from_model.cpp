@@ -515,7 +515,10 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
             note("mesh " + quoted(model.meshes[m].name) +
                  " holds only points or lines, which a polygon object cannot hold; it is left out");
     }
-    if (std::none_of(c.usableMesh.begin(), c.usableMesh.end(), [](bool usable) { return usable; })) {
+    const bool anyPolygonObject = std::any_of(model.nodes.begin(), model.nodes.end(), [&](const ModelNode& node) {
+        return std::any_of(node.meshes.begin(), node.meshes.end(), [&](int m) { return c.usableMesh[m]; });
+    });
+    if (!anyPolygonObject) {
         error = "the model holds no polygon mesh (empty scene)";
         return false;
     }

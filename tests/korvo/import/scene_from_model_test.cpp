@@ -1,0 +1,231 @@
+// The conversion of a model into a scene, on small models built here.
+#include "korvo/import/scene_from_model.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "korvo/import/scene_pose.h"
+
+namespace korvo::import {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+Affine translation(double x, double y, double z) {
+    Affine a;
+    a.offset = {x, y, z};
+    return a;
+}
+
+Affine rotationAboutY(double angle) {  // right-handed
+    Affine a;
+    a.linear = {{{std::cos(angle), 0, std::sin(angle)}, {0, 1, 0}, {-std::sin(angle), 0, std::cos(angle)}}};
+    return a;
+}
+
+int addNode(ModelData& model, const std::string& name, int parent, const Affine& transform = {}) {
+    ModelNode node;
+    node.name = name;
+    node.parent = parent;
+    node.transform = transform;
+    model.nodes.push_back(node);
+    const int index = static_cast<int>(model.nodes.size()) - 1;
+    if (parent >= 0) model.nodes[parent].children.push_back(index);
+    return index;
+}
+
+// A unit square in the XY plane facing +Z, as two triangles whose corners are not shared.
+ModelMesh square(const std::string& name, int material = 0) {
+    ModelMesh mesh;
+    mesh.name = name;
+    mesh.material = material;
+    mesh.positions = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.uv = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    mesh.faceSizes = {3, 3};
+    mesh.corners = {0, 1, 2, 3, 4, 5};
+    return mesh;
+}
+
+ModelData modelWithSquare(const Affine& placement = {}) {
+    ModelData model;
+    addNode(model, "root", -1);
+    const int node = addNode(model, "Square", 0, placement);
+    model.nodes[node].meshes = {0};
+    model.meshes = {square("SquareMesh")};
+    model.materials.push_back({"Paint", Vec3{0.5, 0.25, 1}, std::nullopt, std::nullopt, std::nullopt, {}});
+    return model;
+}
+
+Scene convert(const ModelData& model, std::vector<std::string>* notes = nullptr) {
+    Scene scene;
+    std::string error;
+    EXPECT_TRUE(sceneFromModel(model, scene, error, [&](const std::string& line) {
+        if (notes) notes->push_back(line);
+    })) << error;
+    return scene;
+}
+
+Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec3 cross(const Vec3& a, const Vec3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+TEST(SceneFromModel, MirrorsZKeepsTheFrontAndTurnsTextureSpace) {
+    const Scene scene = convert(modelWithSquare(translation(0, 0, 5)));
+    ASSERT_EQ(scene.objects.size(), 1u);  // the empty root is not an object
+    const SceneObject& object = scene.objects[0];
+    EXPECT_EQ(object.type, ObjectType::Polygon);
+    EXPECT_EQ(object.position, (Vec3{0, 0, -5}));
+    ASSERT_EQ(object.points.size(), 4u);  // corners at one place become one point
+    ASSERT_EQ(object.polygons.size(), 2u);
+    for (const Polygon& p : object.polygons) {
+        EXPECT_EQ(p.d, p.c);
+        // The source faces +Z; in the host's space that is -Z, and the host's normal
+        // (B - A) x (C - A) must point there.
+        const Vec3 normal = cross(minus(object.points[p.b], object.points[p.a]),
+                                  minus(object.points[p.c], object.points[p.a]));
+        EXPECT_LT(normal[2], 0);
+    }
+    ASSERT_TRUE(object.uvw.has_value());
+    // First source triangle: corners 0, 1, 2 with v 0, 0, 1 become a, c, b with v 1, 1, 0.
+    const PolygonUV& uv = (*object.uvw)[0];
+    EXPECT_EQ(uv.corners[0], (Vec2{0, 1}));
+    EXPECT_EQ(uv.corners[1], (Vec2{1, 0}));
+    EXPECT_EQ(uv.corners[2], (Vec2{1, 1}));
+    EXPECT_EQ(uv.corners[3], uv.corners[2]);
+    EXPECT_EQ(object.texture->material, "Paint");
+}
+
+TEST(SceneFromModel, NodeWithSeveralMeshesBecomesANullWithOneObjectEach) {
+    ModelData model = modelWithSquare();
+    model.meshes.push_back(square("", 1));
+    model.nodes[1].meshes = {0, 1};
+    model.materials.push_back({"", std::nullopt, Vec3{1, 1, 1}, Vec3{0.2, 0, 0}, 0.25, {{"Diffuse", "t.png"}}});
+    const Scene scene = convert(model);
+    ASSERT_EQ(scene.objects.size(), 1u);
+    const SceneObject& null = scene.objects[0];
+    EXPECT_EQ(null.type, ObjectType::Null);
+    ASSERT_EQ(null.children.size(), 2u);
+    EXPECT_EQ(null.children[0].name, "SquareMesh");
+    EXPECT_EQ(null.children[1].name, "Square_1");
+    EXPECT_EQ(null.children[1].texture->material, "Material1");
+
+    const Material& m = scene.materials[1];
+    EXPECT_TRUE(m.color.on);
+    EXPECT_EQ(m.color.value, (Vec3{1, 1, 1}));
+    EXPECT_EQ(m.color.texture, std::optional<std::string>("t.png"));
+    EXPECT_TRUE(m.luminance.on);
+    EXPECT_EQ(m.luminance.value, (Vec3{0.2, 0, 0}));
+    // The exporter's alpha is the mean of the transparency value.
+    EXPECT_TRUE(m.transparency.on);
+    EXPECT_EQ(m.transparency.value, (Vec3{0.25, 0.25, 0.25}));
+    EXPECT_TRUE(m.specular.on);
+    EXPECT_FALSE(scene.materials[0].transparency.on);
+    EXPECT_FALSE(scene.materials[0].luminance.on);
+}
+
+// A skinned mesh after its skeleton: the exporter searches bones only in the mesh's
+// later siblings and their descendants, so the mesh moves in front of the skeleton,
+// keeping its place in the world; the bones' rest entries chain up to the inverse bind
+// matrices in the mesh's space.
+TEST(SceneFromModel, SkinnedMeshIsPlacedWhereItsBonesAreFoundWithMatchingRestEntries) {
+    ModelData model;
+    addNode(model, "root", -1);
+    const int hip = addNode(model, "hip", 0, multiply(translation(0, 1, 0), rotationAboutY(0.5)));
+    const int knee = addNode(model, "knee", hip, translation(0, -0.5, 0.25));
+    const int body = addNode(model, "body", 0, translation(2, 0, 0));
+    model.nodes[body].meshes = {0};
+    ModelMesh mesh = square("skin");
+    const std::vector<Affine> globals = nodeGlobals(model, nullptr, 0);
+    for (int bone : {hip, knee}) {
+        // Bound in a pose slightly other than the stored one.
+        const Affine bind = multiply(inverse(globals[body]), multiply(globals[bone], rotationAboutY(0.1)));
+        ModelBone b{model.nodes[bone].name, inverse(bind), {}};
+        for (uint32_t v = 0; v < 6; ++v) b.weights.push_back({v, 0.5});
+        mesh.bones.push_back(b);
+    }
+    model.meshes = {mesh};
+    model.materials.resize(1);
+
+    const Scene scene = convert(model);
+    ASSERT_EQ(scene.objects.size(), 2u);
+    EXPECT_EQ(scene.objects[0].name, "body");
+    EXPECT_EQ(scene.objects[0].position, (Vec3{2, 0, 0}));
+    const SceneObject& hipObject = scene.objects[1];
+    ASSERT_EQ(hipObject.children.size(), 1u);
+    const SceneObject& kneeObject = hipObject.children[0];
+    EXPECT_EQ(hipObject.type, ObjectType::Bone);
+    EXPECT_EQ(kneeObject.type, ObjectType::Bone);
+    ASSERT_EQ(scene.objects[0].weights.size(), 2u);
+    EXPECT_EQ(scene.objects[0].weights[1].bone, "knee");
+    EXPECT_EQ(scene.objects[0].weights[1].perPoint, std::vector<double>(4, 0.5));
+
+    auto restOf = [](const SceneObject& bone) {
+        return composePlacement({*bone.rest.position, *bone.rest.rotation, *bone.rest.scale});
+    };
+    const Affine hipRest = restOf(hipObject);
+    const Affine kneeRest = multiply(hipRest, restOf(kneeObject));
+    EXPECT_LT(maxDifference(inverse(hipRest), mirrorZ(mesh.bones[0].offset)), 1e-12);
+    EXPECT_LT(maxDifference(inverse(kneeRest), mirrorZ(mesh.bones[1].offset)), 1e-12);
+}
+
+TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
+    ModelData model = modelWithSquare();
+    ModelAnimation spin{"spin", 2, 2, {}};  // one second at 2 ticks per second
+    ModelChannel channel{"Square", 1, {{0, {0, 0, 0}}, {2, {0, 3, 0}}}, {}, {}};
+    for (int k = 0; k <= 8; ++k) {  // three half turns about Y
+        const double angle = 3 * kPi * k / 8;
+        channel.rotation.push_back({k / 4.0, {std::cos(angle / 2), 0, std::sin(angle / 2), 0}});
+    }
+    spin.channels = {channel};
+    model.animations = {spin};
+
+    const Scene scene = convert(model);
+    EXPECT_EQ(scene.fps, 30);
+    ASSERT_TRUE(scene.end.has_value());
+    EXPECT_EQ(scene.end->numerator, 30);
+    EXPECT_EQ(scene.end->denominator, 30);
+    const Animation& animation = scene.objects[0].animation;
+    ASSERT_EQ(animation.rotation.size(), 31u);
+    ASSERT_EQ(animation.position.size(), 31u);
+    EXPECT_EQ(animation.position[15].value, (Vec3{0, 1.5, 0}));
+    for (size_t k = 1; k < animation.rotation.size(); ++k) {
+        EXPECT_EQ(animation.rotation[k].frame, static_cast<double>(k));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LT(std::fabs(animation.rotation[k].value[i] - animation.rotation[k - 1].value[i]), 0.5) << k;
+    }
+    // Mirroring Z turns the sense of rotation: three half turns come out as -3 pi about Y.
+    EXPECT_NEAR(animation.rotation.back().value[0], -3 * kPi, 1e-9);
+}
+
+TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
+    ModelData model = modelWithSquare();
+    model.nodes[1].transform.linear[0][1] = 0.3;  // shear
+    ModelMesh lines;
+    lines.name = "Wire";
+    lines.positions = {{0, 0, 0}, {1, 0, 0}};
+    lines.faceSizes = {2};
+    lines.corners = {0, 1};
+    model.meshes.push_back(lines);
+    model.nodes[1].meshes.push_back(1);
+    model.animations = {{"first", 0, 25, {}}, {"second", 0, 25, {}}};
+    std::vector<std::string> notes;
+    const Scene scene = convert(model, &notes);
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
+                         "node 'Square': the placement has shear, which the host's placement cannot hold; it is "
+                         "left out",
+                         "animation 'second' is left out: a scene holds one time line, which the first animation "
+                         "fills"}));
+    EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
+
+    model.nodes[1].meshes = {1};
+    Scene empty;
+    std::string error;
+    EXPECT_FALSE(sceneFromModel(model, empty, error, [](const std::string&) {}));
+    EXPECT_EQ(error, "the model holds no polygon mesh (empty scene)");
+}
+
+}  // namespace
+}  // namespace korvo::import
