@@ -55,6 +55,11 @@ int32_t KRV_CALL spyRegister(int32_t what, int32_t kind, int32_t id, const KrvSt
     return gSpy->real->plugin->register_plugin(what, kind, id, name, data, size);
 }
 
+void KRV_CALL spyFreeResource(KrvResource resource) {
+    record("free_resource");
+    gSpy->real->plugin->free_resource(resource);
+}
+
 }  // namespace
 
 HostSpy::HostSpy(const KrvHost* realRoot) : real(realRoot) {
@@ -77,6 +82,7 @@ HostSpy::HostSpy(const KrvHost* realRoot) : real(realRoot) {
     root_.dialog = &dialog_;
     plugin_ = *realRoot->plugin;
     plugin_.register_plugin = spyRegister;
+    plugin_.free_resource = spyFreeResource;
     root_.plugin = &plugin_;
 }
 

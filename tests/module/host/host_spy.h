@@ -22,7 +22,7 @@ public:
     const KrvHost* root() const { return &root_; }
 
     // "alloc 24", "free", "print_line TEXT", "get_int 1001", "set_value 10040",
-    // "enable 10004 0", "register_plugin 25 1016875", in call order.
+    // "enable 10004 0", "register_plugin 25 1016875", "free_resource", in call order.
     std::vector<std::string> calls;
     // The record of the last plug-in registration, as the module passed it.
     std::vector<unsigned char> lastRecord;
