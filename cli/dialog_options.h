@@ -1,0 +1,47 @@
+// The options that set the settings dialog's elements as a user would, and the order
+// in which they are applied: an element before the elements it enables.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+#include "korvo/host.h"
+
+namespace korvo::cli {
+
+class DialogOptions {
+public:
+    // Adds --smoothing-angle, --frames/--no-frames, ..., --cancel to `command`.
+    void addTo(CLI::App& command);
+    // The user's changes in dependency order; false with `error` (one line) when a value
+    // is malformed.
+    bool script(DialogScript& out, std::string& error) const;
+
+private:
+    struct Switch {
+        const char* name;
+        int32_t element;
+        bool value = false;
+        CLI::Option* option = nullptr;
+    };
+    struct Numbers {
+        const char* name;
+        std::vector<int32_t> elements;  // one number per element
+        bool integer = false;
+        std::string text;
+        CLI::Option* option = nullptr;
+    };
+    // One entry per element group, in the order the changes are applied.
+    struct Entry {
+        bool isSwitch;
+        size_t index;
+    };
+    std::vector<Switch> switches_;
+    std::vector<Numbers> numbers_;
+    std::vector<Entry> order_;
+    bool cancel_ = false;
+};
+
+}  // namespace korvo::cli

@@ -1,0 +1,164 @@
+// korvo export SCENE -o OUT.x [dialog options]: saves a scene through the module's
+// .x saver, exactly as Korvo would, and reports what was written.
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/command.h"
+#include "cli/dialog_options.h"
+#include "cli/session.h"
+#include "korvo/scene_json.h"
+#ifdef KORVO_WITH_IMPORT
+#include "korvo/import/import_model.h"
+#endif
+
+namespace korvo::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct ExportArguments {
+    std::string scene;
+    std::string output;
+    std::string module;
+    bool timings = false;
+    DialogOptions dialog;
+};
+
+bool endsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// A scene file, or (with import built in) any model file the importer reads.
+bool readScene(const std::string& path, Scene& scene, std::string& error) {
+#ifdef KORVO_WITH_IMPORT
+    if (!endsWith(path, ".json"))
+        return import::importModel(path, scene, error, [](const std::string& note) {
+            std::fprintf(stderr, "korvo: note: %s\n", note.c_str());
+        });
+#endif
+    return loadSceneFile(path, scene, error);
+}
+
+size_t countObjects(const std::vector<SceneObject>& objects) {
+    size_t n = objects.size();
+    for (const SceneObject& o : objects) n += countObjects(o.children);
+    return n;
+}
+
+// The folder the target goes into must exist and be writable; otherwise nothing runs.
+bool targetFolderUsable(const std::string& target, std::string& error) {
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    struct stat info;
+    if (target.empty() || endsWith(target, "/")) {
+        error = "-o needs a file name, not \"" + target + "\"";
+    } else if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        error = "cannot write " + target + ": the folder " + folder + " does not exist";
+    } else if (::access(folder.c_str(), W_OK) != 0) {
+        error = "cannot write " + target + ": the folder " + folder + " is not writable";
+    } else if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = "cannot write " + target + ": it is a folder";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+std::string sizeText(uint64_t bytes) {
+    char buffer[32];
+    if (bytes < 1024) std::snprintf(buffer, sizeof buffer, "%" PRIu64 " bytes", bytes);
+    else if (bytes < 1024 * 1024) std::snprintf(buffer, sizeof buffer, "%.1f KiB", bytes / 1024.0);
+    else std::snprintf(buffer, sizeof buffer, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    return buffer;
+}
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void printSummary(const std::vector<WrittenFile>& files, size_t objects, double elapsed) {
+    uint64_t total = 0;
+    for (const WrittenFile& f : files) total += f.bytes;
+    std::string what;
+    if (files.empty()) what = "wrote no file";
+    else if (files.size() == 1) what = "wrote 1 file (" + files.front().path + ")";
+    else what = "wrote " + std::to_string(files.size()) + " files (" + files.front().path + " .. " + files.back().path + ")";
+    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", what.c_str(), sizeText(total).c_str(), objects,
+                 objects == 1 ? "" : "s", elapsed);
+}
+
+int runExport(ExportArguments& a) {
+    const Clock::time_point start = Clock::now();
+    DialogScript script;
+    std::string error;
+    if (!a.dialog.script(script, error)) return fail(kExitBadInput, error);
+    int64_t refuse = 0;
+    if (!allocationToRefuse(refuse)) return kExitBadInput;
+    if (!targetFolderUsable(a.output, error)) return fail(kExitBadInput, error);
+
+    Scene scene;
+    if (!readScene(a.scene, scene, error)) return fail(kExitBadInput, error);
+    const Clock::time_point loaded = Clock::now();
+
+    HostBehaviour behaviour;
+    behaviour.echo = true;
+    Host host(behaviour);
+    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    host.onFileWritten([&host, progress](const WrittenFile&) {
+        const size_t n = host.writtenFiles().size();
+        if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
+    });
+    const KrvDocument document = host.loadDocument(scene);
+
+    int status = kExitOk;
+    const SaverInfo* saver = nullptr;
+    std::unique_ptr<LoadedModule> module = loadModule(host, resolveModulePath(a.module), saver, status);
+    if (!module) return checkLeaks(host, status);
+    const Clock::time_point started = Clock::now();
+
+    host.setDialogScript(script);
+    host.refuseAllocation(refuse);
+    const int32_t answer = host.save(*saver, document, a.output);
+    host.refuseAllocation(0);
+    const Clock::time_point saved = Clock::now();
+    if (progress && host.writtenFiles().size() >= 2) std::fputs("\r\033[K", stderr);
+
+    const std::vector<DialogRun>& runs = host.dialogRuns();
+    if (!runs.empty() && runs.back().refusal) {
+        status = fail(kExitBadInput, refusalMessage(*runs.back().refusal));
+    } else if (answer != 0) {
+        status = fail(kExitFailed, "the export to " + a.output + " failed: the saver answered " + std::to_string(answer));
+    } else if (!host.fileErrors().empty()) {
+        status = fail(kExitFailed, "the export failed: " + host.fileErrors().front());
+    } else if (!runs.empty() && runs.back().button == 2) {
+        std::fputs("korvo: export cancelled, nothing written\n", stderr);
+    } else {
+        printSummary(host.writtenFiles(), countObjects(scene.objects), seconds(saved - start));
+    }
+    module.reset();
+    const Clock::time_point unloaded = Clock::now();
+    if (a.timings)
+        std::fprintf(stderr, "korvo: timings: read %.3f s, module start %.3f s, export %.3f s, module end %.3f s\n",
+                     seconds(loaded - start), seconds(started - loaded), seconds(saved - started),
+                     seconds(unloaded - saved));
+    return checkLeaks(host, status);
+}
+
+}  // namespace
+
+Subcommand addExportCommand(CLI::App& korvo) {
+    auto arguments = std::make_shared<ExportArguments>();
+    CLI::App* app = korvo.add_subcommand("export", "export a scene file (or a model file) to a .x file");
+    app->add_option("SCENE", arguments->scene, "the scene file (.korvo.json) or a model file")->required();
+    app->add_option("-o,--output", arguments->output, "the .x file to write")->required();
+    app->add_option("--module", arguments->module, "the module to load (default: beside the command)");
+    app->add_flag("--timings", arguments->timings, "print the time of each phase");
+    arguments->dialog.addTo(*app);
+    return {app, [arguments] { return runExport(*arguments); }};
+}
+
+}  // namespace korvo::cli

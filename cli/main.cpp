@@ -1,0 +1,26 @@
+// korvo: the stand-in Korvo host on the command line.
+#include <cstdio>
+#include <vector>
+
+#include "cli/command.h"
+
+int main(int argc, char** argv) {
+    using namespace korvo::cli;
+    CLI::App korvo{"The stand-in Korvo host: drives the Dorna module as Korvo would."};
+    korvo.require_subcommand(1);
+    std::vector<Subcommand> subcommands = {
+        addExportCommand(korvo),
+        addDialogCommand(korvo),
+    };
+    try {
+        korvo.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return korvo.exit(e);
+    } catch (const CLI::ParseError& e) {
+        korvo.exit(e);
+        return kExitBadInput;
+    }
+    for (Subcommand& s : subcommands)
+        if (s.app->parsed()) return s.run();
+    return kExitBadInput;
+}

@@ -1,0 +1,90 @@
+#include "cli/session.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/command.h"
+
+namespace korvo::cli {
+
+int fail(int status, const std::string& message) {
+    std::fprintf(stderr, "korvo: %s\n", message.c_str());
+    return status;
+}
+
+namespace {
+
+std::string folderOfCommand() {
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0) return ".";
+    path.resize(static_cast<size_t>(n));
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string resolveModulePath(const std::string& option) {
+    if (!option.empty()) return option;
+    if (const char* env = std::getenv("KORVO_MODULE"); env && *env) return env;
+    return folderOfCommand() + "/../module/dorna.so";
+}
+
+std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+        status = fail(kExitBadInput, "the module " + path + " does not exist (give --module PATH or set KORVO_MODULE)");
+        return nullptr;
+    }
+    std::string error;
+    std::unique_ptr<LoadedModule> module = LoadedModule::load(host, path, error);
+    if (!module) {
+        status = fail(kExitFailed, error);
+        return nullptr;
+    }
+    saver = module->saver("x");
+    if (!saver) {
+        status = fail(kExitFailed, "the module " + path + " registered no saver for .x files");
+        return nullptr;
+    }
+    return module;
+}
+
+bool allocationToRefuse(int64_t& n) {
+    n = 0;
+    const char* text = std::getenv("KORVO_FAIL_ALLOC");
+    if (text == nullptr || *text == '\0') return true;
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < 1) {
+        fail(kExitBadInput, std::string("KORVO_FAIL_ALLOC needs a number of 1 or more, not \"") + text + "\"");
+        return false;
+    }
+    n = value;
+    return true;
+}
+
+int checkLeaks(const Host& host, int status) {
+    const char* flag = std::getenv("KORVO_CHECK_LEAKS");
+    if (flag == nullptr || std::string(flag) != "1") return status;
+    const std::vector<std::string> leaks = host.leakReport();
+    for (const std::string& line : leaks) std::fprintf(stderr, "korvo: %s\n", line.c_str());
+    for (const std::string& line : host.faults()) std::fprintf(stderr, "korvo: interface misuse: %s\n", line.c_str());
+    return leaks.empty() && host.faults().empty() ? status : kExitLeaks;
+}
+
+std::string refusalMessage(const DialogRefusal& refusal) {
+    const std::string who = refusal.change.source.empty() ? "a change" : refusal.change.source;
+    const std::string element = refusal.element.empty() ? "element " + std::to_string(refusal.change.id)
+                                                        : "\"" + refusal.element + "\"";
+    if (refusal.missing) return who + " cannot be applied: the settings dialog has no " + element;
+    return who + " cannot be applied: " + element + " stays disabled in the settings dialog with these options";
+}
+
+}  // namespace korvo::cli

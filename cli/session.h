@@ -1,0 +1,34 @@
+// What the subcommands that run the module share: finding and loading it, the test
+// switches of the environment, and the one-line failure messages.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "korvo/host.h"
+#include "korvo/module_loader.h"
+
+namespace korvo::cli {
+
+// Prints "korvo: MESSAGE" on standard error and returns `status`.
+int fail(int status, const std::string& message);
+
+// --module, else $KORVO_MODULE, else module/dorna.so beside the folder of the command
+// (build/cli/korvo -> build/module/dorna.so).
+std::string resolveModulePath(const std::string& option);
+
+// Loads the module and finds its .x saver. On failure prints the reason and sets
+// `status` (2 for a module file that does not exist, 1 otherwise).
+std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status);
+
+// KORVO_FAIL_ALLOC=N: 0 when unset. False (after printing why) when malformed.
+bool allocationToRefuse(int64_t& n);
+
+// After the module is unloaded: with KORVO_CHECK_LEAKS=1, one line per handle still
+// alive and per misuse of the interface, and status 3 if there is any.
+int checkLeaks(const Host& host, int status);
+
+// "--animation cannot be applied: "Export animation" stays disabled in the settings dialog".
+std::string refusalMessage(const DialogRefusal& refusal);
+
+}  // namespace korvo::cli
