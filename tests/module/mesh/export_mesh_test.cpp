@@ -1,0 +1,361 @@
+// Mesh building from host polygon objects: smoothing by angle and phong tag, texture
+// splits, vertex splits by normals, placement, and survival of refused allocations.
+#include "mesh/export_mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "host/host.h"
+#include "module/mesh/host_fixture.h"
+
+namespace dorna {
+namespace {
+
+using korvo::SceneObject;
+using Triangle = std::array<int32_t, 3>;
+using UV = std::array<korvo::Vec2, 3>;
+
+constexpr double kDegree = 3.141592653589793 / 180.0;
+
+SceneObject polygonObject(std::vector<korvo::Vec3> points, std::vector<Triangle> triangles) {
+    SceneObject o;
+    o.name = "Mesh";
+    o.type = korvo::ObjectType::Polygon;
+    o.points = std::move(points);
+    for (const Triangle& t : triangles) o.polygons.push_back({t[0], t[1], t[2], t[2]});
+    return o;
+}
+
+void setUVs(SceneObject& o, const std::vector<UV>& uvs) {
+    o.uvw.emplace();
+    for (const UV& uv : uvs) o.uvw->push_back({{uv[0], uv[1], uv[2], uv[2]}});
+}
+
+// Two triangles meeting at a right angle along the edge from point 0 to point 1: the
+// first faces +z, the second +y.
+SceneObject rightAngleFold() {
+    return polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}});
+}
+
+class MeshBuilding : public HostTest {
+protected:
+    ~MeshBuilding() override { releaseExportMesh(mesh); }
+
+    void build(const SceneObject& o) {
+        releaseExportMesh(mesh);
+        buildExportMesh(mesh, load(o));
+    }
+
+    std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices, mesh.indices + mesh.indexCount); }
+
+    void expectNormal(int32_t vertex, float x, float y, float z) const {
+        ASSERT_LT(vertex, mesh.vertexCount);
+        const ExportVertex& v = mesh.vertices[vertex];
+        EXPECT_FLOAT_EQ(v.nx, x) << "vertex " << vertex;
+        EXPECT_FLOAT_EQ(v.ny, y) << "vertex " << vertex;
+        EXPECT_FLOAT_EQ(v.nz, z) << "vertex " << vertex;
+    }
+
+    void expectPositionAndUV(int32_t vertex, float x, float y, float z, float u, float v) const {
+        ASSERT_LT(vertex, mesh.vertexCount);
+        const ExportVertex& e = mesh.vertices[vertex];
+        EXPECT_EQ(e.x, x) << "vertex " << vertex;
+        EXPECT_EQ(e.y, y) << "vertex " << vertex;
+        EXPECT_EQ(e.z, z) << "vertex " << vertex;
+        EXPECT_EQ(e.u, u) << "vertex " << vertex;
+        EXPECT_EQ(e.v, v) << "vertex " << vertex;
+    }
+
+    ExportMesh mesh{};
+};
+
+TEST_F(MeshBuilding, TriangleWithoutTextureCoordinates) {
+    build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    EXPECT_EQ(mesh.hasUV, 0);
+    ASSERT_EQ(mesh.vertexCount, 3);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2}));
+    for (int32_t i = 0; i < 3; ++i) {
+        expectNormal(i, 0, 0, 1);
+        EXPECT_EQ(mesh.vertices[i].weightCount, 0);
+        EXPECT_EQ(mesh.vertices[i].weightSum, 0.0f);
+    }
+    expectPositionAndUV(1, 1, 0, 0, 0, 0);
+    releaseExportMesh(mesh);
+    expectNothingHeld();
+}
+
+TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
+    build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 3, 2}}));
+    EXPECT_EQ(mesh.vertexCount, mesh.pointCount);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 1, 3, 2}));
+    for (int32_t p = 0; p < 4; ++p) EXPECT_EQ(mesh.normalGroups[p].count, 1);
+}
+
+TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
+    for (const float angle : {80.0f, 90.0f}) {
+        SCOPED_TRACE(angle);
+        exportSettings.smoothingAngle = angle;
+        build(rightAngleFold());
+        EXPECT_EQ(mesh.normalGroups[0].count, 2);
+        EXPECT_EQ(mesh.normalGroups[1].count, 2);
+        ASSERT_EQ(mesh.vertexCount, 6);
+        EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 4, 3, 5}));
+        expectNormal(0, 0, 0, 1);
+        expectNormal(4, 0, 1, 0);
+        expectNormal(5, 0, 1, 0);
+        expectNormal(3, 0, 1, 0);
+        expectPositionAndUV(4, 0, 0, 0, 0, 0);
+        expectPositionAndUV(5, 1, 0, 0, 0, 0);
+    }
+}
+
+TEST_F(MeshBuilding, FoldAboveTheAngleLimitSmoothsTheSharedPoints) {
+    exportSettings.smoothingAngle = 100.0f;
+    build(rightAngleFold());
+    EXPECT_EQ(mesh.normalGroups[0].count, 1);
+    ASSERT_EQ(mesh.vertexCount, 4);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 1}));
+    const float half = static_cast<float>(1.0 / std::sqrt(2.0));
+    expectNormal(0, 0, half, half);
+    expectNormal(1, 0, half, half);
+    expectNormal(2, 0, 0, 1);
+    expectNormal(3, 0, 1, 0);
+}
+
+TEST_F(MeshBuilding, PhongTagDecidesTheLimitWhenAskedTo) {
+    SceneObject fold = rightAngleFold();
+    fold.phong = korvo::PhongTag{false, std::nullopt};
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 4) << "without its limit every corner smooths with every other";
+
+    fold.phong = korvo::PhongTag{true, 100 * kDegree};
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 4);
+
+    fold.phong = korvo::PhongTag{true, 60 * kDegree};
+    exportSettings.smoothingAngle = 120.0f;
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 6);
+
+    fold.phong = korvo::PhongTag{true, std::nullopt};
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 4) << "without an angle the tag's limit is the smoothing angle";
+
+    fold.phong = korvo::PhongTag{false, std::nullopt};
+    exportSettings.smoothingAngle = 80.0f;
+    exportSettings.readPhongAngle = 0;
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 6);
+}
+
+TEST_F(MeshBuilding, ExtraTextureCoordinatesAreNumberedAfterThePointsInPointOrder) {
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {0, 3, 2}, {3, 2, 1}});
+    setUVs(o, {{{{0, 0}, {1, 0}, {0, 1}}}, {{{1, 0}, {1, 1}, {0, 1}}}, {{{0, 0}, {1, 1}, {1, 0}}}});
+    build(o);
+    EXPECT_EQ(mesh.hasUV, 1);
+    ASSERT_EQ(mesh.vertexCount, 7);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 4, 3, 2, 6, 5, 1}));
+    expectPositionAndUV(0, 0, 0, 0, 0, 0);
+    expectPositionAndUV(3, 1, 1, 0, 1, 1);
+    expectPositionAndUV(4, 0, 0, 0, 1, 0);
+    expectPositionAndUV(5, 0, 1, 0, 1, 1);
+    expectPositionAndUV(6, 1, 1, 0, 0, 0);
+    for (int32_t i = 0; i < 7; ++i) expectNormal(i, 0, 0, 1);
+}
+
+TEST_F(MeshBuilding, TextureTagOffsetsAndScalesTheCoordinates) {
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    setUVs(o, {{{{0.75, 0.25}, {1, 1}, {0, 0}}}});
+    o.texture = korvo::TextureTag{"", {0.5, 0.25}, {2, 3}};
+    build(o);
+    expectPositionAndUV(0, 0, 0, 0, 0.5f, 0.0f);
+    expectPositionAndUV(1, 1, 0, 0, 1.0f, 2.25f);
+    expectPositionAndUV(2, 0, 1, 0, -1.0f, -0.75f);
+}
+
+TEST_F(MeshBuilding, QuadExportsItsFirstTriangleOnly) {
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {});
+    o.polygons.push_back({0, 1, 2, 3});
+    build(o);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2}));
+    ASSERT_EQ(mesh.vertexCount, 4);
+    expectNormal(3, 0, 0, 0);
+}
+
+TEST_F(MeshBuilding, DegenerateFaceTakesItsVertexNormalFromTheNextGroup) {
+    // Triangle 0 lies on a line; triangle 1 is a proper face through the same points 0, 1.
+    const SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}}, {{0, 1, 3}, {0, 1, 2}});
+    build(o);
+    EXPECT_EQ(mesh.normalGroups[0].count, 2);
+    EXPECT_EQ(mesh.normalGroups[0].items[0].normal.z, 0.0f);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 3, 0, 1, 2}));
+    ASSERT_EQ(mesh.vertexCount, 4);
+    expectNormal(0, 0, 0, 1);
+    expectNormal(1, 0, 0, 1);
+    expectNormal(3, 0, 0, 0);
+
+    exportSettings.smoothingAngle = 100.0f;
+    build(o);
+    EXPECT_EQ(mesh.normalGroups[0].count, 1);
+    EXPECT_EQ(mesh.vertexCount, 4);
+    expectNormal(0, 0, 0, 1);
+}
+
+TEST_F(MeshBuilding, PointUsedByNoPolygonKeepsAZeroVertex) {
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {5, 5, 5}, {0, 1, 0}}, {{0, 1, 3}});
+    setUVs(o, {{{{0.5, 0.5}, {1, 0}, {0, 1}}}});
+    build(o);
+    ASSERT_EQ(mesh.vertexCount, 4);
+    expectPositionAndUV(2, 5, 5, 5, 0, 0);
+    expectNormal(2, 0, 0, 0);
+    expectPositionAndUV(0, 0, 0, 0, 0.5f, 0.5f);
+}
+
+TEST_F(MeshBuilding, PointsWithoutPolygonsGiveVerticesButNoIndices) {
+    build(polygonObject({{0, 0, 0}, {1, 0, 0}}, {}));
+    EXPECT_EQ(mesh.indexCount, 0);
+    EXPECT_EQ(mesh.vertexCount, 2);
+}
+
+TEST_F(MeshBuilding, PolygonNamingAMissingPointLeavesTheMeshEmpty) {
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    o.polygons.push_back({0, 2, 3, 3});
+    EXPECT_EQ(buildExportMesh(mesh, load(o)), 0);
+    EXPECT_EQ(mesh.vertexCount, 0);
+    EXPECT_EQ(mesh.indexCount, 0);
+    ASSERT_EQ(host.consoleLines().size(), 1u);
+    EXPECT_EQ(host.consoleLines()[0], "Dorna: mesh skipped, polygon 1 names a point the object does not have");
+}
+
+TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
+    std::vector<korvo::Vec3> points{{0, 0, 0}};
+    std::vector<Triangle> triangles;
+    const int32_t blades = 12;
+    for (int32_t i = 0; i < blades; ++i) {
+        const double a = 2 * 3.141592653589793 * i / blades;
+        points.push_back({std::cos(a), std::sin(a), 0});
+    }
+    for (int32_t i = 0; i < blades; ++i) triangles.push_back({0, 1 + i, 1 + (i + 1) % blades});
+    build(polygonObject(points, triangles));
+    const NormalGroupList& centre = mesh.normalGroups[0];
+    ASSERT_EQ(centre.count, 1);
+    ASSERT_EQ(centre.items[0].corners.count, blades);
+    EXPECT_EQ(centre.items[0].corners.capacity, 15);
+    for (int32_t i = 0; i < blades; ++i) EXPECT_EQ(centre.items[0].corners.items[i], 3 * i);
+    EXPECT_EQ(mesh.vertexCount, blades + 1);
+}
+
+TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
+    // A bumpy grid at smoothing angle 0: thousands of added vertices, so the added
+    // buffer has to grow many times. Faces whose normals agree to float precision
+    // still share a group.
+    const int32_t n = 40;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> height(0.0, 1.0);
+    std::vector<korvo::Vec3> points;
+    for (int32_t y = 0; y <= n; ++y)
+        for (int32_t x = 0; x <= n; ++x) points.push_back({double(x), double(y), height(random)});
+    std::vector<Triangle> triangles;
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) {
+            const int32_t p = y * (n + 1) + x;
+            triangles.push_back({p, p + 1, p + n + 1});
+            triangles.push_back({p + 1, p + n + 2, p + n + 1});
+        }
+    exportSettings.smoothingAngle = 0.0f;
+    build(polygonObject(points, triangles));
+    ASSERT_EQ(mesh.indexCount, int32_t(3 * triangles.size()));
+
+    std::vector<int32_t> seen(mesh.indexCount, 0);
+    int32_t expectedVertices = mesh.pointCount;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const NormalGroupList& groups = mesh.normalGroups[p];
+        for (int32_t g = 0; g < groups.count; ++g) {
+            const NormalGroup& group = groups.items[g];
+            // Every corner outside the point's first group gets a vertex of its own.
+            if (g > 0) expectedVertices += group.corners.count;
+            for (int32_t i = 0; i < group.corners.count; ++i) {
+                const int32_t corner = group.corners.items[i];
+                ++seen[corner];
+                const ExportVertex& v = mesh.vertices[mesh.indices[corner]];
+                ASSERT_EQ(v.x, float(points[p][0]));
+                ASSERT_EQ(v.y, float(points[p][1]));
+                ASSERT_EQ(v.z, float(points[p][2]));
+                ASSERT_EQ(v.nx, group.normal.x);
+                ASSERT_EQ(v.ny, group.normal.y);
+                ASSERT_EQ(v.nz, group.normal.z);
+            }
+        }
+    }
+    EXPECT_EQ(seen, std::vector<int32_t>(mesh.indexCount, 1));
+    EXPECT_EQ(mesh.vertexCount, expectedVertices);
+    EXPECT_GT(mesh.vertexCount - mesh.pointCount, 5000);
+}
+
+TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
+    build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    Matrix matrix = scaleMatrix(Vector{2, 2, 2});
+    matrix.offset = Vector{1, 0, 0};
+    int32_t count = 0;
+    ExportVertex* placed = transformVertices(mesh, &matrix, &count);
+    ASSERT_NE(placed, nullptr);
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(placed[1].x, 3.0f);
+    EXPECT_EQ(placed[2].y, 2.0f);
+    EXPECT_EQ(placed[2].x, 1.0f);
+    EXPECT_EQ(placed[0].nz, 2.0f) << "normals are not normalised again";
+    hostFree(placed);
+
+    exportSettings.scaleScene = 1;
+    exportSettings.sceneScale = Vector{1, 3, 0.5f};
+    placed = transformVertices(mesh, &matrix, &count);
+    EXPECT_EQ(placed[1].x, 3.0f);
+    EXPECT_EQ(placed[2].y, 6.0f);
+    EXPECT_EQ(placed[0].nz, 2.0f) << "the scene scale does not reach the normals";
+    hostFree(placed);
+
+    placed = transformVertices(mesh, nullptr, &count);
+    EXPECT_EQ(0, std::memcmp(placed, mesh.vertices, sizeof(ExportVertex) * 3));
+    hostFree(placed);
+
+    int32_t* copied = copyIndices(mesh, &count);
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(std::vector<int32_t>(copied, copied + 3), indices());
+    hostFree(copied);
+    releaseExportMesh(mesh);
+    expectNothingHeld();
+}
+
+TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
+    // Enough of everything to reach every allocation: texture splits, a fold, a fan.
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}});
+    setUVs(o, {{{{0, 0}, {1, 0}, {0, 1}}}, {{{1, 1}, {1, 0}, {0, 1}}}});
+    const KrvObject object = load(o);
+    host.refuseAllocation(0);
+    buildExportMesh(mesh, object);
+    const int32_t fullVertexCount = mesh.vertexCount;
+    releaseExportMesh(mesh);
+    const int64_t requests = host.allocationRequests();
+    ASSERT_GT(requests, 3);
+    for (int64_t n = 1; n <= requests; ++n) {
+        SCOPED_TRACE(n);
+        host.refuseAllocation(n);
+        buildExportMesh(mesh, object);
+        host.refuseAllocation(0);
+        EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
+        for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {
+            ASSERT_GE(mesh.indices[i], 0);
+            ASSERT_LT(mesh.indices[i], mesh.vertexCount);
+        }
+        releaseExportMesh(mesh);
+        expectNothingHeld();
+    }
+}
+
+}  // namespace
+}  // namespace dorna
