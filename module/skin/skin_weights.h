@@ -58,6 +58,7 @@ struct SkinData {
     PointVertexLists pointLists;  // temporary, see PointVertexLists
     int32_t boneCount;            // used entries of `bones`
     BoneWeights bones[kBoneTableSize];
+    int32_t storageRefused;       // the host refused memory for this mesh's skin
 };
 
 // Empties every field.
@@ -68,7 +69,9 @@ void releaseSkinData(SkinData& skin);
 // The skin of one polygon object whose mesh block is open: takes the copies, and when
 // bones and frames are exported finds the bones and writes the header and the weight
 // blocks. Arguments that describe no mesh (no arrays, a count of 0, not a polygon
-// object) release whatever the record still held and write nothing.
+// object) release whatever the record still held and write nothing. When the host
+// refuses memory the user is told and the writer is marked incomplete: a file that
+// lacks part of the skin is not kept.
 void writeMeshSkin(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
                    const int32_t* indices, int32_t indexCount, XTextWriter& writer);
 
@@ -76,7 +79,7 @@ void writeMeshSkin(SkinData& skin, KrvObject object, const ExportVertex* vertice
 
 // Replaces the copies with copies of these arrays and empties every entry. 0, with the
 // record unchanged, for a non-polygon object, missing arrays or a count of 0; 0 with no
-// copies held when an allocation is refused.
+// copies held and storageRefused set when an allocation is refused.
 int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
                 const int32_t* indices, int32_t indexCount);
 // 1 and currentBone = object for a bone, else 0.
@@ -85,7 +88,8 @@ int32_t setBone(SkinData& skin, KrvObject object);
 // depth first, up to kMaxBonesPerMesh.
 void findBones(KrvObject object, SkinData& skin);
 // Gathers the weights of currentBone into a new entry. Its index, or 0 when nothing was
-// added (no weights, none above 0, or storage refused: the last two with a message).
+// added (no weights, none above 0, or storage refused: the last with a message and
+// storageRefused set).
 int32_t gatherBoneWeights(SkinData& skin);
 // The most bones weighting one vertex.
 int32_t maxWeightsPerVertex(const SkinData& skin);
