@@ -7,23 +7,34 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <charconv>
+#include <cstdlib>
 #include <unordered_map>
 
 namespace korvo::import {
 
 namespace {
 
+// The reader keeps 32-bit floats; each becomes the double of its shortest decimal form,
+// so that a colour 0.4 is written into a scene file as 0.4 and not as 0.4000000059604645.
+double decimal(float value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text - 1, value).ptr;
+    *end = '\0';
+    return std::strtod(text, nullptr);
+}
+
 Affine toAffine(const aiMatrix4x4& m) {
     Affine a;
     const ai_real* rows[3] = {m[0], m[1], m[2]};
     for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) a.linear[r][c] = rows[r][c];
-        a.offset[r] = rows[r][3];
+        for (int c = 0; c < 3; ++c) a.linear[r][c] = decimal(rows[r][c]);
+        a.offset[r] = decimal(rows[r][3]);
     }
     return a;
 }
 
-Vec3 toVec3(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+Vec3 toVec3(const aiVector3D& v) { return {decimal(v.x), decimal(v.y), decimal(v.z)}; }
 
 // Depth first, parents before children, so that a node's parent always has a lower index.
 void copyNodes(const aiNode* node, int parent, std::vector<ModelNode>& out) {
@@ -47,7 +58,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
     if (mesh.HasTextureCoords(0)) {
         out.uv.reserve(mesh.mNumVertices);
         for (unsigned v = 0; v < mesh.mNumVertices; ++v)
-            out.uv.push_back({mesh.mTextureCoords[0][v].x, mesh.mTextureCoords[0][v].y});
+            out.uv.push_back({decimal(mesh.mTextureCoords[0][v].x), decimal(mesh.mTextureCoords[0][v].y)});
     }
     out.faceSizes.reserve(mesh.mNumFaces);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
@@ -62,7 +73,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
         copy.offset = toAffine(bone.mOffsetMatrix);
         copy.weights.reserve(bone.mNumWeights);
         for (unsigned w = 0; w < bone.mNumWeights; ++w)
-            copy.weights.push_back({bone.mWeights[w].mVertexId, bone.mWeights[w].mWeight});
+            copy.weights.push_back({bone.mWeights[w].mVertexId, decimal(bone.mWeights[w].mWeight)});
         out.bones.push_back(std::move(copy));
     }
     return out;
@@ -72,7 +83,7 @@ std::optional<Vec3> materialColor(const aiMaterial& material, const char* key, u
                                   unsigned index) {
     aiColor4D color;
     if (aiGetMaterialColor(&material, key, type, index, &color) != AI_SUCCESS) return std::nullopt;
-    return Vec3{color.r, color.g, color.b};
+    return Vec3{decimal(color.r), decimal(color.g), decimal(color.b)};
 }
 
 ModelMaterial copyMaterial(const aiMaterial& material) {
@@ -83,7 +94,7 @@ ModelMaterial copyMaterial(const aiMaterial& material) {
     out.specular = materialColor(material, AI_MATKEY_COLOR_SPECULAR);
     out.emissive = materialColor(material, AI_MATKEY_COLOR_EMISSIVE);
     float opacity = 1;
-    if (material.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) out.opacity = opacity;
+    if (material.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) out.opacity = decimal(opacity);
     for (int type = aiTextureType_DIFFUSE; type <= AI_TEXTURE_TYPE_MAX; ++type) {
         const auto kind = static_cast<aiTextureType>(type);
         for (unsigned i = 0; i < material.GetTextureCount(kind); ++i) {
@@ -113,7 +124,7 @@ ModelAnimation copyAnimation(const aiAnimation& animation,
             copy.scale.push_back({channel.mScalingKeys[k].mTime, toVec3(channel.mScalingKeys[k].mValue)});
         for (unsigned k = 0; k < channel.mNumRotationKeys; ++k) {
             const aiQuaternion& q = channel.mRotationKeys[k].mValue;
-            copy.rotation.push_back({channel.mRotationKeys[k].mTime, {q.w, q.x, q.y, q.z}});
+            copy.rotation.push_back({channel.mRotationKeys[k].mTime, {decimal(q.w), decimal(q.x), decimal(q.y), decimal(q.z)}});
         }
         out.channels.push_back(std::move(copy));
     }

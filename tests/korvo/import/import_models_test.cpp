@@ -12,6 +12,7 @@
 #include "korvo/import/model_compare.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/scene_pose.h"
+#include "korvo/scene_json.h"
 
 namespace korvo::import {
 namespace {
@@ -30,6 +31,11 @@ Imported importFile(const std::string& path) {
     EXPECT_TRUE(readModel(path, ReadMode::Triangles, result.source, error)) << error;
     EXPECT_TRUE(importModel(path, result.scene, error, [&](const std::string& n) { result.notes.push_back(n); }))
         << error;
+    // The host's loader accepts what the importer made, and reads back the same scene.
+    const std::string json = sceneToJson(result.scene);
+    Scene reloaded;
+    EXPECT_TRUE(parseScene(json, path, reloaded, error)) << error;
+    EXPECT_EQ(sceneToJson(reloaded), json);
     return result;
 }
 
