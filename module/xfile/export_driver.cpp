@@ -77,14 +77,17 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
 }  // namespace
 
 bool frameFileName(HostFileName& name, int32_t index) {
-    char number[kIntTextCapacity + 1] = "_";
-    formatInt(number + 1, index);
+    // "_<index>.x" goes on as text: setting the suffix through the host would take a
+    // point inside the name ("walk.cycle_3") for a suffix and give every frame the
+    // same file.
+    char ending[kIntTextCapacity + 3] = "_";
+    const int32_t digits = formatInt(ending + 1, index);
+    std::memcpy(ending + 1 + digits, ".x", 3);
     name.removeSuffix();
     HostString whole;
     if (!name.toString(whole)) return false;
-    whole.append(HostString(number));
+    whole.append(HostString(ending));
     name.setFromString(whole);
-    name.setSuffix(HostString("x"));
     return true;
 }
 

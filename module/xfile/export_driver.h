@@ -20,8 +20,8 @@ constexpr int32_t kSaveNoWorkingCopy = -7;
 int32_t saveScene(const KrvFileName* target, KrvDocument document, int32_t flags);
 
 // Renames `name` for file `index` of a one-file-per-frame export: scene.x becomes
-// scene_<index>.x. False, with the name unchanged, when the host cannot give the name
-// as a string.
+// scene_<index>.x, walk.cycle.x walk.cycle_<index>.x. False, with the name left without
+// its suffix, when the host cannot give the name as a string.
 bool frameFileName(HostFileName& name, int32_t index);
 
 }  // namespace dorna

@@ -1,5 +1,6 @@
 #include "module/host/host_spy.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "korvo/host.h"
@@ -35,6 +36,13 @@ int32_t KRV_CALL spyGetInt(const KrvContainer* c, int32_t entry, int32_t fallbac
 KrvTime KRV_CALL spyGetTime(const KrvContainer* c, int32_t entry, KrvTime fallback) {
     record("get_time " + std::to_string(entry));
     return gSpy->real->container->get_time(c, entry, fallback);
+}
+
+void KRV_CALL spySetTime(KrvContainer* c, int32_t entry, KrvTime value) {
+    char text[96];
+    std::snprintf(text, sizeof(text), "set_time %d %g/%g", entry, value.numerator, value.denominator);
+    record(text);
+    gSpy->real->container->set_time(c, entry, value);
 }
 
 int32_t KRV_CALL spySetValue(KrvDialog dialog, int32_t id, const KrvContainer* value) {
@@ -75,6 +83,7 @@ HostSpy::HostSpy(const KrvHost* realRoot) : real(realRoot) {
     container_ = *realRoot->container;
     container_.get_int = spyGetInt;
     container_.get_time = spyGetTime;
+    container_.set_time = spySetTime;
     root_.container = &container_;
     dialog_ = *realRoot->dialog;
     dialog_.set_value = spySetValue;

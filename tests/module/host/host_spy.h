@@ -21,7 +21,8 @@ public:
 
     const KrvHost* root() const { return &root_; }
 
-    // "alloc 24", "free", "print_line TEXT", "get_int 1001", "set_value 10040",
+    // "alloc 24", "free", "print_line TEXT", "get_int 1001", "set_time 1000 4/30",
+    // "set_value 10040",
     // "enable 10004 0", "register_plugin 25 1016875", "free_resource", in call order.
     std::vector<std::string> calls;
     // The record of the last plug-in registration, as the module passed it.
