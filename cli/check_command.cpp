@@ -12,9 +12,9 @@ namespace korvo::cli {
 Subcommand addCheckCommand(CLI::App& korvo) {
     auto path = std::make_shared<std::string>();
     CLI::App* app = korvo.add_subcommand(
-        "check", "Read a .x file with an independent reader and print what it holds (frames, meshes, "
+        "check", "read a .x file with an independent reader and print what it holds (frames, meshes, "
                  "vertices, faces, materials, bones, animation keys)");
-    app->add_option("FILE", *path, "The file to read")->required();
+    app->add_option("FILE", *path, "the file to read")->required();
     return {app, [path]() {
                 import::ModelData model;
                 std::string error;

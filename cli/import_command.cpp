@@ -39,24 +39,20 @@ bool writeAtomically(const std::string& path, const std::string& text, std::stri
 
 }  // namespace
 
-bool loadModelAsScene(const std::string& path, Scene& out, std::string& error) {
-    return import::importModel(path, out, error,
-                               [](const std::string& note) { std::fprintf(stderr, "korvo: %s\n", note.c_str()); });
-}
-
 Subcommand addImportCommand(CLI::App& korvo) {
     struct Options {
         std::string model, output;
     };
     auto options = std::make_shared<Options>();
     CLI::App* app = korvo.add_subcommand(
-        "import", "Turn a glTF, FBX, Collada, OBJ, X, 3DS, PLY, STL, MS3D, SMD, B3D or MD5 model into a scene file");
-    app->add_option("MODEL", options->model, "The model file")->required();
-    app->add_option("-o,--output", options->output, "The scene file to write (.korvo.json)")->required();
+        "import", "turn a glTF, FBX, Collada, OBJ, X, 3DS, PLY, STL, MS3D, SMD, B3D or MD5 model into a scene file");
+    app->add_option("MODEL", options->model, "the model file")->required();
+    app->add_option("-o,--output", options->output, "the scene file to write (.korvo.json)")->required();
     return {app, [options]() {
                 Scene scene;
                 std::string error;
-                if (!loadModelAsScene(options->model, scene, error)) return fail(kExitBadInput, error);
+                const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+                if (!import::importModel(options->model, scene, error, note)) return fail(kExitBadInput, error);
                 if (!writeAtomically(options->output, sceneToJson(scene), error)) return fail(kExitFailed, error);
                 return static_cast<int>(kExitOk);
             }};

@@ -3,6 +3,10 @@
 #include <vector>
 
 #include "cli/command.h"
+#ifdef KORVO_WITH_IMPORT
+#include "cli/check_command.h"
+#include "cli/import_command.h"
+#endif
 
 int main(int argc, char** argv) {
     using namespace korvo::cli;
@@ -11,6 +15,10 @@ int main(int argc, char** argv) {
     std::vector<Subcommand> subcommands = {
         addExportCommand(korvo),
         addDialogCommand(korvo),
+#ifdef KORVO_WITH_IMPORT
+        addImportCommand(korvo),
+        addCheckCommand(korvo),
+#endif
     };
     try {
         korvo.parse(argc, argv);
