@@ -78,7 +78,10 @@ void appendUtf8AsLatin1(uint32_t code, std::string& out) {
         case 0xD6: out += "Oe"; return;
         case 0xDC: out += "Ue"; return;
         case 0xC4: out += "Ae"; return;
-        case ' ': case '.': case '-': case '/': case '\\': case '^': out += '_'; return;
+        case ' ': case '.': case '-': case '/': case '\\': case '^':
+        // the characters of the .x grammar
+        case '\t': case '\r': case '\n': case '"': case '{': case '}': case ';': case ',': case '<': case '>':
+        case '(': case ')': case '[': case ']': case '#': out += '_'; return;
         default: out += code > 0xFF ? '?' : static_cast<char>(code);
     }
 }
@@ -217,7 +220,7 @@ std::string exportedName(const std::string& utf8Name) {
         appendUtf8AsLatin1(code, out);
         i += length;
     }
-    return out;
+    return out.empty() ? "_" : out;
 }
 
 std::vector<std::string> compareRoundTrip(const ModelData& source, const ModelData& readBack, int32_t fps,

@@ -18,7 +18,8 @@ std::vector<std::string> compareTriangles(const std::vector<WorldTriangle>& expe
                                           double uvTolerance);
 
 // The name the exporter gives an object in the .x file (without running numbers):
-// Latin-1, umlauts and sharp s spelt out, separators turned into "_".
+// Latin-1, umlauts and sharp s spelt out, separators and the characters of the .x
+// grammar turned into "_"; an empty name becomes "_".
 std::string exportedName(const std::string& utf8Name);
 
 struct RoundTripOptions {

@@ -70,6 +70,8 @@ TEST(CompareTriangles, PairsTrianglesInAnyOrderButKeepsTheirWinding) {
 TEST(CompareTriangles, ExportedNamesAreLatin1WithSeparatorsReplaced) {
     EXPECT_EQ(exportedName("Bein 3.Li-x/y\\z^"), "Bein_3_Li_x_y_z_");
     EXPECT_EQ(exportedName("K\xC3\xB6pfchen \xC3\x9F \xE2\x82\xAC"), "Koepfchen_ss_?");
+    EXPECT_EQ(exportedName("nodes[1] {a;b,c} <d>(e)#\"f\"\t"), "nodes_1___a_b_c___d__e___f__");
+    EXPECT_EQ(exportedName(""), "_");
 }
 
 }  // namespace
