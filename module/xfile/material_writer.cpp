@@ -1,0 +1,171 @@
+#include "xfile/material_writer.h"
+
+#include "host/containers.h"
+#include "host/host.h"
+#include "host/library.h"
+#include "host/objects.h"
+#include "settings/export_settings.h"
+#include "skin/buffered_text.h"
+#include "xfile/text_writer.h"
+
+namespace dorna {
+
+namespace {
+
+constexpr KrvVector kZero = {0.0f, 0.0f, 0.0f};
+constexpr KrvVector kOpaque = {1.0f, 1.0f, 1.0f};
+// The mean of the three components, as a 32-bit factor.
+constexpr float kOneThird = 0.33333334f;
+
+// What one mesh's material is made of; every value starts at zero.
+struct MaterialValues {
+    bool hasTag = false;
+    KrvVector faceColor = kZero;
+    KrvVector alphaSource = kZero;
+    KrvVector specularColor = kZero;
+    KrvVector emissiveColor = kZero;
+    HostString textureName;
+    // The material names a texture the host could not hand over.
+    bool textureNameLost = false;
+};
+
+KrvVector readColor(KrvMaterial material, int32_t parameter) {
+    const ParameterId id(parameter);
+    ValueHolder value;
+    readMaterialParameter(material, id, value, 0);
+    return value.asVector();
+}
+
+// The colour of a channel that is switched on; an off channel gives nothing.
+KrvVector channelColor(KrvMaterial material, int32_t channel, int32_t parameter) {
+    return channelEnabled(material, channel) ? readColor(material, parameter) : kZero;
+}
+
+// The texture name is read whether the colour channel is on or not.
+void readTextureName(KrvMaterial material, MaterialValues& values) {
+    SettingsContainer data;
+    channelData(materialChannel(material, KRV_CHANNEL_COLOR), data);
+    if (!data.has(KRV_CHANNEL_TEXTURE)) return;
+    KrvString* name = host()->container->get_string_alloc(data.get(), KRV_CHANNEL_TEXTURE);
+    if (!name) {
+        values.textureNameLost = true;
+        return;
+    }
+    values.textureName.adoptAllocated(name);
+}
+
+MaterialValues readMaterial(KrvObject object) {
+    MaterialValues values;
+    const KrvTag tag = findTag(object, KRV_TAG_TEXTURE);
+    const KrvMaterial material = tag ? materialOfTag(tag) : nullptr;
+    if (!material) return values;
+    values.hasTag = true;
+    readTextureName(material, values);
+    values.faceColor = channelColor(material, KRV_CHANNEL_COLOR, KRV_PARAM_COLOR);
+    values.specularColor = channelColor(material, KRV_CHANNEL_SPECULAR, KRV_PARAM_SPECULAR);
+    values.emissiveColor = channelColor(material, KRV_CHANNEL_LUMINANCE, KRV_PARAM_LUMINANCE);
+    values.alphaSource = channelEnabled(material, KRV_CHANNEL_TRANSPARENCY)
+                             ? readColor(material, KRV_PARAM_TRANSPARENCY)
+                             : kOpaque;
+    return values;
+}
+
+// Every face uses material 0: " 0," for all faces but the last, which ends the list.
+void writeFaceIndexes(BufferedText& out, int32_t faceCount) {
+    for (int32_t face = 1; face < faceCount; ++face) out.text(" 0,\r\n");
+    out.text(" 0;;\r\n");
+}
+
+// The eleven numbers of a Material, in the order they are written.
+struct MaterialNumbers {
+    float face[4];  // red, green, blue, alpha
+    float power;
+    float specular[3];
+    float emissive[3];
+};
+
+// The fourth floats of the standard specular and emissive colours are not written.
+MaterialNumbers standardNumbers(const ExportSettings& s) {
+    return {{s.faceColor.red, s.faceColor.green, s.faceColor.blue, s.faceColor.alpha},
+            s.specularPower,
+            {s.specularColor.red, s.specularColor.green, s.specularColor.blue},
+            {s.emissiveColor.red, s.emissiveColor.green, s.emissiveColor.blue}};
+}
+
+// The power always comes from the settings, not from the host material.
+MaterialNumbers hostNumbers(const MaterialValues& v, float power) {
+    const KrvVector& a = v.alphaSource;
+    const float sum = a.x + a.y + a.z;
+    const float alpha = sum * kOneThird;
+    return {{v.faceColor.x, v.faceColor.y, v.faceColor.z, alpha},
+            power,
+            {v.specularColor.x, v.specularColor.y, v.specularColor.z},
+            {v.emissiveColor.x, v.emissiveColor.y, v.emissiveColor.z}};
+}
+
+// "a; b; c;" followed by `end`.
+void writeRow(BufferedText& out, const float* values, int32_t count, const char* end) {
+    for (int32_t i = 0; i < count; ++i) {
+        out.real(values[i]);
+        out.text(i + 1 < count ? "; " : ";");
+    }
+    out.text(end);
+}
+
+void writeMaterial(BufferedText& out, const MaterialValues& values) {
+    const MaterialNumbers n = exportSettings.useStandardMaterial
+                                  ? standardNumbers(exportSettings)
+                                  : hostNumbers(values, exportSettings.specularPower);
+    out.text("Material {\r\n");
+    writeRow(out, n.face, 4, ";\r\n");
+    writeRow(out, &n.power, 1, "\r\n");
+    writeRow(out, n.specular, 3, ";\r\n");
+    writeRow(out, n.emissive, 3, ";\r\n");
+}
+
+}  // namespace
+
+HostString textureNameForFile(const HostString& name) {
+    // The .x text has no escape inside a string.
+    static const char* const kStringEnders[] = {"\"", "\r", "\n"};
+    HostString cleaned(name);
+    const HostString blank("_");
+    for (const char* ender : kStringEnders) {
+        const HostString searched(ender);
+        int32_t position = 0;
+        int32_t start = 0;
+        while (cleaned.find(searched, &position, start)) {
+            cleaned.remove(position, 1);
+            cleaned.insert(position, blank);
+            start = position + 1;
+        }
+    }
+    return cleaned;
+}
+
+int32_t writeMaterialList(XTextWriter& writer, KrvObject object, int32_t faceCount) {
+    if (!writer.isOpen()) return 0;
+    const MaterialValues values = readMaterial(object);
+    const bool writesTexture = values.hasTag && exportSettings.exportTextures;
+    // Without the name the file would lack the material's texture: it must not be kept.
+    if (writesTexture && values.textureNameLost) writer.markIncomplete();
+
+    {
+        BufferedText out(writer);
+        out.text("MeshMaterialList {\r\n 1;\r\n");
+        out.text(" ");
+        out.integer(faceCount);
+        out.text(";\r\n");
+        writeFaceIndexes(out, faceCount);
+        writeMaterial(out, values);
+    }
+    if (writesTexture && values.textureName.length() > 0) {
+        writer.writeText("TextureFilename { \"");
+        writer.writeHostString(textureNameForFile(values.textureName));
+        writer.writeText("\"; }\r\n");
+    }
+    writer.writeText("}\r\n}\r\n");
+    return 1;
+}
+
+}  // namespace dorna
