@@ -123,6 +123,10 @@ int runExport(ExportArguments& a) {
     host.setDialogScript(script);
     host.refuseAllocation(refuse);
     const int32_t answer = host.save(*saver, document, a.output);
+    // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
+    if (refuse > host.allocationRequests())
+        std::fprintf(stderr, "korvo: note: KORVO_FAIL_ALLOC=%" PRId64 " refused nothing: the save asked for %" PRId64
+                     " allocations\n", refuse, host.allocationRequests());
     host.refuseAllocation(0);
     const Clock::time_point saved = Clock::now();
     if (progress && host.writtenFiles().size() >= 2) std::fputs("\r\033[K", stderr);

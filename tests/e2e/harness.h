@@ -1,0 +1,57 @@
+// End-to-end harness: the korvo command as a process, the built module in-process
+// through the dynamic loader, temporary folders and whole-file reads.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "korvo/host.h"
+#include "korvo/module_loader.h"
+
+namespace korvo::e2e {
+
+struct CommandResult {
+    int status = -1;  // the exit status; 128 + N when killed by signal N
+    std::string out;
+    std::string err;
+};
+
+// Runs KORVO_COMMAND_PATH with `arguments` in `folder`, with `environment` added to
+// (or, for an empty value, removed from) the test's own.
+CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder = ".",
+                       const std::map<std::string, std::string>& environment = {});
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // The names in the folder, sorted.
+    std::vector<std::string> entries() const;
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+// The module loaded into a host in this process, with its .x saver.
+struct ModuleSession {
+    explicit ModuleSession(HostBehaviour behaviour = {});
+    ~ModuleSession();
+    // Saves `document` to `target` through the saver with `script` for its dialog.
+    int32_t save(KrvDocument document, const std::string& target, DialogScript script = {});
+
+    Host host;
+    std::unique_ptr<LoadedModule> module;
+    const SaverInfo* saver = nullptr;
+};
+
+}  // namespace korvo::e2e
