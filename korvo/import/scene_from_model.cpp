@@ -452,6 +452,41 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
     }
 }
 
+// ---- validation ----
+
+bool finite(const Vec3& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
+
+bool finite(const Affine& a) {
+    for (int r = 0; r < 3; ++r)
+        if (!finite(a.linear[r]) || !std::isfinite(a.offset[r])) return false;
+    return true;
+}
+
+// A scene file holds finite numbers only; the reader passes infinities and NaNs through.
+bool findNonFinite(const ModelData& model, std::string& error) {
+    for (const ModelNode& node : model.nodes)
+        if (!finite(node.transform)) {
+            error = "node " + quoted(node.name) + " has a transform that is not finite";
+            return true;
+        }
+    for (const ModelMesh& mesh : model.meshes) {
+        for (size_t v = 0; v < mesh.positions.size(); ++v)
+            if (!finite(mesh.positions[v]) ||
+                (!mesh.uv.empty() && !(std::isfinite(mesh.uv[v][0]) && std::isfinite(mesh.uv[v][1])))) {
+                error = "mesh " + quoted(mesh.name) + ": vertex " + std::to_string(v) +
+                        " has a coordinate that is not finite";
+                return true;
+            }
+        for (const ModelBone& bone : mesh.bones)
+            if (!finite(bone.offset)) {
+                error = "mesh " + quoted(mesh.name) + ": bone " + quoted(bone.name) +
+                        " has an offset matrix that is not finite";
+                return true;
+            }
+    }
+    return false;
+}
+
 // ---- records ----
 
 void assignIds(Conversion& c) {
@@ -522,6 +557,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
         error = "the model holds no polygon mesh (empty scene)";
         return false;
     }
+    if (findNonFinite(model, error)) return false;
     findBoneNodes(c);
     buildPlan(c);
     placeSkinnedMeshes(c);

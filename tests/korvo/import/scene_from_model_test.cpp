@@ -225,6 +225,11 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     std::string error;
     EXPECT_FALSE(sceneFromModel(model, empty, error, [](const std::string&) {}));
     EXPECT_EQ(error, "the model holds no polygon mesh (empty scene)");
+
+    ModelData infinite = modelWithSquare();
+    infinite.meshes[0].positions[4][1] = INFINITY;
+    EXPECT_FALSE(sceneFromModel(infinite, empty, error, [](const std::string&) {}));
+    EXPECT_EQ(error, "mesh 'SquareMesh': vertex 4 has a coordinate that is not finite");
 }
 
 }  // namespace
