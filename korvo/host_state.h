@@ -102,6 +102,9 @@ struct ObjectImpl {
 
     ObjectImpl* parent = nullptr;
     ObjectImpl* next = nullptr;
+    // A free copy keeps the place of its source in the scene: the global matrix of the
+    // source's parent when the copy was made (identity for a top object).
+    std::optional<KrvMatrix> placedUnder;
     std::vector<std::unique_ptr<ObjectImpl>> children;
 };
 
@@ -132,6 +135,10 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& source);
 // Sets `parent` and `next` of the children of `o`, and of a top-level list.
 void linkChildren(ObjectImpl& o);
 void linkList(std::vector<std::unique_ptr<ObjectImpl>>& list, ObjectImpl* parent);
+// The object's placement in the scene, composed from the top object down.
+KrvMatrix globalMatrixOf(const ObjectImpl& object);
+// Where a free copy of `o` is placed: under the global matrix of `o`'s parent.
+std::optional<KrvMatrix> placementOfParent(const ObjectImpl& o);
 // Every object's animated channels at the document's current time.
 void evaluateDocument(DocumentImpl& document);
 std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene);

@@ -8,6 +8,21 @@
 
 namespace korvo {
 
+KrvMatrix globalMatrixOf(const ObjectImpl& object) {
+    KrvMatrix m{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    // From the top object down: M = L(top) . ... . L(object).
+    std::vector<const ObjectImpl*> chain;
+    for (const ObjectImpl* o = &object; o != nullptr; o = o->parent) chain.push_back(o);
+    if (chain.back()->placedUnder) m = *chain.back()->placedUnder;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        m = mulMatrix(m, localMatrix((*it)->position, (*it)->rotation, (*it)->scale));
+    return m;
+}
+
+std::optional<KrvMatrix> placementOfParent(const ObjectImpl& o) {
+    return o.parent ? std::optional<KrvMatrix>(globalMatrixOf(*o.parent)) : o.placedUnder;
+}
+
 int32_t parameterNumber(const KrvParamId* id) {
     if (id == nullptr || id->depth < 1) return 0;
     return id->ids[0];
@@ -55,14 +70,7 @@ void KRV_CALL setName(KrvObject object, const KrvString* name) {
 
 KrvMatrix KRV_CALL globalMatrix(KrvObject object) {
     const ObjectImpl* o = objectImpl(object, "object global_matrix");
-    KrvMatrix m{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    if (!o) return m;
-    // From the top object down: M = L(top) . ... . L(object).
-    std::vector<const ObjectImpl*> chain;
-    for (; o != nullptr; o = o->parent) chain.push_back(o);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        m = mulMatrix(m, localMatrix((*it)->position, (*it)->rotation, (*it)->scale));
-    return m;
+    return o ? globalMatrixOf(*o) : KrvMatrix{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 }
 
 KrvVector KRV_CALL position(KrvObject object) {
@@ -122,6 +130,7 @@ KrvObject KRV_CALL objectCopy(KrvObject object, int32_t /*flags*/) {
     ObjectImpl* o = objectImpl(object, "object copy");
     if (!o || !state.allowAllocation()) return nullptr;
     std::unique_ptr<ObjectImpl> copy = cloneObject(*o);
+    copy->placedUnder = placementOfParent(*o);
     ObjectImpl* h = copy.get();
     state.freeObjects.emplace(h, std::move(copy));
     return handle(h);
