@@ -10,10 +10,6 @@ namespace dorna {
 
 namespace {
 
-// The first size of the added-vertex buffer; it doubles whenever it is full, so that
-// a mesh with millions of split corners copies each vertex only a few times.
-constexpr int32_t kFirstAddedCapacity = 100;
-
 template <typename T>
 T* allocArray(int32_t count) {
     return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 0)));
@@ -105,25 +101,31 @@ ExportVertex* baseVertices(const ExportMesh& mesh, int32_t baseCount) {
     return base;
 }
 
-// The vertices added for corners whose group normal differs from their vertex's.
-struct AddedVertices {
+// The vertices: the base records first, then those added for corners whose group
+// normal differs from the one their vertex already has. The room for added vertices
+// starts at 100 records and the buffer doubles whenever it is full, so that millions
+// of added vertices cost linear time; the finished buffer becomes the mesh's vertex
+// array as it is.
+struct VertexBuffer {
     ExportVertex* items;
     int32_t count;
     int32_t capacity;
 };
 
-bool appendAdded(AddedVertices& added, const ExportVertex& vertex) {
-    if (added.count == added.capacity) {
-        if (added.capacity > INT32_MAX / 2) return false;
-        const int32_t capacity = added.items ? added.capacity * 2 : kFirstAddedCapacity;
-        auto* grown = allocArray<ExportVertex>(capacity);
+constexpr int32_t kFirstAddedRoom = 100;
+
+bool appendVertex(VertexBuffer& buffer, const ExportVertex& vertex) {
+    if (buffer.count == buffer.capacity) {
+        const int32_t growth = buffer.capacity > kFirstAddedRoom ? buffer.capacity : kFirstAddedRoom;
+        if (buffer.capacity > INT32_MAX - growth) return false;
+        auto* grown = allocArray<ExportVertex>(buffer.capacity + growth);
         if (!grown) return false;
-        if (added.items) std::memcpy(grown, added.items, sizeof(ExportVertex) * static_cast<size_t>(added.count));
-        hostFree(added.items);
-        added.items = grown;
-        added.capacity = capacity;
+        std::memcpy(grown, buffer.items, sizeof(ExportVertex) * static_cast<size_t>(buffer.count));
+        hostFree(buffer.items);
+        buffer.items = grown;
+        buffer.capacity += growth;
     }
-    added.items[added.count++] = vertex;
+    buffer.items[buffer.count++] = vertex;
     return true;
 }
 
@@ -257,14 +259,14 @@ int32_t splitByNormals(ExportMesh& mesh) {
     ExportVertex* base = baseVertices(mesh, baseCount);
     if (!base) return 0;
 
-    AddedVertices added{nullptr, 0, 0};
+    VertexBuffer buffer{base, baseCount, baseCount};
     for (int32_t p = 0; p < mesh.pointCount; ++p) {
         const NormalGroupList& groups = mesh.normalGroups[p];
         for (int32_t g = 0; g < groups.count; ++g) {
             const NormalGroup& group = groups.items[g];
             for (int32_t i = 0; i < group.corners.count; ++i) {
                 const int32_t corner = group.corners.items[i];
-                ExportVertex& vertex = base[mesh.indices[corner]];
+                ExportVertex& vertex = buffer.items[mesh.indices[corner]];
                 const Vector current{vertex.nx, vertex.ny, vertex.nz};
                 if (isZero(current)) {
                     // A zero normal counts as none: the next group reaching it gives one.
@@ -276,34 +278,18 @@ int32_t splitByNormals(ExportMesh& mesh) {
                     copy.nx = group.normal.x;
                     copy.ny = group.normal.y;
                     copy.nz = group.normal.z;
-                    if (!appendAdded(added, copy)) {
-                        hostFree(added.items);
-                        hostFree(base);
+                    if (!appendVertex(buffer, copy)) {
+                        hostFree(buffer.items);
                         return 0;
                     }
-                    mesh.indices[corner] = baseCount + added.count - 1;
+                    mesh.indices[corner] = buffer.count - 1;
                 }
             }
         }
     }
-
-    hostFreeAndClear(mesh.vertices);
-    mesh.vertexCount = 0;
-    if (added.count == 0) {
-        mesh.vertices = base;
-    } else {
-        mesh.vertices = allocArray<ExportVertex>(baseCount + added.count);
-        if (!mesh.vertices) {
-            hostFree(added.items);
-            hostFree(base);
-            return 0;
-        }
-        std::memcpy(mesh.vertices, base, sizeof(ExportVertex) * static_cast<size_t>(baseCount));
-        std::memcpy(mesh.vertices + baseCount, added.items, sizeof(ExportVertex) * static_cast<size_t>(added.count));
-        hostFree(base);
-        hostFree(added.items);
-    }
-    mesh.vertexCount = baseCount + added.count;
+    hostFree(mesh.vertices);
+    mesh.vertices = buffer.items;
+    mesh.vertexCount = buffer.count;
     return 1;
 }
 
