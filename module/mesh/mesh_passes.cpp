@@ -203,6 +203,9 @@ int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
     if (!fresh || !taken) {
         hostFree(fresh);
         hostFree(taken);
+        // Unsmoothed face normals would pass for the mesh's own: as after a failure
+        // midway, the mesh is left without groups and so without vertices.
+        releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
         return 0;
     }
     for (int32_t p = 0; p < mesh.pointCount; ++p) {
