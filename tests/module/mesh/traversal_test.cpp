@@ -1,0 +1,241 @@
+// The walk over the object tree: which objects get a frame and a mesh, in which order
+// and nesting, what is skipped with its subtree, meshes placed without frames, and a
+// file that survives every refused allocation with balanced braces.
+#include "mesh/traversal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "module/skin/skin_fixture.h"
+#include "settings/export_settings.h"
+
+namespace dorna {
+namespace {
+
+using korvo::ObjectType;
+using korvo::SceneObject;
+
+SceneObject object(const std::string& name, ObjectType type, std::vector<SceneObject> children = {}) {
+    SceneObject o;
+    o.name = name;
+    o.type = type;
+    o.children = std::move(children);
+    return o;
+}
+
+SceneObject triangle(const std::string& name, std::vector<SceneObject> children = {}) {
+    SceneObject o = triangleObject(name);
+    o.children = std::move(children);
+    return o;
+}
+
+// The frames and meshes of a text as "Frame[Mesh Child[...]]", following its braces
+// (strings skipped); "unbalanced" when they do not match.
+std::string outline(const std::string& text) {
+    std::string result;
+    std::vector<bool> shown;  // per open brace: whether it is a frame or mesh
+    size_t lineStart = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') lineStart = i + 1;
+        if (c == '"') inString = !inString;
+        if (inString) continue;
+        if (c == '{') {
+            const std::string head = text.substr(lineStart, i - lineStart);
+            const bool frame = head.rfind("Frame ", 0) == 0;
+            const bool mesh = head.rfind("Mesh ", 0) == 0;
+            if (frame || mesh) {
+                if (!result.empty() && result.back() != '[') result += ' ';
+                result += head.substr(frame ? 6 : 5, head.size() - (frame ? 7 : 6));
+                if (frame) result += '[';
+            }
+            shown.push_back(frame);
+        } else if (c == '}') {
+            if (shown.empty()) return "unbalanced";
+            if (shown.back()) {
+                // A frame without frames or meshes inside shows as its name alone.
+                if (result.back() == '[') {
+                    result.pop_back();
+                } else {
+                    result += ']';
+                }
+            }
+            shown.pop_back();
+        }
+    }
+    return shown.empty() && !inString ? result : "unbalanced";
+}
+
+// Every write of the module's files also lands in `recorded`, so that a file the host
+// does not commit can still be read.
+std::string recorded;
+const KrvFileTable* realFiles = nullptr;
+
+int32_t KRV_CALL recordWrite(KrvFile file, const void* bytes, int32_t count) {
+    recorded.append(static_cast<const char*>(bytes), static_cast<size_t>(count));
+    return realFiles->write(file, bytes, count);
+}
+
+class Traversal : public WriterTest {
+protected:
+    Traversal() {
+        realFiles = host.root()->file;
+        files = *realFiles;
+        files.write = recordWrite;
+        root = *host.root();
+        root.file = &files;
+        setHost(&root);
+    }
+
+    // The text the walk over these top-level objects writes.
+    std::string exported(std::vector<SceneObject> objects) {
+        load(std::move(objects), "");
+        exportSettings.document = document;
+        entityCounter = 0;
+        const std::string text = captured([&](XTextWriter& w) { exportHierarchy(document, w); });
+        exportSettings.document = nullptr;
+        return text;
+    }
+
+    KrvFileTable files;
+    KrvHost root;
+};
+
+TEST_F(Traversal, FramesNestAsTheObjectTreeWithEachMeshInsideItsFrame) {
+    const std::string text = exported({object("Root", ObjectType::Null,
+                                              {triangle("A", {object("A child", ObjectType::Null)}),
+                                               object("B", ObjectType::Null)}),
+                                       triangle("C")});
+    EXPECT_EQ(outline(text), "Root_0[A_1[M_A_1 A_child_2] B_3] C_4[M_C_4]");
+    // The frame's matrix line is ended by the walk; the mesh follows the frame directly.
+    EXPECT_NE(text.find(";;}\r\nFrame A_1 {"), std::string::npos);
+    EXPECT_NE(text.find(";;}\r\nMesh M_A_1 {\r\n"), std::string::npos);
+    expectNothingHeld();
+}
+
+TEST_F(Traversal, WithoutUniqueNamesTheCleanedNamesAreKept) {
+    exportSettings.uniqueNames = 0;
+    EXPECT_EQ(outline(exported({triangle("Box"), triangle("Box")})), "Box[M_Box] Box[M_Box]");
+}
+
+TEST_F(Traversal, BonesGetFramesOnlyWithBonesExported) {
+    const std::vector<SceneObject> scene = {
+        object("Hip", ObjectType::Null, {boneObject("Thigh", {0, 1, 0}, {triangle("Skin")})}),
+        object("After", ObjectType::Null)};
+    // A bone keeps its plain name and takes no number.
+    EXPECT_EQ(outline(exported(scene)), "Hip_0[Thigh[Skin_1[M_Skin_1]]] After_2");
+    exportSettings.exportBones = 0;
+    EXPECT_EQ(outline(exported(scene)), "Hip_0[Skin_1[M_Skin_1]] After_2");
+    expectNothingHeld();
+}
+
+TEST_F(Traversal, AnObjectTheHostCannotConvertIsSkippedWithItsSubtree) {
+    const std::string text = exported({object("Camera", ObjectType::Camera, {triangle("Under camera")}),
+                                       object("Light", ObjectType::Light), triangle("After")});
+    EXPECT_EQ(outline(text), "After_2[M_After_2]");
+    expectNothingHeld();
+}
+
+TEST_F(Traversal, AGeneratorIsExportedAsThePolygonObjectTheHostMakesOfIt) {
+    SceneObject box = object("Box", ObjectType::Cube, {object("Lid", ObjectType::Null)});
+    box.position = {0, 5, 0};
+    const std::string text = exported({box});
+    EXPECT_EQ(outline(text), "Box_0[M_Box_0 Lid_1]");
+    EXPECT_NE(text.find("0.000000, 5.000000, 0.000000, 1.000000;;}"), std::string::npos);
+    // Six faces of two triangles each.
+    EXPECT_NE(text.find("\r\n 12;\r\n3;"), std::string::npos);
+    expectNothingHeld();
+}
+
+TEST_F(Traversal, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh) {
+    SceneObject cloud = object("Cloud", ObjectType::Polygon, {triangle("Child")});
+    cloud.points = {{0, 0, 0}, {1, 0, 0}};
+    EXPECT_EQ(outline(exported({cloud})), "Cloud_0[Child_1[M_Child_1]]");
+    exportSettings.exportFrames = 0;
+    EXPECT_EQ(outline(exported({cloud})), "M_Child_1");
+    expectNothingHeld();
+}
+
+TEST_F(Traversal, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
+    exportSettings.exportFrames = 0;
+    SceneObject moved = triangle("Moved");
+    moved.position = {0, 0, 2};
+    SceneObject parent = object("Parent", ObjectType::Null, {moved});
+    parent.position = {10, 0, 0};
+    parent.scale = {2, 2, 2};
+    const std::vector<SceneObject> scene = {parent, boneObject("Bone", {0, 0, 0}, {triangle("Tri")})};
+    std::string text = exported(scene);
+    EXPECT_EQ(outline(text), "M_Moved_1 M_Tri_2");
+    EXPECT_NE(text.find(" 3;\r\n10.000000; 0.000000; 4.000000;,\r\n12.000000; 0.000000; 4.000000;,\r\n"
+                        "10.000000; 2.000000; 4.000000;;\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("SkinWeights"), std::string::npos);
+
+    exportSettings.scaleScene = 1;
+    exportSettings.sceneScale = {0.5f, 1.0f, -1.0f};
+    text = exported(scene);
+    EXPECT_NE(text.find(" 3;\r\n5.000000; 0.000000; -4.000000;,\r\n6.000000; 0.000000; -4.000000;,\r\n"), std::string::npos)
+        << text;
+}
+
+TEST_F(Traversal, ADocumentWithoutObjectsWritesNothing) {
+    EXPECT_EQ(exported({}), "");
+    expectNothingHeld();
+}
+
+// Refuses each allocation of the walk in turn: the file is whole or marked incomplete,
+// its braces balance, and everything taken is given back.
+TEST_F(Traversal, SurvivesEveryRefusedAllocation) {
+    SceneObject box = object("Box", ObjectType::Cube);
+    const std::vector<SceneObject> scene = {
+        object("Root", ObjectType::Null, {triangle("A", {triangle("A child")}), box, triangle("B")}), triangle("C")};
+
+    // The walk over a fresh document with the n-th allocation refused (0: none).
+    int64_t requests = 0;
+    const auto walk = [&](int64_t refused, bool& incomplete) {
+        load(scene, "");
+        exportSettings.document = document;
+        entityCounter = 0;
+        XTextWriter writer;
+        HostFileName name;
+        name.setFromString(HostString((::testing::TempDir() + "traversal-refused.x").c_str()));
+        EXPECT_TRUE(writer.open(name.get()));
+        recorded.clear();
+        host.refuseAllocation(refused);
+        exportHierarchy(document, writer);
+        requests = host.allocationRequests();
+        host.refuseAllocation(0);
+        incomplete = writer.incomplete();
+        writer.close();
+        exportSettings.document = nullptr;
+        host.releaseDocument(document);
+        return recorded;
+    };
+
+    bool incomplete = false;
+    const std::string whole = walk(0, incomplete);
+    ASSERT_FALSE(incomplete);
+    ASSERT_EQ(outline(whole), "Root_0[A_1[M_A_1 A_child_2[M_A_child_2]] Box_3[M_Box_3] B_4[M_B_4]] C_5[M_C_5]");
+    const int64_t total = requests;
+    ASSERT_GT(total, 10);
+
+    int incompleteFiles = 0;
+    for (int64_t refused = 1; refused <= total && !HasFailure(); ++refused) {
+        const std::string text = walk(refused, incomplete);
+        if (incomplete) {
+            ++incompleteFiles;
+            EXPECT_NE(outline(text), "unbalanced") << "refused allocation " << refused << "\n" << text;
+        } else {
+            EXPECT_EQ(text, whole) << "refused allocation " << refused;
+        }
+        expectNothingHeld();
+    }
+    EXPECT_GT(incompleteFiles, 0);
+}
+
+}  // namespace
+}  // namespace dorna

@@ -1,0 +1,136 @@
+// The Mesh block: the one-triangle listing in full, the blocks the settings leave out,
+// the closing brace on request, and the meshes that get no block at all.
+#include "xfile/mesh_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "module/skin/skin_fixture.h"
+#include "xfile/names.h"
+
+namespace dorna {
+namespace {
+
+ExportVertex vertex(float x, float y, float z, float u, float v) {
+    return ExportVertex{x, y, z, 0.0f, 0.0f, 1.0f, u, v, 0, 0.0f};
+}
+
+const std::vector<ExportVertex> kTriangle = {vertex(0, 0, 0, 0, 1), vertex(1, 0, 0, 1, 1), vertex(0, 1, 0, 0, 0)};
+const std::vector<int32_t> kTriangleIndices = {0, 1, 2};
+
+// The material list of an object without a texture tag, with the default settings.
+const char* const kPlainMaterialList =
+    "MeshMaterialList {\r\n"
+    " 1;\r\n"
+    " 1;\r\n"
+    " 0;;\r\n"
+    "Material {\r\n"
+    "0.000000; 0.000000; 0.000000; 0.000000;;\r\n"
+    "2.000000;\r\n"
+    "0.000000; 0.000000; 0.000000;;\r\n"
+    "0.000000; 0.000000; 0.000000;;\r\n"
+    "}\r\n"
+    "}\r\n";
+
+class MeshWriter : public WriterTest {
+protected:
+    std::string written(KrvObject object, const std::vector<ExportVertex>& vertices,
+                        const std::vector<int32_t>& indices, int32_t closeBlock = 0, int32_t expectedResult = 1) {
+        return captured([&](XTextWriter& w) {
+            EXPECT_EQ(writeMesh(w, object, vertices.data(), static_cast<int32_t>(vertices.size()), indices.data(),
+                                static_cast<int32_t>(indices.size()), closeBlock),
+                      expectedResult);
+        });
+    }
+};
+
+TEST_F(MeshWriter, OneTriangleInFull) {
+    const KrvObject tri = load(triangleObject("Tri"));
+    appendUniqueNumber(tri);
+    EXPECT_EQ(written(tri, kTriangle, kTriangleIndices),
+              std::string("Mesh M_Tri_0 {\r\n"
+                          " 3;\r\n"
+                          "0.000000; 0.000000; 0.000000;,\r\n"
+                          "1.000000; 0.000000; 0.000000;,\r\n"
+                          "0.000000; 1.000000; 0.000000;;\r\n"
+                          "\r\n"
+                          " 1;\r\n"
+                          "3;0,1,2;;\r\n"
+                          "\r\n") +
+                  kPlainMaterialList +
+                  "MeshNormals {\r\n"
+                  " 3;\r\n"
+                  "0.000000; 0.000000; 1.000000;,\r\n"
+                  "0.000000; 0.000000; 1.000000;,\r\n"
+                  "0.000000; 0.000000; 1.000000;;\r\n"
+                  "\r\n"
+                  " 1;\r\n"
+                  "3;0,1,2;;\r\n"
+                  "\r\n"
+                  "}\r\n"
+                  "MeshTextureCoords {\r\n"
+                  " 3;\r\n"
+                  "0.000000; 1.000000;,\r\n"
+                  "1.000000; 1.000000;,\r\n"
+                  "0.000000; 0.000000;;\r\n"
+                  "}\r\n");
+}
+
+TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBlockClosedOnRequest) {
+    exportSettings.exportNormals = 0;
+    exportSettings.exportTextures = 0;
+    const KrvObject object = load(triangleObject("Point cloud"));
+    const std::vector<ExportVertex> one = {vertex(-1.5f, 2.25f, 1e6f, 0, 0)};
+    EXPECT_EQ(written(object, one, {0, 0, 0}, 1),
+              std::string("Mesh M_Point_cloud {\r\n"
+                          " 1;\r\n"
+                          "-1.500000; 2.250000; 1000000.000000;;\r\n"
+                          "\r\n"
+                          " 1;\r\n"
+                          "3;0,0,0;;\r\n"
+                          "\r\n") +
+                  kPlainMaterialList + "}\r\n");
+}
+
+TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNormals) {
+    exportSettings.exportTextures = 0;
+    const KrvObject object = load(triangleObject("Quad"));
+    const std::vector<ExportVertex> quad = {vertex(0, 0, 0, 0, 0), vertex(1, 0, 0, 0, 0), vertex(1, 1, 0, 0, 0),
+                                            vertex(0, 1, 0, 0, 0)};
+    const std::string text = written(object, quad, {0, 1, 2, 0, 2, 3}, 1);
+    const std::string faces = " 2;\r\n3;0,1,2;,\r\n3;0,2,3;;\r\n\r\n";
+    const size_t first = text.find(faces);
+    ASSERT_NE(first, std::string::npos) << text;
+    const size_t material = text.find("MeshMaterialList {");
+    const size_t normals = text.find("MeshNormals {");
+    EXPECT_LT(first, material);
+    EXPECT_LT(material, normals);
+    EXPECT_EQ(text.find(faces, normals), text.size() - faces.size() - 6) << text;
+    EXPECT_EQ(text.substr(text.size() - 6), "}\r\n}\r\n");
+}
+
+TEST_F(MeshWriter, NoBlockForAMeshWithoutVerticesOrWholeTriangles) {
+    const KrvObject object = load(triangleObject("Tri"));
+    EXPECT_EQ(written(object, kTriangle, {}, 1, 0), "");
+    EXPECT_EQ(written(object, {}, kTriangleIndices, 1, 0), "");
+    EXPECT_EQ(written(object, kTriangle, {0, 1}, 1, 0), "");
+    EXPECT_EQ(captured([&](XTextWriter& w) { EXPECT_EQ(writeMesh(w, object, nullptr, 3, nullptr, 3, 1), 0); }), "");
+    EXPECT_FALSE(hasMeshBlock(3, 2));
+    EXPECT_TRUE(hasMeshBlock(1, 3));
+}
+
+TEST_F(MeshWriter, NothingWithoutAnOpenFile) {
+    const KrvObject object = load(triangleObject("Tri"));
+    XTextWriter writer;
+    EXPECT_EQ(writeMesh(writer, object, kTriangle.data(), 3, kTriangleIndices.data(), 3, 1), 0);
+    EXPECT_EQ(writeMeshFaces(writer, kTriangleIndices.data(), 3), 0);
+    EXPECT_EQ(writeMeshTextureCoords(writer, kTriangle.data(), 3), 0);
+    EXPECT_FALSE(writer.writeFailed());
+    writer.close();
+    expectNothingHeld();
+}
+
+}  // namespace
+}  // namespace dorna
