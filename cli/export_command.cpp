@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <memory>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "cli/command.h"
 #include "cli/dialog_options.h"
 #include "cli/session.h"
+#include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #ifdef KORVO_WITH_IMPORT
 #include "korvo/import/import_model.h"
@@ -30,9 +28,11 @@ struct ExportArguments {
     DialogOptions dialog;
 };
 
+#ifdef KORVO_WITH_IMPORT
 bool endsWith(const std::string& s, const std::string& end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
+#endif
 
 // A scene file, or (with import built in) any model file the importer reads.
 bool readScene(const std::string& path, Scene& scene, std::string& error) {
@@ -53,16 +53,15 @@ size_t countObjects(const std::vector<SceneObject>& objects) {
 
 // The folder the target goes into must exist and be writable; otherwise nothing runs.
 bool targetFolderUsable(const std::string& target, std::string& error) {
-    const size_t slash = target.find_last_of('/');
+    const size_t slash = platform::lastSeparator(target);
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    struct stat info;
-    if (target.empty() || endsWith(target, "/")) {
+    if (target.empty() || slash == target.size() - 1) {
         error = "-o needs a file name, not \"" + target + "\"";
-    } else if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    } else if (!platform::isFolder(folder)) {
         error = "cannot write " + target + ": the folder " + folder + " does not exist";
-    } else if (::access(folder.c_str(), W_OK) != 0) {
+    } else if (!platform::isWritableFolder(folder)) {
         error = "cannot write " + target + ": the folder " + folder + " is not writable";
-    } else if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    } else if (platform::isFolder(target)) {
         error = "cannot write " + target + ": it is a folder";
     } else {
         return true;
@@ -107,7 +106,7 @@ int runExport(ExportArguments& a) {
     HostBehaviour behaviour;
     behaviour.echo = true;
     Host host(behaviour);
-    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    const bool progress = platform::isTerminal(stderr);
     host.onFileWritten([&host, progress](const WrittenFile&) {
         const size_t n = host.writtenFiles().size();
         if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
@@ -134,6 +133,8 @@ int runExport(ExportArguments& a) {
     const std::vector<DialogRun>& runs = host.dialogRuns();
     if (!runs.empty() && runs.back().refusal) {
         status = fail(kExitBadInput, refusalMessage(*runs.back().refusal));
+    } else if (answer == Host::kSaverNotCreated) {
+        status = fail(kExitFailed, "the export to " + a.output + " failed: the module could not create its saver");
     } else if (answer != 0) {
         status = fail(kExitFailed, "the export to " + a.output + " failed: the saver answered " + std::to_string(answer));
     } else if (!host.fileErrors().empty()) {

@@ -5,9 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include <unistd.h>
-
 #include "korvo/host_state.h"
+#include "korvo/platform.h"
 #include "korvo/text.h"
 
 namespace korvo {
@@ -117,8 +116,8 @@ Host::~Host() {
     for (auto& [data, kind] : s.values) std::free(data);
     for (FileImpl* f : s.files) {
         if (f->fd >= 0) {
-            ::close(f->fd);
-            ::unlink(f->temporary.c_str());
+            platform::closeFile(f->fd);
+            platform::removeFile(f->temporary);
         }
         delete f;
     }
@@ -247,7 +246,7 @@ int64_t Host::idleCalls() const { return state_->idleCalls; }
 
 int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::string& target, int32_t flags) {
     KrvSaver object = saver.allocate();
-    if (object == nullptr) return -1000;
+    if (object == nullptr) return kSaverNotCreated;
     // The host's own file name, not one handed out: it is not counted.
     auto* name = new FileNameImpl{fromUtf8(target)};
     state_->hostFileNames.insert(name);

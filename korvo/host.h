@@ -195,7 +195,8 @@ public:
     const std::vector<RegistrationEvent>& registrations() const;
     void forgetSavers();  // before the module that registered them is unloaded
     // Saves as Korvo does: allocate the saver, call save(saver, null, target, document,
-    // flags), destroy it. Returns save's result; -1000 when the saver cannot be allocated.
+    // flags), destroy it. Returns save's result, or kSaverNotCreated.
+    static constexpr int32_t kSaverNotCreated = -1000;
     int32_t save(const SaverInfo& saver, KrvDocument document, const std::string& target,
                  int32_t flags = 1);
     int64_t idleCalls() const;
