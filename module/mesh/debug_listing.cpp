@@ -14,8 +14,7 @@ namespace {
 // most 39 integer digits) and their labels.
 constexpr size_t kMessageBytes = 1024;
 
-void message(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
+// One console message: the text formatted into an 8-bit buffer, sent as a host string.
 void message(const char* format, ...) {
     char text[kMessageBytes];
     va_list arguments;
