@@ -30,7 +30,6 @@ Affine rotationZ(double a) {
     return fromAxes({std::cos(a), -std::sin(a), 0}, {std::sin(a), std::cos(a), 0}, {0, 0, 1});
 }
 
-Vec3 column(const Mat3& m, int c) { return {m[0][c], m[1][c], m[2][c]}; }
 double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
@@ -122,25 +121,31 @@ Affine mirrorZ(const Affine& a) {
 Affine composePlacement(const Placement& p) {
     Affine s;
     for (int i = 0; i < 3; ++i) s.linear[i][i] = p.scale[i];
-    Affine m = multiply(multiply(multiply(rotationZ(-p.rotation[2]), rotationX(-p.rotation[1])),
-                                 rotationY(-p.rotation[0])),
-                        s);
+    const Affine e = multiply(multiply(multiply(rotationZ(-p.rotation[2]), rotationX(-p.rotation[1])),
+                                       rotationY(-p.rotation[0])),
+                              s);
+    // The exporter writes e's axes as the columns of the file's row-vector matrix, so a
+    // reader (and the host, which places points as the file does) sees e transposed.
+    Affine m;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m.linear[r][c] = e.linear[c][r];
     m.offset = p.position;
     return m;
 }
 
-// The host's composition is, in standard right-hand rotations about the axes,
-// R = Rz(c) . Rx(b) . Ry(a) with (a, b, c) the rotation vector, whose matrix has
-// row 2 = (-cos b sin a, sin b, cos b cos a) and column 1 = (-sin c cos b, cos c cos b, sin b).
+// The host's matrix is S . Q with Q a rotation whose transpose is, in standard right-hand
+// rotations about the axes, R = Rz(c) . Rx(b) . Ry(a) with (a, b, c) the rotation vector;
+// R has row 2 = (-cos b sin a, sin b, cos b cos a) and column 1 = (-sin c cos b,
+// cos c cos b, sin b). The rows of the host's matrix are the scaled columns of R.
 Placement decomposePlacement(const Affine& a, bool& shear) {
     Placement p;
     p.position = a.offset;
-    const Vec3 c0 = column(a.linear, 0), c1 = column(a.linear, 1), c2 = column(a.linear, 2);
+    const Vec3 c0 = a.linear[0], c1 = a.linear[1], c2 = a.linear[2];
     p.scale = {std::sqrt(dot(c0, c0)), std::sqrt(dot(c1, c1)), std::sqrt(dot(c2, c2))};
     const bool mirrored = determinant(a.linear) < 0;
     if (mirrored) p.scale[0] = -p.scale[0];
 
-    // Orthonormal axes nearest to the columns (the x axis kept exactly).
+    // Orthonormal axes nearest to the rows (the x axis kept exactly).
     const Vec3 x = normalized(mirrored ? scaled(c0, -1) : c0, {1, 0, 0});
     const Vec3 yRaw = normalized(c1, perpendicular(x));
     const Vec3 y = normalized(minus(yRaw, scaled(x, dot(yRaw, x))), perpendicular(x));

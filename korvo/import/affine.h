@@ -33,14 +33,17 @@ struct Placement {
     Vec3 scale{1, 1, 1};
 };
 
-// The host's composition M = Rz(-r.z) . Rx(-r.y) . Ry(-r.x) . S(scale), offset = position,
-// built from the host's rotation builders.
+// The host's local matrix: E = Rz(-r.z) . Rx(-r.y) . Ry(-r.x) . S(scale) built from the
+// exporter's rotation builders, with its 3x3 block transposed (the exporter writes E's
+// axes as columns of the .x file's row-vector matrix, so readers see the transpose, and
+// the host places points as the file does), offset = position. The scale therefore acts
+// along the parent's axes, after the rotation.
 Affine composePlacement(const Placement& p);
 
-// The exact inverse of composePlacement for every matrix without shear; the rotation
-// angles come out in the principal range (the second angle within +-pi/2). A matrix
-// with shear gets the nearest rotation and `shear` is set. A mirroring matrix gets a
-// negative x scale.
+// The exact inverse of composePlacement for every matrix of the form S . rotation; the
+// rotation angles come out in the principal range (the second angle within +-pi/2).
+// Any other matrix (shear, or a scale along turned axes) gets the nearest rotation and
+// `shear` is set. A mirroring matrix gets a negative x scale.
 Placement decomposePlacement(const Affine& a, bool& shear);
 
 // The rotation vector equivalent to `rotation` that lies nearest to `previous`, so that

@@ -37,8 +37,9 @@ struct RoundTripOptions {
 std::vector<std::string> compareRoundTrip(const ModelData& source, const ModelData& readBack, int32_t fps,
                                           const RoundTripOptions& options = {});
 
-// Runs `korvoCommand export MODEL -o OUT --animation --no-unique-names`, reads the model
-// and the written file, and compares them. Returns the differences; a failed export or
+// Runs `korvoCommand export MODEL -o OUT --no-unique-names` (names without running
+// numbers), for an animated model with `--animation --no-only-bones` (every object
+// animated), reads the written file and compares it with the model. Returns the differences; a failed export or
 // an unreadable file is one of them.
 std::vector<std::string> roundTripModel(const std::string& korvoCommand, const std::string& model,
                                         const std::string& outX, const RoundTripOptions& options = {});

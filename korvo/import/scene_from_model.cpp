@@ -215,7 +215,8 @@ Placement hostPlacement(Conversion& c, int item, const Affine& local, const char
     if (shear && !c.shearNoted[item]) {
         c.shearNoted[item] = true;
         c.note("node " + quoted(c.plan[item].name) + ": " + what +
-               " has shear, which the host's placement cannot hold; it is left out");
+               " has shear or a scale along turned axes, which the host's placement cannot hold; the nearest "
+               "placement is used");
     }
     return placement;
 }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "korvo/placement.h"
+
 namespace korvo::import {
 namespace {
 
@@ -26,23 +28,35 @@ TEST(Placement, DecompositionRecomposesEveryPlacement) {
                 }
 }
 
-// The first angle turns about Y, the second about X, the third about Z, each with its
-// sign inverted, and the scale is applied first.
-TEST(Placement, CompositionFollowsTheHostsAxes) {
+// The host places points as a reader of the exported file does: the exporter's
+// matrix E (its axes written as the columns of the file's rows) read as rows.
+TEST(Placement, CompositionIsTheHostsLocalMatrix) {
+    const Placement placements[] = {{{1, 2, 3}, {kPi / 2, 0, 0}, {2, 1, 1}},
+                                    {{0, 0, 0}, {0, kPi / 2, 0}, {1, 1, 1}},
+                                    {{-4, 0.5, 2}, {0.3, -1.2, 2.5}, {1, -2, 0.5}}};
+    for (const Placement& p : placements) {
+        const auto vector = [](const Vec3& v) {
+            return KrvVector{static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+        };
+        const KrvMatrix host = localMatrix(vector(p.position), vector(p.rotation), vector(p.scale));
+        const Affine m = composePlacement(p);
+        const KrvVector* axes[3] = {&host.axis1, &host.axis2, &host.axis3};
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(m.linear[0][c], axes[c]->x, 1e-6);
+            EXPECT_NEAR(m.linear[1][c], axes[c]->y, 1e-6);
+            EXPECT_NEAR(m.linear[2][c], axes[c]->z, 1e-6);
+        }
+        EXPECT_EQ(m.offset, p.position);
+    }
+    // The exporter's file rows for rotation (pi/2, 0, 0) and scale (2, 1, 1) are
+    // (0, 0, 1), (0, 1, 0), (-2, 0, 0): a reader maps x to (0, 0, 1), z to (-2, 0, 0).
     const Affine m = composePlacement({{1, 2, 3}, {kPi / 2, 0, 0}, {2, 1, 1}});
-    // axis1 = (0, 0, -2), axis2 = (0, 1, 0), axis3 = (1, 0, 0), the axes being the columns
-    const double expected[3][3] = {{0, 0, 1}, {0, 1, 0}, {-2, 0, 0}};
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.linear[r][c], expected[r][c], 1e-12) << r << c;
-    EXPECT_EQ(m.offset, (Vec3{1, 2, 3}));
-    const Affine x = composePlacement({{0, 0, 0}, {0, kPi / 2, 0}, {1, 1, 1}});
-    EXPECT_NEAR(x.linear[2][1], 1, 1e-12);  // axis2 = (0, 0, 1), axis3 = (0, -1, 0)
-    EXPECT_NEAR(x.linear[1][2], -1, 1e-12);
+    EXPECT_LT(maxDifference(m, Affine{{{{0, 0, -2}, {0, 1, 0}, {1, 0, 0}}}, {1, 2, 3}}), 1e-12);
 }
 
 TEST(Placement, ShearIsReportedAndTheRestKept) {
     Affine m;
-    m.linear[0][1] = 0.5;  // x leans with y
+    m.linear[1][0] = 0.5;  // y leans with x
     m.offset = {4, 5, 6};
     bool shear = false;
     const Placement p = decomposePlacement(m, shear);

@@ -195,8 +195,9 @@ TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
         for (int i = 0; i < 3; ++i)
             EXPECT_LT(std::fabs(animation.rotation[k].value[i] - animation.rotation[k - 1].value[i]), 0.5) << k;
     }
-    // Mirroring Z turns the sense of rotation: three half turns come out as -3 pi about Y.
-    EXPECT_NEAR(animation.rotation.back().value[0], -3 * kPi, 1e-9);
+    // Mirroring Z turns the sense of the turn about Y, and the host's first angle turns
+    // about Y with its sign inverted: three half turns come out as 3 pi.
+    EXPECT_NEAR(animation.rotation.back().value[0], 3 * kPi, 1e-9);
 }
 
 TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
@@ -214,8 +215,8 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     const Scene scene = convert(model, &notes);
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
-                         "node 'Square': the placement has shear, which the host's placement cannot hold; it is "
-                         "left out",
+                         "node 'Square': the placement has shear or a scale along turned axes, which the host's "
+                         "placement cannot hold; the nearest placement is used",
                          "animation 'second' is left out: a scene holds one time line, which the first animation "
                          "fills"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left

@@ -1,0 +1,83 @@
+// Real models nobody here wrote: imported, exported by the module through the korvo
+// command, read back with the independent reader and compared with the source.
+#ifdef DORNA_WITH_IMPORT
+
+#include <gtest/gtest.h>
+
+#include "e2e/harness.h"
+#include "korvo/import/model_compare.h"
+#include "korvo/import/model_reader.h"
+#include "korvo/import/model_report.h"
+#include "korvo/scene_json.h"
+
+namespace korvo::e2e {
+namespace {
+
+const std::string kModels = "/usr/share/assimp/models/";
+
+class ImportRoundTrip : public testing::TestWithParam<const char*> {};
+
+// World triangles with texture coordinates, bone names, weight sums of 1 and the
+// animated nodes' world transforms at six frames.
+TEST_P(ImportRoundTrip, ExportReadsBackAsTheSource) {
+    TempFolder folder;
+    EXPECT_EQ(import::roundTripModel(KORVO_COMMAND_PATH, kModels + GetParam(), folder / "out.x"),
+              std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ImportRoundTrip,
+                         testing::Values("glTF2/simple_skin/simple_skin.gltf", "Collada/duck.dae",
+                                         "FBX/spider.fbx", "MS3D/Wuson.ms3d", "X/anim_test.x"));
+
+TEST(ImportCommand, WritesASceneFileTheLoaderAccepts) {
+    TempFolder folder;
+    const CommandResult result =
+        runKorvo({"import", kModels + "glTF2/simple_skin/simple_skin.gltf", "-o", folder / "skin.korvo.json"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    Scene scene;
+    std::string error;
+    EXPECT_TRUE(loadSceneFile(folder / "skin.korvo.json", scene, error)) << error;
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"skin.korvo.json"});
+}
+
+TEST(ImportCommand, BadInputIsOneLineAndStatusTwo) {
+    TempFolder folder;
+    writeFile(folder / "empty.obj", "v 0 0 0\n");
+    writeFile(folder / "scene.korvo.json", "earlier");
+    const CommandResult result = runKorvo({"import", folder / "empty.obj", "-o", folder / "scene.korvo.json"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.find("korvo: " + folder / "empty.obj" + ": cannot import: "), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1);
+    EXPECT_EQ(readFile(folder / "scene.korvo.json"), "earlier");
+
+    const CommandResult unknown = runKorvo({"export", folder / "scene.korvo", "-o", folder / "out.x"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("cannot import"), std::string::npos) << unknown.err;
+}
+
+TEST(CheckCommand, PrintsWhatTheReaderSeesOrFailsWithItsReason) {
+    TempFolder folder;
+    const CommandResult export_ =
+        runKorvo({"export", kModels + "X/anim_test.x", "-o", folder / "anim.x", "--animation"});
+    ASSERT_EQ(export_.status, 0) << export_.err;
+    const CommandResult check = runKorvo({"check", folder / "anim.x"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    import::ModelData model;
+    std::string error;
+    ASSERT_TRUE(import::readModel(folder / "anim.x", import::ReadMode::AsStored, model, error)) << error;
+    EXPECT_EQ(check.out, import::describeModel(model));
+    EXPECT_NE(check.out.find("    bone \"joint1\": "), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("animations: 1\n"), std::string::npos) << check.out;
+
+    writeFile(folder / "broken.x", "xof 0302txt 0032\nFrame {");
+    const CommandResult broken = runKorvo({"check", folder / "broken.x"});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.err.find("korvo: " + folder / "broken.x" + ": cannot be read: "), 0u) << broken.err;
+    EXPECT_EQ(broken.out, "");
+}
+
+}  // namespace
+}  // namespace korvo::e2e
+
+#endif  // DORNA_WITH_IMPORT
