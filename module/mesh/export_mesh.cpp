@@ -54,6 +54,20 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
     return -1;
 }
 
+// One console line naming the object and the polygon, e.g.
+// Dorna: mesh of "Arm" skipped: polygon 5 uses a point beyond the object's 10 points
+void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
+    HostString name;
+    objectName(object, name);
+    HostString line("Dorna: mesh of \"");
+    line.append(name);
+    char rest[128];
+    std::snprintf(rest, sizeof rest, "\" skipped: polygon %i uses a point beyond the object's %i points",
+                  polygon, pointCount);
+    line.append(HostString(rest));
+    printLine(line);
+}
+
 }  // namespace
 
 int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount) {
@@ -93,10 +107,7 @@ int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
     if (!polygons || polygonCount < 0) polygonCount = 0;
     const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
     if (badPolygon >= 0) {
-        char text[128];
-        std::snprintf(text, sizeof text, "Dorna: mesh skipped, polygon %i names a point the object does not have",
-                      badPolygon);
-        printLine(text);
+        reportBadPolygon(object, badPolygon, mesh.pointCount);
         releaseExportMesh(mesh);
         return 0;
     }

@@ -229,7 +229,7 @@ TEST_F(MeshBuilding, PolygonNamingAMissingPointLeavesTheMeshEmpty) {
     EXPECT_EQ(mesh.vertexCount, 0);
     EXPECT_EQ(mesh.indexCount, 0);
     ASSERT_EQ(host.consoleLines().size(), 1u);
-    EXPECT_EQ(host.consoleLines()[0], "Dorna: mesh skipped, polygon 1 names a point the object does not have");
+    EXPECT_EQ(host.consoleLines()[0], "Dorna: mesh of \"Mesh\" skipped: polygon 1 uses a point beyond the object's 3 points");
 }
 
 TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
