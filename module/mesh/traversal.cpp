@@ -137,7 +137,10 @@ bool exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
 
     KrvCommandData command = clearedCommand();
     KrvObject converted = nullptr;
-    if (!isInstance(object, KRV_TYPE_POLYGON)) converted = convertToPolygons(object, command, writer);
+    // Only objects the walk would skip are offered for conversion: the host's copy of a
+    // null or bone takes its whole subtree along, which in a deep tree costs time
+    // quadratic in its depth, and the host turns neither into polygons.
+    if (!isExportedType(object)) converted = convertToPolygons(object, command, writer);
     const KrvObject current = converted ? converted : object;
 
     bool completed = true;

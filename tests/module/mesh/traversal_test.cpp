@@ -182,6 +182,21 @@ TEST_F(Traversal, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
         << text;
 }
 
+TEST_F(Traversal, NullsAndBonesAreNotCopiedForAConversionTheHostCannotMake) {
+    // Each copy would take the whole subtree along: quadratic in the depth of the tree.
+    SceneObject chain = object("Leaf", ObjectType::Null);
+    for (int level = 0; level < 200; ++level)
+        chain = level % 2 ? object("Null", ObjectType::Null, {chain}) : boneObject("Bone", {0, 0, 0}, {chain});
+    load({chain}, "");
+    exportSettings.document = document;
+    captured([&](XTextWriter& w) {
+        host.refuseAllocation(0);
+        exportHierarchy(document, w);
+        EXPECT_EQ(host.allocationRequests(), 0);
+    });
+    exportSettings.document = nullptr;
+}
+
 TEST_F(Traversal, ADocumentWithoutObjectsWritesNothing) {
     EXPECT_EQ(exported({}), "");
     expectNothingHeld();
