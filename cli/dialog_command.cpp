@@ -4,12 +4,11 @@
 #include <cstdlib>
 #include <memory>
 
-#include <unistd.h>
-
 #include "cli/command.h"
 #include "cli/dialog_options.h"
 #include "cli/session.h"
 #include "korvo/dialog_text.h"
+#include "korvo/platform.h"
 
 namespace korvo::cli {
 
@@ -27,9 +26,9 @@ int runDialog(DialogArguments& a) {
 
     // The dialog opens when a save starts. An empty document gives the module nothing
     // to write; the target lies in a private folder that is removed afterwards.
-    char folder[] = "/tmp/korvo-dialog-XXXXXX";
-    if (::mkdtemp(folder) == nullptr) return fail(kExitFailed, "cannot create a temporary folder");
-    const std::string target = std::string(folder) + "/dialog.x";
+    const std::string folder = platform::createTemporaryFolder();
+    if (folder.empty()) return fail(kExitFailed, "cannot create a temporary folder");
+    const std::string target = folder + "/dialog.x";
 
     HostBehaviour behaviour;
     behaviour.echo = true;
@@ -47,8 +46,8 @@ int runDialog(DialogArguments& a) {
         else std::fputs(dialogToText(runs.back().shown).c_str(), stdout);
         module.reset();
     }
-    for (const WrittenFile& f : host.writtenFiles()) ::unlink(f.path.c_str());
-    ::rmdir(folder);
+    for (const WrittenFile& f : host.writtenFiles()) platform::removeFile(f.path);
+    platform::removeFolder(folder);
     return checkLeaks(host, status);
 }
 

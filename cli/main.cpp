@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "korvo/platform.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/check_command.h"
 #include "cli/import_command.h"
@@ -21,7 +22,11 @@ int main(int argc, char** argv) {
 #endif
     };
     try {
-        korvo.parse(argc, argv);
+        // UTF-8 on every system: file names may hold any character.
+        const std::vector<std::string> arguments = korvo::platform::commandArguments(argc, argv);
+        std::vector<const char*> pointers;
+        for (const std::string& a : arguments) pointers.push_back(a.c_str());
+        korvo.parse(int(pointers.size()), pointers.data());
     } catch (const CLI::Success& e) {
         return korvo.exit(e);
     } catch (const CLI::ParseError& e) {

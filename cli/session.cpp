@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "cli/command.h"
+#include "korvo/platform.h"
 
 namespace korvo::cli {
 
@@ -19,11 +17,8 @@ int fail(int status, const std::string& message) {
 namespace {
 
 std::string folderOfCommand() {
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0) return ".";
-    path.resize(static_cast<size_t>(n));
-    const size_t slash = path.find_last_of('/');
+    const std::string path = platform::commandPath();
+    const size_t slash = platform::lastSeparator(path);
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
@@ -32,12 +27,11 @@ std::string folderOfCommand() {
 std::string resolveModulePath(const std::string& option) {
     if (!option.empty()) return option;
     if (const char* env = std::getenv("KORVO_MODULE"); env && *env) return env;
-    return folderOfCommand() + "/../module/dorna.so";
+    return folderOfCommand() + "/../module/" + platform::moduleFileName();
 }
 
 std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) {
+    if (!platform::exists(path)) {
         status = fail(kExitBadInput, "the module " + path + " does not exist (give --module PATH or set KORVO_MODULE)");
         return nullptr;
     }

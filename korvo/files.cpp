@@ -4,10 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "korvo/host_state.h"
+#include "korvo/platform.h"
 #include "korvo/text.h"
 
 namespace korvo {
@@ -34,8 +32,8 @@ namespace {
 // The position of the suffix's point in the last path component, or npos. A leading
 // point (".profile") starts a name, not a suffix.
 size_t suffixPoint(const std::u32string& path) {
-    const size_t slash = path.find_last_of(U'/');
-    const size_t nameStart = slash == std::u32string::npos ? 0 : slash + 1;
+    size_t nameStart = path.size();
+    while (nameStart > 0 && !platform::isSeparator(path[nameStart - 1])) --nameStart;
     const size_t point = path.find_last_of(U'.');
     if (point == std::u32string::npos || point <= nameStart) return std::u32string::npos;
     return point;
@@ -123,7 +121,7 @@ void failFile(FileImpl& f, const std::string& why) {
 void flush(FileImpl& f) {
     size_t done = 0;
     while (done < f.buffer.size() && !f.failed) {
-        const ssize_t n = ::write(f.fd, f.buffer.data() + done, f.buffer.size() - done);
+        const long n = platform::writeSome(f.fd, f.buffer.data() + done, f.buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) failFile(f, std::strerror(n < 0 ? errno : EIO));
         else done += static_cast<size_t>(n);
@@ -134,8 +132,8 @@ void flush(FileImpl& f) {
 // Drops the temporary file of an open file without committing it.
 void discard(FileImpl& f) {
     if (f.fd < 0) return;
-    ::close(f.fd);
-    ::unlink(f.temporary.c_str());
+    platform::closeFile(f.fd);
+    platform::removeFile(f.temporary);
     f.fd = -1;
     f.buffer.clear();
     f.buffer.shrink_to_fit();
@@ -151,7 +149,7 @@ void KRV_CALL fileFree(KrvFile file) {
 }
 
 std::string parentFolder(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = platform::lastSeparator(path);
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
@@ -177,22 +175,16 @@ int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, i
         return 0;
     };
     if (target.empty()) return refuse("empty file name");
-    struct stat info;
-    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return refuse("it is a folder");
+    if (platform::isFolder(target)) return refuse("it is a folder");
     const std::string folder = parentFolder(target);
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return refuse("the folder " + folder + " does not exist");
+    if (!platform::isFolder(folder)) return refuse("the folder " + folder + " does not exist");
 
-    const size_t slash = target.find_last_of('/');
+    const size_t slash = platform::lastSeparator(target);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temporary = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
                             base + ".korvo-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int fd = platform::createUniqueFile(temporary);
     if (fd < 0) return refuse(std::strerror(errno));
-    // mkstemp creates 0600; a committed file gets the permissions of a new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     f->fd = fd;
     f->failed = false;
     f->error.clear();
@@ -235,12 +227,12 @@ int32_t KRV_CALL fileClose(KrvFile file) {
         return 0;
     }
     flush(*f);
-    if (!f->failed && ::close(f->fd) != 0) failFile(*f, std::strerror(errno));
-    else if (f->failed) ::close(f->fd);
+    if (!f->failed && platform::closeFile(f->fd) != 0) failFile(*f, std::strerror(errno));
+    else if (f->failed) platform::closeFile(f->fd);
     f->fd = -1;
-    if (!f->failed && ::rename(f->temporary.c_str(), f->target.c_str()) != 0) failFile(*f, std::strerror(errno));
+    if (!f->failed && !platform::replaceFile(f->temporary, f->target)) failFile(*f, std::strerror(errno));
     if (f->failed) {
-        ::unlink(f->temporary.c_str());
+        platform::removeFile(f->temporary);
         state.fileErrors.push_back("cannot write " + f->target + ": " + f->error);
         return 0;
     }

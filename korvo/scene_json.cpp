@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <initializer_list>
 #include <limits>
 #include <string_view>
@@ -21,6 +20,8 @@
 #include <utility>
 
 #include <nlohmann/json.hpp>
+
+#include "korvo/platform.h"
 
 namespace korvo {
 namespace {
@@ -1100,15 +1101,14 @@ bool parseScene(const std::string& text, const std::string& fileLabel, Scene& ou
 }
 
 bool loadSceneFile(const std::string& path, Scene& out, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::openForReading(path);
     if (!file) {
         error = path + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
     std::string text;
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    if (!sizeError) text.reserve(size);
+    const int64_t size = platform::fileSize(path);
+    if (size > 0) text.reserve(size_t(size));
     char buffer[1 << 16];
     size_t count;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
