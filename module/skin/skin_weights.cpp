@@ -189,8 +189,8 @@ int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, 
     objectPoints(object, &skin.pointCount);
 
     skin.vertices = static_cast<ExportVertex*>(allocArray(vertexCount, sizeof(ExportVertex)));
-    skin.indices = static_cast<int32_t*>(allocArray(indexCount, sizeof(int32_t)));
-    if (!skin.vertices || !skin.indices) {
+    if (skin.vertices) skin.indices = static_cast<int32_t*>(allocArray(indexCount, sizeof(int32_t)));
+    if (!skin.indices) {
         releaseCopies(skin);
         skin.storageRefused = 1;
         return 0;
