@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "korvo/platform.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -12,7 +14,7 @@ namespace {
 
 #ifdef _WIN32
 void* openLibrary(const std::string& path, std::string& error) {
-    HMODULE library = LoadLibraryA(path.c_str());
+    HMODULE library = LoadLibraryW(platform::widePath(path).c_str());
     if (!library) error = "cannot load the module " + path + " (error " + std::to_string(GetLastError()) + ")";
     return reinterpret_cast<void*>(library);
 }

@@ -82,6 +82,8 @@ unsigned uniqueSeed() {
 
 bool isSeparator(char32_t c) { return c == U'/' || c == U'\\'; }
 
+std::wstring widePath(const std::string& path) { return wide(path); }
+
 bool exists(const std::string& path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool isFolder(const std::string& path) {

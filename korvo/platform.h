@@ -48,4 +48,9 @@ bool isTerminal(std::FILE* stream);
 // The command-line arguments as UTF-8 (Windows hands main them in its code page).
 std::vector<std::string> commandArguments(int argc, char** argv);
 
+#ifdef _WIN32
+// A UTF-8 path as Windows' wide-character functions take it.
+std::wstring widePath(const std::string& path);
+#endif
+
 }  // namespace korvo::platform
