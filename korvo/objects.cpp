@@ -159,19 +159,28 @@ const KrvPolygon* KRV_CALL polygons(KrvObject object, int32_t* count) {
     return has ? o->polygons.data() : nullptr;
 }
 
-float* KRV_CALL boneWeights(KrvObject polygonObject, KrvObject bone) {
-    ObjectImpl* o = objectImpl(polygonObject, "object bone_weights");
-    ObjectImpl* b = objectImpl(bone, "object bone_weights");
+// The weights the object holds for the bone, or null (a handle that is not a bone, or no entry).
+const BoneWeights* weightsFor(KrvObject polygonObject, KrvObject bone, const char* entry) {
+    ObjectImpl* o = objectImpl(polygonObject, entry);
+    ObjectImpl* b = objectImpl(bone, entry);
     if (!o || !b || b->type != KRV_TYPE_BONE) return nullptr;
-    for (const BoneWeights& w : o->weights) {
-        if (w.bone != b->id) continue;
-        const size_t n = w.perPoint.size();
-        auto* weights = static_cast<float*>(kMemoryTable.alloc(n * sizeof(float), 0, 0));
-        if (!weights) return nullptr;
-        for (size_t i = 0; i < n; ++i) weights[i] = static_cast<float>(w.perPoint[i]);
-        return weights;
-    }
+    for (const BoneWeights& w : o->weights)
+        if (w.bone == b->id) return &w;
     return nullptr;
+}
+
+float* KRV_CALL boneWeights(KrvObject polygonObject, KrvObject bone) {
+    const BoneWeights* w = weightsFor(polygonObject, bone, "object bone_weights");
+    if (!w) return nullptr;
+    const size_t n = w->perPoint.size();
+    auto* weights = static_cast<float*>(kMemoryTable.alloc(n * sizeof(float), 0, 0));
+    if (!weights) return nullptr;
+    for (size_t i = 0; i < n; ++i) weights[i] = static_cast<float>(w->perPoint[i]);
+    return weights;
+}
+
+int32_t KRV_CALL hasBoneWeights(KrvObject polygonObject, KrvObject bone) {
+    return weightsFor(polygonObject, bone, "object has_bone_weights") ? 1 : 0;
 }
 
 KrvTag KRV_CALL findTag(KrvObject object, int32_t type, int32_t index) {
@@ -327,7 +336,7 @@ int32_t KRV_CALL materialReadParameter(KrvMaterial material, const KrvParamId* i
 const KrvObjectTable kObjectTable = {
     sizeof(KrvObjectTable), isInstance, firstChild, next, parent, getName, setName, globalMatrix,
     position, rotation, scale, objectReadParameter, objectGetParameters, objectCopy, objectRelease,
-    points, polygons, boneWeights, findTag,
+    points, polygons, boneWeights, findTag, hasBoneWeights,
 };
 
 const KrvTagTable kTagTable = {sizeof(KrvTagTable), tagReadParameter, tagGetParameters, uvOfPolygon, tagMaterial};

@@ -365,6 +365,10 @@ typedef struct KrvObjectTable {
     float* (KRV_CALL* bone_weights)(KrvObject polygon_object, KrvObject bone);
     /* The object's first tag of `type` at `index` (0 for the first), or null. */
     KrvTag (KRV_CALL* find_tag)(KrvObject object, int32_t type, int32_t index);
+    /* Nonzero when `bone` has weights for `polygon_object`: tells a bone without weights
+     * from a weight array the memory service refused (bone_weights answers null for both).
+     * Check KRV_HAS_ENTRY before calling: older hosts lack it. */
+    int32_t (KRV_CALL* has_bone_weights)(KrvObject polygon_object, KrvObject bone);
 } KrvObjectTable;
 
 typedef struct KrvTagTable {

@@ -51,6 +51,12 @@ float* boneWeights(KrvObject polygonObject, KrvObject bone) {
     return host()->object->bone_weights(polygonObject, bone);
 }
 
+bool hasBoneWeights(KrvObject polygonObject, KrvObject bone) {
+    const KrvObjectTable* objects = host()->object;
+    return KRV_HAS_ENTRY(objects, KrvObjectTable, has_bone_weights) &&
+           objects->has_bone_weights(polygonObject, bone) != 0;
+}
+
 KrvTag findTag(KrvObject object, int32_t type) { return host()->object->find_tag(object, type, 0); }
 
 int32_t sendModellingCommand(int32_t command, KrvCommandData* data) {

@@ -37,6 +37,8 @@ const KrvPolygon* objectPolygons(KrvObject object, int32_t* count);
 // One weight per point of `polygonObject` for `bone` (a host memory block the caller
 // returns with hostFree), or null.
 float* boneWeights(KrvObject polygonObject, KrvObject bone);
+// True when the host says the bone has weights for the object (false on hosts that cannot tell).
+bool hasBoneWeights(KrvObject polygonObject, KrvObject bone);
 // The object's first tag of `type`, or null.
 KrvTag findTag(KrvObject object, int32_t type);
 

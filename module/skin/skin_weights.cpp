@@ -226,7 +226,12 @@ int32_t gatherBoneWeights(SkinData& skin) {
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
     float* weights = boneWeights(skin.mesh, skin.currentBone);
-    if (!weights) return 0;
+    if (!weights) {
+        // A bone with weights whose array the host could not hand over: the mesh would be
+        // written without this bone's influence.
+        if (hasBoneWeights(skin.mesh, skin.currentBone)) skin.storageRefused = 1;
+        return 0;
+    }
 
     bool influenced = false;
     for (int32_t j = 0; j < skin.pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
