@@ -112,6 +112,7 @@ int runExport(ExportArguments& a) {
         if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
     });
     const KrvDocument document = host.loadDocument(scene);
+    const Clock::time_point built = Clock::now();
 
     int status = kExitOk;
     const SaverInfo* saver = nullptr;
@@ -147,9 +148,11 @@ int runExport(ExportArguments& a) {
     module.reset();
     const Clock::time_point unloaded = Clock::now();
     if (a.timings)
-        std::fprintf(stderr, "korvo: timings: read %.3f s, module start %.3f s, export %.3f s, module end %.3f s\n",
-                     seconds(loaded - start), seconds(started - loaded), seconds(saved - started),
-                     seconds(unloaded - saved));
+        std::fprintf(stderr,
+                     "korvo: timings: read %.3f s, document %.3f s, module start %.3f s, export %.3f s "
+                     "(file system %.3f s), module end %.3f s\n",
+                     seconds(loaded - start), seconds(built - loaded), seconds(started - built),
+                     seconds(saved - started), host.fileSystemSeconds(), seconds(unloaded - saved));
     return checkLeaks(host, status);
 }
 

@@ -2,6 +2,7 @@
 // target; a successful close renames it over the target, so an export that fails
 // leaves any earlier file at that name untouched.
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "korvo/host_state.h"
@@ -118,6 +119,16 @@ void failFile(FileImpl& f, const std::string& why) {
     f.error = why;
 }
 
+// Adds the time of its scope to the host's file-system seconds (`korvo export --timings`).
+struct FileSystemTime {
+    using Clock = std::chrono::steady_clock;
+    FileSystemTime() = default;
+    FileSystemTime(const FileSystemTime&) = delete;
+    FileSystemTime& operator=(const FileSystemTime&) = delete;
+    ~FileSystemTime() { hostState().fileSystemSeconds += std::chrono::duration<double>(Clock::now() - start).count(); }
+    const Clock::time_point start = Clock::now();
+};
+
 void flush(FileImpl& f) {
     size_t done = 0;
     while (done < f.buffer.size() && !f.failed) {
@@ -214,7 +225,10 @@ int32_t KRV_CALL fileWrite(KrvFile file, const void* bytes, int32_t count) {
     const auto* p = static_cast<const char*>(bytes);
     f->buffer.insert(f->buffer.end(), p, p + count);
     f->bytes += static_cast<uint64_t>(count);
-    if (f->buffer.size() >= kFileBlock) flush(*f);
+    if (f->buffer.size() >= kFileBlock) {
+        const FileSystemTime timed;
+        flush(*f);
+    }
     return f->failed ? 0 : 1;
 }
 
@@ -226,6 +240,7 @@ int32_t KRV_CALL fileClose(KrvFile file) {
         state.fault("file close: the file is not open");
         return 0;
     }
+    const FileSystemTime timed;
     flush(*f);
     if (!f->failed && platform::closeFile(f->fd) != 0) failFile(*f, std::strerror(errno));
     else if (f->failed) platform::closeFile(f->fd);

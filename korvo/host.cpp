@@ -235,6 +235,7 @@ int64_t Host::allocationRequests() const { return state_->allocationCount; }
 const std::vector<WrittenFile>& Host::writtenFiles() const { return state_->written; }
 const std::vector<std::string>& Host::fileErrors() const { return state_->fileErrors; }
 void Host::limitWrites(int64_t bytes) { state_->writeBudget = bytes; }
+double Host::fileSystemSeconds() const { return state_->fileSystemSeconds; }
 void Host::onFileWritten(std::function<void(const WrittenFile&)> callback) {
     state_->onWritten = std::move(callback);
 }

@@ -188,6 +188,8 @@ public:
     const std::vector<std::string>& fileErrors() const;
     // Every write after `bytes` more bytes fails (as on a full disk); -1: no limit.
     void limitWrites(int64_t bytes);
+    // Seconds spent handing file bytes to the operating system: writes, closes, commits.
+    double fileSystemSeconds() const;
     void onFileWritten(std::function<void(const WrittenFile&)> callback);
 
     // Registration.

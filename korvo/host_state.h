@@ -176,6 +176,7 @@ struct Host::State {
     std::vector<std::string> messages;
 
     int64_t writeBudget = -1;
+    double fileSystemSeconds = 0;
     std::vector<WrittenFile> written;
     std::vector<std::string> fileErrors;
     std::function<void(const WrittenFile&)> onWritten;
