@@ -267,6 +267,43 @@ struct BoneShare {
     double weight = 0;
 };
 
+// Vertices (by index) are the same point when their positions and weight lists match
+// bit for bit. Keyed by index, so the lookup allocates nothing per vertex.
+class SamePoint {
+public:
+    SamePoint(const std::vector<Vec3>& positions, const std::vector<std::vector<BoneShare>>& weights)
+        : positions_(&positions), weights_(&weights) {}
+
+    size_t operator()(size_t v) const {
+        uint64_t h = 14695981039346656037ull;
+        auto mix = [&h](const void* bytes, size_t count) {
+            const auto* p = static_cast<const unsigned char*>(bytes);
+            for (size_t i = 0; i < count; ++i) h = (h ^ p[i]) * 1099511628211ull;
+        };
+        mix((*positions_)[v].data(), sizeof(Vec3));
+        for (const BoneShare& w : (*weights_)[v]) {
+            mix(&w.bone, sizeof w.bone);
+            mix(&w.weight, sizeof w.weight);
+        }
+        return static_cast<size_t>(h);
+    }
+
+    bool operator()(size_t a, size_t b) const {
+        if (std::memcmp((*positions_)[a].data(), (*positions_)[b].data(), sizeof(Vec3)) != 0) return false;
+        const std::vector<BoneShare>& wa = (*weights_)[a];
+        const std::vector<BoneShare>& wb = (*weights_)[b];
+        if (wa.size() != wb.size()) return false;
+        for (size_t i = 0; i < wa.size(); ++i)
+            if (wa[i].bone != wb[i].bone || std::memcmp(&wa[i].weight, &wb[i].weight, sizeof(double)) != 0)
+                return false;
+        return true;
+    }
+
+private:
+    const std::vector<Vec3>* positions_;
+    const std::vector<std::vector<BoneShare>>* weights_;
+};
+
 // Vertices that share position and weights become one point, so that the host sees
 // one connected surface; texture coordinates live on the polygon corners anyway.
 void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
@@ -282,16 +319,11 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
     }
 
     std::vector<int32_t> pointOfVertex(vertexCount);
-    std::unordered_map<std::string, int32_t> pointOfKey;
+    const SamePoint same(mesh.positions, weightsOfVertex);
+    std::unordered_map<size_t, int32_t, SamePoint, SamePoint> pointOfKey(vertexCount, same, same);
     std::vector<size_t> vertexOfPoint;
-    std::string key;
     for (size_t v = 0; v < vertexCount; ++v) {
-        key.assign(reinterpret_cast<const char*>(mesh.positions[v].data()), sizeof(Vec3));
-        for (const BoneShare& w : weightsOfVertex[v]) {
-            key.append(reinterpret_cast<const char*>(&w.bone), sizeof w.bone);
-            key.append(reinterpret_cast<const char*>(&w.weight), sizeof w.weight);
-        }
-        const auto inserted = pointOfKey.emplace(key, static_cast<int32_t>(vertexOfPoint.size()));
+        const auto inserted = pointOfKey.emplace(v, static_cast<int32_t>(vertexOfPoint.size()));
         if (inserted.second) vertexOfPoint.push_back(v);
         pointOfVertex[v] = inserted.first->second;
     }
@@ -304,6 +336,8 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
     // Mirroring Z turns the winding, so corners b and c trade places to keep the front.
     const bool hasUv = !mesh.uv.empty();
     std::vector<PolygonUV> uvw;
+    out.polygons.reserve(mesh.faceSizes.size());
+    if (hasUv) uvw.reserve(mesh.faceSizes.size());
     size_t first = 0;
     for (uint32_t size : mesh.faceSizes) {
         if (size == 3) {
