@@ -3,7 +3,7 @@
 #include "host/document.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
-#include "skin/buffered_text.h"
+#include "xfile/buffered_text.h"
 #include "xfile/names.h"
 #include "xfile/text_writer.h"
 
@@ -77,22 +77,7 @@ int32_t writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matri
     out.text("  ");
     out.integer(keyTime);
     out.text(";16;  ");
-    const Vector* axes[3] = {&matrix.axis1, &matrix.axis2, &matrix.axis3};
-    for (int32_t r = 0; r < 3; ++r) {
-        for (const Vector* axis : axes) {
-            out.real(r == 0 ? axis->x : r == 1 ? axis->y : axis->z);
-            out.text(", ");
-        }
-        out.real(0.0);
-        out.text(", ");
-    }
-    out.real(matrix.offset.x);
-    out.text(", ");
-    out.real(matrix.offset.y);
-    out.text(", ");
-    out.real(matrix.offset.z);
-    out.text(", ");
-    out.real(1.0);
+    appendFileMatrix(out, matrix, ", ");
     out.text(last ? ";;;\r\n" : ";;,\r\n");
     return 1;
 }

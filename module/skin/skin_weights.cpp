@@ -8,7 +8,7 @@
 #include "host/host.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
-#include "skin/buffered_text.h"
+#include "xfile/buffered_text.h"
 #include "xfile/names.h"
 #include "xfile/text_writer.h"
 
@@ -365,22 +365,7 @@ int32_t writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight
     }
 
     const Matrix d = boneOffsetMatrix(bone);
-    const Vector* axes[3] = {&d.axis1, &d.axis2, &d.axis3};
-    for (int32_t r = 0; r < 3; ++r) {
-        for (const Vector* axis : axes) {
-            out.real(r == 0 ? axis->x : r == 1 ? axis->y : axis->z);
-            out.text(", ");
-        }
-        out.real(0.0);
-        out.text(",\r\n");
-    }
-    out.real(d.offset.x);
-    out.text(", ");
-    out.real(d.offset.y);
-    out.text(", ");
-    out.real(d.offset.z);
-    out.text(", ");
-    out.real(1.0);
+    appendFileMatrix(out, d, ",\r\n");
     out.text(";;\r\n}\r\n\r\n");
     return 1;
 }

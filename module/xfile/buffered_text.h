@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "skin/matrix.h"
 #include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
@@ -55,5 +56,27 @@ private:
     size_t length_;
     char buffer_[kCapacity];
 };
+
+// The sixteen values of a matrix in its file form, row by row: each of the first three
+// rows holds one component of the three axes and 0, followed by `rowEnd`; the fourth
+// holds the offset and 1 and is left open for the caller's ending.
+inline void appendFileMatrix(BufferedText& out, const Matrix& m, const char* rowEnd) {
+    const Vector* axes[3] = {&m.axis1, &m.axis2, &m.axis3};
+    for (int32_t r = 0; r < 3; ++r) {
+        for (const Vector* axis : axes) {
+            out.real(r == 0 ? axis->x : r == 1 ? axis->y : axis->z);
+            out.text(", ");
+        }
+        out.real(0.0);
+        out.text(rowEnd);
+    }
+    out.real(m.offset.x);
+    out.text(", ");
+    out.real(m.offset.y);
+    out.text(", ");
+    out.real(m.offset.z);
+    out.text(", ");
+    out.real(1.0);
+}
 
 }  // namespace dorna

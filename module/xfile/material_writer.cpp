@@ -5,7 +5,7 @@
 #include "host/library.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
-#include "skin/buffered_text.h"
+#include "xfile/buffered_text.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {

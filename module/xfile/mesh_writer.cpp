@@ -2,7 +2,7 @@
 
 #include "host/host.h"
 #include "settings/export_settings.h"
-#include "skin/buffered_text.h"
+#include "xfile/buffered_text.h"
 #include "xfile/material_writer.h"
 #include "xfile/names.h"
 #include "xfile/text_writer.h"
