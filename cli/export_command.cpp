@@ -112,6 +112,10 @@ int runExport(ExportArguments& a) {
         if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
     });
     const KrvDocument document = host.loadDocument(scene);
+    // The document holds its own copy of everything; the records would only add their
+    // size to the peak memory of the save.
+    const size_t objects = countObjects(scene.objects);
+    scene = Scene{};
     const Clock::time_point built = Clock::now();
 
     int status = kExitOk;
@@ -143,7 +147,7 @@ int runExport(ExportArguments& a) {
     } else if (!runs.empty() && runs.back().button == 2) {
         std::fputs("korvo: export cancelled, nothing written\n", stderr);
     } else {
-        printSummary(host.writtenFiles(), countObjects(scene.objects), seconds(saved - start));
+        printSummary(host.writtenFiles(), objects, seconds(saved - start));
     }
     module.reset();
     const Clock::time_point unloaded = Clock::now();
