@@ -58,7 +58,8 @@ bool targetFolderUsable(const std::string& target, std::string& error) {
     if (target.empty() || slash == target.size() - 1) {
         error = "-o needs a file name, not \"" + target + "\"";
     } else if (!platform::isFolder(folder)) {
-        error = "cannot write " + target + ": the folder " + folder + " does not exist";
+        error = "cannot write " + target + ": " +
+                (platform::exists(folder) ? folder + " is a file, not a folder" : "the folder " + folder + " does not exist");
     } else if (!platform::isWritableFolder(folder)) {
         error = "cannot write " + target + ": the folder " + folder + " is not writable";
     } else if (platform::isFolder(target)) {
@@ -141,10 +142,16 @@ int runExport(ExportArguments& a) {
     } else if (answer == Host::kSaverNotCreated) {
         status = fail(kExitFailed, "the export to " + a.output + " failed: the module could not create its saver");
     } else if (answer != 0) {
-        status = fail(kExitFailed, "the export to " + a.output + " failed: the saver answered " + std::to_string(answer));
+        // The host knows why a file failed (a full disk, say); the saver only answers a code.
+        const std::string reason = host.fileErrors().empty() ? "the saver answered " + std::to_string(answer)
+                                                             : host.fileErrors().front() + " (the saver answered " +
+                                                                   std::to_string(answer) + ")";
+        status = fail(kExitFailed, "the export to " + a.output + " failed: " + reason);
     } else if (!host.fileErrors().empty()) {
         status = fail(kExitFailed, "the export failed: " + host.fileErrors().front());
-    } else if (!runs.empty() && runs.back().button == 2) {
+    } else if (runs.empty()) {
+        status = fail(kExitFailed, "the export to " + a.output + " failed: the settings dialog could not be shown, nothing written");
+    } else if (runs.back().button == 2) {
         std::fputs("korvo: export cancelled, nothing written\n", stderr);
     } else {
         printSummary(host.writtenFiles(), objects, seconds(saved - start));

@@ -93,6 +93,21 @@ TEST_F(KorvoCommand, CancelWritesNothing) {
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"scene.korvo.json"});
 }
 
+TEST_F(KorvoCommand, ADialogThatCannotBeShownFailsTheExport) {
+    // The dialog is among the save's first allocations: one of them refuses it.
+    bool seen = false;
+    for (int n = 1; n <= 5 && !seen; ++n) {
+        const CommandResult r = run({"export", "scene.korvo.json", "-o", "out.x"}, {{"KORVO_FAIL_ALLOC", std::to_string(n)}});
+        seen = r.err.find("korvo: the export to out.x failed: the settings dialog could not be shown, nothing written\n") !=
+               std::string::npos;
+        if (seen) {
+            EXPECT_EQ(r.status, 1) << r.err;
+        }
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"scene.korvo.json"});
+}
+
 TEST_F(KorvoCommand, DialogPrintsTheSettingsAfterTheOptions) {
     const CommandResult r = run({"dialog", "--no-frames", "--standard-material", "--face-color", "1,0.5,0,1"});
     EXPECT_EQ(r.status, 0) << r.err;
