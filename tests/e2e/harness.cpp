@@ -5,10 +5,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -71,7 +73,7 @@ std::vector<std::string> TempFolder::entries() const {
 }
 
 CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder,
-                       const std::map<std::string, std::string>& environment) {
+                       const std::map<std::string, std::string>& environment, Limits limits) {
     TempFolder capture;
     const std::string outPath = capture / "out", errPath = capture / "err";
     std::vector<std::string> env;
@@ -99,6 +101,14 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
         if (out < 0 || err < 0 || chdir(folder.c_str()) != 0) _exit(127);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (limits.fileSizeLimit >= 0) {
+            // A write beyond the limit then fails with EFBIG instead of killing the process,
+            // as a full disk fails it with ENOSPC. Both survive exec.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit size = {rlim_t(limits.fileSizeLimit), rlim_t(limits.fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(127);
+        }
+        alarm(limits.seconds);  // a pending alarm survives exec
         execve(argp[0], argp.data(), envp.data());
         _exit(127);
     }
@@ -109,6 +119,8 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
     result.err = readFile(errPath);
     return result;
 }
+
+bool timedOut(const CommandResult& r) { return r.status == 128 + SIGALRM; }
 
 ModuleSession::ModuleSession(HostBehaviour behaviour) : host(behaviour) {
     std::string error;

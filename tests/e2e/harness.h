@@ -2,6 +2,7 @@
 // through the dynamic loader, temporary folders and whole-file reads.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,10 +19,20 @@ struct CommandResult {
     std::string err;
 };
 
+// What a run may take: a time limit (a run that hangs is killed by SIGALRM and
+// reported, not waited for) and a file-size limit (a disk that fills up during the write).
+struct Limits {
+    unsigned seconds = 300;
+    int64_t fileSizeLimit = -1;  // bytes any file, the captured output too, may grow to; -1: none
+};
+
 // Runs KORVO_COMMAND_PATH with `arguments` in `folder`, with `environment` added to
-// (or, for an empty value, removed from) the test's own.
+// (or, for an empty value, removed from) the test's own, under `limits`.
 CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder = ".",
-                       const std::map<std::string, std::string>& environment = {});
+                       const std::map<std::string, std::string>& environment = {}, Limits limits = {});
+
+// True when the run was ended by its time limit.
+bool timedOut(const CommandResult& r);
 
 // A fresh folder under /tmp, removed with everything in it.
 class TempFolder {

@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "e2e/harness.h"
-#include "reliability/process.h"
 #include "reliability/xfile_checks.h"
 
 namespace korvo::reliability {
 namespace {
 
 using e2e::CommandResult;
+using e2e::Limits;
+using e2e::runKorvo;
+using e2e::timedOut;
 using e2e::readFile;
 using e2e::TempFolder;
 
@@ -53,7 +55,7 @@ protected:
             "export", std::string(DORNA_SOURCE_DIR) + "/examples/" + GetParam().example + ".korvo.json", "-o",
             kTarget};
         arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
-        return runKorvoLimited(arguments, folder,
+        return runKorvo(arguments, folder,
                                {{"KORVO_FAIL_ALLOC", std::to_string(n)}, {"KORVO_CHECK_LEAKS", "1"}}, Limits{});
     }
 

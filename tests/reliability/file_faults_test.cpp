@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "e2e/harness.h"
-#include "reliability/process.h"
 
 namespace korvo::reliability {
 namespace {
 
 using e2e::CommandResult;
+using e2e::Limits;
+using e2e::runKorvo;
+using e2e::timedOut;
 using e2e::readFile;
 using e2e::TempFolder;
 using e2e::writeFile;
@@ -32,7 +34,7 @@ protected:
                            Limits limits = {}) {
         std::vector<std::string> arguments = {"export", scene, "-o", target};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        return runKorvoLimited(arguments, folder.path(), {{"KORVO_CHECK_LEAKS", "1"}}, limits);
+        return runKorvo(arguments, folder.path(), {{"KORVO_CHECK_LEAKS", "1"}}, limits);
     }
     TempFolder folder;
 };
