@@ -18,7 +18,6 @@ namespace {
 using e2e::CommandResult;
 using e2e::Limits;
 using e2e::runKorvo;
-using e2e::timedOut;
 using e2e::readFile;
 using e2e::TempFolder;
 using e2e::writeFile;
