@@ -1,4 +1,5 @@
 // The passes of mesh building over plain arrays.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -16,6 +17,17 @@ T* allocArray(int32_t count) {
 }
 
 Vector minus(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+// A face normal is made unit length in single precision throughout: squares, their sum,
+// the root and its reciprocal are each rounded to a 32-bit float (only the group normals
+// take their length in higher precision).
+Vector unitFaceNormal(const Vector& n) {
+    const float squares = n.x * n.x + n.y * n.y + n.z * n.z;
+    const float length = std::sqrt(squares);
+    if (length == 0.0f) return Vector{0, 0, 0};
+    const float factor = 1.0f / length;
+    return Vector{n.x * factor, n.y * factor, n.z * factor};
+}
 
 bool isZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
 
@@ -179,8 +191,8 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
         const Vector& a = mesh.points[polygon.a].position;
         const Vector e1 = minus(a, mesh.points[polygon.b].position);
         const Vector e2 = minus(a, mesh.points[polygon.c].position);
-        const Vector n = normalizedOrZero(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                                                 e1.x * e2.y - e1.y * e2.x});
+        const Vector n = unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
+                                               e1.x * e2.y - e1.y * e2.x});
         if (!appendGroup(mesh.arena, mesh.normalGroups[polygon.a], n, 3 * k) ||
             !appendGroup(mesh.arena, mesh.normalGroups[polygon.b], n, 3 * k + 1) ||
             !appendGroup(mesh.arena, mesh.normalGroups[polygon.c], n, 3 * k + 2)) {

@@ -89,6 +89,22 @@ TEST_F(MeshBuilding, TriangleWithoutTextureCoordinates) {
     expectNothingHeld();
 }
 
+TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
+    // The cross product is (0, 1, 4): the root of 17 and its reciprocal rounded to floats
+    // give 0.970142543, where a length taken in double would give 0.970142484.
+    const Vector points[] = {{0, 0, 0}, {1, 0, 0}, {0, 4, -1}};
+    const KrvPolygon triangle = {0, 1, 2, 2};
+    ASSERT_EQ(setMeshPoints(mesh, points, 3), 1);
+    ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+    for (int32_t p = 0; p < 3; ++p) {
+        ASSERT_EQ(mesh.normalGroups[p].count, 1);
+        const Vector& n = mesh.normalGroups[p].items[0].normal;
+        EXPECT_EQ(n.x, 0.0f);
+        EXPECT_EQ(n.y, 0.242535636f);
+        EXPECT_EQ(n.z, 0.970142543f);
+    }
+}
+
 TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
     build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 3, 2}}));
     EXPECT_EQ(mesh.vertexCount, mesh.pointCount);
