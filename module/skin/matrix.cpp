@@ -47,9 +47,12 @@ Matrix rotationZ(float angle) {
 }
 
 Matrix mulMatrix(const Matrix& a, const Matrix& b) {
-    const Vector moved = applyAxes(a, b.offset);
-    return Matrix{vec(a.offset.x + moved.x, a.offset.y + moved.y, a.offset.z + moved.z),
-                  applyAxes(a, b.axis1), applyAxes(a, b.axis2), applyAxes(a, b.axis3)};
+    // The offset is summed from a's offset onwards, term by term in 32-bit floats.
+    const Vector& p = b.offset;
+    const Vector offset = vec(a.offset.x + a.axis1.x * p.x + a.axis2.x * p.y + a.axis3.x * p.z,
+                              a.offset.y + a.axis1.y * p.x + a.axis2.y * p.y + a.axis3.y * p.z,
+                              a.offset.z + a.axis1.z * p.x + a.axis2.z * p.y + a.axis3.z * p.z);
+    return Matrix{offset, applyAxes(a, b.axis1), applyAxes(a, b.axis2), applyAxes(a, b.axis3)};
 }
 
 Matrix mulFileMatrix(const Matrix& a, const Matrix& b) {

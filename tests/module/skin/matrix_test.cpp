@@ -92,6 +92,17 @@ TEST(MatrixProducts, FileProductCarriesTheFirstTranslationThroughTheSecondBlock)
     EXPECT_NEAR(host.offset.z, 0, kTolerance);
 }
 
+// The host product's offset is a's offset plus the three moved terms, added one after the
+// other: each 4 is lost on 1e8 in 32 bits, while their sum 12 would not be.
+TEST(MatrixProducts, HostProductAddsTheOffsetTermsInTurn) {
+    const Matrix a{{1e8f, 1e8f, 1e8f}, {4, 4, 4}, {4, 4, 4}, {4, 4, 4}};
+    const Matrix b{{1, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const Matrix m = mulMatrix(a, b);
+    EXPECT_EQ(m.offset.x, 1e8f);
+    EXPECT_EQ(m.offset.y, 1e8f);
+    EXPECT_EQ(m.offset.z, 1e8f);
+}
+
 TEST(MatrixProducts, FileProductIsTheRowProductOfTheFileForms) {
     const Matrix a = composeExportMatrix({1, 2, 3}, {0.5f, -0.25f, 1.0f}, {1, 2, 1});
     const Matrix b = composeExportMatrix({-3, 0.5f, 2}, {-1.2f, 0.3f, 0.1f}, {2, 1, 0.5f});
