@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "host/host.h"
 #include "mesh/debug_listing.h"
@@ -20,11 +21,14 @@ Vector minus(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - 
 
 // A face normal is made unit length in single precision throughout: squares, their sum,
 // the root and its reciprocal are each rounded to a 32-bit float (only the group normals
-// take their length in higher precision).
+// take their length in higher precision). Where the sum of squares leaves the range of
+// normal floats (faces billions of units wide, or far below a millionth), the float
+// length would be infinite, zero or imprecise: such a face takes its length in double
+// precision instead, and a face without area keeps the zero normal.
 Vector unitFaceNormal(const Vector& n) {
     const float squares = n.x * n.x + n.y * n.y + n.z * n.z;
+    if (squares < std::numeric_limits<float>::min() || std::isinf(squares)) return normalizedOrZero(n);
     const float length = std::sqrt(squares);
-    if (length == 0.0f) return Vector{0, 0, 0};
     const float factor = 1.0f / length;
     return Vector{n.x * factor, n.y * factor, n.z * factor};
 }

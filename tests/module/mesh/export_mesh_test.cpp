@@ -103,6 +103,18 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
         EXPECT_EQ(n.y, 0.242535636f);
         EXPECT_EQ(n.z, 0.970142543f);
     }
+    // Faces whose squared cross product leaves the float range still get a unit normal.
+    for (const float size : {1.0e10f, 1.0e-10f}) {
+        SCOPED_TRACE(size);
+        releaseExportMesh(mesh);
+        const Vector far[] = {{0, 0, 0}, {size, 0, 0}, {0, size, 0}};
+        ASSERT_EQ(setMeshPoints(mesh, far, 3), 1);
+        ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+        const Vector& n = mesh.normalGroups[0].items[0].normal;
+        EXPECT_EQ(n.x, 0.0f);
+        EXPECT_EQ(n.y, 0.0f);
+        EXPECT_EQ(n.z, 1.0f);
+    }
 }
 
 TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
