@@ -26,6 +26,7 @@ std::unique_ptr<ObjectImpl> makeEditable(const ObjectImpl& generator) {
     std::vector<PolygonUV> uvw;
     generateGeometry(description, points, polygons, uvw);
 
+    updatePlacement(generator);
     auto o = std::make_unique<ObjectImpl>();
     o->type = KRV_TYPE_POLYGON;
     o->sceneType = ObjectType::Polygon;

@@ -98,13 +98,12 @@ std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
     return o;
 }
 
-void evaluateObjects(std::vector<std::unique_ptr<ObjectImpl>>& list, double frame) {
+// The objects follow the document's evaluations from its current one on.
+void adoptObjects(std::vector<std::unique_ptr<ObjectImpl>>& list, const DocumentImpl& document) {
     for (auto& o : list) {
-        const Animation& a = o->animation;
-        if (!a.position.empty()) o->position = toVector(interpolateKeys(a.position, frame));
-        if (!a.rotation.empty()) o->rotation = toVector(interpolateKeys(a.rotation, frame));
-        if (!a.scale.empty()) o->scale = toVector(interpolateKeys(a.scale, frame));
-        evaluateObjects(o->children, frame);
+        o->document = &document;
+        o->evaluatedAt = document.evaluations;
+        adoptObjects(o->children, document);
     }
 }
 
@@ -119,7 +118,19 @@ void linkList(std::vector<std::unique_ptr<ObjectImpl>>& list, ObjectImpl* parent
 
 void linkChildren(ObjectImpl& o) { linkList(o.children, &o); }
 
+void updatePlacement(const ObjectImpl& o) {
+    if (!o.document || o.evaluatedAt == o.document->evaluations) return;
+    const Animation& a = o.animation;
+    const double frame = o.document->evaluatedFrame;
+    if (!a.position.empty()) o.position = toVector(interpolateKeys(a.position, frame));
+    if (!a.rotation.empty()) o.rotation = toVector(interpolateKeys(a.rotation, frame));
+    if (!a.scale.empty()) o.scale = toVector(interpolateKeys(a.scale, frame));
+    o.evaluatedAt = o.document->evaluations;
+}
+
+// A free object: it keeps the placement its source has now.
 std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
+    updatePlacement(s);
     auto o = std::make_unique<ObjectImpl>();
     o->type = s.type;
     o->sceneType = s.sceneType;
@@ -153,6 +164,7 @@ std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene) {
     for (const Material& m : scene.materials) d->materials.push_back(makeMaterial(m));
     for (const SceneObject& o : scene.objects) d->objects.push_back(buildObject(o, d->materials));
     linkList(d->objects, nullptr);
+    adoptObjects(d->objects, *d);
     evaluateDocument(*d);
     return d;
 }
@@ -165,6 +177,7 @@ std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source) {
     d->materials = source.materials;  // materials never change: shared
     for (const auto& o : source.objects) d->objects.push_back(cloneObject(*o));
     linkList(d->objects, nullptr);
+    adoptObjects(d->objects, *d);
     d->isCopy = true;
     return d;
 }
@@ -173,7 +186,8 @@ void evaluateDocument(DocumentImpl& document) {
     const double seconds = document.time.denominator != 0
                                ? static_cast<double>(document.time.numerator) / document.time.denominator
                                : 0.0;
-    evaluateObjects(document.objects, seconds * document.fps);
+    document.evaluatedFrame = seconds * document.fps;
+    ++document.evaluations;
 }
 
 namespace {

@@ -86,7 +86,9 @@ struct ObjectImpl {
     ObjectType sceneType = ObjectType::Null;
     std::u32string name;
     std::string id;
-    KrvVector position{0, 0, 0}, rotation{0, 0, 0}, scale{1, 1, 1};
+    // Mutable: an object of a document takes its animated channels from the document's
+    // last evaluation only when they are read (updatePlacement), even through a const view.
+    mutable KrvVector position{0, 0, 0}, rotation{0, 0, 0}, scale{1, 1, 1};
     Animation animation;
     GeneratorParams generator;
     std::vector<KrvVector> points;
@@ -106,6 +108,10 @@ struct ObjectImpl {
     // source's parent when the copy was made (identity for a top object).
     std::optional<KrvMatrix> placedUnder;
     std::vector<std::unique_ptr<ObjectImpl>> children;
+    // The document whose evaluations set the animated channels (null for a free object),
+    // and the number of its evaluations the channels stand at.
+    const DocumentImpl* document = nullptr;
+    mutable uint64_t evaluatedAt = 0;
 };
 
 struct DocumentImpl {
@@ -115,6 +121,10 @@ struct DocumentImpl {
     std::vector<std::shared_ptr<MaterialImpl>> materials;
     std::vector<std::unique_ptr<ObjectImpl>> objects;
     bool isCopy = false;
+    // An evaluation counts itself and keeps its frame; each object catches up when its
+    // placement is read, so an animation key of one object does not evaluate them all.
+    uint64_t evaluations = 0;
+    double evaluatedFrame = 0;
 };
 
 struct DialogImpl {
@@ -139,8 +149,12 @@ void linkList(std::vector<std::unique_ptr<ObjectImpl>>& list, ObjectImpl* parent
 KrvMatrix globalMatrixOf(const ObjectImpl& object);
 // Where a free copy of `o` is placed: under the global matrix of `o`'s parent.
 std::optional<KrvMatrix> placementOfParent(const ObjectImpl& o);
-// Every object's animated channels at the document's current time.
+// Every object's animated channels at the document's current time: the objects take
+// them when read (updatePlacement).
 void evaluateDocument(DocumentImpl& document);
+// Brings the object's position, rotation and scale to its document's last evaluation.
+// Every reader of them calls it first.
+void updatePlacement(const ObjectImpl& object);
 std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene);
 std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source);
 

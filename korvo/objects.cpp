@@ -14,8 +14,10 @@ KrvMatrix globalMatrixOf(const ObjectImpl& object) {
     std::vector<const ObjectImpl*> chain;
     for (const ObjectImpl* o = &object; o != nullptr; o = o->parent) chain.push_back(o);
     if (chain.back()->placedUnder) m = *chain.back()->placedUnder;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        updatePlacement(**it);
         m = mulMatrix(m, localMatrix((*it)->position, (*it)->rotation, (*it)->scale));
+    }
     return m;
 }
 
@@ -75,17 +77,23 @@ KrvMatrix KRV_CALL globalMatrix(KrvObject object) {
 
 KrvVector KRV_CALL position(KrvObject object) {
     ObjectImpl* o = objectImpl(object, "object position");
-    return o ? o->position : KrvVector{0, 0, 0};
+    if (!o) return KrvVector{0, 0, 0};
+    updatePlacement(*o);
+    return o->position;
 }
 
 KrvVector KRV_CALL rotation(KrvObject object) {
     ObjectImpl* o = objectImpl(object, "object rotation");
-    return o ? o->rotation : KrvVector{0, 0, 0};
+    if (!o) return KrvVector{0, 0, 0};
+    updatePlacement(*o);
+    return o->rotation;
 }
 
 KrvVector KRV_CALL scale(KrvObject object) {
     ObjectImpl* o = objectImpl(object, "object scale");
-    return o ? o->scale : KrvVector{1, 1, 1};
+    if (!o) return KrvVector{1, 1, 1};
+    updatePlacement(*o);
+    return o->scale;
 }
 
 // The rest entries of a bone (and of any object that gives them), present only when given.

@@ -124,6 +124,48 @@ TEST_F(HostDocument, LoadingEvaluatesAtTheSceneTime) {
     expectNear(h.object->scale(find(load(scene), "Bone")), 2, 1, 1);
 }
 
+// Objects take their animated channels when read: whatever is read, and in whatever
+// order, must be the document as its last evaluation left it.
+TEST_F(HostDocument, ReadsShowTheLastEvaluationWhateverIsReadFirst) {
+    Scene scene;
+    scene.fps = 10;
+    SceneObject parent = polygonObject("Parent");
+    parent.animation.position = {{0, {0, 0, 0}}, {10, {10, 0, 0}}};
+    SceneObject child = polygonObject("Child");
+    child.animation.scale = {{0, {1, 1, 1}}, {10, {3, 1, 1}}};
+    parent.children.push_back(child);
+    scene.objects = {parent};
+    KrvDocument d = load(scene);
+
+    setTime(d, 1, 2);  // frame 5, nothing read
+    setTime(d, 1, 10);  // frame 1
+    KrvObject free = h.object->copy(find(d, "Child"), 0);  // the copy reads first
+    const KrvMatrix placed = h.object->global_matrix(free);
+    expectNear(placed.offset, 1, 0, 0);
+    expectNear(placed.axis1, 1.2f, 0, 0);
+
+    // A time change alone moves nothing; a later evaluation leaves the free copy alone.
+    KrvContainer c{};
+    h.container->construct(&c, 0);
+    h.container->set_time(&c, KRV_DOC_TIME, KrvTime{1, 1});
+    h.document->set_settings(d, 0, &c);
+    h.container->destroy(&c);
+    expectNear(h.object->position(find(d, "Parent")), 1, 0, 0);
+    h.document->evaluate(d, 0, 0, 1);  // frame 10
+    expectNear(h.object->scale(free), 1.2f, 1, 1);
+    expectNear(h.object->global_matrix(free).offset, 1, 0, 0);
+    h.object->release(free);
+
+    // A working copy made before anything is read still holds the evaluated frame.
+    KrvDocument copy = h.document->copy(d, KRV_COPY_WORKING);
+    setTime(d, 0, 1);
+    KrvObject copied = h.object->first_child(h.document->first_object(copy));
+    expectNear(h.object->global_matrix(copied).offset, 10, 0, 0);
+    expectNear(h.object->scale(copied), 3, 1, 1);
+    expectNear(h.object->scale(find(d, "Child")), 1, 1, 1);
+    h.document->release(copy);
+}
+
 TEST_F(HostDocument, GlobalMatrixPlacesPointsAsTheFileFormDoes) {
     // The module writes W(E) per frame and a reader maps a point p to p.W(E); the host's
     // global matrix must put p at the same spot.
