@@ -86,6 +86,30 @@ TEST(FormatReal, MatchesPrintfOnRandomFloatsAndDoubles) {
     }
 }
 
+// Floats take integer arithmetic from 2^-21 to 2^43 and doubles with more precision the
+// general conversion: a sweep over the float range, its edges and the doubles beside them.
+TEST(FormatReal, MatchesPrintfAcrossTheFloatRangeAndItsEdges) {
+    const float low = std::ldexp(1.0f, -21), high = std::ldexp(1.0f, 43);
+    for (float edge : {low, high, 1.0f, std::ldexp(1.0f, 17)}) {
+        float f = edge;
+        for (int i = 0; i < 200; ++i) f = std::nextafter(f, 0.0f);
+        for (int i = 0; i < 400; ++i, f = std::nextafter(f, INFINITY)) {
+            for (double value : {static_cast<double>(f), -static_cast<double>(f),
+                                 std::nextafter(static_cast<double>(f), 0.0)})
+                ASSERT_EQ(viaFormatter(value), viaPrintf(value)) << value;
+        }
+    }
+    uint32_t first, last;
+    const float from = std::ldexp(1.0f, -24), to = std::ldexp(1.0f, 44);
+    std::memcpy(&first, &from, sizeof(first));
+    std::memcpy(&last, &to, sizeof(last));
+    for (uint32_t bits = first; bits < last; bits += 997) {
+        float f;
+        std::memcpy(&f, &bits, sizeof(f));
+        ASSERT_EQ(viaFormatter(f), viaPrintf(f)) << f;
+    }
+}
+
 TEST(FormatReal, WidensSinglePrecisionFirst) {
     char text[kRealTextCapacity];
     formatReal(text, 0.7f);
