@@ -111,7 +111,6 @@ int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
         releaseExportMesh(mesh);
         return 0;
     }
-    mesh.hasUV = 1;
     mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
     computeFaceNormals(mesh, polygons, polygonCount);
     smoothNormals(mesh, smoothingLimit(object));
