@@ -56,10 +56,6 @@ void SettingsContainer::readString(int32_t entry, HostString& out) const {
     out.adoptAllocated(host()->container->get_string_alloc(&value_, entry));
 }
 
-void SettingsContainer::writeFlag(int32_t entry, int32_t value) {
-    host()->container->set_flag(&value_, entry, value);
-}
-
 void SettingsContainer::writeInt(int32_t entry, int32_t value) {
     host()->container->set_int(&value_, entry, value);
 }
@@ -68,16 +64,8 @@ void SettingsContainer::writeReal(int32_t entry, float value) {
     host()->container->set_real(&value_, entry, value);
 }
 
-void SettingsContainer::writeVector(int32_t entry, KrvVector value) {
-    host()->container->set_vector(&value_, entry, value);
-}
-
 void SettingsContainer::writeTime(int32_t entry, KrvTime value) {
     host()->container->set_time(&value_, entry, value);
-}
-
-void SettingsContainer::writeString(int32_t entry, const HostString& value) {
-    host()->container->set_string(&value_, entry, value.get());
 }
 
 ValueHolder::~ValueHolder() {

@@ -44,12 +44,9 @@ public:
     // Leaves `out` untouched for an absent entry.
     void readString(int32_t entry, HostString& out) const;
 
-    void writeFlag(int32_t entry, int32_t value);
     void writeInt(int32_t entry, int32_t value);
     void writeReal(int32_t entry, float value);
-    void writeVector(int32_t entry, KrvVector value);
     void writeTime(int32_t entry, KrvTime value);
-    void writeString(int32_t entry, const HostString& value);
 
 private:
     KrvContainer value_;

@@ -24,10 +24,6 @@ KrvVector objectRotation(KrvObject object) { return host()->object->rotation(obj
 
 KrvVector objectScale(KrvObject object) { return host()->object->scale(object); }
 
-int32_t readObjectParameter(KrvObject object, const ParameterId& id, ValueHolder& out, int32_t flags) {
-    return host()->object->read_parameter(object, id.get(), out.get(), flags);
-}
-
 void objectParameters(KrvObject object, SettingsContainer& out) {
     host()->object->get_parameters(object, out.get());
 }

@@ -23,8 +23,6 @@ KrvMatrix globalMatrix(KrvObject object);
 KrvVector objectPosition(KrvObject object);
 KrvVector objectRotation(KrvObject object);
 KrvVector objectScale(KrvObject object);
-// Fills `out` with the parameter's value; the host's answer is passed on.
-int32_t readObjectParameter(KrvObject object, const ParameterId& id, ValueHolder& out, int32_t flags);
 // The object's parameter container (a bone's rest entries 1007, 1008, 1009).
 void objectParameters(KrvObject object, SettingsContainer& out);
 // A new free copy of the object, or null.
