@@ -6,6 +6,7 @@
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "xfile/buffered_text.h"
+#include "xfile/names.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -127,19 +128,9 @@ void writeMaterial(BufferedText& out, const MaterialValues& values) {
 
 HostString textureNameForFile(const HostString& name) {
     // The .x text has no escape inside a string.
-    static const char* const kStringEnders[] = {"\"", "\r", "\n"};
+    constexpr char kStringEnders[] = {'"', '\r', '\n'};
     HostString cleaned(name);
-    const HostString blank("_");
-    for (const char* ender : kStringEnders) {
-        const HostString searched(ender);
-        int32_t position = 0;
-        int32_t start = 0;
-        while (cleaned.find(searched, &position, start)) {
-            cleaned.remove(position, 1);
-            cleaned.insert(position, blank);
-            start = position + 1;
-        }
-    }
+    for (char ender : kStringEnders) replaceCharacter(cleaned, ender, "_");
     return cleaned;
 }
 

@@ -34,23 +34,25 @@ int32_t textLength(const char* text) {
 
 }  // namespace
 
+void replaceCharacter(HostString& text, char searched, const char* replacement) {
+    const char searchedText[2] = {searched, '\0'};
+    const HostString searchedString(searchedText);
+    const HostString replacementString(replacement);
+    const int32_t replacementLength = textLength(replacement);
+    // The search goes on after each inserted text instead of from the start again:
+    // the text cannot contain the searched character, so the result is the same.
+    int32_t position = 0;
+    int32_t start = 0;
+    while (text.find(searchedString, &position, start)) {
+        text.remove(position, 1);
+        text.insert(position, replacementString);
+        start = position + replacementLength;
+    }
+}
+
 HostString sanitizeName(const HostString& name) {
     HostString cleaned(name);
-    for (const Replacement& row : kReplacements) {
-        const char searchedText[2] = {row.searched, '\0'};
-        const HostString searched(searchedText);
-        const HostString replacement(row.replacement);
-        const int32_t replacementLength = textLength(row.replacement);
-        // The search goes on after each inserted text instead of from the start again:
-        // the text cannot contain the searched character, so the result is the same.
-        int32_t position = 0;
-        int32_t start = 0;
-        while (cleaned.find(searched, &position, start)) {
-            cleaned.remove(position, 1);
-            cleaned.insert(position, replacement);
-            start = position + replacementLength;
-        }
-    }
+    for (const Replacement& row : kReplacements) replaceCharacter(cleaned, row.searched, row.replacement);
     return cleaned;
 }
 

@@ -14,6 +14,10 @@ namespace dorna {
 // else passes unchanged; cleaning a cleaned name changes nothing.
 HostString sanitizeName(const HostString& name);
 
+// Every `searched` character of `text` replaced by `replacement`, an ASCII text that
+// does not contain `searched`.
+void replaceCharacter(HostString& text, char searched, const char* replacement);
+
 // Renames the object in the host to its cleaned name plus "_" and the entity counter,
 // then advances the counter. A null object or a bone is left alone and uses no number.
 void appendUniqueNumber(KrvObject object);
