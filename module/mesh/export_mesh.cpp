@@ -45,15 +45,6 @@ TextureTransform textureTransform(KrvObject object) {
                             readTagReal(tag, kTextureScaleU), readTagReal(tag, kTextureScaleV)};
 }
 
-// The index of the first polygon whose corners a, b, c name a point outside the
-// object, or -1. A mesh with such a polygon is not converted.
-int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount) {
-    const auto outside = [pointCount](int32_t point) { return point < 0 || point >= pointCount; };
-    for (int32_t k = 0; k < polygonCount; ++k)
-        if (outside(polygons[k].a) || outside(polygons[k].b) || outside(polygons[k].c)) return k;
-    return -1;
-}
-
 // One console line naming the object and the polygon, e.g.
 // Dorna: mesh of "Arm" skipped: polygon 5 uses a point beyond the object's 10 points
 void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
@@ -69,6 +60,13 @@ void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
 }
 
 }  // namespace
+
+int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount) {
+    const auto outside = [pointCount](int32_t point) { return point < 0 || point >= pointCount; };
+    for (int32_t k = 0; k < polygonCount; ++k)
+        if (outside(polygons[k].a) || outside(polygons[k].b) || outside(polygons[k].c)) return k;
+    return -1;
+}
 
 int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);

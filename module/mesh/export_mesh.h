@@ -49,6 +49,9 @@ constexpr TextureTransform kNoTextureTransform = {0.0f, 0.0f, 1.0f, 1.0f};
 // points). 0 when the point array cannot be allocated or a polygon names a point the
 // object does not have; the mesh is then empty. Later failures leave an empty mesh too.
 int32_t buildExportMesh(ExportMesh& mesh, KrvObject object);
+// The index of the first polygon whose corners a, b, c name a point outside the
+// object, or -1. A mesh with such a polygon is not converted.
+int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount);
 
 // The passes, in the order buildExportMesh runs them. Each returns 1, or 0 when it
 // could not do its work; an allocation failure leaves the arrays so that the passes

@@ -82,13 +82,7 @@ bool polygonsInRange(KrvObject object) {
     int32_t polygonCount = 0;
     objectPoints(object, &pointCount);
     const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
-    if (!polygons || polygonCount <= 0) return false;
-    for (int32_t i = 0; i < polygonCount; ++i) {
-        const KrvPolygon& p = polygons[i];
-        if (p.a < 0 || p.b < 0 || p.c < 0 || p.a >= pointCount || p.b >= pointCount || p.c >= pointCount)
-            return false;
-    }
-    return true;
+    return polygons && polygonCount > 0 && firstPolygonOutOfRange(polygons, polygonCount, pointCount) < 0;
 }
 
 // Converts and writes the mesh of a polygon object with its skin; the Mesh block is
