@@ -217,26 +217,28 @@ int32_t SettingsDialog::buildControls() {
     return 1;
 }
 
-void SettingsDialog::writeFlagControl(int32_t id, int32_t value) {
-    SettingsContainer container(kIntValue);
-    container.writeInt(kValue, asFlag(value));
-    container.writeInt(kFormat, kIntFormat);
-    container.writeInt(kMinimum, 0);
-    container.writeInt(kMaximum, 1);
-    container.writeInt(kStep, 0);
-    container.writeInt(kTristate, 0);
-    setElementValue(handle_, id, container);
-}
+namespace {
 
-void SettingsDialog::writeIntControl(int32_t id, int32_t value) {
+// An integer element's value with its range: checkboxes are integers from 0 to 1.
+void writeIntegerValue(KrvDialog dialog, int32_t id, int32_t value, int32_t minimum, int32_t maximum, int32_t step) {
     SettingsContainer container(kIntValue);
     container.writeInt(kValue, value);
     container.writeInt(kFormat, kIntFormat);
-    container.writeInt(kMinimum, -2147483647);
-    container.writeInt(kMaximum, 2147483647);
-    container.writeInt(kStep, 1);
+    container.writeInt(kMinimum, minimum);
+    container.writeInt(kMaximum, maximum);
+    container.writeInt(kStep, step);
     container.writeInt(kTristate, 0);
-    setElementValue(handle_, id, container);
+    setElementValue(dialog, id, container);
+}
+
+}  // namespace
+
+void SettingsDialog::writeFlagControl(int32_t id, int32_t value) {
+    writeIntegerValue(handle_, id, asFlag(value), 0, 1, 0);
+}
+
+void SettingsDialog::writeIntControl(int32_t id, int32_t value) {
+    writeIntegerValue(handle_, id, value, -2147483647, 2147483647, 1);
 }
 
 void SettingsDialog::writeRealControl(int32_t id, float value) {
