@@ -12,23 +12,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 extern char** environ;
 
 namespace korvo::e2e {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 TempFolder::TempFolder() {
     char pattern[] = "/tmp/korvo-e2e-XXXXXX";

@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "korvo/host.h"
 #include "korvo/module_loader.h"
 
 namespace korvo::e2e {
+
+using testfiles::readFile;
+using testfiles::writeFile;
 
 struct CommandResult {
     int status = -1;  // the exit status; 128 + N when killed by signal N
@@ -49,9 +53,6 @@ public:
 private:
     std::string path_;
 };
-
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
 
 // The module loaded into a host in this process, with its .x saver.
 struct ModuleSession {

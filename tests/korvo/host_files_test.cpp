@@ -6,24 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 
+#include "file_text.h"
 #include "korvo/host.h"
 
 namespace korvo {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testfiles::readFile;
+using testfiles::writeFile;
 
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 std::vector<std::string> entries(const std::string& folder) {
     std::vector<std::string> names;

@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "file_text.h"
 #include "korvo/host.h"
 #include "module/host/host_spy.h"
 #include "settings/export_settings.h"
@@ -19,14 +18,9 @@
 namespace dorna {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using testfiles::exists;
+using testfiles::readFile;
 
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
 
 const std::string kBlock(kFixedHeaderBlock, kFixedHeaderBlockSize);
 const std::string kRootOpening = "Frame DORNA_ROOT {\r\n";
