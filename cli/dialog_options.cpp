@@ -7,7 +7,7 @@
 
 namespace korvo::cli {
 
-void DialogOptions::addTo(CLI::App& command) {
+void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     // Parents first: Export frames enables Export animation and Export bones; those with
     // Each frame to separat file decide Only bones; the thresholds follow animation.
     const auto on = [this](const char* name, int32_t element) {
@@ -18,7 +18,7 @@ void DialogOptions::addTo(CLI::App& command) {
         numbers_.push_back({name, std::move(elements), integer, {}, nullptr});
         order_.push_back({false, numbers_.size() - 1});
     };
-    on("frames", 10008);
+    on(framesSwitch, 10008);
     on("animation", 10009);
     on("bones", 10037);
     number("--ticks-per-frame", {10011}, true);

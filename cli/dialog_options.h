@@ -13,8 +13,10 @@ namespace korvo::cli {
 
 class DialogOptions {
 public:
-    // Adds --smoothing-angle, --frames/--no-frames, ..., --cancel to `command`.
-    void addTo(CLI::App& command);
+    // Adds --smoothing-angle, --frames/--no-frames, ..., --cancel to `command`; the
+    // "Export frames" switch under another name where the command's own --frames means
+    // something else.
+    void addTo(CLI::App& command, const char* framesSwitch = "frames");
     // The user's changes in dependency order; false with `error` (one line) when a value
     // is malformed.
     bool script(DialogScript& out, std::string& error) const;

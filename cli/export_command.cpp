@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/dialog_options.h"
+#include "cli/export_command.h"
 #include "cli/session.h"
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
@@ -19,14 +20,6 @@ namespace korvo::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct ExportArguments {
-    std::string scene;
-    std::string output;
-    std::string module;
-    bool timings = false;
-    DialogOptions dialog;
-};
 
 #ifdef KORVO_WITH_IMPORT
 bool endsWith(const std::string& s, const std::string& end) {
@@ -51,6 +44,8 @@ size_t countObjects(const std::vector<SceneObject>& objects) {
     return n;
 }
 
+}  // namespace
+
 // The folder the target goes into must exist and be writable; otherwise nothing runs.
 bool targetFolderUsable(const std::string& target, std::string& error) {
     const size_t slash = platform::lastSeparator(target);
@@ -69,6 +64,8 @@ bool targetFolderUsable(const std::string& target, std::string& error) {
     }
     return false;
 }
+
+namespace {
 
 std::string sizeText(uint64_t bytes) {
     char buffer[32];
@@ -91,7 +88,9 @@ void printSummary(const std::vector<WrittenFile>& files, size_t objects, double 
                  objects == 1 ? "" : "s", elapsed);
 }
 
-int runExport(ExportArguments& a) {
+}  // namespace
+
+int runExport(ExportArguments& a, std::vector<std::string>* written) {
     const Clock::time_point start = Clock::now();
     DialogScript script;
     std::string error;
@@ -134,6 +133,8 @@ int runExport(ExportArguments& a) {
                      " allocations\n", refuse, host.allocationRequests());
     host.refuseAllocation(0);
     const Clock::time_point saved = Clock::now();
+    if (written)
+        for (const WrittenFile& f : host.writtenFiles()) written->push_back(f.path);
     if (progress && host.writtenFiles().size() >= 2) std::fputs("\r\033[K", stderr);
 
     const std::vector<DialogRun>& runs = host.dialogRuns();
@@ -166,8 +167,6 @@ int runExport(ExportArguments& a) {
                      seconds(saved - started), host.fileSystemSeconds(), seconds(unloaded - saved));
     return checkLeaks(host, status);
 }
-
-}  // namespace
 
 Subcommand addExportCommand(CLI::App& korvo) {
     auto arguments = std::make_shared<ExportArguments>();

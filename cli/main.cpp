@@ -7,6 +7,7 @@
 #ifdef KORVO_WITH_IMPORT
 #include "cli/check_command.h"
 #include "cli/import_command.h"
+#include "cli/preview_command.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
 #ifdef KORVO_WITH_IMPORT
         addImportCommand(korvo),
         addCheckCommand(korvo),
+        addPreviewCommand(korvo),
 #endif
     };
     try {

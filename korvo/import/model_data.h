@@ -37,6 +37,7 @@ struct ModelMesh {
     std::string name;
     int material = 0;
     std::vector<Vec3> positions;
+    std::vector<Vec3> normals;        // one per vertex as the file gives them, or empty
     std::vector<Vec2> uv;             // first texture channel, one per vertex, or empty
     std::vector<uint32_t> faceSizes;  // corners per face
     std::vector<uint32_t> corners;    // the faces' vertex indices, face after face
@@ -44,7 +45,7 @@ struct ModelMesh {
 };
 
 struct ModelTexture {
-    std::string kind;  // "diffuse", "specular", ...
+    std::string kind;  // "Diffuse", "Specular", ...
     std::string path;  // as stored in the model
 };
 

@@ -55,6 +55,12 @@ ModelMesh copyMesh(const aiMesh& mesh) {
     out.material = static_cast<int>(mesh.mMaterialIndex);
     out.positions.reserve(mesh.mNumVertices);
     for (unsigned v = 0; v < mesh.mNumVertices; ++v) out.positions.push_back(toVec3(mesh.mVertices[v]));
+    // Only drawn, never written back: a plain conversion, not the shortest decimal form.
+    if (mesh.HasNormals()) {
+        out.normals.reserve(mesh.mNumVertices);
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+            out.normals.push_back({mesh.mNormals[v].x, mesh.mNormals[v].y, mesh.mNormals[v].z});
+    }
     if (mesh.HasTextureCoords(0)) {
         out.uv.reserve(mesh.mNumVertices);
         for (unsigned v = 0; v < mesh.mNumVertices; ++v)

@@ -1,0 +1,18 @@
+// The preview's image files: textures read with stb_image, the picture written as PNG.
+#pragma once
+
+#include <string>
+
+#include "cli/preview_render.h"
+
+namespace korvo::cli::preview {
+
+// Any image stb_image reads (PNG, JPEG, BMP, TGA, GIF, PSD, PNM, HDR), as RGBA. False
+// with stb_image's reason in `error`.
+bool readImage(const std::string& path, Image& out, std::string& error);
+
+// Writes `image` as a PNG beside `path` and then renames it over `path`, so that a
+// failed write leaves an earlier file untouched. False with the reason in `error`.
+bool writePng(const Image& image, const std::string& path, std::string& error);
+
+}  // namespace korvo::cli::preview
