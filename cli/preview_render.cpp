@@ -119,12 +119,17 @@ varying vec3 eyeNormal;
 varying vec3 eyeFaceNormal;
 varying vec2 texCoord;
 void main() {
-    vec3 toCamera = perspective ? -eyePosition : vec3(0.0, 0.0, 1.0);
-    if (dot(eyeFaceNormal, toCamera) < 0.0) {
+    vec3 toCamera = perspective ? normalize(-eyePosition) : vec3(0.0, 0.0, 1.0);
+    // Not for a face seen exactly edge-on, whose few pixels would flicker either way.
+    if (dot(eyeFaceNormal, toCamera) < -0.001) {
         bool stripe = mod(floor((gl_FragCoord.x + gl_FragCoord.y) / 6.0), 2.0) < 1.0;
         gl_FragColor = vec4(stripe ? warningStripe : warning, 1.0);
+        // A face that points away loses a tie of depth, at the edge it shares with the
+        // face in front of it.
+        gl_FragDepth = gl_FragCoord.z + 1.0e-5;
         return;
     }
+    gl_FragDepth = gl_FragCoord.z;
     vec3 base = colour;
     if (surface == 1) {
         base = texture2D(image, vec2(texCoord.x, 1.0 - texCoord.y)).rgb;
