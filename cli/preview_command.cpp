@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -291,8 +290,8 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
         if (exported.written.size() > 1)
             std::fprintf(stderr, "korvo: note: the export wrote %zu files; the preview shows the first\n", exported.written.size());
+        // Texture names stay as the scene gives them: relative to the scene's folder.
         file = exported.written.front();
-        textureFolders = {folderOf(a.input), folderOf(file)};
         shownName = fileNameOf(a.input) + " exported";
     }
 
