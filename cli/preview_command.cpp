@@ -299,7 +299,8 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     if (!import::readModel(file, import::ReadMode::AsStored, model, error))
         return fail(kExitFailed, file + ": cannot be read: " + error);
     if (sheet && model.animations.empty())
-        return fail(kExitBadInput, file + " has no animation set: --frames needs one");
+        return fail(kExitBadInput, (exported.folder.empty() ? file : "the export of " + a.input) +
+                                       " has no animation set: --frames needs one");
 
     Renderer renderer;
     if (!renderer.open(width, height, error)) return fail(kExitFailed, error);
