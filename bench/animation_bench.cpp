@@ -126,9 +126,10 @@ void BM_SkinOfGrid(benchmark::State& state) {
     const KrvObject grid = session.host.findObject(document, "Grid");
     dorna::ExportMesh mesh{};
     dorna::buildExportMesh(mesh, grid);
-    int32_t vertexCount = 0, indexCount = 0;
-    dorna::ExportVertex* vertices = dorna::transformVertices(mesh, nullptr, &vertexCount);
-    int32_t* indices = dorna::copyIndices(mesh, &indexCount);
+    const dorna::MeshArrays arrays = dorna::takeMeshArrays(mesh, nullptr);
+    dorna::ExportVertex* vertices = arrays.vertices;
+    int32_t* indices = arrays.indices;
+    const int32_t vertexCount = arrays.vertexCount, indexCount = arrays.indexCount;
 
     for (auto _ : state) {
         session.writeFile([&](dorna::XTextWriter& writer) {
@@ -142,7 +143,6 @@ void BM_SkinOfGrid(benchmark::State& state) {
                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     dorna::hostFree(vertices);
     dorna::hostFree(indices);
-    dorna::releaseExportMesh(mesh);
 }
 BENCHMARK(BM_SkinOfGrid)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 

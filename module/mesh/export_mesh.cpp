@@ -1,9 +1,8 @@
-// Mesh building from a host object, and the copies the writers take of its result.
+// Mesh building from a host object, and the arrays the writers take of its result.
 #include "mesh/export_mesh.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "host/containers.h"
 #include "host/host.h"
@@ -118,19 +117,23 @@ int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
     return 1;
 }
 
-ExportVertex* transformVertices(const ExportMesh& mesh, const Matrix* matrix, int32_t* count) {
-    const int32_t vertexCount = mesh.vertices ? mesh.vertexCount : 0;
-    auto* placed = static_cast<ExportVertex*>(hostAlloc(sizeof(ExportVertex) * static_cast<size_t>(vertexCount)));
-    if (!placed) return nullptr;
-    if (vertexCount > 0) std::memcpy(placed, mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount));
-    *count = vertexCount;
-    if (!matrix) return placed;
+MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix) {
+    const MeshArrays arrays{mesh.vertices, mesh.vertices ? mesh.vertexCount : 0, mesh.indices,
+                            mesh.indices ? mesh.indexCount : 0};
+    mesh.vertices = nullptr;
+    mesh.indices = nullptr;
+    releaseExportMesh(mesh);
+    placeVertices(arrays.vertices, arrays.vertexCount, matrix);
+    return arrays;
+}
 
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix) {
+    if (!matrix) return;
     // Normals turn with the object's axes but see neither its offset nor the scene scale.
     const Matrix& n = *matrix;
     const Matrix m = exportSettings.scaleScene ? mulMatrix(scaleMatrix(exportSettings.sceneScale), *matrix) : *matrix;
     for (int32_t i = 0; i < vertexCount; ++i) {
-        ExportVertex& v = placed[i];
+        ExportVertex& v = vertices[i];
         const float x = v.x, y = v.y, z = v.z;
         v.x = m.offset.x + m.axis1.x * x + m.axis2.x * y + m.axis3.x * z;
         v.y = m.offset.y + m.axis1.y * x + m.axis2.y * y + m.axis3.y * z;
@@ -140,22 +143,15 @@ ExportVertex* transformVertices(const ExportMesh& mesh, const Matrix* matrix, in
         v.ny = n.axis1.y * nx + n.axis2.y * ny + n.axis3.y * nz;
         v.nz = n.axis1.z * nx + n.axis2.z * ny + n.axis3.z * nz;
     }
-    return placed;
-}
-
-int32_t* copyIndices(const ExportMesh& mesh, int32_t* count) {
-    const int32_t indexCount = mesh.indices ? mesh.indexCount : 0;
-    auto* copy = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(indexCount)));
-    if (!copy) return nullptr;
-    if (indexCount > 0) std::memcpy(copy, mesh.indices, sizeof(int32_t) * static_cast<size_t>(indexCount));
-    *count = indexCount;
-    return copy;
 }
 
 void releaseExportMesh(ExportMesh& mesh) {
     // Every small block of the points and groups lives in the arena.
     hostFree(mesh.points);
     hostFree(mesh.normalGroups);
+    hostFree(mesh.faceNormals);
+    hostFree(mesh.cornerStarts);
+    hostFree(mesh.pointCorners);
     hostFree(mesh.indices);
     hostFree(mesh.vertices);
     releaseArena(mesh.arena);

@@ -31,6 +31,12 @@ struct ExportMesh {
     MeshPoint* points;                // one per host point
     NormalGroupList* normalGroups;    // one per host point: its smoothing groups
     int32_t pointCount;
+    // From the face normals to the smoothing: the unit normal of every polygon, and the
+    // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
+    // in corner order. Flat arrays, as a group per corner would cost ten times the memory.
+    Vector* faceNormals;
+    int32_t* cornerStarts;            // pointCount + 1 entries
+    int32_t* pointCorners;            // one per corner
     int32_t hasUV;                    // 1 when the object has a UV tag
     int32_t* indices;                 // vertex index of every corner
     int32_t indexCount;               // 3 x number of polygons
@@ -67,14 +73,16 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygon
 // coordinates are then dropped together with the points.
 int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPolygonUV* records,
                       int32_t first, int32_t count, const TextureTransform& transform);
-// One group per corner holding its face normal, in polygon order.
+// The unit normal of every polygon and the corners of every point (faceNormals,
+// cornerStarts, pointCorners).
 int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
 // or from the object's phong tag when the settings say so.
 float smoothingLimit(KrvObject object);
-// Merges the corners of every point into smoothing groups: each group is seeded by the
-// first corner not taken yet and takes every later corner whose face normal makes a dot
-// product of at least cosLimit with the seed's.
+// Merges the corners of every point into smoothing groups (normalGroups): each group is
+// seeded by the first corner not taken yet and takes every later corner whose face
+// normal makes a dot product of at least cosLimit with the seed's. Returns the face
+// normals and corner arrays, which nothing needs after it.
 int32_t smoothNormals(ExportMesh& mesh, float cosLimit);
 // The corner-to-vertex map, with a vertex of its own for every texture coordinate of a
 // point beyond its first. Ends with the debug listing of the indices.
@@ -83,13 +91,21 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
 // vertex already has gets a copy of the vertex with the group normal.
 int32_t splitByNormals(ExportMesh& mesh);
 
-// A placed copy of the vertices (`*count` records), or null when it cannot be
-// allocated; the caller returns it with hostFree. Without a matrix the copy is
-// unchanged. With one, positions go through the matrix (scaled by the scene scale when
-// scaling is on) and normals through its axes alone, neither scaled nor normalised.
-ExportVertex* transformVertices(const ExportMesh& mesh, const Matrix* matrix, int32_t* count);
-// A copy of the indices (`*count` entries), or null; the caller returns it with hostFree.
-int32_t* copyIndices(const ExportMesh& mesh, int32_t* count);
+// What the writers take of a built mesh: its vertices and indices (null, with a count of
+// 0, when the mesh has none). The caller returns both with hostFree.
+struct MeshArrays {
+    ExportVertex* vertices;
+    int32_t vertexCount;
+    int32_t* indices;
+    int32_t indexCount;
+};
+// Hands the vertices and indices over, placed by `matrix`, and releases the rest of the
+// mesh, so that the conversion's storage is given back before the text is written.
+MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix);
+// Places vertices where they are. Without a matrix they are unchanged. With one,
+// positions go through the matrix (scaled by the scene scale when scaling is on) and
+// normals through its axes alone, neither scaled nor normalised.
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix);
 // Returns every array of the mesh and leaves it cleared.
 void releaseExportMesh(ExportMesh& mesh);
 

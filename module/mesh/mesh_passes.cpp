@@ -66,27 +66,34 @@ NormalGroupList* newGroupLists(int32_t count) {
     return lists;
 }
 
-// The groups of one point merged into `fresh`. False when storage ran out.
-bool smoothPoint(MeshArena& arena, const NormalGroupList& old, NormalGroupList& fresh, float cosLimit,
-                 unsigned char* taken) {
-    std::memset(taken, 0, static_cast<size_t>(old.count));
-    for (int32_t j = 0; j < old.count; ++j) {
+// The corners of one point (`count` corner numbers in corner order) merged into
+// `groups`. False when storage ran out.
+bool smoothPoint(MeshArena& arena, const int32_t* corners, int32_t count, const Vector* faceNormals,
+                 NormalGroupList& groups, float cosLimit, unsigned char* taken) {
+    std::memset(taken, 0, static_cast<size_t>(count));
+    for (int32_t j = 0; j < count; ++j) {
         if (taken[j]) continue;
-        const NormalGroup& seed = old.items[j];
-        if (!appendGroup(arena, fresh, seed.normal, seed.corners.items[0])) return false;
-        NormalGroup& group = fresh.items[fresh.count - 1];
-        for (int32_t k = j + 1; k < old.count; ++k) {
+        const Vector& seed = faceNormals[corners[j] / 3];
+        if (!appendGroup(arena, groups, seed, corners[j])) return false;
+        NormalGroup& group = groups.items[groups.count - 1];
+        for (int32_t k = j + 1; k < count; ++k) {
             if (taken[k]) continue;
-            const Vector& other = old.items[k].normal;
+            const Vector& other = faceNormals[corners[k] / 3];
             // Summed in this order; a NaN never reaches the limit.
-            const float d = seed.normal.z * other.z + seed.normal.y * other.y + other.x * seed.normal.x;
+            const float d = seed.z * other.z + seed.y * other.y + other.x * seed.x;
             if (!(d >= cosLimit)) continue;
-            if (!addToGroup(arena, group, other, old.items[k].corners.items[0])) return false;
+            if (!addToGroup(arena, group, other, corners[k])) return false;
             taken[k] = 1;
         }
     }
-    normalizeGroups(fresh);
+    normalizeGroups(groups);
     return true;
+}
+
+void releaseFaceCorners(ExportMesh& mesh) {
+    hostFreeAndClear(mesh.faceNormals);
+    hostFreeAndClear(mesh.cornerStarts);
+    hostFreeAndClear(mesh.pointCorners);
 }
 
 void setPositionAndUV(ExportVertex& vertex, const Vector& position, float u, float v) {
@@ -188,58 +195,62 @@ int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPol
 int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
     if (mesh.pointCount <= 0 || !mesh.points) return 0;
     releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-    mesh.normalGroups = newGroupLists(mesh.pointCount);
-    if (!mesh.normalGroups) return 0;
+    releaseFaceCorners(mesh);
+    if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
+    mesh.faceNormals = allocArray<Vector>(polygonCount);
+    mesh.cornerStarts = allocArray<int32_t>(mesh.pointCount + 1);
+    mesh.pointCorners = allocArray<int32_t>(3 * polygonCount);
+    if (!mesh.faceNormals || !mesh.cornerStarts || !mesh.pointCorners) {
+        releaseFaceCorners(mesh);
+        return 0;
+    }
+    // The corners sorted by point, keeping their order: counted into the next point's
+    // start, summed up, then placed with each point's start as its cursor, which leaves
+    // every start at the next point's; one step back restores them.
+    int32_t* starts = mesh.cornerStarts;
+    fillBytes(starts, sizeof(int32_t) * static_cast<size_t>(mesh.pointCount + 1), 0);
+    for (int32_t k = 0; k < polygonCount; ++k) {
+        ++starts[polygons[k].a + 1];
+        ++starts[polygons[k].b + 1];
+        ++starts[polygons[k].c + 1];
+    }
+    for (int32_t p = 0; p < mesh.pointCount; ++p) starts[p + 1] += starts[p];
     for (int32_t k = 0; k < polygonCount; ++k) {
         const KrvPolygon& polygon = polygons[k];
+        mesh.pointCorners[starts[polygon.a]++] = 3 * k;
+        mesh.pointCorners[starts[polygon.b]++] = 3 * k + 1;
+        mesh.pointCorners[starts[polygon.c]++] = 3 * k + 2;
         const Vector& a = mesh.points[polygon.a].position;
         const Vector e1 = minus(a, mesh.points[polygon.b].position);
         const Vector e2 = minus(a, mesh.points[polygon.c].position);
-        const Vector n = unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                                               e1.x * e2.y - e1.y * e2.x});
-        if (!appendGroup(mesh.arena, mesh.normalGroups[polygon.a], n, 3 * k) ||
-            !appendGroup(mesh.arena, mesh.normalGroups[polygon.b], n, 3 * k + 1) ||
-            !appendGroup(mesh.arena, mesh.normalGroups[polygon.c], n, 3 * k + 2)) {
-            releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-            return 0;
-        }
+        mesh.faceNormals[k] = unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
+                                                    e1.x * e2.y - e1.y * e2.x});
     }
+    for (int32_t p = mesh.pointCount; p > 0; --p) starts[p] = starts[p - 1];
+    starts[0] = 0;
     return 1;
 }
 
 int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
-    if (!mesh.normalGroups || mesh.pointCount <= 0) return 0;
-    NormalGroupList* old = mesh.normalGroups;
+    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
+    const int32_t* starts = mesh.cornerStarts;
     int32_t maxCorners = 0;
     for (int32_t p = 0; p < mesh.pointCount; ++p)
-        if (old[p].count > maxCorners) maxCorners = old[p].count;
-    if (maxCorners <= 0) return 0;
-    NormalGroupList* fresh = newGroupLists(mesh.pointCount);
+        if (starts[p + 1] - starts[p] > maxCorners) maxCorners = starts[p + 1] - starts[p];
+    releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+    mesh.normalGroups = newGroupLists(mesh.pointCount);
     auto* taken = static_cast<unsigned char*>(hostAlloc(static_cast<size_t>(maxCorners)));
-    if (!fresh || !taken) {
-        hostFree(fresh);
-        hostFree(taken);
-        // Unsmoothed face normals would pass for the mesh's own: as after a failure
-        // midway, the mesh is left without groups and so without vertices.
-        releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-        return 0;
-    }
-    for (int32_t p = 0; p < mesh.pointCount; ++p) {
-        if (!smoothPoint(mesh.arena, old[p], fresh[p], cosLimit, taken)) {
-            // Half the points are merged and half of the old groups are gone: neither
-            // set describes the mesh, so it is left without groups.
-            releaseGroupLists(mesh.arena, fresh, mesh.pointCount);
-            releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-            hostFree(taken);
-            return 0;
-        }
-        // Each point's old groups go back to the arena at once, for the next points.
-        destroyNormalGroupList(mesh.arena, old[p]);
-    }
+    bool smoothed = mesh.normalGroups && taken && maxCorners > 0;
+    for (int32_t p = 0; smoothed && p < mesh.pointCount; ++p)
+        smoothed = smoothPoint(mesh.arena, mesh.pointCorners + starts[p], starts[p + 1] - starts[p],
+                               mesh.faceNormals, mesh.normalGroups[p], cosLimit, taken);
     hostFree(taken);
-    hostFree(old);
-    mesh.normalGroups = fresh;
-    return 1;
+    releaseFaceCorners(mesh);
+    // Without corners the points keep their empty groups (and so zero normals). A
+    // failure midway leaves no groups: half-merged points would pass for the mesh's
+    // own, so the mesh ends up without vertices.
+    if (!smoothed && maxCorners > 0) releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+    return smoothed ? 1 : 0;
 }
 
 int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {

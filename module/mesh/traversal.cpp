@@ -86,9 +86,8 @@ bool polygonsInRange(KrvObject object) {
 }
 
 // Converts and writes the mesh of a polygon object with its skin; the Mesh block is
-// closed here. False when the placed vertices or the index copy cannot be allocated:
-// nothing of the mesh is written then.
-bool exportMesh(KrvObject object, XTextWriter& writer, SkinData& skin) {
+// closed here.
+void exportMesh(KrvObject object, XTextWriter& writer, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
     buildExportMesh(mesh, object);
@@ -102,16 +101,11 @@ bool exportMesh(KrvObject object, XTextWriter& writer, SkinData& skin) {
         placement = globalMatrix(object);
         matrix = &placement;
     }
-    int32_t vertexCount = 0;
-    ExportVertex* vertices = transformVertices(mesh, matrix, &vertexCount);
-    int32_t indexCount = 0;
-    int32_t* indices = vertices ? copyIndices(mesh, &indexCount) : nullptr;
-    if (!indices) {
-        hostFree(vertices);
-        releaseExportMesh(mesh);
-        writer.markIncomplete();
-        return false;
-    }
+    const MeshArrays arrays = takeMeshArrays(mesh, matrix);
+    ExportVertex* vertices = arrays.vertices;
+    int32_t* indices = arrays.indices;
+    const int32_t vertexCount = arrays.vertexCount;
+    const int32_t indexCount = arrays.indexCount;
 
     listVertices(vertices, vertexCount);
     writeMesh(writer, object, vertices, vertexCount, indices, indexCount, 0);
@@ -121,12 +115,10 @@ bool exportMesh(KrvObject object, XTextWriter& writer, SkinData& skin) {
 
     hostFree(vertices);
     hostFree(indices);
-    releaseExportMesh(mesh);
-    return true;
 }
 
-// One object with its subtree. False when the walk of this level has to stop.
-bool exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
+// One object with its subtree.
+void exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
     if (exportSettings.uniqueNames) appendUniqueNumber(object);
 
     KrvCommandData command = clearedCommand();
@@ -137,30 +129,25 @@ bool exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
     if (!isExportedType(object)) converted = convertToPolygons(object, command, writer);
     const KrvObject current = converted ? converted : object;
 
-    bool completed = true;
     if (isExportedType(current)) {
         const bool frame = hasFrame(current);
         if (frame) {
             writeFrameHeader(writer, current);
             writer.writeText("\r\n");
         }
-        if (isInstance(current, KRV_TYPE_POLYGON)) completed = exportMesh(current, writer, skin);
-        if (completed) exportObjects(firstChild(current), writer, skin);
-        // Also after a failed mesh, so that the braces of the file balance.
+        if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(current, writer, skin);
+        exportObjects(firstChild(current), writer, skin);
         if (frame) writer.writeText("}\r\n");
     }
 
     releaseObject(converted);
     releaseCommandResult(command.result);
-    return completed;
 }
 
 }  // namespace
 
 void exportObjects(KrvObject object, XTextWriter& writer, SkinData& skin) {
-    for (; object; object = nextObject(object)) {
-        if (!exportObject(object, writer, skin)) return;
-    }
+    for (; object; object = nextObject(object)) exportObject(object, writer, skin);
 }
 
 void exportHierarchy(KrvDocument document, XTextWriter& writer) {

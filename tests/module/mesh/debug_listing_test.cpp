@@ -26,11 +26,10 @@ protected:
         o.polygons = {{0, 1, 2, 2}};
         ExportMesh mesh{};
         buildExportMesh(mesh, load(o));
-        int32_t count = 0;
-        ExportVertex* placed = transformVertices(mesh, nullptr, &count);
-        listVertices(placed, count);
-        hostFree(placed);
-        releaseExportMesh(mesh);
+        const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
+        listVertices(arrays.vertices, arrays.vertexCount);
+        hostFree(arrays.vertices);
+        hostFree(arrays.indices);
     }
 };
 

@@ -96,13 +96,10 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
     const KrvPolygon triangle = {0, 1, 2, 2};
     ASSERT_EQ(setMeshPoints(mesh, points, 3), 1);
     ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
-    for (int32_t p = 0; p < 3; ++p) {
-        ASSERT_EQ(mesh.normalGroups[p].count, 1);
-        const Vector& n = mesh.normalGroups[p].items[0].normal;
-        EXPECT_EQ(n.x, 0.0f);
-        EXPECT_EQ(n.y, 0.242535636f);
-        EXPECT_EQ(n.z, 0.970142543f);
-    }
+    const Vector& unit = mesh.faceNormals[0];
+    EXPECT_EQ(unit.x, 0.0f);
+    EXPECT_EQ(unit.y, 0.242535636f);
+    EXPECT_EQ(unit.z, 0.970142543f);
     // Faces whose squared cross product leaves the float range still get a unit normal.
     for (const float size : {1.0e10f, 1.0e-10f}) {
         SCOPED_TRACE(size);
@@ -110,7 +107,7 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
         const Vector far[] = {{0, 0, 0}, {size, 0, 0}, {0, size, 0}};
         ASSERT_EQ(setMeshPoints(mesh, far, 3), 1);
         ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
-        const Vector& n = mesh.normalGroups[0].items[0].normal;
+        const Vector& n = mesh.faceNormals[0];
         EXPECT_EQ(n.x, 0.0f);
         EXPECT_EQ(n.y, 0.0f);
         EXPECT_EQ(n.z, 1.0f);
@@ -329,33 +326,31 @@ TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
     build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
     Matrix matrix = scaleMatrix(Vector{2, 2, 2});
     matrix.offset = Vector{1, 0, 0};
-    int32_t count = 0;
-    ExportVertex* placed = transformVertices(mesh, &matrix, &count);
-    ASSERT_NE(placed, nullptr);
-    ASSERT_EQ(count, 3);
+    const std::vector<ExportVertex> built(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    std::vector<ExportVertex> placed = built;
+    placeVertices(placed.data(), 3, &matrix);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 2.0f);
     EXPECT_EQ(placed[2].x, 1.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "normals are not normalised again";
-    hostFree(placed);
 
     exportSettings.scaleScene = 1;
     exportSettings.sceneScale = Vector{1, 3, 0.5f};
-    placed = transformVertices(mesh, &matrix, &count);
+    placed = built;
+    placeVertices(placed.data(), 3, &matrix);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 6.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "the scene scale does not reach the normals";
-    hostFree(placed);
 
-    placed = transformVertices(mesh, nullptr, &count);
-    EXPECT_EQ(0, std::memcmp(placed, mesh.vertices, sizeof(ExportVertex) * 3));
-    hostFree(placed);
-
-    int32_t* copied = copyIndices(mesh, &count);
-    ASSERT_EQ(count, 3);
-    EXPECT_EQ(std::vector<int32_t>(copied, copied + 3), indices());
-    hostFree(copied);
-    releaseExportMesh(mesh);
+    // Handed over unplaced, the arrays are the mesh's own and the rest is released.
+    const std::vector<int32_t> builtIndices = indices();
+    const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
+    ASSERT_EQ(arrays.vertexCount, 3);
+    EXPECT_EQ(0, std::memcmp(arrays.vertices, built.data(), sizeof(ExportVertex) * 3));
+    EXPECT_EQ(std::vector<int32_t>(arrays.indices, arrays.indices + arrays.indexCount), builtIndices);
+    EXPECT_EQ(mesh.points, nullptr);
+    hostFree(arrays.vertices);
+    hostFree(arrays.indices);
     expectNothingHeld();
 }
 

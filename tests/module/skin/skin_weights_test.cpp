@@ -32,7 +32,7 @@ protected:
     SkinWeights() { initSkinData(skin); }
     ~SkinWeights() override { releaseSkinData(skin); }
 
-    // The mesh as the traversal hands it over: built, unplaced, copied.
+    // The mesh as the traversal hands it over: built, unplaced.
     struct Converted {
         ExportVertex* vertices = nullptr;
         int32_t vertexCount = 0;
@@ -46,9 +46,11 @@ protected:
     void convert(KrvObject object, Converted& out) {
         ExportMesh mesh{};
         buildExportMesh(mesh, object);
-        out.vertices = transformVertices(mesh, nullptr, &out.vertexCount);
-        out.indices = copyIndices(mesh, &out.indexCount);
-        releaseExportMesh(mesh);
+        const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
+        out.vertices = arrays.vertices;
+        out.vertexCount = arrays.vertexCount;
+        out.indices = arrays.indices;
+        out.indexCount = arrays.indexCount;
     }
 
     void writeSkin(KrvObject object, XTextWriter& writer) {
