@@ -1,0 +1,158 @@
+// The formatting floor of an export: the numbers of an exported .x file formatted again
+// with the module's number text and written to a file, with no mesh work. The file is
+// read and taken apart first (not timed) into literal text and numbers; the timed part
+// rebuilds the same bytes through a 1 MiB buffer and writes them with write(2), as a
+// bare exporter would. The rebuilt file is compared with the original, so the floor
+// writes exactly what the export wrote.
+//
+//   format_floor EXPORTED.x OUT.x   prints "floor SECONDS BYTES NUMBERS"
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "xfile/number_format.h"
+
+namespace {
+
+// One piece of the file: literal text, then a number (a real, an integer, or none).
+struct Piece {
+    std::string literal;
+    enum Kind { None, Real, Integer } kind = None;
+    float real = 0;
+    int32_t integer = 0;
+};
+
+bool isWordCharacter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+// The number text starting at `at` (an optional minus, digits, optionally a point and
+// digits) as a piece, when formatting it again gives the same text; else false.
+bool parseNumber(const std::string& text, size_t at, size_t& end, Piece& piece) {
+    size_t i = at;
+    if (text[i] == '-') ++i;
+    const size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digits) return false;
+    bool real = false;
+    if (i + 1 < text.size() && text[i] == '.' && text[i + 1] >= '0' && text[i + 1] <= '9') {
+        real = true;
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    }
+    if (i < text.size() && isWordCharacter(text[i])) return false;
+    const std::string token = text.substr(at, i - at);
+    char again[dorna::kRealTextCapacity];
+    if (real) {
+        piece.kind = Piece::Real;
+        piece.real = std::strtof(token.c_str(), nullptr);
+        dorna::formatReal(again, piece.real);
+    } else {
+        const long long value = std::strtoll(token.c_str(), nullptr, 10);
+        if (value < INT32_MIN || value > INT32_MAX) return false;
+        piece.kind = Piece::Integer;
+        piece.integer = static_cast<int32_t>(value);
+        dorna::formatInt(again, piece.integer);
+    }
+    if (token != again) return false;
+    end = i;
+    return true;
+}
+
+std::vector<Piece> takeApart(const std::string& text, size_t& numbers) {
+    std::vector<Piece> pieces(1);
+    numbers = 0;
+    for (size_t i = 0; i < text.size();) {
+        const bool starts = (text[i] == '-' || (text[i] >= '0' && text[i] <= '9')) &&
+                            (i == 0 || !isWordCharacter(text[i - 1]));
+        size_t end = 0;
+        Piece number;
+        if (starts && parseNumber(text, i, end, number)) {
+            number.literal = std::move(pieces.back().literal);
+            pieces.back() = number;
+            pieces.emplace_back();
+            ++numbers;
+            i = end;
+        } else {
+            pieces.back().literal += text[i++];
+        }
+    }
+    return pieces;
+}
+
+constexpr size_t kBufferBytes = 1 << 20;
+
+bool writeAll(int fd, const char* bytes, size_t count) {
+    while (count > 0) {
+        const ssize_t n = write(fd, bytes, count);
+        if (n <= 0) return false;
+        bytes += n;
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: format_floor EXPORTED.x OUT.x\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        std::fprintf(stderr, "format_floor: cannot read %s\n", argv[1]);
+        return 1;
+    }
+    size_t numbers = 0;
+    const std::vector<Piece> pieces = takeApart(original, numbers);
+
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        std::fprintf(stderr, "format_floor: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    std::vector<char> buffer(kBufferBytes);
+    size_t used = 0;
+    bool written = true;
+    for (const Piece& piece : pieces) {
+        if (kBufferBytes - used < piece.literal.size() + dorna::kRealTextCapacity) {
+            written = written && writeAll(fd, buffer.data(), used);
+            used = 0;
+        }
+        if (piece.literal.size() > kBufferBytes - dorna::kRealTextCapacity) {
+            written = written && writeAll(fd, piece.literal.data(), piece.literal.size());
+        } else {
+            std::memcpy(buffer.data() + used, piece.literal.data(), piece.literal.size());
+            used += piece.literal.size();
+        }
+        if (piece.kind == Piece::Real) used += static_cast<size_t>(dorna::formatReal(buffer.data() + used, piece.real));
+        if (piece.kind == Piece::Integer) used += static_cast<size_t>(dorna::formatInt(buffer.data() + used, piece.integer));
+    }
+    written = written && writeAll(fd, buffer.data(), used);
+    written = close(fd) == 0 && written;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!written) {
+        std::fprintf(stderr, "format_floor: cannot write %s\n", argv[2]);
+        return 1;
+    }
+
+    std::ifstream again(argv[2], std::ios::binary);
+    const std::string rebuilt((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    if (rebuilt != original) {
+        std::fprintf(stderr, "format_floor: the rebuilt file differs from %s\n", argv[1]);
+        return 1;
+    }
+    std::printf("floor %.3f %zu %zu\n", seconds, original.size(), numbers);
+    return 0;
+}
