@@ -1,5 +1,7 @@
 // Modelling commands: 230 turns a generator into a polygon object, 227 optimises
 // (nothing to do here), 221 splits quads into triangles in place.
+#include <algorithm>
+
 #include "korvo/generators.h"
 #include "korvo/host_state.h"
 
@@ -41,17 +43,17 @@ std::unique_ptr<ObjectImpl> makeEditable(const ObjectImpl& generator) {
     o->phong = generator.phong;
     o->rest = generator.rest;
     o->placedUnder = placementOfParent(generator);
-    for (const Vec3& p : points) o->points.push_back(toVector(p));
-    for (const Polygon& p : polygons) o->polygons.push_back({p.a, p.b, p.c, p.d});
+    for (const Vec3& p : points) o->points.edit().push_back(toVector(p));
+    for (const Polygon& p : polygons) o->polygons.edit().push_back({p.a, p.b, p.c, p.d});
     o->hasUV = !uvw.empty();
     for (const PolygonUV& uv : uvw) {
         KrvVector c[4];
         for (int i = 0; i < 4; ++i) c[i] = {static_cast<float>(uv.corners[i][0]), static_cast<float>(uv.corners[i][1]), 0};
-        o->uvw.push_back({c[0], c[1], c[2], c[3]});
+        o->uvw.edit().push_back({c[0], c[1], c[2], c[3]});
     }
     // Weights are per point; they survive only when they fit the generated points.
-    for (const BoneWeights& w : generator.weights)
-        if (w.perPoint.size() == o->points.size()) o->weights.push_back(w);
+    for (const BoneWeights& w : *generator.weights)
+        if (w.perPoint.size() == o->points->size()) o->weights.edit().push_back(w);
     for (const auto& child : generator.children) o->children.push_back(cloneObject(*child));
     linkChildren(*o);
     return o;
@@ -77,12 +79,19 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
     if (!state.validObject(data.object, "command 221")) return 0;
     auto* o = reinterpret_cast<ObjectImpl*>(data.object);
     if (o->type != KRV_TYPE_POLYGON) return 0;
+    const std::vector<KrvPolygon>& source = *o->polygons;
+    const std::vector<KrvPolygonUV>& sourceUVs = *o->uvw;
+    // Triangles only, with no UV record beyond them: nothing changes, and the arrays
+    // stay shared with the document the object was copied from.
+    const bool triangles =
+        std::all_of(source.begin(), source.end(), [](const KrvPolygon& p) { return p.d == p.c; });
+    if (triangles && (!o->hasUV || sourceUVs.size() <= source.size())) return 1;
     std::vector<KrvPolygon> polygons;
     std::vector<KrvPolygonUV> uvw;
-    polygons.reserve(o->polygons.size() * 2);
-    uvw.reserve(o->hasUV ? o->uvw.size() * 2 : 0);
-    for (size_t i = 0; i < o->polygons.size(); ++i) {
-        const KrvPolygon& p = o->polygons[i];
+    polygons.reserve(source.size() * 2);
+    uvw.reserve(o->hasUV ? sourceUVs.size() * 2 : 0);
+    for (size_t i = 0; i < source.size(); ++i) {
+        const KrvPolygon& p = source[i];
         const bool quad = p.d != p.c;
         if (quad) {
             polygons.push_back({p.a, p.b, p.c, p.c});
@@ -90,8 +99,8 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
         } else {
             polygons.push_back(p);
         }
-        if (o->hasUV && i < o->uvw.size()) {
-            const KrvPolygonUV& u = o->uvw[i];
+        if (o->hasUV && i < sourceUVs.size()) {
+            const KrvPolygonUV& u = sourceUVs[i];
             if (quad) {
                 uvw.push_back({u.a, u.b, u.c, u.c});
                 uvw.push_back({u.a, u.c, u.d, u.d});
@@ -100,8 +109,8 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
             }
         }
     }
-    o->polygons = std::move(polygons);
-    if (o->hasUV) o->uvw = std::move(uvw);
+    o->polygons = CopyOnWrite<std::vector<KrvPolygon>>(std::move(polygons));
+    if (o->hasUV) o->uvw = CopyOnWrite<std::vector<KrvPolygonUV>>(std::move(uvw));
     return 1;
 }
 

@@ -74,25 +74,28 @@ std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
     o->scale = toVector(source.scale);
     o->animation = source.animation;
     o->generator = source.generator;
-    o->points.reserve(source.points.size());
-    for (const Vec3& p : source.points) o->points.push_back(toVector(p));
-    o->polygons.reserve(source.polygons.size());
-    for (const Polygon& p : source.polygons) o->polygons.push_back({p.a, p.b, p.c, p.d});
+    std::vector<KrvVector>& points = o->points.edit();
+    points.reserve(source.points.size());
+    for (const Vec3& p : source.points) points.push_back(toVector(p));
+    std::vector<KrvPolygon>& polygons = o->polygons.edit();
+    polygons.reserve(source.polygons.size());
+    for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
     if (source.uvw) {
         o->hasUV = true;
-        o->uvw.reserve(source.uvw->size());
+        std::vector<KrvPolygonUV>& uvw = o->uvw.edit();
+        uvw.reserve(source.uvw->size());
         for (const PolygonUV& uv : *source.uvw) {
             KrvVector corner[4];
             for (int i = 0; i < 4; ++i)
                 corner[i] = {static_cast<float>(uv.corners[i][0]), static_cast<float>(uv.corners[i][1]), 0};
-            o->uvw.push_back({corner[0], corner[1], corner[2], corner[3]});
+            uvw.push_back({corner[0], corner[1], corner[2], corner[3]});
         }
     }
     o->texture = source.texture;
     if (source.texture) o->material = materialNamed(materials, source.texture->material);
     o->phong = source.phong;
     o->rest = source.rest;
-    o->weights = source.weights;
+    o->weights = CopyOnWrite<std::vector<BoneWeights>>(source.weights);
     for (const SceneObject& child : source.children) o->children.push_back(buildObject(child, materials));
     linkChildren(*o);
     return o;

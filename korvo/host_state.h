@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "korvo/copy_on_write.h"
 #include "korvo/host.h"
 #include "korvo/scene.h"
 
@@ -91,15 +92,16 @@ struct ObjectImpl {
     mutable KrvVector position{0, 0, 0}, rotation{0, 0, 0}, scale{1, 1, 1};
     Animation animation;
     GeneratorParams generator;
-    std::vector<KrvVector> points;
-    std::vector<KrvPolygon> polygons;
+    // The geometry, shared with the copies of the object until one of them changes it.
+    CopyOnWrite<std::vector<KrvVector>> points;
+    CopyOnWrite<std::vector<KrvPolygon>> polygons;
     bool hasUV = false;
-    std::vector<KrvPolygonUV> uvw;
+    CopyOnWrite<std::vector<KrvPolygonUV>> uvw;
     std::optional<TextureTag> texture;
     std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
     std::optional<PhongTag> phong;
     RestPose rest;
-    std::vector<BoneWeights> weights;
+    CopyOnWrite<std::vector<BoneWeights>> weights;
     TagImpl uvTag, textureTag, phongTag;
 
     ObjectImpl* parent = nullptr;

@@ -155,16 +155,16 @@ void KRV_CALL objectRelease(KrvObject object) {
 
 const KrvVector* KRV_CALL points(KrvObject object, int32_t* count) {
     ObjectImpl* o = objectImpl(object, "object points");
-    const bool has = o && o->type == KRV_TYPE_POLYGON && !o->points.empty();
-    if (count) *count = has ? static_cast<int32_t>(o->points.size()) : 0;
-    return has ? o->points.data() : nullptr;
+    const bool has = o && o->type == KRV_TYPE_POLYGON && !o->points->empty();
+    if (count) *count = has ? static_cast<int32_t>(o->points->size()) : 0;
+    return has ? o->points->data() : nullptr;
 }
 
 const KrvPolygon* KRV_CALL polygons(KrvObject object, int32_t* count) {
     ObjectImpl* o = objectImpl(object, "object polygons");
-    const bool has = o && o->type == KRV_TYPE_POLYGON && !o->polygons.empty();
-    if (count) *count = has ? static_cast<int32_t>(o->polygons.size()) : 0;
-    return has ? o->polygons.data() : nullptr;
+    const bool has = o && o->type == KRV_TYPE_POLYGON && !o->polygons->empty();
+    if (count) *count = has ? static_cast<int32_t>(o->polygons->size()) : 0;
+    return has ? o->polygons->data() : nullptr;
 }
 
 // The weights the object holds for the bone, or null (a handle that is not a bone, or no entry).
@@ -172,7 +172,7 @@ const BoneWeights* weightsFor(KrvObject polygonObject, KrvObject bone, const cha
     ObjectImpl* o = objectImpl(polygonObject, entry);
     ObjectImpl* b = objectImpl(bone, entry);
     if (!o || !b || b->type != KRV_TYPE_BONE) return nullptr;
-    for (const BoneWeights& w : o->weights)
+    for (const BoneWeights& w : *o->weights)
         if (w.bone == b->id) return &w;
     return nullptr;
 }
@@ -258,7 +258,7 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
         hostState().fault("tag uv_of_polygon: not a UV tag");
         return {};
     }
-    const std::vector<KrvPolygonUV>& uvw = t->owner->uvw;
+    const std::vector<KrvPolygonUV>& uvw = *t->owner->uvw;
     if (index < 0 || static_cast<size_t>(index) >= uvw.size()) {
         hostState().fault("tag uv_of_polygon: polygon " + std::to_string(index) + " out of range (" +
                           std::to_string(uvw.size()) + " polygons)");

@@ -63,6 +63,31 @@ TEST_F(HostCommands, TriangulationSplitsQuadsInPlaceWithTheirUVs) {
     EXPECT_EQ(polygons(mesh).size(), 5u);
 }
 
+TEST_F(HostCommands, TriangulatingAWorkingCopyLeavesTheDocumentAsItWas) {
+    Scene scene;
+    SceneObject o;
+    o.name = "Mesh";
+    o.type = ObjectType::Polygon;
+    o.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    o.polygons = {{0, 1, 2, 3}};
+    o.uvw = std::vector<PolygonUV>{{{Vec2{0, 0}, Vec2{1, 0}, Vec2{1, 1}, Vec2{0, 1}}}};
+    scene.objects.push_back(o);
+    KrvDocument document = host.loadDocument(scene);
+    KrvObject original = host.findObject(document, "Mesh");
+    KrvDocument copy = h.document->copy(document, KRV_COPY_WORKING);
+    KrvObject mesh = h.document->first_object(copy);
+    int32_t n = 0;
+    // The copy shares the geometry until it changes it.
+    EXPECT_EQ(h.object->points(mesh, &n), h.object->points(original, &n));
+
+    EXPECT_TRUE(send(KRV_COMMAND_TRIANGULATE, mesh));
+    EXPECT_EQ(polygons(mesh), (std::vector<KrvPolygon>{{0, 1, 2, 2}, {0, 2, 3, 3}}));
+    EXPECT_EQ(polygons(original), (std::vector<KrvPolygon>{{0, 1, 2, 3}}));
+    const KrvPolygonUV uv = h.tag->uv_of_polygon(h.object->find_tag(original, KRV_TAG_UVW, 0), 0);
+    EXPECT_TRUE(uv.d == (KrvVector{0, 1, 0}));
+    h.document->release(copy);
+}
+
 TEST_F(HostCommands, MakeEditableTurnsAGeneratorCopyIntoAPolygonObject) {
     Scene scene;
     Material m;
