@@ -1,0 +1,351 @@
+// Strict JSON (RFC 8259) as the checker reads it: strings must be valid UTF-8 without raw
+// control characters, numbers follow the JSON grammar, a UTF-8 byte order mark may open
+// the text.
+#include "korvo/json_input.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace korvo {
+namespace {
+
+constexpr size_t kChunk = size_t(1) << 20;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void appendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+// The length of the JSON number at `s` (at most `available` bytes), or 0 when the bytes
+// there do not form one. `complete` is false when the number may go on past `available`.
+size_t numberLength(const char* s, size_t available, bool& complete) {
+    size_t i = 0;
+    complete = true;
+    const auto more = [&] {
+        if (i < available) return true;
+        complete = false;
+        return false;
+    };
+    if (more() && s[i] == '-') ++i;
+    if (!more()) return 0;
+    if (s[i] == '0') {
+        ++i;
+    } else if (s[i] >= '1' && s[i] <= '9') {
+        while (more() && isDigit(s[i])) ++i;
+    } else {
+        return 0;
+    }
+    if (i < available && s[i] == '.') {
+        ++i;
+        if (!more() || !isDigit(s[i])) return 0;
+        while (more() && isDigit(s[i])) ++i;
+    }
+    if (i < available && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (more() && (s[i] == '+' || s[i] == '-')) ++i;
+        if (!more() || !isDigit(s[i])) return 0;
+        while (more() && isDigit(s[i])) ++i;
+    }
+    if (i == available) complete = false;
+    return i;
+}
+
+// An integer token: exact when it fits 64 bits, as the JSON reader of the checker keeps it.
+bool integerValue(const char* s, size_t length, JsonNumber& out) {
+    const bool negative = s[0] == '-';
+    uint64_t magnitude = 0;
+    for (size_t i = negative ? 1 : 0; i < length; ++i) {
+        if (__builtin_mul_overflow(magnitude, 10u, &magnitude) ||
+            __builtin_add_overflow(magnitude, uint64_t(s[i] - '0'), &magnitude)) {
+            return false;
+        }
+    }
+    constexpr uint64_t kInt64Max = uint64_t(std::numeric_limits<int64_t>::max());
+    if (negative) {
+        if (magnitude > kInt64Max + 1) return false;
+        out.integer = magnitude == kInt64Max + 1 ? std::numeric_limits<int64_t>::min() : -int64_t(magnitude);
+        out.value = double(out.integer);
+    } else {
+        out.integer = magnitude > kInt64Max ? std::numeric_limits<int64_t>::max() : int64_t(magnitude);
+        out.value = double(magnitude);
+    }
+    out.isInteger = true;
+    return true;
+}
+
+}  // namespace
+
+JsonInput::JsonInput(std::string_view text) : p_(text.data()), end_(text.data() + text.size()), atFileEnd_(true) {
+    if (text.size() >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
+}
+
+JsonInput::JsonInput(std::FILE* file) : file_(file), buffer_(kChunk) {
+    p_ = end_ = buffer_.data();
+    if (ensure(3) && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
+}
+
+// Moves the bytes not yet taken to the front and reads more after them; the buffer
+// grows only for a token longer than it.
+bool JsonInput::refill() {
+    if (atFileEnd_) return false;
+    const size_t kept = size_t(end_ - p_);
+    if (kept + kChunk / 2 > buffer_.size()) {
+        std::vector<char> larger(buffer_.size() * 2);
+        std::memcpy(larger.data(), p_, kept);
+        buffer_.swap(larger);
+    } else if (kept > 0 && p_ != buffer_.data()) {
+        std::memmove(buffer_.data(), p_, kept);
+    }
+    p_ = buffer_.data();
+    end_ = p_ + kept;
+    const size_t count = std::fread(buffer_.data() + kept, 1, buffer_.size() - kept, file_);
+    if (count == 0) {
+        if (std::ferror(file_)) throw ReadFailure{errno};
+        atFileEnd_ = true;
+        return false;
+    }
+    end_ += count;
+    return true;
+}
+
+bool JsonInput::ensure(size_t count) {
+    while (size_t(end_ - p_) < count) {
+        if (!refill()) return false;
+    }
+    return true;
+}
+
+void JsonInput::skipWhitespace() {
+    for (;;) {
+        while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
+        if (p_ < end_ || !refill()) return;
+    }
+}
+
+int JsonInput::peek() {
+    skipWhitespace();
+    return p_ < end_ ? static_cast<unsigned char>(*p_) : -1;
+}
+
+void JsonInput::expect(char c) {
+    if (peek() != static_cast<unsigned char>(c)) throw MalformedJson{};
+    ++p_;
+}
+
+bool JsonInput::another(char close) {
+    const int c = peek();
+    if (c == ',') {
+        ++p_;
+        return true;
+    }
+    if (c != static_cast<unsigned char>(close)) throw MalformedJson{};
+    ++p_;
+    return false;
+}
+
+void JsonInput::readLiteral(std::string_view word) {
+    if (!ensure(word.size()) || std::memcmp(p_, word.data(), word.size()) != 0) throw MalformedJson{};
+    p_ += word.size();
+}
+
+JsonNumber JsonInput::readNumber() {
+    bool complete = false;
+    size_t length = 0;
+    for (;;) {
+        const size_t available = size_t(end_ - p_);
+        length = numberLength(p_, available, complete);
+        if (complete || !ensure(available + 1)) break;
+    }
+    if (length == 0) throw MalformedJson{};
+    const char* s = p_;
+    p_ += length;
+    JsonNumber number;
+    const bool plainInteger = std::memchr(s, '.', length) == nullptr && std::memchr(s, 'e', length) == nullptr &&
+                              std::memchr(s, 'E', length) == nullptr;
+    if (plainInteger && integerValue(s, length, number)) return number;
+    const auto result = std::from_chars(s, s + length, number.value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Below the smallest double it is 0, as strtod gives; beyond the largest it is refused.
+        const std::string text(s, length);
+        number.value = std::strtod(text.c_str(), nullptr);
+        if (!std::isfinite(number.value)) throw MalformedJson{};
+    } else if (result.ec != std::errc() || result.ptr != s + length) {
+        throw MalformedJson{};
+    }
+    return number;
+}
+
+uint32_t JsonInput::readHex4() {
+    if (!ensure(4)) throw MalformedJson{};
+    uint32_t code = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int digit = hexValue(p_[i]);
+        if (digit < 0) throw MalformedJson{};
+        code = code * 16 + uint32_t(digit);
+    }
+    p_ += 4;
+    return code;
+}
+
+// After the backslash.
+void JsonInput::appendEscape(std::string& out) {
+    if (!ensure(1)) throw MalformedJson{};
+    const char c = *p_++;
+    switch (c) {
+        case '"': out += '"'; return;
+        case '\\': out += '\\'; return;
+        case '/': out += '/'; return;
+        case 'b': out += '\b'; return;
+        case 'f': out += '\f'; return;
+        case 'n': out += '\n'; return;
+        case 'r': out += '\r'; return;
+        case 't': out += '\t'; return;
+        case 'u': break;
+        default: throw MalformedJson{};
+    }
+    uint32_t code = readHex4();
+    if (code >= 0xDC00 && code <= 0xDFFF) throw MalformedJson{};
+    if (code >= 0xD800 && code <= 0xDBFF) {
+        if (!ensure(2) || p_[0] != '\\' || p_[1] != 'u') throw MalformedJson{};
+        p_ += 2;
+        const uint32_t low = readHex4();
+        if (low < 0xDC00 || low > 0xDFFF) throw MalformedJson{};
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+    }
+    appendUtf8(out, code);
+}
+
+// One UTF-8 sequence of two to four bytes, checked as RFC 3629 defines it.
+void JsonInput::appendMultibyte(std::string& out) {
+    ensure(4);
+    const auto byte = [&](size_t i) { return i < size_t(end_ - p_) ? static_cast<unsigned char>(p_[i]) : 0u; };
+    const unsigned lead = byte(0);
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        throw MalformedJson{};
+    }
+    if (byte(1) < low || byte(1) > high) throw MalformedJson{};
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) throw MalformedJson{};
+    }
+    out.append(p_, length);
+    p_ += length;
+}
+
+void JsonInput::readString(std::string& out) {
+    out.clear();
+    expect('"');
+    for (;;) {
+        const char* start = p_;
+        while (p_ < end_) {
+            const unsigned char c = static_cast<unsigned char>(*p_);
+            if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+            ++p_;
+        }
+        out.append(start, p_);
+        if (p_ == end_) {
+            if (!refill()) throw MalformedJson{};
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(*p_);
+        if (c == '"') {
+            ++p_;
+            return;
+        }
+        if (c == '\\') {
+            ++p_;
+            appendEscape(out);
+        } else if (c >= 0x80) {
+            appendMultibyte(out);
+        } else {
+            throw MalformedJson{};  // a raw control character
+        }
+    }
+}
+
+void JsonInput::skipValue() {
+    std::vector<char> open;  // the closing bracket of each container entered
+    std::string scratch;
+    for (;;) {
+        const int c = peek();
+        if (c == '{' || c == '[') {
+            if (open.size() >= kMaxJsonNesting) throw MalformedJson{};
+            take();
+            const char close = c == '{' ? '}' : ']';
+            if (peek() == close) {
+                take();
+            } else {
+                open.push_back(close);
+                if (close == '}') {
+                    readString(scratch);
+                    expect(':');
+                }
+                continue;
+            }
+        } else if (c == '"') {
+            readString(scratch);
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            readNumber();
+        } else if (c == 't') {
+            readLiteral("true");
+        } else if (c == 'f') {
+            readLiteral("false");
+        } else if (c == 'n') {
+            readLiteral("null");
+        } else {
+            throw MalformedJson{};
+        }
+        // The value is complete: close what ends here, go on with the next element.
+        for (;;) {
+            if (open.empty()) return;
+            if (!another(open.back())) {
+                open.pop_back();
+                continue;
+            }
+            if (open.back() == '}') {
+                readString(scratch);
+                expect(':');
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace korvo
