@@ -42,52 +42,99 @@ void appendUtf8(std::string& out, uint32_t code) {
     }
 }
 
-// The length of the JSON number at `s` (at most `available` bytes), or 0 when the bytes
-// there do not form one. `complete` is false when the number may go on past `available`.
-size_t numberLength(const char* s, size_t available, bool& complete) {
-    size_t i = 0;
-    complete = true;
-    const auto more = [&] {
-        if (i < available) return true;
-        complete = false;
-        return false;
+// What a scan of a JSON number found: its length, and its digits as one integer with a
+// power of ten when there are at most 19 of them.
+struct NumberScan {
+    size_t length = 0;     // 0: not a number
+    bool complete = true;  // false: the number may go on past the bytes available
+    bool negative = false;
+    bool integerSyntax = true;  // no fraction, no exponent
+    bool digitsFit = false;     // at most 19 digits (leading zeros included): `digits` holds them
+    uint64_t digits = 0;
+    int64_t exponent = 0;  // the value is digits * 10^exponent
+};
+
+NumberScan scanNumber(const char* s, size_t available) {
+    NumberScan scan;
+    const char* const end = s + available;
+    const char* q = s;
+    const auto incomplete = [&] {
+        scan.complete = false;
+        return scan;
     };
-    if (more() && s[i] == '-') ++i;
-    if (!more()) return 0;
-    if (s[i] == '0') {
-        ++i;
-    } else if (s[i] >= '1' && s[i] <= '9') {
-        while (more() && isDigit(s[i])) ++i;
+    if (q < end && *q == '-') {
+        scan.negative = true;
+        ++q;
+    }
+    if (q == end) return incomplete();
+    const char* const first = q;
+    uint64_t digits = 0;
+    if (*q == '0') {
+        ++q;
+    } else if (*q >= '1' && *q <= '9') {
+        while (q < end && isDigit(*q)) digits = digits * 10 + unsigned(*q++ - '0');
     } else {
-        return 0;
+        return scan;
     }
-    if (i < available && s[i] == '.') {
-        ++i;
-        if (!more() || !isDigit(s[i])) return 0;
-        while (more() && isDigit(s[i])) ++i;
+    size_t digitCount = size_t(q - first);
+    if (q < end && *q == '.') {
+        scan.integerSyntax = false;
+        const char* const fraction = ++q;
+        while (q < end && isDigit(*q)) digits = digits * 10 + unsigned(*q++ - '0');
+        if (q == fraction) return q == end ? incomplete() : scan;
+        digitCount += size_t(q - fraction);
+        scan.exponent = -int64_t(q - fraction);
     }
-    if (i < available && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (more() && (s[i] == '+' || s[i] == '-')) ++i;
-        if (!more() || !isDigit(s[i])) return 0;
-        while (more() && isDigit(s[i])) ++i;
+    if (q < end && (*q == 'e' || *q == 'E')) {
+        scan.integerSyntax = false;
+        ++q;
+        bool negativeExponent = false;
+        if (q < end && (*q == '+' || *q == '-')) negativeExponent = *q++ == '-';
+        const char* const exponentDigits = q;
+        int64_t e = 0;
+        while (q < end && isDigit(*q)) {
+            if (e < 100000) e = e * 10 + (*q - '0');
+            ++q;
+        }
+        if (q == exponentDigits) return q == end ? incomplete() : scan;
+        scan.exponent += negativeExponent ? -e : e;
     }
-    if (i == available) complete = false;
-    return i;
+    if (q == end) scan.complete = false;
+    scan.digitsFit = digitCount <= 19;
+    scan.digits = digits;
+    scan.length = size_t(q - s);
+    return scan;
 }
 
-// An integer token: exact when it fits 64 bits, as the JSON reader of the checker keeps it.
-bool integerValue(const char* s, size_t length, JsonNumber& out) {
-    const bool negative = s[0] == '-';
-    uint64_t magnitude = 0;
-    for (size_t i = negative ? 1 : 0; i < length; ++i) {
-        if (__builtin_mul_overflow(magnitude, 10u, &magnitude) ||
-            __builtin_add_overflow(magnitude, uint64_t(s[i] - '0'), &magnitude)) {
-            return false;
+// The value of a scan whose digits make an exact double (up to 2^53) and whose power of
+// ten is at most 22 either way: both factors are exact, so one operation rounds correctly.
+bool exactValue(const NumberScan& scan, double& value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (!scan.digitsFit || scan.digits > (uint64_t(1) << 53) || scan.exponent < -22 || scan.exponent > 22) {
+        return false;
+    }
+    const double digits = double(scan.digits);
+    value = scan.exponent < 0 ? digits / kPowers[-scan.exponent] : digits * kPowers[scan.exponent];
+    if (scan.negative) value = -value;
+    return true;
+}
+
+// An integer token, exact when it fits 64 bits as the checker's JSON reader keeps it:
+// negative ones as int64, others as uint64 (held here as the int64 maximum when above it).
+bool integerValue(const char* s, const NumberScan& scan, JsonNumber& out) {
+    uint64_t magnitude = scan.digits;
+    if (!scan.digitsFit) {  // more than 19 digits: exact only while within 64 bits
+        magnitude = 0;
+        for (size_t i = scan.negative ? 1 : 0; i < scan.length; ++i) {
+            if (__builtin_mul_overflow(magnitude, 10u, &magnitude) ||
+                __builtin_add_overflow(magnitude, uint64_t(s[i] - '0'), &magnitude)) {
+                return false;
+            }
         }
     }
     constexpr uint64_t kInt64Max = uint64_t(std::numeric_limits<int64_t>::max());
-    if (negative) {
+    if (scan.negative) {
         if (magnitude > kInt64Max + 1) return false;
         out.integer = magnitude == kInt64Max + 1 ? std::numeric_limits<int64_t>::min() : -int64_t(magnitude);
         out.value = double(out.integer);
@@ -142,13 +189,17 @@ bool JsonInput::ensure(size_t count) {
 }
 
 void JsonInput::skipWhitespace() {
+    constexpr uint64_t kEightSpaces = 0x2020202020202020u;
     for (;;) {
+        // Indentation first, eight spaces at a time.
+        uint64_t word;
+        while (end_ - p_ >= 8 && (std::memcpy(&word, p_, 8), word == kEightSpaces)) p_ += 8;
         while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
         if (p_ < end_ || !refill()) return;
     }
 }
 
-int JsonInput::peek() {
+int JsonInput::peekAfterWhitespace() {
     skipWhitespace();
     return p_ < end_ ? static_cast<unsigned char>(*p_) : -1;
 }
@@ -158,37 +209,25 @@ void JsonInput::expect(char c) {
     ++p_;
 }
 
-bool JsonInput::another(char close) {
-    const int c = peek();
-    if (c == ',') {
-        ++p_;
-        return true;
-    }
-    if (c != static_cast<unsigned char>(close)) throw MalformedJson{};
-    ++p_;
-    return false;
-}
-
 void JsonInput::readLiteral(std::string_view word) {
     if (!ensure(word.size()) || std::memcmp(p_, word.data(), word.size()) != 0) throw MalformedJson{};
     p_ += word.size();
 }
 
 JsonNumber JsonInput::readNumber() {
-    bool complete = false;
-    size_t length = 0;
+    NumberScan scan;
     for (;;) {
         const size_t available = size_t(end_ - p_);
-        length = numberLength(p_, available, complete);
-        if (complete || !ensure(available + 1)) break;
+        scan = scanNumber(p_, available);
+        if (scan.complete || !ensure(available + 1)) break;
     }
-    if (length == 0) throw MalformedJson{};
+    if (scan.length == 0) throw MalformedJson{};
     const char* s = p_;
+    const size_t length = scan.length;
     p_ += length;
     JsonNumber number;
-    const bool plainInteger = std::memchr(s, '.', length) == nullptr && std::memchr(s, 'e', length) == nullptr &&
-                              std::memchr(s, 'E', length) == nullptr;
-    if (plainInteger && integerValue(s, length, number)) return number;
+    if (scan.integerSyntax && integerValue(s, scan, number)) return number;
+    if (!scan.integerSyntax && exactValue(scan, number.value)) return number;
     const auto result = std::from_chars(s, s + length, number.value);
     if (result.ec == std::errc::result_out_of_range) {
         // Below the smallest double it is 0, as strtod gives; beyond the largest it is refused.

@@ -37,14 +37,24 @@ public:
     explicit JsonInput(std::FILE* file);
 
     // Skips whitespace and returns the next byte without taking it, or -1 at the end.
-    int peek();
+    int peek() {
+        if (p_ < end_ && static_cast<unsigned char>(*p_) > ' ') return static_cast<unsigned char>(*p_);
+        return peekAfterWhitespace();
+    }
     // Takes the byte `peek` returned.
     void take() { ++p_; }
     // Skips whitespace and takes `c`.
     void expect(char c);
     // After an element of an array or object closed by `close`: true when a ',' follows
     // (taken), false when `close` does (taken).
-    bool another(char close);
+    bool another(char close) {
+        const int c = peek();
+        if (c == ',' || c == static_cast<unsigned char>(close)) {
+            ++p_;
+            return c == ',';
+        }
+        throw MalformedJson{};
+    }
 
     // The string at the next '"', unescaped, as UTF-8 (checked).
     void readString(std::string& out);
@@ -59,6 +69,7 @@ private:
     bool refill();
     bool ensure(size_t count);
     void skipWhitespace();
+    int peekAfterWhitespace();
     uint32_t readHex4();
     void appendEscape(std::string& out);
     void appendMultibyte(std::string& out);
