@@ -219,7 +219,7 @@ std::string faultOf(ByteStream& stream, const std::string& fileLabel, Reread rer
     if (!Json::sax_parse(ByteIterator(stream), ByteIterator(), &sax)) {
         fault = sax.fault();
     } else if (stream.firstNul() >= 0) {
-        fault = Fault{true, true, size_t(stream.firstNul()) + 1, "", "unexpected bytes after the end of the JSON document"};
+        fault = Fault{true, true, size_t(stream.firstNul()) + 1, "", "malformed JSON: bytes after the end of the document"};
     }
     if (!fault.found) return "";
     if (!fault.atByte) return fileLabel + ": " + (fault.path.empty() ? "top level" : fault.path) + ": " + fault.what;

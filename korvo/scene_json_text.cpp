@@ -99,8 +99,11 @@ std::string pathText(const std::vector<PathStep>& steps) {
         return text;
     }
     for (size_t i = 0; i < kShownEndSteps; ++i) appendStep(text, steps[i]);
+    // The tail starts at a key, so that it reads as a path of its own.
+    size_t tailStart = steps.size() - kShownEndSteps;
+    if (steps[tailStart].isIndex) --tailStart;
     std::string tail;
-    for (size_t i = steps.size() - kShownEndSteps; i < steps.size(); ++i) appendStep(tail, steps[i]);
+    for (size_t i = tailStart; i < steps.size(); ++i) appendStep(tail, steps[i]);
     return text + " ... " + tail + " (" + std::to_string(steps.size()) + " steps)";
 }
 
