@@ -3,6 +3,8 @@
 // the text.
 #include "korvo/json_input.h"
 
+#include "korvo/json_key_set.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -339,9 +341,15 @@ void JsonInput::readString(std::string& out) {
     }
 }
 
-void JsonInput::skipValue() {
-    std::vector<char> open;  // the closing bracket of each container entered
-    std::string scratch;
+void JsonInput::skipValue(bool refuseDuplicateKeys) {
+    std::vector<char> open;     // the closing bracket of each container entered
+    std::vector<KeySet> keys;   // with refuseDuplicateKeys: the keys of each container entered
+    std::string key;
+    const auto readKey = [&] {
+        readString(key);
+        expect(':');
+        if (refuseDuplicateKeys && !keys[open.size() - 1].insert(key)) throw MalformedJson{};
+    };
     for (;;) {
         const int c = peek();
         if (c == '{' || c == '[') {
@@ -352,14 +360,15 @@ void JsonInput::skipValue() {
                 take();
             } else {
                 open.push_back(close);
-                if (close == '}') {
-                    readString(scratch);
-                    expect(':');
+                if (refuseDuplicateKeys) {
+                    if (keys.size() < open.size()) keys.emplace_back();
+                    keys[open.size() - 1].clear();
                 }
+                if (close == '}') readKey();
                 continue;
             }
         } else if (c == '"') {
-            readString(scratch);
+            readString(key);
         } else if (c == '-' || (c >= '0' && c <= '9')) {
             readNumber();
         } else if (c == 't') {
@@ -378,10 +387,7 @@ void JsonInput::skipValue() {
                 open.pop_back();
                 continue;
             }
-            if (open.back() == '}') {
-                readString(scratch);
-                expect(':');
-            }
+            if (open.back() == '}') readKey();
             break;
         }
     }

@@ -62,8 +62,9 @@ public:
     JsonNumber readNumber();
     // `word` ("true", "false", "null") at the next byte.
     void readLiteral(std::string_view word);
-    // Skips the next value, whatever it is, without recursion.
-    void skipValue();
+    // Skips the next value, whatever it is, without recursion; with `refuseDuplicateKeys`
+    // an object with a repeated key throws MalformedJson too.
+    void skipValue(bool refuseDuplicateKeys = false);
 
 private:
     bool refill();

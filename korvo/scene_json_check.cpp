@@ -1,17 +1,19 @@
-// nlohmann's SAX parser reads the text; the handler keeps no value, only where it is (for
-// the path of a duplicate key or an overflowing number) and the keys of each open object.
+// The text is first read by the scene reader's own JSON reader, which finds whether there
+// is a fault; only then does nlohmann's SAX parser read it again to name the fault as the
+// messages always have. Its handler keeps no value, only where it is (for the path of a
+// duplicate key or an overflowing number) and the keys of each open object.
 #include "korvo/scene_json_check.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iterator>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "korvo/json_input.h"
+#include "korvo/json_key_set.h"
 #include "korvo/scene_json_text.h"
 
 namespace korvo {
@@ -138,7 +140,7 @@ public:
     bool start_object(std::size_t) { return enter(true); }
     bool key(Json::string_t& name) {
         Level& level = levels_[depth_ - 1];
-        if (!level.keys.insert(name).second) {
+        if (!level.keys.insert(name)) {
             fault_ = Fault{true, false, 0, pathOf(depth_ - 1), "duplicate key " + jsonString(name)};
             return false;
         }
@@ -166,7 +168,7 @@ private:
         bool isObject = false;
         size_t count = 0;                          // arrays: elements finished so far
         std::string key;                           // objects: the key being read
-        std::unordered_set<std::string> keys;      // objects: keys seen so far
+        KeySet keys;                               // objects: keys seen so far
     };
 
     bool value() {
@@ -228,14 +230,31 @@ std::string faultOf(ByteStream& stream, const std::string& fileLabel, Reread rer
     return fileLabel + ": " + position.text() + ": " + fault.what;
 }
 
+// True when the JSON has none of the faults named here.
+bool isSound(JsonInput& in) {
+    try {
+        in.skipValue(true);
+        return in.peek() == -1;
+    } catch (const MalformedJson&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 std::string jsonFault(std::string_view text, const std::string& fileLabel) {
+    JsonInput in(text);
+    if (isSound(in)) return "";
     ByteStream stream(text);
     return faultOf(stream, fileLabel, [text](Position& position) { position.count(text.data(), text.size()); });
 }
 
 std::string jsonFault(std::FILE* file, const std::string& fileLabel) {
+    std::rewind(file);
+    {
+        JsonInput in(file);
+        if (isSound(in)) return "";
+    }
     std::rewind(file);
     ByteStream stream(file);
     return faultOf(stream, fileLabel, [file](Position& position) {

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "korvo/json_input.h"
+#include "korvo/json_key_set.h"
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #include "korvo/scene_json_check.h"
@@ -301,9 +302,9 @@ public:
         in_.take();
         bool versionSeen = false, endTimeSeen = false;
         std::optional<double> endFrame;
-        std::unordered_set<std::string> keys;
+        KeySet keys;
         forEachKey([&](const std::string& key) {
-            if (!keys.insert(key).second) throw MalformedJson{};  // a duplicate key
+            if (!keys.insert(key)) throw MalformedJson{};  // a duplicate key
             if (key == "korvo") {
                 const int64_t version = checkedInteger(readScalar(), top / "korvo");
                 if (version != kFormatVersion) {
@@ -592,9 +593,9 @@ private:
     void readWeights(const Path& at, const SceneObject& object, ObjectProgress& progress,
                      std::vector<BoneWeights>& out) {
         openObject(at);
-        std::unordered_set<std::string> bones;
+        KeySet bones;
         forEachKey([&](const std::string& bone) {
-            if (!bones.insert(bone).second) throw MalformedJson{};
+            if (!bones.insert(bone)) throw MalformedJson{};
             const Path here = at / bone;
             openArray(here, "weights, one per point");
             BoneWeights& weights = out.emplace_back();
