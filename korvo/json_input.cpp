@@ -44,6 +44,24 @@ void appendUtf8(std::string& out, uint32_t code) {
     }
 }
 
+// Eight ASCII digits at `p` as their value, or false when they are not all digits; the
+// bytes are read as one little-endian word (x86, for which the host is built).
+bool eightDigits(const char* p, uint64_t& value) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if ((((word & 0xF0F0F0F0F0F0F0F0u) | (((word + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4))) !=
+        0x3333333333333333u) {
+        return false;
+    }
+    word -= 0x3030303030303030u;
+    word = word * 10 + (word >> 8);  // pairs of digits
+    constexpr uint64_t kMask = 0x000000FF000000FFu;
+    constexpr uint64_t kHundredsAndMillions = 100 + (uint64_t(1000000) << 32);
+    constexpr uint64_t kOnesAndTenThousands = 1 + (uint64_t(10000) << 32);
+    value = (((word & kMask) * kHundredsAndMillions) + (((word >> 16) & kMask) * kOnesAndTenThousands)) >> 32;
+    return true;
+}
+
 // What a scan of a JSON number found: its length, and its digits as one integer with a
 // power of ten when there are at most 19 of them.
 struct NumberScan {
@@ -82,6 +100,11 @@ NumberScan scanNumber(const char* s, size_t available) {
     if (q < end && *q == '.') {
         scan.integerSyntax = false;
         const char* const fraction = ++q;
+        uint64_t eight;
+        while (end - q >= 8 && eightDigits(q, eight)) {
+            digits = digits * 100000000 + eight;
+            q += 8;
+        }
         while (q < end && isDigit(*q)) digits = digits * 10 + unsigned(*q++ - '0');
         if (q == fraction) return q == end ? incomplete() : scan;
         digitCount += size_t(q - fraction);
