@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -734,7 +735,8 @@ private:
         return checkedIntegerIn(v, at, type == ObjectType::Sphere ? kMinSphereSegments : 1, kMaxSegments);
     }
 
-    void readMember(const ObjectKey& key, const Path& at, int depth, SceneObject& object, ObjectProgress& progress) {
+    [[gnu::noinline]] void readMember(const ObjectKey& key, const Path& at, SceneObject& object,
+                                      ObjectProgress& progress) {
         const Path here = at / key.key;
         switch (key.member) {
             case Member::Name: readString(here, object.name); break;
@@ -783,13 +785,17 @@ private:
                     progress.segments = readScalar();
                 }
                 break;
-            case Member::Children:
-                if (depth + 1 >= kMaxObjectDepth) {
-                    fail(here, "objects are nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
-                }
-                readObjects(here, depth + 1, object.children);
-                break;
+            case Member::Children: break;  // read by readObject
         }
+    }
+
+    // Out of line, as is readMember, so that the frames of the recursion through nested
+    // objects stay small: a thousand levels fit in the stack Windows gives the command.
+    [[gnu::noinline]] void readChildren(const Path& at, int depth, SceneObject& object) {
+        if (depth + 1 >= kMaxObjectDepth) {
+            fail(at, "objects are nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
+        }
+        readObjects(at, depth + 1, object.children);
     }
 
     // The rules that needed a key given after the one they check.
@@ -829,7 +835,10 @@ private:
         // The record keeps the object's place in document order, before its children's.
         const size_t record = state_.ids.size();
         state_.ids.emplace_back();
-        ObjectProgress progress;
+        // Kept off the stack, which a thousand nested objects would otherwise fill on Windows.
+        if (progressAtDepth_.size() <= size_t(depth)) progressAtDepth_.emplace_back();
+        ObjectProgress& progress = progressAtDepth_[size_t(depth)];
+        progress = ObjectProgress{};
         forEachKey([&](const std::string& name) {
             const ObjectKey* key = objectKey(name);
             if (!key) fail(at, "unknown key " + jsonString(name));
@@ -837,7 +846,11 @@ private:
             if (progress.seen[slot]) throw MalformedJson{};
             progress.seen[slot] = true;
             if (progress.typeKnown) refuseForeignKey(*key, at, object.type);
-            readMember(*key, at, depth, object, progress);
+            if (key->member == Member::Children) {
+                readChildren(at / key->key, depth, object);
+            } else {
+                readMember(*key, at, object, progress);
+            }
         });
         finishObject(at, object, progress);
         state_.ids[record] = IdRecord{object.id, progress.idGiven, object.type, textOf(at)};
@@ -850,6 +863,7 @@ private:
 
     JsonInput& in_;
     LoadState state_;
+    std::deque<ObjectProgress> progressAtDepth_;  // of the object being read at each depth
     std::string key_;
     std::string scratch_;
 };
