@@ -93,6 +93,15 @@ bool isFolder(const std::string& path) {
 
 bool isWritableFolder(const std::string& path) { return isFolder(path) && _waccess(wide(path).c_str(), 2) == 0; }
 
+bool isDeviceOrPipe(const std::string& path) {
+    const HANDLE file = CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(file);
+    CloseHandle(file);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
 int createUniqueFile(std::string& pattern) {
     const size_t at = pattern.size() - 6;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -172,6 +181,12 @@ bool isFolder(const std::string& path) {
 }
 
 bool isWritableFolder(const std::string& path) { return isFolder(path) && ::access(path.c_str(), W_OK) == 0; }
+
+bool isDeviceOrPipe(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ||
+                                                S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+}
 
 int createUniqueFile(std::string& pattern) {
     const int fd = ::mkstemp(pattern.data());

@@ -18,6 +18,8 @@ size_t lastSeparator(const std::string& path);
 bool exists(const std::string& path);
 bool isFolder(const std::string& path);
 bool isWritableFolder(const std::string& path);
+// A device, pipe or socket (links followed): reading one may never end or block.
+bool isDeviceOrPipe(const std::string& path);
 
 // Creates a new file for writing, as bytes, at `pattern` with its trailing "XXXXXX"
 // replaced so that the name is unique; the name goes back into `pattern`. Returns the

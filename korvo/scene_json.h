@@ -1,5 +1,6 @@
-// Korvo scene files: reading with full validation, and writing.
-// The format is described in docs/scene-format.md.
+// Korvo scene files: the scene reader (scene_json_reader.cpp), which checks every rule
+// of the format, and the scene writer (scene_json_writer.cpp). The format is described
+// in docs/scene-format.md.
 #pragma once
 
 #include <string>
@@ -8,8 +9,8 @@
 
 namespace korvo {
 
-// Reads and validates a scene file. On failure returns false and sets `error` to one
-// line: "<file>: <JSON path>: <what is wrong>", e.g.
+// Reads and validates a scene file, in chunks: the file is never held whole. On failure
+// returns false and sets `error` to one line: "<file>: <JSON path>: <what is wrong>", e.g.
 // "arm.korvo.json: objects[0].polygons[5]: point index 12 out of range (the object has 10 points)".
 bool loadSceneFile(const std::string& path, Scene& out, std::string& error);
 

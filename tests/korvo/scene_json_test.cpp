@@ -327,6 +327,25 @@ TEST(SceneJson, WritesAPrettyStableFile) {
     EXPECT_EQ(sceneToJson(scene), expected);
 }
 
+// Objects nested as deep as the reader takes them: the text grows with the depth, not with
+// its square, and reads back equal.
+TEST(SceneJson, DeepNestingIsIndentedNoDeeperThan32Levels) {
+    Scene scene;
+    std::vector<SceneObject>* level = &scene.objects;
+    for (int i = 0; i < 999; ++i) {
+        SceneObject& object = level->emplace_back();
+        object.name = object.id = "n" + std::to_string(i);
+        level = &object.children;
+    }
+    const std::string text = sceneToJson(scene);
+    size_t widest = 0;
+    for (size_t start = 0; start < text.size(); start = text.find('\n', start) + 1) {
+        widest = std::max(widest, text.find_first_not_of(' ', start) - start);
+    }
+    EXPECT_EQ(widest, 64u);
+    EXPECT_TRUE(same(parsed(text), scene));
+}
+
 // ---------------------------------------------------------------- refused scenes
 
 struct BadCase {
