@@ -158,7 +158,8 @@ bool exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
 }  // namespace
 
 void exportObjects(KrvObject object, XTextWriter& writer, SkinData& skin) {
-    for (; object; object = nextObject(object)) {
+    // Once a write has failed the file is dropped: the rest of the walk would be lost work.
+    for (; object && !writer.writeFailed(); object = nextObject(object)) {
         if (!exportObject(object, writer, skin)) return;
     }
 }
