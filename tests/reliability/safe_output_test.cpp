@@ -84,6 +84,10 @@ TEST_F(SafeOutput, ALinkStaysAndTheFileItNamesIsReplacedKeepingItsMode) {
         const std::string name = "real/file" + std::to_string(mode) + ".x";
         writeFile(folder / name, kEarlier);
         ASSERT_EQ(chmod((folder / name).c_str(), mode), 0);
+        // The superuser may give the file away: owner and group must stay as well.
+        const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
+        const gid_t group = geteuid() == 0 ? 65534 : getegid();
+        ASSERT_EQ(chown((folder / name).c_str(), owner, group), 0);
         ASSERT_EQ(symlink(name.c_str(), (folder / "link.x").c_str()), 0);
         // Through the link, and by its own name.
         for (const std::string& target : {std::string("link.x"), name}) {
@@ -93,6 +97,8 @@ TEST_F(SafeOutput, ALinkStaysAndTheFileItNamesIsReplacedKeepingItsMode) {
             struct stat info;
             ASSERT_EQ(stat((folder / name).c_str(), &info), 0);
             EXPECT_EQ(info.st_mode & 07777, mode) << target;
+            EXPECT_EQ(info.st_uid, owner);
+            EXPECT_EQ(info.st_gid, group);
             ASSERT_EQ(lstat((folder / "link.x").c_str(), &info), 0);
             EXPECT_TRUE(S_ISLNK(info.st_mode)) << target;
         }
@@ -117,6 +123,12 @@ TEST_F(SafeOutput, DevicesPipesAndStandardOutputAreWrittenInPlace) {
     struct stat info;
     ASSERT_EQ(lstat("/dev/null", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+    // The link names the command's open standard output (here a file): written there.
+    const CommandResult toStdout = exportTo("/dev/stdout");
+    EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out, whole);
+    ASSERT_EQ(lstat("/dev/stdout", &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
 
     ASSERT_EQ(mkfifo((folder / "pipe.x").c_str(), 0600), 0);
     std::string fromFifo;
