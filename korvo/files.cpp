@@ -1,9 +1,7 @@
 // File names and files. A file opened for writing goes to its target as every command
 // writes one (korvo/target_file.h): a successful close puts it in place, so an export
 // that fails leaves any earlier file at that name untouched.
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "korvo/host_state.h"
 #include "korvo/platform.h"

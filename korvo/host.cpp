@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "korvo/host_state.h"
-#include "korvo/platform.h"
 #include "korvo/text.h"
 
 namespace korvo {
