@@ -52,7 +52,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
         {"the scene as the target", {"export", "s.korvo.json", "-o", "s.korvo.json"}, 2,
          "korvo: cannot write s.korvo.json: it is the input s.korvo.json\n"},
         {"refused memory names its reason", {"export", "s.korvo.json", "-o", "oom.x"}, 1,
-         "korvo: the export to oom.x failed: out of memory (the saver answered -4)\n", {{"KORVO_FAIL_ALLOC", "40"}}},
+         "korvo: the export to oom.x failed: out of memory (the saver answered -4)\n", {{"KORVO_FAIL_ALLOC", "20"}}},
         {"a name of 255 bytes", {"export", "s.korvo.json", "-o", longest + ".x"}, 0, "korvo: wrote 1 file (" + longest + ".x), "},
         {"a name of 242 bytes", {"export", "s.korvo.json", "-o", shortest + ".x"}, 0,
          "korvo: wrote 1 file (" + shortest + ".x), "},
