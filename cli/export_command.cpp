@@ -11,6 +11,7 @@
 #include "cli/session.h"
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
+#include "korvo/target_file.h"
 #ifdef KORVO_WITH_IMPORT
 #include "korvo/import/import_model.h"
 #endif
@@ -44,25 +45,25 @@ size_t countObjects(const std::vector<SceneObject>& objects) {
     return n;
 }
 
+// Whether the user's options turn on one file per frame: the module's defaults leave it off.
+bool writesFilePerFrame(const DialogScript& script) {
+    bool animation = false, perFrame = false;
+    for (const DialogChange& change : script.changes) {
+        if (change.source == "--animation") animation = true;
+        if (change.source == "--frame-per-file") perFrame = true;
+    }
+    return animation && perFrame;
+}
+
 }  // namespace
 
-// The folder the target goes into must exist and be writable; otherwise nothing runs.
-bool targetFolderUsable(const std::string& target, std::string& error) {
-    const size_t slash = platform::lastSeparator(target);
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    if (target.empty() || slash == target.size() - 1) {
+bool targetFolderUsable(const std::string& target, std::string& error, const std::vector<std::string>& inputs) {
+    if (target.empty() || platform::lastSeparator(target) + 1 == target.size()) {
         error = "-o needs a file name, not \"" + target + "\"";
-    } else if (!platform::isFolder(folder)) {
-        error = "cannot write " + target + ": " +
-                (platform::exists(folder) ? folder + " is a file, not a folder" : "the folder " + folder + " does not exist");
-    } else if (!platform::isWritableFolder(folder)) {
-        error = "cannot write " + target + ": the folder " + folder + " is not writable";
-    } else if (platform::isFolder(target)) {
-        error = "cannot write " + target + ": it is a folder";
-    } else {
-        return true;
+        return false;
     }
-    return false;
+    error = targetProblem(target, inputs);
+    return error.empty();
 }
 
 namespace {
@@ -97,7 +98,11 @@ int runExport(ExportArguments& a, std::vector<std::string>* written) {
     if (!a.dialog.script(script, error)) return fail(kExitBadInput, error);
     int64_t refuse = 0;
     if (!allocationToRefuse(refuse)) return kExitBadInput;
-    if (!targetFolderUsable(a.output, error)) return fail(kExitBadInput, error);
+    if (a.output == kStandardOutput && writesFilePerFrame(script))
+        return fail(kExitBadInput,
+                    "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
+    if (!targetFolderUsable(a.output, error, {a.scene})) return fail(kExitBadInput, error);
+    platform::guardInterrupts("the export to " + a.output);
 
     Scene scene;
     if (!readScene(a.scene, scene, error)) return fail(kExitBadInput, error);
@@ -127,6 +132,7 @@ int runExport(ExportArguments& a, std::vector<std::string>* written) {
     host.setDialogScript(script);
     host.refuseAllocation(refuse);
     const int32_t answer = host.save(*saver, document, a.output);
+    const bool refusedMemory = refuse > 0 && host.allocationRequests() >= refuse;
     // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
     if (refuse > host.allocationRequests())
         std::fprintf(stderr, "korvo: note: KORVO_FAIL_ALLOC=%" PRId64 " refused nothing: the save asked for %" PRId64
@@ -144,9 +150,10 @@ int runExport(ExportArguments& a, std::vector<std::string>* written) {
         status = fail(kExitFailed, "the export to " + a.output + " failed: the module could not create its saver");
     } else if (answer != 0) {
         // The host knows why a file failed (a full disk, say); the saver only answers a code.
-        const std::string reason = host.fileErrors().empty() ? "the saver answered " + std::to_string(answer)
-                                                             : host.fileErrors().front() + " (the saver answered " +
-                                                                   std::to_string(answer) + ")";
+        const std::string code = "the saver answered " + std::to_string(answer);
+        const std::string reason = !host.fileErrors().empty() ? host.fileErrors().front() + " (" + code + ")"
+                                   : refusedMemory            ? "out of memory (" + code + ")"
+                                                              : code;
         status = fail(kExitFailed, "the export to " + a.output + " failed: " + reason);
     } else if (!host.fileErrors().empty()) {
         status = fail(kExitFailed, "the export failed: " + host.fileErrors().front());

@@ -20,8 +20,9 @@ struct ExportArguments {
 // given, receives the paths of the files the module wrote.
 int runExport(ExportArguments& a, std::vector<std::string>* written = nullptr);
 
-// The folder the target goes into exists and is writable, and the target is no folder;
+// The target can be written as every command writes one (korvo/target_file.h): a file
+// name whose folder exists and is writable, a device, or "-", and none of `inputs`;
 // otherwise false with the reason in `error`.
-bool targetFolderUsable(const std::string& target, std::string& error);
+bool targetFolderUsable(const std::string& target, std::string& error, const std::vector<std::string>& inputs = {});
 
 }  // namespace korvo::cli

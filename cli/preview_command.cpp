@@ -267,7 +267,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         return fail(kExitBadInput, "--frames needs a number of poses from 1 to " + std::to_string(kMostFrames) +
                                        ", not " + std::to_string(a.frames));
     std::string error;
-    if (!targetFolderUsable(a.output, error)) return fail(kExitBadInput, error);
+    if (!targetFolderUsable(a.output, error, {a.input})) return fail(kExitBadInput, error);
 
     std::string file = a.input;
     std::string shownName = fileNameOf(a.input);

@@ -1,9 +1,6 @@
 #include "cli/preview_image.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include "korvo/platform.h"
+#include "korvo/target_file.h"
 #include "stb_image.h"
 #include "stb_image_write.h"
 
@@ -27,11 +24,6 @@ void append(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
 }
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = platform::lastSeparator(path);
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 bool writePng(const Image& image, const std::string& path, std::string& error) {
@@ -40,30 +32,7 @@ bool writePng(const Image& image, const std::string& path, std::string& error) {
         error = "cannot write " + path + ": the PNG encoder failed";
         return false;
     }
-    std::string temporary = folderOf(path) + "/.korvo-preview-XXXXXX";
-    const int fd = platform::createUniqueFile(temporary);
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    int fault = 0;
-    while (done < bytes.size()) {
-        const long n = platform::writeSome(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            fault = errno;
-            break;
-        }
-        done += size_t(n);
-    }
-    if (platform::closeFile(fd) != 0 && fault == 0) fault = errno;
-    if (fault == 0 && !platform::replaceFile(temporary, path)) fault = errno;
-    if (fault != 0) {
-        platform::removeFile(temporary);
-        error = "cannot write " + path + ": " + std::strerror(fault);
-        return false;
-    }
-    return true;
+    return writeWholeTarget(path, bytes, error);
 }
 
 }  // namespace korvo::cli::preview

@@ -1,9 +1,7 @@
-// File names and files. A file opened for writing goes to a temporary file beside the
-// target; a successful close renames it over the target, so an export that fails
-// leaves any earlier file at that name untouched.
-#include <cerrno>
+// File names and files. A file opened for writing goes to its target as every command
+// writes one (korvo/target_file.h): a successful close puts it in place, so an export
+// that fails leaves any earlier file at that name untouched.
 #include <chrono>
-#include <cstring>
 
 #include "korvo/host_state.h"
 #include "korvo/platform.h"
@@ -130,22 +128,14 @@ struct FileSystemTime {
 };
 
 void flush(FileImpl& f) {
-    size_t done = 0;
-    while (done < f.buffer.size() && !f.failed) {
-        const long n = platform::writeSome(f.fd, f.buffer.data() + done, f.buffer.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) failFile(f, std::strerror(n < 0 ? errno : EIO));
-        else done += static_cast<size_t>(n);
-    }
+    std::string error;
+    if (!f.failed && !writeTarget(f.out, f.buffer.data(), f.buffer.size(), error)) failFile(f, error);
     f.buffer.clear();
 }
 
-// Drops the temporary file of an open file without committing it.
+// Drops an open file without committing it.
 void discard(FileImpl& f) {
-    if (f.fd < 0) return;
-    platform::closeFile(f.fd);
-    platform::removeFile(f.temporary);
-    f.fd = -1;
+    abandonTarget(f.out);
     f.buffer.clear();
     f.buffer.shrink_to_fit();
 }
@@ -159,20 +149,13 @@ void KRV_CALL fileFree(KrvFile file) {
     delete f;
 }
 
-std::string parentFolder(const std::string& path) {
-    const size_t slash = platform::lastSeparator(path);
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, int32_t access, int32_t share,
                           uint32_t /*type*/, uint32_t /*creator*/) {
     Host::State& state = hostState();
     FileImpl* f = fileImpl(file, "file open");
     const FileNameImpl* n = fileNameImpl(name);
     if (!f || !n) return 0;
-    if (f->fd >= 0) {
+    if (f->out.fd >= 0) {
         state.fault("file open: the file is already open");
         return 0;
     }
@@ -180,27 +163,14 @@ int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, i
         state.fault("file open: only writing (2, 2, 2) is supported");
         return 0;
     }
-    const std::string target = toUtf8(n->path);
-    auto refuse = [&](const std::string& why) {
-        state.fileErrors.push_back("cannot create " + target + ": " + why);
+    const std::string target = toPathBytes(n->path);
+    std::string error;
+    if (!openTarget(target, f->out, error)) {
+        state.fileErrors.push_back("cannot create " + target + ": " + error);
         return 0;
-    };
-    if (target.empty()) return refuse("empty file name");
-    if (platform::isFolder(target)) return refuse("it is a folder");
-    const std::string folder = parentFolder(target);
-    if (!platform::isFolder(folder)) return refuse("the folder " + folder + " does not exist");
-
-    const size_t slash = platform::lastSeparator(target);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temporary = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
-                            base + ".korvo-XXXXXX";
-    const int fd = platform::createUniqueFile(temporary);
-    if (fd < 0) return refuse(std::strerror(errno));
-    f->fd = fd;
+    }
     f->failed = false;
     f->error.clear();
-    f->target = target;
-    f->temporary = temporary;
     f->bytes = 0;
     f->buffer.reserve(kFileBlock);
     return 1;
@@ -209,7 +179,7 @@ int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, i
 int32_t KRV_CALL fileWrite(KrvFile file, const void* bytes, int32_t count) {
     Host::State& state = hostState();
     FileImpl* f = fileImpl(file, "file write");
-    if (!f || f->fd < 0 || f->failed) return 0;
+    if (!f || f->out.fd < 0 || f->failed) return 0;
     if (count < 0 || (count > 0 && bytes == nullptr)) {
         state.fault("file write: a negative count or null bytes");
         return 0;
@@ -236,22 +206,20 @@ int32_t KRV_CALL fileClose(KrvFile file) {
     Host::State& state = hostState();
     FileImpl* f = fileImpl(file, "file close");
     if (!f) return 0;
-    if (f->fd < 0) {
+    if (f->out.fd < 0) {
         state.fault("file close: the file is not open");
         return 0;
     }
     const FileSystemTime timed;
     flush(*f);
-    if (!f->failed && platform::closeFile(f->fd) != 0) failFile(*f, std::strerror(errno));
-    else if (f->failed) platform::closeFile(f->fd);
-    f->fd = -1;
-    if (!f->failed && !platform::replaceFile(f->temporary, f->target)) failFile(*f, std::strerror(errno));
+    std::string error;
+    if (f->failed) abandonTarget(f->out);
+    else if (!commitTarget(f->out, error)) failFile(*f, error);
     if (f->failed) {
-        platform::removeFile(f->temporary);
-        state.fileErrors.push_back("cannot write " + f->target + ": " + f->error);
+        state.fileErrors.push_back("cannot write " + f->out.target + ": " + f->error);
         return 0;
     }
-    state.written.push_back({f->target, f->bytes});
+    state.written.push_back({f->out.target, f->bytes});
     if (state.onWritten) state.onWritten(state.written.back());
     return 1;
 }

@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "korvo/host_state.h"
-#include "korvo/platform.h"
 #include "korvo/text.h"
 
 namespace korvo {
@@ -115,10 +114,7 @@ Host::~Host() {
     for (ContainerImpl* c : s.containers) delete c;
     for (auto& [data, kind] : s.values) std::free(data);
     for (FileImpl* f : s.files) {
-        if (f->fd >= 0) {
-            platform::closeFile(f->fd);
-            platform::removeFile(f->temporary);
-        }
+        abandonTarget(f->out);
         delete f;
     }
     for (FileNameImpl* f : s.fileNames) delete f;
@@ -212,7 +208,7 @@ std::vector<std::string> Host::leakReport() const {
         lines.push_back(line);
     }
     for (const FileImpl* f : s.files)
-        lines.push_back("leaked file object" + (f->target.empty() ? std::string() : " for " + f->target));
+        lines.push_back("leaked file object" + (f->out.target.empty() ? std::string() : " for " + f->out.target));
     for (const FileNameImpl* f : s.fileNames) lines.push_back("leaked file name " + quoted(f->path));
     for (const DialogImpl* d : s.dialogs)
         lines.push_back("leaked dialog" + (d->title ? " \"" + *d->title + "\"" : std::string()));
@@ -249,7 +245,7 @@ int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::stri
     KrvSaver object = saver.allocate();
     if (object == nullptr) return kSaverNotCreated;
     // The host's own file name, not one handed out: it is not counted.
-    auto* name = new FileNameImpl{fromUtf8(target)};
+    auto* name = new FileNameImpl{fromPathBytes(target)};
     state_->hostFileNames.insert(name);
     KrvFileName fileName{name};
     const int32_t result = saver.save(object, nullptr, &fileName, document, flags);

@@ -17,6 +17,7 @@
 #include "korvo/copy_on_write.h"
 #include "korvo/host.h"
 #include "korvo/scene.h"
+#include "korvo/target_file.h"
 
 namespace korvo {
 
@@ -43,10 +44,8 @@ struct FileNameImpl {
 };
 
 struct FileImpl {
-    int fd = -1;
+    TargetFile out;  // open while out.fd >= 0
     bool failed = false;
-    std::string target;     // UTF-8 path
-    std::string temporary;  // beside the target
     std::vector<char> buffer;
     uint64_t bytes = 0;
     std::string error;  // why it failed

@@ -1,5 +1,6 @@
 #include "korvo/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +11,10 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -102,7 +106,33 @@ bool isDeviceOrPipe(const std::string& path) {
     return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
 
-int createUniqueFile(std::string& pattern) {
+FileKind fileKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Folder : FileKind::Regular;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const std::string* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        const HANDLE h = CreateFileW(wide(*paths[i]).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const BOOL known = GetFileInformationByHandle(h, &info[i]);
+        CloseHandle(h);
+        if (!known) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+std::string resolveLinks(const std::string& path, bool& viaDescriptor) {
+    viaDescriptor = false;
+    return path;
+}
+
+int createUniqueFile(std::string& pattern, const std::string& /*like*/) {
     const size_t at = pattern.size() - 6;
     for (int attempt = 0; attempt < 100; ++attempt) {
         fillUnique(pattern, at, uniqueSeed());
@@ -111,6 +141,24 @@ int createUniqueFile(std::string& pattern) {
     }
     return -1;
 }
+
+void forgetTemporary(const std::string&) {}
+
+int openInPlace(const std::string& path) { return _wopen(wide(path).c_str(), _O_WRONLY | _O_APPEND | _O_BINARY); }
+
+int duplicateStandardOutput() {
+    const int fd = _dup(1);
+    if (fd >= 0) _setmode(fd, _O_BINARY);
+    return fd;
+}
+
+int syncFile(int fd) { return _commit(fd); }
+
+void syncFolder(const std::string&) {}
+
+void guardInterrupts(const std::string&) {}
+void forwardInterruptsTo(long) {}
+void stopForwardingTo(long) {}
 
 long writeSome(int fd, const char* bytes, size_t count) { return _write(fd, bytes, unsigned(count)); }
 
@@ -188,14 +236,182 @@ bool isDeviceOrPipe(const std::string& path) {
                                                 S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
 }
 
-int createUniqueFile(std::string& pattern) {
-    const int fd = ::mkstemp(pattern.data());
+FileKind fileKind(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return FileKind::Missing;
+    if (S_ISREG(info.st_mode)) return FileKind::Regular;
+    return S_ISDIR(info.st_mode) ? FileKind::Folder : FileKind::Other;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+std::string resolveLinks(const std::string& path, bool& viaDescriptor) {
+    // As many links as the system itself follows before it reports a loop.
+    constexpr int kMostLinks = 40;
+    viaDescriptor = false;
+    std::string current = path;
+    for (int hop = 0; hop <= kMostLinks; ++hop) {
+        if (current.compare(0, 6, "/proc/") == 0) viaDescriptor = true;
+        struct stat info;
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        std::string link(size_t(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        ssize_t n;
+        while ((n = ::readlink(current.c_str(), link.data(), link.size())) == ssize_t(link.size()))
+            link.resize(link.size() * 2);  // a /proc link reports size 0; the text may be longer
+        if (n < 0) return current;
+        link.resize(size_t(n));
+        const size_t slash = current.find_last_of('/');
+        current = link[0] == '/' || slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    return std::string();
+}
+
+namespace {
+
+// The temporary files an interrupt removes, and the children it reaches first. The
+// handler reads only these fixed arrays; they change with the signals blocked.
+constexpr int kTrackedFiles = 16;
+constexpr size_t kTrackedPath = 4096 + 1;
+char gTemporaries[kTrackedFiles][kTrackedPath];
+constexpr int kChildren = 64;
+pid_t gChildren[kChildren];
+char gInterruptWhat[4096];
+pid_t gGuardingProcess = 0;
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Blocks the interrupts for its scope.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : kInterrupts) sigaddset(&held, s);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+void writeError(const char* text) {
+    size_t length = 0;
+    while (text[length]) ++length;
+    while (length > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, text, length);
+        if (n <= 0) return;
+        text += n;
+        length -= size_t(n);
+    }
+}
+
+// Only async-signal-safe calls from here on.
+extern "C" void onInterrupt(int signal) {
+    const bool guarding = ::getpid() == gGuardingProcess;
+    if (guarding) {
+        for (pid_t child : gChildren)
+            if (child > 0) ::kill(child, signal);
+        for (pid_t child : gChildren)
+            if (child > 0) ::waitpid(child, nullptr, 0);
+    }
+    for (char* path : gTemporaries)
+        if (path[0]) ::unlink(path);
+    if (guarding && gInterruptWhat[0]) {
+        writeError("korvo: ");
+        writeError(gInterruptWhat);
+        writeError(signal == SIGINT ? " was interrupted by SIGINT\n"
+                   : signal == SIGTERM ? " was interrupted by SIGTERM\n" : " was interrupted by SIGHUP\n");
+    }
+    // Ends the process by the signal itself once the handler returns, as its caller expects.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+}  // namespace
+
+void guardInterrupts(const std::string& what) {
+    const InterruptsHeld held;
+    const size_t length = std::min(what.size(), sizeof gInterruptWhat - 1);
+    what.copy(gInterruptWhat, length);
+    gInterruptWhat[length] = '\0';
+    gGuardingProcess = ::getpid();
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int s : kInterrupts) sigaddset(&action.sa_mask, s);
+    for (int s : kInterrupts) sigaction(s, &action, nullptr);
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void forwardInterruptsTo(long processId) {
+    const InterruptsHeld held;
+    for (pid_t& child : gChildren)
+        if (child == 0) {
+            child = pid_t(processId);
+            return;
+        }
+}
+
+void stopForwardingTo(long processId) {
+    const InterruptsHeld held;
+    for (pid_t& child : gChildren)
+        if (child == pid_t(processId)) child = 0;
+}
+
+int createUniqueFile(std::string& pattern, const std::string& like) {
+    const InterruptsHeld held;
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) return fd;
-    // mkstemp creates 0600; the file gets the permissions of any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    for (char* slot : gTemporaries)
+        if (!slot[0] && pattern.size() < kTrackedPath) {
+            pattern.copy(slot, pattern.size());
+            slot[pattern.size()] = '\0';
+            break;
+        }
+    struct stat earlier;
+    if (!like.empty() && ::stat(like.c_str(), &earlier) == 0) {
+        // Owner first: changing it may clear the set-id bits the mode then restores.
+        if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), earlier.st_gid);
+        ::fchmod(fd, earlier.st_mode & 07777);
+    } else {
+        // mkstemp creates 0600; the file gets the permissions of any new file.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     return fd;
+}
+
+void forgetTemporary(const std::string& path) {
+    const InterruptsHeld held;
+    for (char* slot : gTemporaries)
+        if (path.compare(slot) == 0) slot[0] = '\0';
+}
+
+int openInPlace(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC); }
+
+int duplicateStandardOutput() { return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3); }
+
+int syncFile(int fd) {
+    int result;
+    while ((result = ::fsync(fd)) != 0 && errno == EINTR) {
+    }
+    // A device or FIFO written in place has nothing to flush.
+    return result != 0 && (errno == EINVAL || errno == EROFS) ? 0 : result;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 long writeSome(int fd, const char* bytes, size_t count) { return long(::write(fd, bytes, count)); }

@@ -21,10 +21,33 @@ bool isWritableFolder(const std::string& path);
 // A device, pipe or socket (links followed): reading one may never end or block.
 bool isDeviceOrPipe(const std::string& path);
 
+// What a path names, links followed. Other: a device, FIFO or socket.
+enum class FileKind { Missing, Regular, Folder, Other };
+FileKind fileKind(const std::string& path);
+// True when both paths name one existing file (same device and inode, links followed).
+bool sameFile(const std::string& a, const std::string& b);
+// The path the chain of symbolic links at `path` finally points to (`path` itself when it
+// is no link; the end of a dangling link). `viaDescriptor` is set when the chain passes
+// through /proc, as /dev/stdout does: such a path names an open descriptor, not a file.
+// "" with errno set on a loop of links. Windows: `path`, as links are not followed there.
+std::string resolveLinks(const std::string& path, bool& viaDescriptor);
+
 // Creates a new file for writing, as bytes, at `pattern` with its trailing "XXXXXX"
-// replaced so that the name is unique; the name goes back into `pattern`. Returns the
-// descriptor, or -1 with errno set.
-int createUniqueFile(std::string& pattern);
+// replaced so that the name is unique; the name goes back into `pattern`. It gets the
+// permission bits, owner and group of the existing file `like` (as far as the process
+// may set them), or those of any new file when `like` is "". Until forgetTemporary, an
+// interrupt (see guardInterrupts) removes it. Returns the descriptor, or -1 with errno set.
+int createUniqueFile(std::string& pattern, const std::string& like);
+void forgetTemporary(const std::string& path);
+// Opens an existing file for writing in place (a device, a FIFO, a descriptor's path),
+// appending: no temporary file, no rename. -1 with errno set.
+int openInPlace(const std::string& path);
+// A descriptor of its own for standard output.
+int duplicateStandardOutput();
+// Flushes the file's data to the disk: 0, or -1 with errno set.
+int syncFile(int fd);
+// Flushes a folder's entries (a rename in it) to the disk, where the system allows it.
+void syncFolder(const std::string& folder);
 // Writes some of `bytes`: the count written, or -1 with errno set.
 long writeSome(int fd, const char* bytes, size_t count);
 // 0, or -1 with errno set.
@@ -33,6 +56,18 @@ bool removeFile(const std::string& path);
 // Renames `from` over `to`: an earlier file at `to` is replaced in one step. False with
 // errno set when that fails.
 bool replaceFile(const std::string& from, const std::string& to);
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the temporary files of createUniqueFile,
+// end the processes of forwardInterruptsTo after handing them the signal, print
+// "korvo: `what` was interrupted by SIGTERM" and end the process by the signal (status
+// 128 + its number). A forked child that inherits this removes the files it knows of,
+// silently. SIGXFSZ is ignored, so that a file-size limit fails the write (EFBIG)
+// instead of killing the process.
+// Windows keeps the system's handling of Ctrl-C.
+void guardInterrupts(const std::string& what);
+// A child process that an interrupt must reach (and is waited for) before the exit.
+void forwardInterruptsTo(long processId);
+void stopForwardingTo(long processId);
 
 std::FILE* openForReading(const std::string& path);
 // The size of the file, or -1.

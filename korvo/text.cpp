@@ -4,7 +4,12 @@
 
 namespace korvo {
 
-std::u32string fromUtf8(const std::string& utf8) {
+namespace {
+
+constexpr char32_t kEscapedByte = 0xDC00;
+
+// `bad` is what an invalid byte decodes to.
+std::u32string decodeUtf8(const std::string& utf8, char32_t (*bad)(unsigned char)) {
     std::u32string out;
     out.reserve(utf8.size());
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -26,7 +31,7 @@ std::u32string fromUtf8(const std::string& utf8) {
         } else if ((lead & 0xF8) == 0xF0) {
             extra = 3, c = lead & 0x07, minimum = 0x10000;
         } else {
-            out.push_back(0xFFFD);
+            out.push_back(bad(lead));
             ++i;
             continue;
         }
@@ -36,7 +41,7 @@ std::u32string fromUtf8(const std::string& utf8) {
             else c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (!valid || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out.push_back(0xFFFD);
+            out.push_back(bad(lead));
             ++i;
             continue;
         }
@@ -46,27 +51,49 @@ std::u32string fromUtf8(const std::string& utf8) {
     return out;
 }
 
-std::string toUtf8(const std::u32string& text) {
+void appendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+}  // namespace
+
+std::u32string fromUtf8(const std::string& utf8) {
+    return decodeUtf8(utf8, [](unsigned char) -> char32_t { return 0xFFFD; });
+}
+
+std::u32string fromPathBytes(const std::string& bytes) {
+    return decodeUtf8(bytes, [](unsigned char b) -> char32_t { return kEscapedByte + b; });
+}
+
+std::string toPathBytes(const std::u32string& text) {
     std::string out;
     out.reserve(text.size());
     for (char32_t c : text) {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        if (c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF) out.push_back(static_cast<char>(c - kEscapedByte));
+        else appendUtf8(out, c);
     }
+    return out;
+}
+
+std::string toUtf8(const std::u32string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) appendUtf8(out, c);
     return out;
 }
 

@@ -147,7 +147,8 @@ void exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
 }  // namespace
 
 void exportObjects(KrvObject object, XTextWriter& writer, SkinData& skin) {
-    for (; object; object = nextObject(object)) exportObject(object, writer, skin);
+    // Once a write has failed the file is dropped: the rest of the walk would be lost work.
+    for (; object && !writer.writeFailed(); object = nextObject(object)) exportObject(object, writer, skin);
 }
 
 void exportHierarchy(KrvDocument document, XTextWriter& writer) {

@@ -12,4 +12,8 @@ int32_t effectiveDistancePerFrame(const ExportSettings& settings) {
     return settings.distancePerFrame < 1 ? 1 : settings.distancePerFrame;
 }
 
+int32_t effectiveTicksPerFrame(const ExportSettings& settings) {
+    return settings.ticksPerFrame < 1 ? 1 : settings.ticksPerFrame;
+}
+
 }  // namespace dorna

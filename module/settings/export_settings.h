@@ -58,5 +58,8 @@ void initExportSettings();
 // The step between exported frames and between animation keys. A distance below 1
 // would divide by zero or never end the key loop, so it counts as 1.
 int32_t effectiveDistancePerFrame(const ExportSettings& settings);
+// The key time units per frame. Below 1 every key would share time 0, or get a negative
+// time readers refuse, so it counts as 1.
+int32_t effectiveTicksPerFrame(const ExportSettings& settings);
 
 }  // namespace dorna

@@ -359,6 +359,11 @@ int32_t SettingsDialog::onAction(int32_t id, const KrvContainer*) {
         distancePerFrame = 1;
         writeIntControl(kControlDistancePerFrame, distancePerFrame);
     }
+    // Ticks below one would give every key time 0, or negative times.
+    if (ticksPerFrame < 1) {
+        ticksPerFrame = 1;
+        writeIntControl(kControlTicksPerFrame, ticksPerFrame);
+    }
     enableDependents(id);
     return 1;
 }

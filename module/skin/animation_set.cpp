@@ -32,7 +32,8 @@ void showFrame(const Sampling& sampling, int64_t frame) {
 void writeAnimation(const Sampling& sampling, KrvObject object, XTextWriter& writer) {
     writeAnimationOpen(writer, sampling.keyCount);
     // Every object starts again at frame 0, so no key depends on the objects before it.
-    for (int32_t k = 0; k < sampling.keyCount; ++k) {
+    // A failed write drops the file: a long animation stops at once rather than at its end.
+    for (int32_t k = 0; k < sampling.keyCount && !writer.writeFailed(); ++k) {
         showFrame(sampling, int64_t{k} * sampling.step);
         // Key times wrap as 32-bit integers, as the file stores them.
         const int32_t keyTime = static_cast<int32_t>(static_cast<uint32_t>(k) * static_cast<uint32_t>(sampling.ticks));
@@ -45,7 +46,7 @@ void writeAnimation(const Sampling& sampling, KrvObject object, XTextWriter& wri
 
 // The object, its later siblings and all their descendants, depth first.
 void writeAnimations(const Sampling& sampling, KrvObject object, XTextWriter& writer) {
-    for (KrvObject o = object; o; o = nextObject(o)) {
+    for (KrvObject o = object; o && !writer.writeFailed(); o = nextObject(o)) {
         if (isAnimated(isInstance(o, KRV_TYPE_BONE), exportSettings)) writeAnimation(sampling, o, writer);
         if (KrvObject child = firstChild(o)) writeAnimations(sampling, child, writer);
     }
@@ -90,7 +91,7 @@ void writeAnimationSet(KrvDocument document, XTextWriter& writer) {
     sampling.rate = static_cast<float>(documentFrameRate(document));
     sampling.step = effectiveDistancePerFrame(exportSettings);
     sampling.keyCount = keyCountOf(frameOfTime(documentEndTime(document), sampling.rate), sampling.step);
-    sampling.ticks = exportSettings.ticksPerFrame;
+    sampling.ticks = effectiveTicksPerFrame(exportSettings);
 
     writer.writeText("\r\nAnimationSet {\r\n");
     writeAnimations(sampling, first, writer);

@@ -89,9 +89,9 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         if (limits.fileSizeLimit >= 0) {
-            // A write beyond the limit then fails with EFBIG instead of killing the process,
-            // as a full disk fails it with ENOSPC. Both survive exec.
-            signal(SIGXFSZ, SIG_IGN);
+            // SIGXFSZ stays at its default, which kills: the command itself must turn a
+            // write beyond the limit into EFBIG, as a full disk gives ENOSPC. Survives exec.
+            signal(SIGXFSZ, SIG_DFL);
             const rlimit size = {rlim_t(limits.fileSizeLimit), rlim_t(limits.fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(127);
         }

@@ -27,7 +27,8 @@ struct CommandResult {
 // reported, not waited for) and a file-size limit (a disk that fills up during the write).
 struct Limits {
     unsigned seconds = 300;
-    int64_t fileSizeLimit = -1;  // bytes any file, the captured output too, may grow to; -1: none
+    // Bytes any file, the captured output too, may grow to (SIGXFSZ at its default); -1: none.
+    int64_t fileSizeLimit = -1;
 };
 
 // Runs KORVO_COMMAND_PATH with `arguments` in `folder`, with `environment` added to

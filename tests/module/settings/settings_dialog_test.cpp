@@ -218,16 +218,18 @@ TEST_F(SettingsDialogTest, SmoothingAngleIsClampedToZeroTo180) {
     EXPECT_EQ(settings.smoothingAngle, 45.5f);
 }
 
-TEST_F(SettingsDialogTest, DistancePerFrameIsAtLeastOne) {
+TEST_F(SettingsDialogTest, DistanceAndTicksPerFrameAreAtLeastOne) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10009, 1, ""}, {10039, 0, ""}}));
+    ASSERT_TRUE(run(settings, {{10009, 1, ""}, {10039, 0, ""}, {10011, 0, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 1);
     EXPECT_EQ(element(10039)->value->value, 1.0);
+    EXPECT_EQ(settings.ticksPerFrame, 1);
+    EXPECT_EQ(element(10011)->value->value, 1.0);
     ASSERT_TRUE(run(settings, {{10039, -3, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 1);
     ASSERT_TRUE(run(settings, {{10039, 5, ""}, {10011, -7, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 5);
-    EXPECT_EQ(settings.ticksPerFrame, -7);  // ticks take any integer
+    EXPECT_EQ(settings.ticksPerFrame, 1);
 }
 
 TEST_F(SettingsDialogTest, FramesGovernAnimationAndBones) {

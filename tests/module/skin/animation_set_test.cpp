@@ -115,10 +115,12 @@ TEST_F(AnimationSet, ShortRangesGiveOneKeyOrNone) {
     loadScene({mover("Mover")}, -5);
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(0) + animationClose("Mover") + "}\r\n");
 
-    // Negative ticks give negative key times, as they are.
+    // Ticks below 1 count as 1: no negative key times, no two keys at one time.
     loadScene({mover("Mover")}, 3);
     const std::string text = animationSet();
-    EXPECT_NE(text.find(keyAt(-14, "2.000000", true)), std::string::npos) << text;
+    EXPECT_NE(text.find(keyAt(2, "2.000000", true)), std::string::npos) << text;
+    exportSettings.ticksPerFrame = 0;
+    EXPECT_EQ(animationSet(), text);
 }
 
 TEST_F(AnimationSet, EveryAnimatedObjectStartsAtFrameZero) {
