@@ -48,9 +48,12 @@ float* boneWeights(KrvObject polygonObject, KrvObject bone) {
 }
 
 bool hasBoneWeights(KrvObject polygonObject, KrvObject bone) {
+    return hostTellsBoneWeights() && host()->object->has_bone_weights(polygonObject, bone) != 0;
+}
+
+bool hostTellsBoneWeights() {
     const KrvObjectTable* objects = host()->object;
-    return KRV_HAS_ENTRY(objects, KrvObjectTable, has_bone_weights) &&
-           objects->has_bone_weights(polygonObject, bone) != 0;
+    return KRV_HAS_ENTRY(objects, KrvObjectTable, has_bone_weights);
 }
 
 KrvTag findTag(KrvObject object, int32_t type) { return host()->object->find_tag(object, type, 0); }

@@ -37,6 +37,8 @@ const KrvPolygon* objectPolygons(KrvObject object, int32_t* count);
 float* boneWeights(KrvObject polygonObject, KrvObject bone);
 // True when the host says the bone has weights for the object (false on hosts that cannot tell).
 bool hasBoneWeights(KrvObject polygonObject, KrvObject bone);
+// True when the host can tell (has_bone_weights): asking it first spares a weight array.
+bool hostTellsBoneWeights();
 // The object's first tag of `type`, or null.
 KrvTag findTag(KrvObject object, int32_t type);
 

@@ -168,6 +168,7 @@ bool isFinite(const Matrix& m) {
 
 // True when the bone weights at least one point of the mesh.
 bool influences(KrvObject mesh, KrvObject bone) {
+    if (hostTellsBoneWeights() && !hasBoneWeights(mesh, bone)) return false;
     int32_t pointCount = 0;
     objectPoints(mesh, &pointCount);
     float* weights = boneWeights(mesh, bone);
@@ -290,14 +291,18 @@ int32_t setBone(SkinData& skin, KrvObject object) {
 
 namespace {
 
-void considerBone(SkinData& skin, KrvObject bone) {
-    if (!setBone(skin, bone)) return;
+// Gathers the current bone, or beyond the limit counts and lists it when it weights the mesh.
+void gatherOrDrop(SkinData& skin, KrvObject bone) {
     if (skin.boneCount < kMaxBonesPerMesh) {
         gatherBoneWeights(skin);
     } else if (influences(skin.mesh, bone)) {
         skin.droppedBoneCount += 1;
         appendDroppedBone(skin, bone);
     }
+}
+
+void considerBone(SkinData& skin, KrvObject bone) {
+    if (setBone(skin, bone)) gatherOrDrop(skin, bone);
 }
 
 }  // namespace
@@ -312,7 +317,12 @@ void findBones(KrvObject object, SkinData& skin) {
 namespace {
 
 void searchBones(KrvObject object, SkinData& skin) {
-    auto visit = [](KrvObject bone, void* context) { considerBone(*static_cast<SkinData*>(context), bone); };
+    // The index holds bones only.
+    auto visit = [](KrvObject bone, void* context) {
+        SkinData& skin = *static_cast<SkinData*>(context);
+        skin.currentBone = bone;
+        gatherOrDrop(skin, bone);
+    };
     if (!forEachSearchedBone(object, visit, &skin)) findBones(object, skin);
 }
 
@@ -321,11 +331,14 @@ void searchBones(KrvObject object, SkinData& skin) {
 int32_t gatherBoneWeights(SkinData& skin) {
     if (!skin.currentBone || !skin.mesh || !skin.vertices || !skin.indices) return 0;
     if (skin.boneCount >= kBoneTableSize) return 0;
+    // Where the host can tell, a bone without weights costs one question and no array.
+    const bool told = hostTellsBoneWeights();
+    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return 0;
     float* weights = boneWeights(skin.mesh, skin.currentBone);
     if (!weights) {
         // A bone with weights whose array the host could not hand over: the mesh would be
         // written without this bone's influence.
-        if (hasBoneWeights(skin.mesh, skin.currentBone)) skin.storageRefused = 1;
+        if (told) skin.storageRefused = 1;
         return 0;
     }
     int32_t polygonCount = 0;
