@@ -1,5 +1,7 @@
 #include "skin/bone_search.h"
 
+#include <algorithm>
+
 #include "host/document.h"
 #include "host/host.h"
 #include "host/objects.h"
@@ -25,8 +27,9 @@ struct BoneSearch {
     int32_t boneCount;
     SearchRun* runs;
     int32_t runCount;
-    int32_t* runSlots;  // open addressing by object, at most half full; -1 free
-    int32_t slots;      // a power of two
+    int32_t* runSlots;   // open addressing by object, at most half full; -1 free
+    int32_t* boneSlots;  // the same for the bones
+    int32_t slots;       // a power of two
     bool indexed;       // the document of the current file is indexed
     bool noBones;       // it holds no bone
 };
@@ -73,6 +76,41 @@ T* allocArray(int64_t count) {
     return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 1)));
 }
 
+// The position in `bones` of a bone of the index, or -1.
+int32_t indexedBone(KrvObject bone) {
+    const uint32_t mask = static_cast<uint32_t>(gSearch.slots - 1);
+    for (uint32_t s = hashOf(bone) & mask;; s = (s + 1) & mask) {
+        const int32_t b = gSearch.boneSlots[s];
+        if (b < 0 || gSearch.bones[b].bone == bone) return b;
+    }
+}
+
+// Where the host lists the bones that weight the object, only those of the run are
+// visited, in depth-first order: a mesh costs its own bones, not every bone of the run
+// (N meshes with a bone each would otherwise ask N x N questions). The others add
+// nothing to a skin. False when the host cannot list them.
+bool visitWeightingBones(const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
+    int32_t count = 0;
+    KrvObject* weighting = weightingBones(run.object, &count);
+    if (count < 0) return false;
+    auto* found = allocArray<int32_t>(count);
+    if (!found) {
+        hostFree(weighting);
+        return false;
+    }
+    int32_t n = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t b = indexedBone(weighting[i]);
+        if (b >= 0 && gSearch.bones[b].position >= run.first && gSearch.bones[b].position < run.end) found[n++] = b;
+    }
+    hostFree(weighting);
+    std::sort(found, found + n);
+    for (int32_t i = 0; i < n; ++i)
+        if (i == 0 || found[i] != found[i - 1]) visit(gSearch.bones[found[i]].bone, context);
+    hostFree(found);
+    return true;
+}
+
 }  // namespace
 
 bool beginBoneSearch(KrvDocument document) {
@@ -99,14 +137,14 @@ bool beginBoneSearch(KrvDocument document) {
     if (objects > INT32_MAX / 4) return false;
 
     int32_t slots = 16;
-    while (slots < 2 * polygons) slots *= 2;
+    while (slots < 2 * polygons || slots < 2 * bones) slots *= 2;
     // The position of every open ancestor, and where every object's subtree ends.
     auto* open = allocArray<int32_t>(int64_t{deepest} + 1);
     auto* subtreeEnd = allocArray<int32_t>(objects);
     auto* parentOf = allocArray<int32_t>(polygons);
     gSearch.bones = allocArray<IndexedBone>(bones);
     gSearch.runs = allocArray<SearchRun>(polygons);
-    gSearch.runSlots = allocArray<int32_t>(slots);
+    gSearch.runSlots = allocArray<int32_t>(2 * int64_t{slots});
     const bool stored = open && subtreeEnd && parentOf && gSearch.bones && gSearch.runs && gSearch.runSlots;
     if (stored) {
         int32_t position = 0;
@@ -125,9 +163,15 @@ bool beginBoneSearch(KrvDocument document) {
             [&](int32_t depth) {
                 subtreeEnd[open[depth]] = position;
             });
-        fillBytes(gSearch.runSlots, sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
+        fillBytes(gSearch.runSlots, 2 * sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
+        gSearch.boneSlots = gSearch.runSlots + slots;
         gSearch.slots = slots;
         const uint32_t mask = static_cast<uint32_t>(slots - 1);
+        for (int32_t b = 0; b < gSearch.boneCount; ++b) {
+            uint32_t s = hashOf(gSearch.bones[b].bone) & mask;
+            while (gSearch.boneSlots[s] >= 0) s = (s + 1) & mask;
+            gSearch.boneSlots[s] = b;
+        }
         for (int32_t r = 0; r < gSearch.runCount; ++r) {
             SearchRun& run = gSearch.runs[r];
             run.end = parentOf[r] < 0 ? position : subtreeEnd[parentOf[r]];
@@ -145,6 +189,7 @@ bool beginBoneSearch(KrvDocument document) {
 }
 
 void endBoneSearch() {
+    // boneSlots shares the block of runSlots.
     hostFree(gSearch.bones);
     hostFree(gSearch.runs);
     hostFree(gSearch.runSlots);
@@ -163,6 +208,7 @@ bool forEachSearchedBone(KrvObject object, void (*visit)(KrvObject bone, void* c
     }
     if (r < 0) return false;
     const SearchRun& run = gSearch.runs[r];
+    if (visitWeightingBones(run, visit, context)) return true;
     // The first bone at or after the run's start.
     int32_t low = 0;
     int32_t high = gSearch.boneCount;
