@@ -211,7 +211,7 @@ KrvObject* KRV_CALL weightingBones(KrvObject polygonObject, int32_t* count) {
     if (!o || !o->document) return nullptr;
     if (!o->document->bonesIndexed) indexBones(*o->document);
     std::vector<KrvObject> bones;
-    for (const BoneWeights& w : o->weights) {
+    for (const BoneWeights& w : *o->weights) {
         const auto found = o->document->bonesById.find(w.bone);
         if (found != o->document->bonesById.end()) bones.push_back(handle(found->second));
     }
