@@ -126,6 +126,10 @@ struct DocumentImpl {
     // placement is read, so an animation key of one object does not evaluate them all.
     uint64_t evaluations = 0;
     double evaluatedFrame = 0;
+    // The bones by id, for weighting_bones: taken at its first call, as the objects of a
+    // document do not change once it is loaded or copied.
+    mutable std::unordered_map<std::string, ObjectImpl*> bonesById;
+    mutable bool bonesIndexed = false;
 };
 
 struct DialogImpl {

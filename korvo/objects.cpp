@@ -191,6 +191,42 @@ int32_t KRV_CALL hasBoneWeights(KrvObject polygonObject, KrvObject bone) {
     return weightsFor(polygonObject, bone, "object has_bone_weights") ? 1 : 0;
 }
 
+// Every bone of the document by its id, without recursion (the scene may be deep).
+void indexBones(const DocumentImpl& document) {
+    std::vector<const ObjectImpl*> pending;
+    for (const auto& o : document.objects) pending.push_back(o.get());
+    while (!pending.empty()) {
+        const ObjectImpl* o = pending.back();
+        pending.pop_back();
+        if (o->type == KRV_TYPE_BONE) document.bonesById.emplace(o->id, const_cast<ObjectImpl*>(o));
+        for (const auto& child : o->children) pending.push_back(child.get());
+    }
+    document.bonesIndexed = true;
+}
+
+KrvObject* KRV_CALL weightingBones(KrvObject polygonObject, int32_t* count) {
+    ObjectImpl* o = objectImpl(polygonObject, "object weighting_bones");
+    if (!count) return nullptr;
+    *count = -1;
+    if (!o || !o->document) return nullptr;
+    if (!o->document->bonesIndexed) indexBones(*o->document);
+    std::vector<KrvObject> bones;
+    for (const BoneWeights& w : *o->weights) {
+        const auto found = o->document->bonesById.find(w.bone);
+        if (found != o->document->bonesById.end()) bones.push_back(handle(found->second));
+    }
+    *count = 0;
+    if (bones.empty()) return nullptr;
+    auto* block = static_cast<KrvObject*>(kMemoryTable.alloc(bones.size() * sizeof(KrvObject), 0, 0));
+    if (!block) {
+        *count = -1;
+        return nullptr;
+    }
+    std::memcpy(block, bones.data(), bones.size() * sizeof(KrvObject));
+    *count = static_cast<int32_t>(bones.size());
+    return block;
+}
+
 KrvTag KRV_CALL findTag(KrvObject object, int32_t type, int32_t index) {
     ObjectImpl* o = objectImpl(object, "object find_tag");
     if (!o || index != 0) return nullptr;
@@ -344,7 +380,7 @@ int32_t KRV_CALL materialReadParameter(KrvMaterial material, const KrvParamId* i
 const KrvObjectTable kObjectTable = {
     sizeof(KrvObjectTable), isInstance, firstChild, next, parent, getName, setName, globalMatrix,
     position, rotation, scale, objectReadParameter, objectGetParameters, objectCopy, objectRelease,
-    points, polygons, boneWeights, findTag, hasBoneWeights,
+    points, polygons, boneWeights, findTag, hasBoneWeights, weightingBones,
 };
 
 const KrvTagTable kTagTable = {sizeof(KrvTagTable), tagReadParameter, tagGetParameters, uvOfPolygon, tagMaterial};

@@ -369,6 +369,12 @@ typedef struct KrvObjectTable {
      * from a weight array the memory service refused (bone_weights answers null for both).
      * Check KRV_HAS_ENTRY before calling: older hosts lack it. */
     int32_t (KRV_CALL* has_bone_weights)(KrvObject polygon_object, KrvObject bone);
+    /* The bones of the object's document that have weights for `polygon_object`, in no
+     * particular order: *count handles in a block allocated with the memory service (free
+     * it with KrvMemoryTable.free), or null with *count 0 when there is none. Null with
+     * *count -1 when the host cannot tell (an object outside a document) or the block is
+     * refused. Check KRV_HAS_ENTRY before calling: older hosts lack it. */
+    KrvObject* (KRV_CALL* weighting_bones)(KrvObject polygon_object, int32_t* count);
 } KrvObjectTable;
 
 typedef struct KrvTagTable {

@@ -48,9 +48,21 @@ float* boneWeights(KrvObject polygonObject, KrvObject bone) {
 }
 
 bool hasBoneWeights(KrvObject polygonObject, KrvObject bone) {
+    return hostTellsBoneWeights() && host()->object->has_bone_weights(polygonObject, bone) != 0;
+}
+
+KrvObject* weightingBones(KrvObject polygonObject, int32_t* count) {
     const KrvObjectTable* objects = host()->object;
-    return KRV_HAS_ENTRY(objects, KrvObjectTable, has_bone_weights) &&
-           objects->has_bone_weights(polygonObject, bone) != 0;
+    *count = -1;
+    if (!KRV_HAS_ENTRY(objects, KrvObjectTable, weighting_bones)) return nullptr;
+    KrvObject* bones = objects->weighting_bones(polygonObject, count);
+    if (!bones && *count > 0) *count = -1;
+    return bones;
+}
+
+bool hostTellsBoneWeights() {
+    const KrvObjectTable* objects = host()->object;
+    return KRV_HAS_ENTRY(objects, KrvObjectTable, has_bone_weights);
 }
 
 KrvTag findTag(KrvObject object, int32_t type) { return host()->object->find_tag(object, type, 0); }

@@ -37,6 +37,13 @@ const KrvPolygon* objectPolygons(KrvObject object, int32_t* count);
 float* boneWeights(KrvObject polygonObject, KrvObject bone);
 // True when the host says the bone has weights for the object (false on hosts that cannot tell).
 bool hasBoneWeights(KrvObject polygonObject, KrvObject bone);
+// True when the host can tell (has_bone_weights): asking it first spares a weight array.
+bool hostTellsBoneWeights();
+// The bones of the object's document that weight it, in no order (a host memory block of
+// *count handles the caller returns with hostFree, or null with *count 0 for none), or
+// null with *count -1 when the host cannot tell (older hosts, objects outside a
+// document, refused memory).
+KrvObject* weightingBones(KrvObject polygonObject, int32_t* count);
 // The object's first tag of `type`, or null.
 KrvTag findTag(KrvObject object, int32_t type);
 

@@ -1,8 +1,7 @@
 // The growable arrays of the mesh conversion: for every point of a polygon object a
 // varying number of corners, smoothing groups and texture coordinates.
 //
-// Every array starts with capacity 5 and grows by 5 entries when an append finds it
-// full. Storage comes from the mesh's arena and is taken at the first append: an
+// Every array starts with capacity 5 and doubles when an append finds it full. Storage comes from the mesh's arena and is taken at the first append: an
 // array nobody appends to costs nothing, while its capacity reads 5 from creation as
 // it always has. Entries at or beyond `count` are never read.
 #pragma once
@@ -14,7 +13,8 @@
 
 namespace dorna {
 
-constexpr int32_t kGrowStep = 5;
+// The capacity of a new array.
+constexpr int32_t kFirstCapacity = 5;
 
 // Corner numbers: 3 x triangle + corner 0, 1 or 2.
 struct CornerList {

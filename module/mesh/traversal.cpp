@@ -7,10 +7,12 @@
 #include "mesh/debug_listing.h"
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
+#include "skin/bone_search.h"
 #include "skin/skin_weights.h"
 #include "xfile/frame_writer.h"
 #include "xfile/mesh_writer.h"
 #include "xfile/names.h"
+#include "xfile/non_finite_report.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -136,6 +138,7 @@ void exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
             writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(current, writer, skin);
+        reportNonFinite(writer, current);
         exportObjects(firstChild(current), writer, skin);
         if (frame) writer.writeText("}\r\n");
     }
@@ -154,7 +157,13 @@ void exportObjects(KrvObject object, XTextWriter& writer, SkinData& skin) {
 void exportHierarchy(KrvDocument document, XTextWriter& writer) {
     SkinData skin;
     initSkinData(skin);
-    exportObjects(firstObject(document), writer, skin);
+    // Skins are searched only where bones are exported with their frames.
+    const bool skinned = exportSettings.exportBones && exportSettings.exportFrames;
+    if (skinned && !beginBoneSearch(document))
+        writer.markIncomplete();
+    else
+        exportObjects(firstObject(document), writer, skin);
+    endBoneSearch();
     releaseSkinData(skin);
 }
 

@@ -1,10 +1,12 @@
 #include "skin/animation_set.h"
 
 #include "host/document.h"
+#include "host/host.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "xfile/buffered_text.h"
 #include "xfile/names.h"
+#include "xfile/non_finite_report.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -39,9 +41,22 @@ void writeAnimation(const Sampling& sampling, KrvObject object, XTextWriter& wri
         const int32_t keyTime = static_cast<int32_t>(static_cast<uint32_t>(k) * static_cast<uint32_t>(sampling.ticks));
         writeMatrixKey(writer, keyTime, objectExportMatrix(object), k + 1 == sampling.keyCount);
     }
+    reportNonFinite(writer, object);
+    const NameText name = frameName(object);
     writer.writeText("  }\r\n  {");
-    writer.writeHostString(objectIdentifier(object));
+    writer.writeBytes(name.text, name.length);
     writer.writeText("}\r\n}\r\n");
+}
+
+// True when the object, a later sibling or one of their descendants is animated.
+bool anyAnimated(KrvObject object) {
+    for (KrvObject o = object; o; o = nextObject(o)) {
+        if (isAnimated(isInstance(o, KRV_TYPE_BONE), exportSettings)) return true;
+        if (KrvObject child = firstChild(o)) {
+            if (anyAnimated(child)) return true;
+        }
+    }
+    return false;
 }
 
 // The object, its later siblings and all their descendants, depth first.
@@ -92,6 +107,17 @@ void writeAnimationSet(KrvDocument document, XTextWriter& writer) {
     sampling.step = effectiveDistancePerFrame(exportSettings);
     sampling.keyCount = keyCountOf(frameOfTime(documentEndTime(document), sampling.rate), sampling.step);
     sampling.ticks = effectiveTicksPerFrame(exportSettings);
+
+    // Readers refuse an Animation without keys; a set without Animations is left out too.
+    if (sampling.keyCount == 0) {
+        printLine("Dorna: no AnimationSet written: the scene's time range ends at frame 0 or before, "
+                  "so there are no keys");
+        return;
+    }
+    if (!anyAnimated(first)) {
+        printLine("Dorna: no AnimationSet written: no exported object is animated");
+        return;
+    }
 
     writer.writeText("\r\nAnimationSet {\r\n");
     writeAnimations(sampling, first, writer);

@@ -18,7 +18,9 @@ namespace dorna {
 class XTextWriter;
 struct ExportSettings;
 
-// Writes the whole AnimationSet of `document`; nothing when it holds no object.
+// Writes the whole AnimationSet of `document`; nothing when it holds no object, and
+// nothing but a console line when there would be no keys (no end time, a frame rate of
+// 0, an end at or before frame 0) or no animated object.
 void writeAnimationSet(KrvDocument document, XTextWriter& writer);
 
 // Which objects move: bones while bones are exported; every other object unless only

@@ -8,8 +8,10 @@
 #include "host/host.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
+#include "skin/bone_search.h"
 #include "xfile/buffered_text.h"
 #include "xfile/names.h"
+#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -164,11 +166,84 @@ bool isFinite(const Matrix& m) {
     return true;
 }
 
+// True when the bone weights at least one point of the mesh.
+bool influences(KrvObject mesh, KrvObject bone) {
+    if (hostTellsBoneWeights() && !hasBoneWeights(mesh, bone)) return false;
+    int32_t pointCount = 0;
+    objectPoints(mesh, &pointCount);
+    float* weights = boneWeights(mesh, bone);
+    bool influenced = false;
+    for (int32_t j = 0; weights && j < pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
+    hostFree(weights);
+    return influenced;
+}
+
+// Keeps the bone for the message that names the bones left out; the list doubles.
+// Without storage the bone is only counted.
+void appendDroppedBone(SkinData& skin, KrvObject bone) {
+    if (skin.droppedListed == skin.droppedCapacity) {
+        const int32_t capacity = skin.droppedCapacity > 0 ? 2 * skin.droppedCapacity : 16;
+        auto* grown = static_cast<KrvObject*>(allocArray(capacity, sizeof(KrvObject)));
+        if (!grown) return;
+        if (skin.droppedListed > 0)
+            std::memcpy(grown, skin.droppedBones, sizeof(KrvObject) * static_cast<size_t>(skin.droppedListed));
+        hostFree(skin.droppedBones);
+        skin.droppedBones = grown;
+        skin.droppedCapacity = capacity;
+    }
+    skin.droppedBones[skin.droppedListed++] = bone;
+}
+
+void releaseDroppedBones(SkinData& skin) {
+    hostFreeAndClear(skin.droppedBones);
+    skin.droppedListed = 0;
+    skin.droppedCapacity = 0;
+    skin.droppedBoneCount = 0;
+}
+
+// One console line: the mesh, the limit and the bones left out, by their frame names.
+void reportDroppedBones(SkinData& skin, KrvObject mesh) {
+    constexpr char kLeftOut[] = " bones weight it, more than a mesh can hold (199); left out:";
+    char count[kIntTextCapacity];
+    formatInt(count, skin.boneCount + skin.droppedBoneCount);
+    int64_t length = 0;
+    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(skin.droppedBones[i]).length;
+    const NameText name = meshName(mesh);
+    const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
+    char* line = length + head < INT32_MAX ? static_cast<char*>(hostAlloc(static_cast<size_t>(head + length + 1)))
+                                           : nullptr;
+    if (!line) {
+        printLine("Dorna: a mesh is weighted by more than 199 bones; the bones beyond them are left out");
+        releaseDroppedBones(skin);
+        return;
+    }
+    int64_t n = 0;
+    auto put = [&](const char* text, int64_t size) {
+        std::memcpy(line + n, text, static_cast<size_t>(size));
+        n += size;
+    };
+    put("Dorna: mesh M_", 14);
+    put(name.text, name.length);
+    put(": ", 2);
+    put(count, static_cast<int64_t>(std::strlen(count)));
+    put(kLeftOut, static_cast<int64_t>(std::strlen(kLeftOut)));
+    for (int32_t i = 0; i < skin.droppedListed; ++i) {
+        const NameText bone = frameName(skin.droppedBones[i]);
+        put(i == 0 ? " " : ", ", i == 0 ? 1 : 2);
+        put(bone.text, bone.length);
+    }
+    line[n] = '\0';
+    printLine(line);
+    hostFree(line);
+    releaseDroppedBones(skin);
+}
+
 }  // namespace
 
 void initSkinData(SkinData& skin) { skin = SkinData{}; }
 
 void releaseSkinData(SkinData& skin) {
+    releaseDroppedBones(skin);
     releaseCopies(skin);
     releasePointLists(skin);
     emptyEntries(skin);
@@ -182,6 +257,7 @@ int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, 
         return 0;
     releaseCopies(skin);
     emptyEntries(skin);
+    releaseDroppedBones(skin);
     skin.storageRefused = 0;
     skin.mesh = object;
     skin.currentBone = nullptr;
@@ -213,25 +289,60 @@ int32_t setBone(SkinData& skin, KrvObject object) {
     return 1;
 }
 
+namespace {
+
+// Gathers the current bone, or beyond the limit counts and lists it when it weights the mesh.
+void gatherOrDrop(SkinData& skin, KrvObject bone) {
+    if (skin.boneCount < kMaxBonesPerMesh) {
+        gatherBoneWeights(skin);
+    } else if (influences(skin.mesh, bone)) {
+        skin.droppedBoneCount += 1;
+        appendDroppedBone(skin, bone);
+    }
+}
+
+void considerBone(SkinData& skin, KrvObject bone) {
+    if (setBone(skin, bone)) gatherOrDrop(skin, bone);
+}
+
+}  // namespace
+
 void findBones(KrvObject object, SkinData& skin) {
     for (KrvObject o = object; o; o = nextObject(o)) {
-        if (setBone(skin, o) && skin.boneCount < kMaxBonesPerMesh) gatherBoneWeights(skin);
+        considerBone(skin, o);
         if (KrvObject child = firstChild(o)) findBones(child, skin);
     }
 }
 
+namespace {
+
+void searchBones(KrvObject object, SkinData& skin) {
+    // The index holds bones only.
+    auto visit = [](KrvObject bone, void* context) {
+        SkinData& skin = *static_cast<SkinData*>(context);
+        skin.currentBone = bone;
+        gatherOrDrop(skin, bone);
+    };
+    if (!forEachSearchedBone(object, visit, &skin)) findBones(object, skin);
+}
+
+}  // namespace
+
 int32_t gatherBoneWeights(SkinData& skin) {
     if (!skin.currentBone || !skin.mesh || !skin.vertices || !skin.indices) return 0;
     if (skin.boneCount >= kBoneTableSize) return 0;
-    int32_t polygonCount = 0;
-    const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
+    // Where the host can tell, a bone without weights costs one question and no array.
+    const bool told = hostTellsBoneWeights();
+    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return 0;
     float* weights = boneWeights(skin.mesh, skin.currentBone);
     if (!weights) {
         // A bone with weights whose array the host could not hand over: the mesh would be
         // written without this bone's influence.
-        if (hasBoneWeights(skin.mesh, skin.currentBone)) skin.storageRefused = 1;
+        if (told) skin.storageRefused = 1;
         return 0;
     }
+    int32_t polygonCount = 0;
+    const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
 
     bool influenced = false;
     for (int32_t j = 0; j < skin.pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
@@ -347,8 +458,9 @@ int32_t writeAllSkinWeights(SkinData& skin, XTextWriter& writer) {
 int32_t writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
     if (!bone || !pairs || !isInstance(bone, KRV_TYPE_BONE)) return 0;
     if (pairCount <= 0) return 1;
+    const NameText name = frameName(bone);
     writer.writeText("SkinWeights {\r\n \"");
-    writer.writeHostString(objectIdentifier(bone));
+    writer.writeBytes(name.text, name.length);
     writer.writeText("\";\r\n");
 
     BufferedText out(writer);
@@ -393,7 +505,8 @@ void writeMeshSkin(SkinData& skin, KrvObject object, const ExportVertex* vertice
         return;
     }
     if (!exportSettings.exportBones || !exportSettings.exportFrames) return;
-    findBones(object, skin);
+    searchBones(object, skin);
+    if (skin.droppedBoneCount > 0) reportDroppedBones(skin, object);
     if (skin.storageRefused) writer.markIncomplete();
     if (skin.boneCount > 0)
         writeSkinHeader(writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));

@@ -21,7 +21,8 @@ namespace dorna {
 class XTextWriter;
 
 // Entries of the bone table, and the most bones gathered for one mesh (one below the
-// table's size: bones beyond it are skipped without a message).
+// table's size; a Mesh with more children is refused by readers). The bones beyond it
+// that weight the mesh are named in one console line.
 constexpr int32_t kBoneTableSize = 200;
 constexpr int32_t kMaxBonesPerMesh = 199;
 // The most bone objects in the rest chain of one bone, the bone itself included.
@@ -59,6 +60,12 @@ struct SkinData {
     int32_t boneCount;            // used entries of `bones`
     BoneWeights bones[kBoneTableSize];
     int32_t storageRefused;       // the host refused memory for this mesh's skin
+    // The bones beyond kMaxBonesPerMesh that weight the mesh: counted, and listed as
+    // far as storage allows, for the console line that names them.
+    int32_t droppedBoneCount;
+    KrvObject* droppedBones;
+    int32_t droppedListed;
+    int32_t droppedCapacity;
 };
 
 // Empties every field.
@@ -85,7 +92,9 @@ int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, 
 // 1 and currentBone = object for a bone, else 0.
 int32_t setBone(SkinData& skin, KrvObject object);
 // Gathers every bone among the object, its later siblings and all their descendants,
-// depth first, up to kMaxBonesPerMesh.
+// depth first, up to kMaxBonesPerMesh; the bones beyond that weight the mesh are
+// counted and listed in the record. Walks the scene: writeMeshSkin uses the file's
+// bone search where the object is in it.
 void findBones(KrvObject object, SkinData& skin);
 // Gathers the weights of currentBone into a new entry. Its index, or 0 when nothing was
 // added (no weights, none above 0, or storage refused: the last with a message and

@@ -2,6 +2,7 @@
 // sixteen reals, or a list of indices, would otherwise cost one host write per number.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -30,8 +31,10 @@ public:
         std::memcpy(buffer_ + length_, text, count);
         length_ += count;
     }
-    // As "%0.6f" (a 32-bit real is widened by the call).
+    // As "%0.6f" (a 32-bit real is widened by the call); NaN and infinity as 0, noted
+    // on the writer.
     void real(double value) {
+        if (!std::isfinite(value)) value = writer_.finiteOrZero(value);
         makeRoom(kRealTextCapacity);
         length_ += static_cast<size_t>(formatReal(buffer_ + length_, value));
     }

@@ -7,6 +7,7 @@
 #include "settings/export_settings.h"
 #include "settings/settings_dialog.h"
 #include "skin/animation_set.h"
+#include "xfile/names.h"
 #include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
@@ -59,11 +60,15 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
         }
         if (!named || !writer.open(name.get())) {
             outcome = FileOutcome::CannotCreate;
+        } else if (!beginBoneNames(copy)) {
+            // Without the bone table two bones could share a name: the file is not kept.
+            writer.markIncomplete();
         } else {
             exportHierarchy(copy, writer);
             if (exportSettings.exportFrames) writer.writeText("\r\n}\r\n");
             if (exportSettings.exportAnimation && exportSettings.exportFrames && !exportSettings.framePerFile)
                 writeAnimationSet(copy, writer);
+            endBoneNames();
         }
     }
 

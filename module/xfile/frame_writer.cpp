@@ -30,11 +30,11 @@ int32_t writeFrameHeader(XTextWriter& writer, KrvObject object, const int32_t* d
     const Matrix m = objectExportMatrix(object);
     const int32_t level = depth ? *depth : 0;
 
-    HostString header("Frame ");
-    header.append(objectIdentifier(object));
-    header.append(HostString(" {\r\n"));
+    const NameText name = frameName(object);
     writer.writeIndent(level);
-    writer.writeHostString(header);
+    writer.writeText("Frame ");
+    writer.writeBytes(name.text, name.length);
+    writer.writeText(" {\r\n");
     writer.writeIndent(level);
     writer.writeText("FrameTransformMatrix {\r\n");
     // The file form: the axes stand in the columns, the offset in the fourth row.

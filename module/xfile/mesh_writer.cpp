@@ -95,10 +95,10 @@ int32_t writeMesh(XTextWriter& writer, KrvObject object, const ExportVertex* ver
     // -1 entries would not read back.
     if (!writer.isOpen() || !vertices || !indices || !hasMeshBlock(vertexCount, indexCount)) return 0;
 
-    HostString header("Mesh M_");
-    header.append(objectIdentifier(object));
-    header.append(HostString(" {\r\n"));
-    writer.writeHostString(header);
+    const NameText name = meshName(object);
+    writer.writeText("Mesh M_");
+    writer.writeBytes(name.text, name.length);
+    writer.writeText(" {\r\n");
 
     if (!writeMeshVertices(writer, vertices, vertexCount)) return 0;
     if (!writeMeshFaces(writer, indices, indexCount)) return 0;

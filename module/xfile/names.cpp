@@ -1,44 +1,235 @@
 #include "xfile/names.h"
 
-#include <cstdio>
+#include <cstring>
 
+#include "host/document.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
+#include "xfile/number_format.h"
 
 namespace dorna {
 
 namespace {
 
-struct Replacement {
-    char searched;  // a Latin-1 character
-    const char* replacement;
+// The Latin-1 letters that are spelt out.
+struct SpeltOut {
+    unsigned char letter;
+    char text[3];
+};
+constexpr SpeltOut kSpeltOut[] = {{0xF6, "oe"}, {0xE4, "ae"}, {0xFC, "ue"}, {0xDF, "ss"},
+                                  {0xD6, "Oe"}, {0xDC, "Ue"}, {0xC4, "Ae"}};
+
+// The separators and the characters of the .x grammar; control characters too.
+bool becomesUnderscore(unsigned char c) {
+    if (c < 0x20 || c == 0x7F) return true;
+    return std::strchr(" .-/\\^\"{};,<>()[]#", c) != nullptr;
+}
+
+// The keywords of the format, lower case.
+constexpr const char* kKeywords[] = {"template", "array",  "byte",   "char",     "cstring",   "double",
+                                     "dword",    "float",  "sdword", "string",   "sword",     "uchar",
+                                     "ulonglong", "unicode", "word",  "binary",   "binary_resource"};
+
+bool equalsIgnoringCase(const char* text, int32_t length, const char* lower) {
+    int32_t i = 0;
+    for (; i < length && lower[i]; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return i == length && lower[i] == '\0';
+}
+
+bool readsAsNumber(const char* text, int32_t length) {
+    int32_t i = (length > 0 && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+    int32_t digits = 0;
+    int32_t points = 0;
+    for (; i < length; ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            ++digits;
+        else if (text[i] == '.' && points == 0)
+            ++points;
+        else
+            return false;
+    }
+    return digits > 0;
+}
+
+// The name as 8-bit text and its cleaned form. One export runs at a time on the host's
+// thread; names of up to half a million characters do not fit on the stack.
+char gSource[kMaxNameLength + 1];
+char gName[1 + kMaxNameLength + kNumberRoom + 1];
+
+// The cleaned name of the object, cut to `capacity`, at gName + 1 (gName[0] is room
+// for a leading "_"). Its length.
+int32_t cleanedObjectName(KrvObject object, int32_t capacity) {
+    HostString name;
+    objectName(object, name);
+    const int32_t length = name.toText(gSource, kMaxNameLength);
+    return cleanNameText(gSource, length, gName + 1, capacity);
+}
+
+NameText plainFrameName(KrvObject object) {
+    const int32_t length = cleanedObjectName(object, kMaxNameLength);
+    if (length == 0) {
+        gName[1] = '_';
+        return NameText{gName + 1, 1};
+    }
+    if (readsAsNumberOrKeyword(gName + 1, length)) {
+        gName[0] = '_';
+        return NameText{gName, length + 1};
+    }
+    return NameText{gName + 1, length};
+}
+
+// The bone table: the bones' names in one block, found by bone and by name through two
+// open-addressing tables of entry indexes (-1: free), each at most half full.
+struct BoneName {
+    KrvObject bone;
+    int32_t offset;      // into the text block
+    int32_t length;
+    int32_t nextNumber;  // the next "_N" to try for a later bone of this name
 };
 
-// In this order: the spelt-out letters and separators first, then the characters of
-// the .x grammar. No replacement text contains a searched character, so the order does
-// not change the result.
-constexpr Replacement kReplacements[] = {
-    {'\xF6', "oe"}, {'\xE4', "ae"}, {'\xFC', "ue"}, {'\xDF', "ss"}, {'\xD6', "Oe"}, {'\xDC', "Ue"},
-    {'\xC4', "Ae"}, {' ', "_"},     {'.', "_"},     {'-', "_"},     {'/', "_"},     {'\\', "_"},
-    {'^', "_"},     {'\t', "_"},    {'\r', "_"},    {'\n', "_"},    {'"', "_"},     {'{', "_"},
-    {'}', "_"},     {';', "_"},     {',', "_"},     {'<', "_"},     {'>', "_"},     {'(', "_"},
-    {')', "_"},     {'[', "_"},     {']', "_"},     {'#', "_"},
+struct BoneTable {
+    BoneName* entries;
+    int32_t count;
+    char* text;
+    int64_t textUsed;
+    int64_t textCapacity;
+    int32_t* byBone;
+    int32_t* byName;
+    int32_t slots;  // a power of two
 };
 
-// The replacement texts are ASCII, so their length in characters is their length in bytes.
-int32_t textLength(const char* text) {
-    int32_t length = 0;
-    while (text[length]) ++length;
-    return length;
+BoneTable gBones;
+
+uint32_t hashOfBone(KrvObject bone) {
+    const uint64_t value = reinterpret_cast<uintptr_t>(bone);
+    return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+uint32_t hashOfText(const char* text, int32_t length) {
+    uint32_t hash = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return hash;
+}
+
+// The entry named `text`, or -1; *slot receives the slot it has or would take.
+int32_t findName(const char* text, int32_t length, uint32_t* slot) {
+    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
+    for (uint32_t s = hashOfText(text, length) & mask;; s = (s + 1) & mask) {
+        const int32_t e = gBones.byName[s];
+        if (e < 0 || (gBones.entries[e].length == length &&
+                      std::memcmp(gBones.text + gBones.entries[e].offset, text, static_cast<size_t>(length)) == 0)) {
+            *slot = s;
+            return e;
+        }
+    }
+}
+
+int32_t findBone(KrvObject bone) {
+    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
+    for (uint32_t s = hashOfBone(bone) & mask;; s = (s + 1) & mask) {
+        const int32_t e = gBones.byBone[s];
+        if (e < 0 || gBones.entries[e].bone == bone) return e;
+    }
+}
+
+bool appendText(const char* text, int32_t length) {
+    if (gBones.textUsed + length > gBones.textCapacity) {
+        int64_t capacity = gBones.textCapacity > 0 ? 2 * gBones.textCapacity : 4096;
+        while (capacity < gBones.textUsed + length) capacity *= 2;
+        if (capacity > INT32_MAX) return false;
+        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
+        if (!grown) return false;
+        if (gBones.textUsed > 0) std::memcpy(grown, gBones.text, static_cast<size_t>(gBones.textUsed));
+        hostFree(gBones.text);
+        gBones.text = grown;
+        gBones.textCapacity = capacity;
+    }
+    std::memcpy(gBones.text + gBones.textUsed, text, static_cast<size_t>(length));
+    gBones.textUsed += length;
+    return true;
+}
+
+// Enters the bone under `text`, which no entry has yet.
+bool addBone(KrvObject bone, const char* text, int32_t length, uint32_t nameSlot) {
+    const int32_t e = gBones.count;
+    const int64_t offset = gBones.textUsed;
+    if (!appendText(text, length)) return false;
+    gBones.entries[e] = BoneName{bone, static_cast<int32_t>(offset), length, 2};
+    gBones.byName[nameSlot] = e;
+    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
+    uint32_t s = hashOfBone(bone) & mask;
+    while (gBones.byBone[s] >= 0) s = (s + 1) & mask;
+    gBones.byBone[s] = e;
+    ++gBones.count;
+    return true;
+}
+
+// The bone's frame name, "_N" added with the first N from its name's counter that no
+// entry has. A name entered only as such a numbered name keeps counting from 2 too.
+bool nameBone(KrvObject bone) {
+    const NameText plain = plainFrameName(bone);
+    uint32_t slot = 0;
+    const int32_t owner = findName(plain.text, plain.length, &slot);
+    if (owner < 0) return addBone(bone, plain.text, plain.length, slot);
+
+    // plain.text points into gName; the numbered name is built after it.
+    char* numbered = const_cast<char*>(plain.text);
+    for (int32_t number = gBones.entries[owner].nextNumber;; ++number) {
+        numbered[plain.length] = '_';
+        const int32_t length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
+        if (findName(numbered, length, &slot) < 0) {
+            gBones.entries[owner].nextNumber = number + 1;
+            return addBone(bone, numbered, length, slot);
+        }
+    }
+}
+
+// The next object depth first after `object`: its first child, else the next sibling
+// of it or of the nearest ancestor that has one.
+KrvObject nextDepthFirst(KrvObject object) {
+    if (KrvObject child = firstChild(object)) return child;
+    for (KrvObject o = object; o; o = parentObject(o))
+        if (KrvObject next = nextObject(o)) return next;
+    return nullptr;
 }
 
 }  // namespace
+
+int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capacity) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const char* spelt = nullptr;
+        for (const SpeltOut& row : kSpeltOut)
+            if (row.letter == c) spelt = row.text;
+        if (spelt) {
+            if (n + 2 > capacity) break;
+            out[n++] = spelt[0];
+            out[n++] = spelt[1];
+            continue;
+        }
+        if (n + 1 > capacity) break;
+        out[n++] = becomesUnderscore(c) ? '_' : static_cast<char>(c);
+    }
+    return n;
+}
+
+HostString sanitizeName(const HostString& name) {
+    const int32_t length = name.toText(gSource, kMaxNameLength);
+    const int32_t cleaned = cleanNameText(gSource, length, gName, kMaxNameLength);
+    gName[cleaned] = '\0';
+    return HostString(gName);
+}
 
 void replaceCharacter(HostString& text, char searched, const char* replacement) {
     const char searchedText[2] = {searched, '\0'};
     const HostString searchedString(searchedText);
     const HostString replacementString(replacement);
-    const int32_t replacementLength = textLength(replacement);
+    const auto replacementLength = static_cast<int32_t>(std::strlen(replacement));
     // The search goes on after each inserted text instead of from the start again:
     // the text cannot contain the searched character, so the result is the same.
     int32_t position = 0;
@@ -50,32 +241,72 @@ void replaceCharacter(HostString& text, char searched, const char* replacement) 
     }
 }
 
-HostString sanitizeName(const HostString& name) {
-    HostString cleaned(name);
-    for (const Replacement& row : kReplacements) replaceCharacter(cleaned, row.searched, row.replacement);
-    return cleaned;
-}
-
 void appendUniqueNumber(KrvObject object) {
     if (!object || isInstance(object, KRV_TYPE_BONE)) return;
-    HostString name;
-    objectName(object, name);
-    HostString numbered = sanitizeName(name);
-    char number[16];
-    std::snprintf(number, sizeof number, "_%i", static_cast<int>(entityCounter));
-    numbered.append(HostString(number));
+    const int32_t length = cleanedObjectName(object, kMaxNameLength - kNumberRoom);
+    char* numbered = gName + 1;
+    numbered[length] = '_';
+    const int32_t digits = formatInt(numbered + length + 1, entityCounter);
+    numbered[length + 1 + digits] = '\0';
     ++entityCounter;
-    setObjectName(object, numbered);
+    setObjectName(object, HostString(numbered));
 }
 
-HostString identifierFor(const HostString& cleanedName) {
-    return cleanedName.length() > 0 ? cleanedName : HostString("_");
+bool readsAsNumberOrKeyword(const char* text, int32_t length) {
+    if (readsAsNumber(text, length)) return true;
+    for (const char* keyword : kKeywords)
+        if (equalsIgnoringCase(text, length, keyword)) return true;
+    return false;
 }
 
-HostString objectIdentifier(KrvObject object) {
-    HostString name;
-    objectName(object, name);
-    return identifierFor(sanitizeName(name));
+NameText meshName(KrvObject object) {
+    const int32_t length = cleanedObjectName(object, kMaxNameLength);
+    return length > 0 ? NameText{gName + 1, length} : NameText{"_", 1};
+}
+
+NameText frameName(KrvObject object) {
+    if (gBones.count > 0 && isInstance(object, KRV_TYPE_BONE)) {
+        const int32_t e = findBone(object);
+        if (e >= 0) return NameText{gBones.text + gBones.entries[e].offset, gBones.entries[e].length};
+    }
+    return plainFrameName(object);
+}
+
+bool beginBoneNames(KrvDocument document) {
+    endBoneNames();
+    const KrvObject first = firstObject(document);
+    int64_t bones = 0;
+    for (KrvObject o = first; o; o = nextDepthFirst(o))
+        if (isInstance(o, KRV_TYPE_BONE)) ++bones;
+    if (bones == 0) return true;
+    if (bones > INT32_MAX / 4) return false;
+
+    int32_t slots = 16;
+    while (slots < 2 * bones) slots *= 2;
+    gBones.entries = static_cast<BoneName*>(hostAlloc(sizeof(BoneName) * static_cast<size_t>(bones)));
+    gBones.byBone = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * 2 * static_cast<size_t>(slots)));
+    if (!gBones.entries || !gBones.byBone) {
+        endBoneNames();
+        return false;
+    }
+    gBones.byName = gBones.byBone + slots;
+    gBones.slots = slots;
+    fillBytes(gBones.byBone, sizeof(int32_t) * 2 * static_cast<size_t>(slots), 0xFF);
+
+    for (KrvObject o = first; o && gBones.count < bones; o = nextDepthFirst(o)) {
+        if (isInstance(o, KRV_TYPE_BONE) && !nameBone(o)) {
+            endBoneNames();
+            return false;
+        }
+    }
+    return true;
+}
+
+void endBoneNames() {
+    hostFree(gBones.entries);
+    hostFree(gBones.byBone);
+    hostFree(gBones.text);
+    gBones = BoneTable{};
 }
 
 }  // namespace dorna

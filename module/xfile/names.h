@@ -1,31 +1,70 @@
 // Entity names: every host name the exporter writes as a .x identifier is cleaned
-// first, and with unique names on every object except bones is numbered.
+// first, and with unique names on every object except bones is numbered. The writers
+// take a name as 8-bit text (what reaches the file), from one naming step: clean, cut,
+// keep a frame's name from reading as a number or a keyword, keep two bones apart.
 #pragma once
 
 #include <korvo_sdk.h>
+
+#include <cstdint>
 
 #include "host/host.h"
 
 namespace dorna {
 
-// A cleaned copy of `name`: German umlauts and sharp s spelt out, the separators
-// space . - / \ ^ turned into "_", and then every character that breaks the .x text
-// grammar (TAB, CR, LF, " { } ; , < > ( ) [ ] #) turned into "_" as well. Everything
-// else passes unchanged; cleaning a cleaned name changes nothing.
+// The longest identifier text taken from a name (a unique number included): the
+// longest line that holds one ("Mesh M_" ... " {") stays whole with a leading "_" and a
+// bone's "_N" as well. Longer names are cut.
+constexpr int32_t kMaxNameLength = 511950;
+// Room for "_" and a 32-bit number: a unique number, or the number that keeps two
+// bones apart.
+constexpr int32_t kNumberRoom = 12;
+
+// A name as written: text[0 .. length - 1], no terminator. Valid until the next call
+// that returns one.
+struct NameText {
+    const char* text;
+    int32_t length;
+};
+
+// The cleaned copy of `name` in `out` (room for `capacity` bytes), cut to `capacity`:
+// German umlauts and sharp s spelt out, the separators space . - / \ ^ turned into "_",
+// and every character that breaks the .x text grammar (control characters 0x00-0x1F
+// and 0x7F, " { } ; , < > ( ) [ ] #) turned into "_" as well. Everything else passes
+// unchanged; cleaning a cleaned name changes nothing. Returns the length written.
+int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capacity);
+
+// A cleaned copy of the host string, as 8-bit text (a character above U+00FF is
+// "?", as in the file), cut to kMaxNameLength characters.
 HostString sanitizeName(const HostString& name);
 
 // Every `searched` character of `text` replaced by `replacement`, an ASCII text that
 // does not contain `searched`.
 void replaceCharacter(HostString& text, char searched, const char* replacement);
 
-// Renames the object in the host to its cleaned name plus "_" and the entity counter,
-// then advances the counter. A null object or a bone is left alone and uses no number.
+// Renames the object in the host to its cleaned name (cut to leave room for the
+// number) plus "_" and the entity counter, then advances the counter. A null object or
+// a bone is left alone and uses no number.
 void appendUniqueNumber(KrvObject object);
 
-// What the writers put into the file for a cleaned name: the name itself, or "_" when
-// it cleaned to nothing (an empty identifier makes readers reject the whole file).
-HostString identifierFor(const HostString& cleanedName);
-// identifierFor the cleaned host name of the object.
-HostString objectIdentifier(KrvObject object);
+// True when a reader would take the whole text for a number (digits, at most one
+// leading "+" or "-" and at most one "." among them) or for a keyword of the format
+// (template, array, the type names, binary, binary_resource; any letter case).
+bool readsAsNumberOrKeyword(const char* text, int32_t length);
+
+// The identifier after "M_" of the object's Mesh: its cleaned name, or "_" when it
+// cleaned to nothing (an empty identifier makes readers reject the whole file).
+NameText meshName(KrvObject object);
+// The name of the object's frame, as written in "Frame NAME {" and in every reference
+// to it (SkinWeights, Animation): the mesh identifier, with a leading "_" when it would
+// read as a number or a keyword, and for a bone the name the file's bone table gave it.
+NameText frameName(KrvObject object);
+
+// The bone table of one output file: every bone of the document, depth first, gets its
+// frame name; a bone whose name an earlier bone already has gets "_2", "_3", ... (the
+// first number that makes it unique). False when the host refuses the storage.
+bool beginBoneNames(KrvDocument document);
+// Returns the table's storage; frameName then names bones from their own names again.
+void endBoneNames();
 
 }  // namespace dorna

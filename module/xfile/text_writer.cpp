@@ -1,5 +1,6 @@
 #include "xfile/text_writer.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "host/files.h"
@@ -22,7 +23,7 @@ constexpr int32_t kIndentWidth = 4;
 
 }  // namespace
 
-XTextWriter::XTextWriter() : file_(createFile()), isOpen_(0), writeFailed_(0), incomplete_(0) {}
+XTextWriter::XTextWriter() : file_(createFile()), isOpen_(0), writeFailed_(0), incomplete_(0), nonFinite_(0) {}
 
 XTextWriter::~XTextWriter() {
     if (file_) close();
@@ -60,7 +61,20 @@ int32_t XTextWriter::writeIndent(int32_t level) {
     return 1;
 }
 
+double XTextWriter::finiteOrZero(double value) {
+    if (std::isfinite(value)) return value;
+    ++nonFinite_;
+    return 0.0;
+}
+
+int32_t XTextWriter::takeNonFiniteCount() {
+    const int32_t count = nonFinite_;
+    nonFinite_ = 0;
+    return count;
+}
+
 int32_t XTextWriter::writeReal(double value) {
+    value = finiteOrZero(value);
     char text[kRealTextCapacity];
     return writeBytes(text, formatReal(text, value));
 }

@@ -36,8 +36,15 @@ public:
     // Four blanks per level. Writes nothing and answers 0 when the file is not open.
     int32_t writeIndent(int32_t level);
     // A real as "%0.6f" writes it (a 32-bit real is widened first), an integer as "%i".
+    // NaN and infinity are written as 0 (see finiteOrZero).
     int32_t writeReal(double value);
     int32_t writeInt(int32_t value);
+
+    // The value, or 0 for NaN and infinity, which no reader takes: counted, so that the
+    // object they came from can be named.
+    double finiteOrZero(double value);
+    // The non-finite values written since the last call.
+    int32_t takeNonFiniteCount();
 
     // For a writer that cannot finish its part of the file (the host refused memory):
     // the file must not be kept, as it would lack what the scene holds.
@@ -59,6 +66,7 @@ private:
     int32_t isOpen_;
     int32_t writeFailed_;
     int32_t incomplete_;
+    int32_t nonFinite_;
 };
 
 }  // namespace dorna

@@ -327,6 +327,15 @@ TEST_F(HostDocument, RestEntriesAndBoneWeightsByBoneId) {
     h.memory->free(weights);
     EXPECT_EQ(h.object->bone_weights(find(d, "Mesh"), find(d, "Lower")), nullptr);
 
+    // The bones that weight an object, listed in one call; none for the bone itself.
+    int32_t count = -1;
+    KrvObject* bones = h.object->weighting_bones(find(d, "Mesh"), &count);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(bones[0], find(d, "Upper"));
+    h.memory->free(bones);
+    EXPECT_EQ(h.object->weighting_bones(find(d, "Upper"), &count), nullptr);
+    EXPECT_EQ(count, 0);
+
     KrvContainer c{};
     h.container->construct(&c, -1);
     h.object->get_parameters(find(d, "Upper"), &c);

@@ -270,7 +270,7 @@ TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
     const NormalGroupList& centre = mesh.normalGroups[0];
     ASSERT_EQ(centre.count, 1);
     ASSERT_EQ(centre.items[0].corners.count, blades);
-    EXPECT_EQ(centre.items[0].corners.capacity, 15);
+    EXPECT_EQ(centre.items[0].corners.capacity, 20);
     for (int32_t i = 0; i < blades; ++i) EXPECT_EQ(centre.items[0].corners.items[i], 3 * i);
     EXPECT_EQ(mesh.vertexCount, blades + 1);
 }

@@ -15,7 +15,7 @@ protected:
     MeshArena arena{};
 };
 
-TEST_F(GrowArrays, CornerListGrowsByFiveKeepingItsOrder) {
+TEST_F(GrowArrays, CornerListDoublesKeepingItsOrder) {
     CornerList list = newCornerList();
     EXPECT_EQ(list.capacity, 5);
     int32_t capacities[11];
@@ -26,7 +26,7 @@ TEST_F(GrowArrays, CornerListGrowsByFiveKeepingItsOrder) {
     EXPECT_EQ(capacities[4], 5);
     EXPECT_EQ(capacities[5], 10);
     EXPECT_EQ(capacities[9], 10);
-    EXPECT_EQ(capacities[10], 15);
+    EXPECT_EQ(capacities[10], 20);
     ASSERT_EQ(list.count, 11);
     for (int32_t i = 0; i < 11; ++i) EXPECT_EQ(list.items[i], 100 + i);
 }

@@ -110,10 +110,11 @@ TEST_F(AnimationSet, ShortRangesGiveOneKeyOrNone) {
     EXPECT_EQ(animationSet(),
               "\r\nAnimationSet {\r\n" + animationOpen(1) + keyAt(0, "0.000000", true) + animationClose("Mover") + "}\r\n");
 
+    // Readers refuse an Animation without keys: no set at all.
     loadScene({mover("Mover")}, 0);
-    EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(0) + animationClose("Mover") + "}\r\n");
+    EXPECT_EQ(animationSet(), "");
     loadScene({mover("Mover")}, -5);
-    EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(0) + animationClose("Mover") + "}\r\n");
+    EXPECT_EQ(animationSet(), "");
 
     // Ticks below 1 count as 1: no negative key times, no two keys at one time.
     loadScene({mover("Mover")}, 3);
@@ -152,8 +153,11 @@ TEST_F(AnimationSet, OnlyBonesStillVisitsTheChildrenOfEveryObject) {
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + others + cameraKeys + "}\r\n");
 }
 
-TEST_F(AnimationSet, ADocumentWithoutObjectsHasNoSet) {
+TEST_F(AnimationSet, ADocumentWithoutObjectsOrWithoutAnimatedOnesHasNoSet) {
     loadScene({}, 10);
+    EXPECT_EQ(animationSet(), "");
+    loadScene({mover("Mover")}, 10);
+    exportSettings.onlyBones = 1;
     EXPECT_EQ(animationSet(), "");
 }
 

@@ -19,6 +19,8 @@ protected:
         return korvo::toUtf8(sanitizeName(name).get());
     }
 
+    static std::string text(NameText name) { return std::string(name.text, static_cast<size_t>(name.length)); }
+
     std::string nameOf(KrvObject object) {
         HostString name;
         host.root()->object->get_name(object, name.get());
@@ -42,12 +44,14 @@ TEST_F(Names, UmlautsAreSpeltOutAndSeparatorsBecomeUnderscores) {
     EXPECT_EQ(cleaned(""), "");
 }
 
-TEST_F(Names, CharactersOfTheFileGrammarBecomeUnderscores) {
+TEST_F(Names, CharactersOfTheFileGrammarAndControlCharactersBecomeUnderscores) {
     EXPECT_EQ(cleaned("Arm#2 {x};\"q\",<a>(b)[c]\t\r\n"), "Arm_2__x___q___a__b__c____");
+    EXPECT_EQ(cleaned(std::string("a\x0B" "b\x0C" "c\x01\x1F\x7F" "d\0e", 11)), "a_b_c___d_e");
 }
 
 TEST_F(Names, OtherCharactersPassUnchanged) {
-    EXPECT_EQ(cleaned("é:Ω9_ok"), "é:Ω9_ok");
+    // A character beyond Latin-1 is "?" in the 8-bit text, in the file as in the name.
+    EXPECT_EQ(cleaned("é:Ω9_ok"), "é:?9_ok");
     EXPECT_EQ(cleaned("1st"), "1st");
 }
 
@@ -81,7 +85,7 @@ TEST_F(Names, NumbersFollowTheOrderOfTheCallsAndSkipBones) {
     EXPECT_EQ(nameOf(cube2), "Cube_2");
     EXPECT_EQ(nameOf(upperArm), "Upper Arm");
     EXPECT_EQ(entityCounter, 3);
-    EXPECT_EQ(korvo::toUtf8(objectIdentifier(upperArm).get()), "Upper_Arm");
+    EXPECT_EQ(text(frameName(upperArm)), "Upper_Arm");
     expectNothingHeld();
 }
 
@@ -106,9 +110,77 @@ TEST_F(Names, AnUnnamedObjectGetsAnUnderscoreAndItsNumber) {
 
 TEST_F(Names, AnEmptyCleanedNameIsWrittenAsAnUnderscore) {
     KrvObject bone = load({object("", korvo::ObjectType::Bone)}, "");
-    EXPECT_EQ(korvo::toUtf8(objectIdentifier(bone).get()), "_");
-    EXPECT_EQ(korvo::toUtf8(identifierFor(HostString("")).get()), "_");
-    EXPECT_EQ(korvo::toUtf8(identifierFor(HostString("Hip")).get()), "Hip");
+    EXPECT_EQ(text(frameName(bone)), "_");
+    EXPECT_EQ(text(meshName(bone)), "_");
+}
+
+// A reader takes a frame name for a number or a keyword only when the whole name is one.
+TEST_F(Names, AFrameNameThatReadsAsANumberOrKeywordGetsALeadingUnderscore) {
+    const struct {
+        const char* name;
+        const char* frame;
+    } cases[] = {
+        {"7", "_7"},         {"+12", "_+12"},   {"Float", "_Float"},     {"WORD", "_WORD"},
+        {"template", "_template"}, {"Array", "_Array"}, {"binary_resource", "_binary_resource"},
+        {"-3", "_3"},        {"12a", "12a"},        {"123_3", "123_3"},      {"1e5", "1e5"},
+        {"Floats", "Floats"}, {"+", "+"},           {"1.2.3", "1_2_3"},      {"_7", "_7"},
+    };
+    for (const auto& c : cases) {
+        KrvObject o = load(object(c.name));
+        EXPECT_EQ(text(frameName(o)), c.frame) << c.name;
+        EXPECT_EQ(text(meshName(o)), cleaned(c.name)) << c.name;
+    }
+    EXPECT_TRUE(readsAsNumberOrKeyword("-1.5", 4));
+    EXPECT_FALSE(readsAsNumberOrKeyword("1..5", 4));
+    EXPECT_FALSE(readsAsNumberOrKeyword("", 0));
+}
+
+// Cleaned names that collide ("a b", "a_b", two "a"): the later bone is numbered, in the
+// depth-first order of the document, and every reference takes the same name.
+TEST_F(Names, BonesWhoseNamesCollideAreNumberedFromTheSecond) {
+    korvo::SceneObject parent = object("a b", korvo::ObjectType::Bone);
+    parent.id = "b1";
+    korvo::SceneObject child = object("a_b", korvo::ObjectType::Bone);
+    child.id = "b2";
+    parent.children.push_back(child);
+    korvo::SceneObject third = object("a b", korvo::ObjectType::Bone);
+    third.id = "b3";
+    korvo::SceneObject taken = object("a_b_2", korvo::ObjectType::Bone);
+    taken.id = "b4";
+    korvo::SceneObject digits = object("7", korvo::ObjectType::Bone);
+    digits.id = "b5";
+    korvo::SceneObject underscored = object("_7", korvo::ObjectType::Bone);
+    underscored.id = "b6";
+    korvo::SceneObject plain = object("a b");
+    load({parent, third, taken, digits, underscored, plain}, "b1");
+    KrvObject first = host.root()->document->first_object(document);
+    KrvObject second = host.root()->object->first_child(first);
+    KrvObject b3 = host.root()->object->next(first);
+    KrvObject b4 = host.root()->object->next(b3);
+    KrvObject b5 = host.root()->object->next(b4);
+    KrvObject b6 = host.root()->object->next(b5);
+    KrvObject notABone = host.root()->object->next(b6);
+
+    ASSERT_TRUE(beginBoneNames(document));
+    EXPECT_EQ(text(frameName(first)), "a_b");
+    EXPECT_EQ(text(frameName(second)), "a_b_2");
+    EXPECT_EQ(text(frameName(b3)), "a_b_3");
+    EXPECT_EQ(text(frameName(b4)), "a_b_2_2");
+    EXPECT_EQ(text(frameName(b5)), "_7");
+    EXPECT_EQ(text(frameName(b6)), "_7_2");
+    EXPECT_EQ(text(frameName(notABone)), "a_b");
+    endBoneNames();
+    EXPECT_EQ(text(frameName(second)), "a_b");
+    expectNothingHeld();
+}
+
+// A name too long for one line of the file is cut, and a unique number survives the cut.
+TEST_F(Names, ALongNameIsCutAndKeepsItsNumber) {
+    KrvObject o = load(object(std::string(600000, 'x')));
+    EXPECT_EQ(text(frameName(o)), std::string(kMaxNameLength, 'x'));
+    entityCounter = 12;
+    appendUniqueNumber(o);
+    EXPECT_EQ(text(frameName(o)), std::string(kMaxNameLength - kNumberRoom, 'x') + "_12");
 }
 
 }  // namespace
