@@ -1,0 +1,26 @@
+// What a target named with -o must be before anything is read or written: a file name
+// in a folder that exists and is writable, with the suffix of what is written there.
+#pragma once
+
+#include <string>
+
+namespace korvo::cli {
+
+// The folder the target goes into must exist and be writable. False with one line in
+// `error` otherwise.
+bool targetFolderUsable(const std::string& target, std::string& error);
+
+// A target that will be a regular file must end in `suffix` (".x", ".json"; any case),
+// unless `forced`. Standard output ("-") and existing targets that are not regular
+// files (devices, FIFOs) take any name. False with one line in `error` otherwise;
+// `writes` says what the command writes ("korvo export writes DirectX .x files").
+bool targetSuffixAccepted(const std::string& target, const std::string& suffix, bool forced, const std::string& writes,
+                          std::string& error);
+
+// True when both paths name one existing file (links followed).
+bool sameFile(const std::string& a, const std::string& b);
+
+// True when `s` ends in `end`, ignoring the case of ASCII letters.
+bool endsWithIgnoringCase(const std::string& s, const std::string& end);
+
+}  // namespace korvo::cli
