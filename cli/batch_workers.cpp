@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,6 +17,12 @@
 namespace korvo::cli {
 
 #ifdef _WIN32
+
+unsigned coreCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? unsigned(info.dwNumberOfProcessors) : 1;
+}
 
 int runInWorkers(size_t count, unsigned, const WorkerTasks& tasks, const std::function<void(size_t)>& started,
                  const std::function<void(const JobReport&)>& ended) {
@@ -29,6 +37,11 @@ int runInWorkers(size_t count, unsigned, const WorkerTasks& tasks, const std::fu
 }
 
 #else
+
+unsigned coreCount() {
+    const long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? unsigned(n) : 1;
+}
 
 namespace {
 

@@ -32,6 +32,9 @@ struct WorkerTasks {
     std::function<int()> finish;
 };
 
+// The processors the system offers (at least 1).
+unsigned coreCount();
+
 // Runs jobs 0 .. count - 1 on up to `parallel` workers. `started(index)` and
 // `ended(report)` are called in the command's process, in the order things happen.
 // Returns the highest exit status a worker ended with (0 when every worker ended well).

@@ -1,11 +1,11 @@
 #include "cli/export_batch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "cli/batch_workers.h"
 #include "cli/command.h"
@@ -100,8 +100,7 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
         if (run.refusal) return fail(kExitBadInput, settings.dialog->refusalMessage(*run.refusal));
     }
 
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned parallel = unsigned(std::min<size_t>(jobs ? jobs : cores, inputs.size()));
+    const unsigned parallel = unsigned(std::min<size_t>(jobs ? jobs : coreCount(), inputs.size()));
     // Each worker process has its own session: the module is loaded once per worker.
     std::unique_ptr<ExportSession> session;
     WorkerTasks tasks;
