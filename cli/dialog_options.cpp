@@ -99,8 +99,8 @@ bool parseNumbers(const std::string& text, size_t count, bool integer, std::vect
     return out.size() == count;
 }
 
-}  // namespace
-
+// The options that must be given for `element` to be enabled in the settings dialog
+// (as the module enables its elements), or "" when it is always enabled.
 const char* enablingOptions(int32_t element) {
     switch (element) {
         case 10009:
@@ -118,6 +118,8 @@ const char* enablingOptions(int32_t element) {
     if (element >= 10020 && element <= 10035) return "--standard-material";
     return "";
 }
+
+}  // namespace
 
 void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     framesSwitch_ = framesSwitch;

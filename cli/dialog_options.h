@@ -27,7 +27,8 @@ public:
     std::string refusalMessage(const DialogRefusal& refusal) const;
 
 private:
-    // enablingOptions() with the name this command gives the "Export frames" switch.
+    // The options that enable `element`, with the name this command gives the "Export
+    // frames" switch; "" when it is always enabled.
     std::string neededOptions(int32_t element) const;
 
     struct Switch {
@@ -54,9 +55,5 @@ private:
     bool cancel_ = false;
     std::string framesSwitch_ = "frames";
 };
-
-// The options that must be given for `element` to be enabled in the settings dialog
-// ("--animation"), or "" when it is always enabled.
-const char* enablingOptions(int32_t element);
 
 }  // namespace korvo::cli

@@ -7,7 +7,6 @@
 
 #include "cli/command.h"
 #include "cli/session.h"
-#include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #ifdef KORVO_WITH_IMPORT
 #include "korvo/import/import_model.h"
