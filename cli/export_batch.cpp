@@ -70,8 +70,7 @@ std::string someNames(const std::vector<std::string>& names) {
 }  // namespace
 
 bool namesFolder(const std::string& output) {
-    return (!output.empty() && platform::isSeparator(static_cast<unsigned char>(output.back()))) ||
-           platform::isFolder(output);
+    return !output.empty() && platform::isSeparator(static_cast<unsigned char>(output.back()));
 }
 
 std::string batchTarget(const std::string& folder, const std::string& input) {

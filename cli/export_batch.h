@@ -9,7 +9,8 @@
 
 namespace korvo::cli {
 
-// True when -o names a folder: it ends in a separator or is an existing folder.
+// True when -o names a folder to export into: it ends in a separator. (A folder named
+// without one is refused as a target, as before.)
 bool namesFolder(const std::string& output);
 
 // The file an input is exported to: FOLDER/NAME.x, NAME being the input's file name

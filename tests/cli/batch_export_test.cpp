@@ -79,7 +79,7 @@ TEST_F(BatchExport, ABatchThatCannotStartWritesNothing) {
         {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "out/"}, "korvo: cannot write into out/: the folder does not exist\n"},
         {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "sub/"},
          "korvo: a.korvo.json and sub/a.korvo.json would both be written to sub/a.x"},
-        {{"export", "sub/b.x", "-o", "sub"}, "korvo: sub/b.x would be replaced by its own export"},
+        {{"export", "sub/b.x", "-o", "sub/"}, "korvo: sub/b.x would be replaced by its own export"},
         {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "one.x"}, "give -o FOLDER/"},
         {{"export", "a.korvo.json", "-o", "sub/", "--no-frames", "--animation"}, "korvo: --animation needs --frames"},
     };
