@@ -1,28 +1,50 @@
 #include "cli/check_command.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "cli/session.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/model_report.h"
+#include "korvo/platform.h"
 
 namespace korvo::cli {
+
+namespace {
+
+// A file that cannot be opened is bad input (status 2); one the reader refuses fails
+// the check (status 1).
+int runCheck(const std::string& path) {
+    if (platform::isFolder(path)) return fail(kExitBadInput, path + ": cannot be read: it is a folder");
+    if (std::FILE* file = platform::openForReading(path)) {
+        std::fclose(file);
+    } else {
+        return fail(kExitBadInput, path + ": cannot be read: " + std::strerror(errno));
+    }
+    import::ModelData model;
+    std::string error;
+    try {
+        if (!import::readModel(path, import::ReadMode::AsStored, model, error))
+            return fail(kExitFailed, path + ": cannot be read: " + error);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitBadInput, path + ": cannot be read: out of memory");
+    }
+    std::fputs(import::describeModel(model).c_str(), stdout);
+    return kExitOk;
+}
+
+}  // namespace
 
 Subcommand addCheckCommand(CLI::App& korvo) {
     auto path = std::make_shared<std::string>();
     CLI::App* app = korvo.add_subcommand(
         "check", "read a .x file with an independent reader and print what it holds (frames, meshes, "
                  "vertices, faces, materials, bones, animation keys)");
-    app->add_option("FILE", *path, "the file to read")->required();
-    return {app, [path]() {
-                import::ModelData model;
-                std::string error;
-                if (!import::readModel(*path, import::ReadMode::AsStored, model, error))
-                    return fail(kExitFailed, *path + ": cannot be read: " + error);
-                std::fputs(import::describeModel(model).c_str(), stdout);
-                return static_cast<int>(kExitOk);
-            }};
+    app->add_option("FILE", *path, "the file to read")->required()->type_name("FILE");
+    return {app, [path] { return runCheck(*path); }, nullptr};
 }
 
 }  // namespace korvo::cli

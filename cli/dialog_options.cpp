@@ -1,13 +1,128 @@
 #include "cli/dialog_options.h"
 
 #include <cerrno>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 namespace korvo::cli {
 
+namespace {
+
+// The settings dialog's label of each element an option sets (number fields carry
+// theirs in a text beside them, so the dialog alone does not name them).
+const char* elementLabel(int32_t element) {
+    switch (element) {
+        case 10008: return "Export frames";
+        case 10009: return "Export animation";
+        case 10037: return "Export bones";
+        case 10011: return "Ticks per frame";
+        case 10039: return "Distance per frame";
+        case 10047: return "Each frame to separat file";
+        case 10038: return "Only bones";
+        case 10040: return "Read smoothing-angle from PhongTag";
+        case 10004: return "Smoothing angle";
+        case 10046: return "Add unique number to each entity name";
+        case 10006: return "Export normals";
+        case 10007: return "Export textures";
+        case 10041: return "Scale Scene";
+        case 10042: return "Scaling (percent)";
+        case 10012: return "Use standard-material";
+        case 10020: return "Facecolor";
+        case 10025: return "Specular-Color";
+        case 10030: return "Emissive-Color";
+        case 10035: return "Specular-Power";
+        default: return "";
+    }
+}
+
+const DialogNode* findElement(const DialogNode& node, int32_t id) {
+    if (!node.isGroup && node.id == id) return &node;
+    for (const DialogNode& child : node.children)
+        if (const DialogNode* found = findElement(child, id)) return found;
+    return nullptr;
+}
+
+// The value as `korvo dialog` prints it: on/off, integers whole, reals to 7 digits.
+std::string valueText(const DialogNode& node) {
+    if (!node.value) return "?";
+    if (node.kind == KRV_ELEMENT_CHECKBOX) return node.value->value != 0 ? "on" : "off";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, node.value->isReal ? "%.7g" : "%.0f", node.value->value);
+    return buffer;
+}
+
+// Plain decimal notation only: digits with an optional sign, point and exponent. No
+// hexadecimal, no "inf" or "nan", which strtod would also take.
+bool isDecimalNumber(const std::string& text) {
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (digits() == 0) return false;
+    }
+    return i == text.size();
+}
+
+// Comma-separated finite decimal numbers, exactly `count` of them.
+bool parseNumbers(const std::string& text, size_t count, bool integer, std::vector<double>& out) {
+    out.clear();
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!isDecimalNumber(part)) return false;
+        errno = 0;
+        const double v = std::strtod(part.c_str(), nullptr);
+        if (errno == ERANGE || !std::isfinite(v)) return false;
+        if (integer && (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
+                        v > std::numeric_limits<int32_t>::max()))
+            return false;
+        out.push_back(v);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return out.size() == count;
+}
+
+// The options that must be given for `element` to be enabled in the settings dialog
+// (as the module enables its elements), or "" when it is always enabled.
+const char* enablingOptions(int32_t element) {
+    switch (element) {
+        case 10009:
+        case 10037: return "--frames";
+        case 10011:
+        case 10039:
+        case 10047: return "--animation";
+        case 10038: return "--animation, --bones and --no-frame-per-file";
+        case 10004: return "--no-phong-angle";
+        case 10042:
+        case 10043:
+        case 10044: return "--scale-scene";
+        default: break;
+    }
+    if (element >= 10020 && element <= 10035) return "--standard-material";
+    return "";
+}
+
+}  // namespace
+
 void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
+    framesSwitch_ = framesSwitch;
     // Parents first: Export frames enables Export animation and Export bones; those with
     // Each frame to separat file decide Only bones; the thresholds follow animation.
     const auto on = [this](const char* name, int32_t element) {
@@ -38,62 +153,70 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     number("--emissive-color", {10030, 10031, 10032, 10033}, false);
     number("--specular-power", {10035}, false);
 
-    const auto label = [](int32_t element) -> const char* {
-        switch (element) {
-            case 10008: return "Export frames";
-            case 10009: return "Export animation";
-            case 10037: return "Export bones";
-            case 10047: return "Each frame to separat file";
-            case 10038: return "Only bones";
-            case 10040: return "Read smoothing-angle from PhongTag";
-            case 10046: return "Add unique number to each entity name";
-            case 10006: return "Export normals";
-            case 10007: return "Export textures";
-            case 10041: return "Scale Scene";
-            case 10012: return "Use standard-material";
-            default: return "";
-        }
-    };
     for (Switch& s : switches_) {
         const std::string names = std::string("--") + s.name + ",!--no-" + s.name;
-        s.option = command.add_flag(names, s.value, std::string("switch on (or off) \"") + label(s.element) + "\"");
+        s.option = command.add_flag(names, s.value);
     }
-    const auto help = [](const Numbers& n) -> std::string {
-        if (n.elements.size() == 3) return "X,Y,Z: Scaling (percent)";
-        if (n.elements.size() == 4) return "R,G,B,A: a Standard-material row";
-        if (n.elements[0] == 10004) return "DEG: Smoothing angle";
-        if (n.elements[0] == 10035) return "P: Specular-Power";
-        return n.elements[0] == 10011 ? "N: Ticks per frame" : "N: Distance per frame";
-    };
-    for (Numbers& n : numbers_) n.option = command.add_option(n.name, n.text, help(n));
+    for (Numbers& n : numbers_) {
+        n.option = command.add_option(n.name, n.text);
+        const int32_t first = n.elements[0];
+        n.option->type_name(n.elements.size() == 3   ? "X,Y,Z"
+                            : n.elements.size() == 4 ? "R,G,B,A"
+                            : first == 10004         ? "DEG"
+                            : n.integer              ? "N"
+                                                     : "P");
+    }
     command.add_flag("--cancel", cancel_, "press Cancel instead of OK");
+    // Until the dialog is asked (for --help): the element each option sets.
+    describe(DialogSnapshot{});
 }
 
-namespace {
+std::string DialogOptions::neededOptions(int32_t element) const {
+    const std::string needs = enablingOptions(element);
+    return needs == "--frames" ? "--" + framesSwitch_ : needs;
+}
 
-// Comma-separated finite numbers, exactly `count` of them.
-bool parseNumbers(const std::string& text, size_t count, bool integer, std::vector<double>& out) {
-    out.clear();
-    size_t start = 0;
-    while (true) {
-        const size_t comma = text.find(',', start);
-        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (part.empty()) return false;
-        errno = 0;
-        char* end = nullptr;
-        const double v = std::strtod(part.c_str(), &end);
-        if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
-        if (integer && (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
-                        v > std::numeric_limits<int32_t>::max()))
-            return false;
-        out.push_back(v);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
+void DialogOptions::describe(const DialogSnapshot& dialog) {
+    const auto details = [&dialog](const std::vector<int32_t>& elements) {
+        std::string text;
+        for (int32_t element : elements) {
+            const DialogNode* node = findElement(dialog.root, element);
+            if (!node) return std::string();
+            text += (text.empty() ? "" : ",") + valueText(*node);
+        }
+        return "default " + text;
+    };
+    const auto join = [](std::string a, const std::string& b) {
+        if (a.empty() || b.empty()) return a + b;
+        return a + "; " + b;
+    };
+    const auto note = [&](const std::vector<int32_t>& elements) {
+        std::string needs = neededOptions(elements[0]);
+        if (!needs.empty()) needs = "needs " + needs;
+        const std::string text = join(details(elements), needs);
+        return text.empty() ? text : " (" + text + ")";
+    };
+    for (Switch& s : switches_)
+        s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}));
+    for (Numbers& n : numbers_) {
+        const int32_t first = n.elements[0];
+        const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"
+                                 : first == 10004       ? "\"Smoothing angle\" in degrees"
+                                                        : std::string("\"") + elementLabel(first) + "\"";
+        n.option->description(what + note(n.elements));
     }
-    return out.size() == count;
 }
 
-}  // namespace
+std::string DialogOptions::refusalMessage(const DialogRefusal& refusal) const {
+    const std::string who = refusal.change.source.empty() ? "a change" : refusal.change.source;
+    const std::string element = refusal.element.empty() ? "element " + std::to_string(refusal.change.id)
+                                                        : "\"" + refusal.element + "\"";
+    if (refusal.missing) return who + " cannot be applied: the settings dialog has no " + element;
+    const std::string needs = neededOptions(refusal.change.id);
+    if (needs.empty())
+        return who + " cannot be applied: " + element + " stays disabled in the settings dialog with these options";
+    return who + " needs " + needs + ": " + element + " stays disabled in the settings dialog otherwise";
+}
 
 bool DialogOptions::script(DialogScript& out, std::string& error) const {
     out = DialogScript{};
@@ -109,9 +232,9 @@ bool DialogOptions::script(DialogScript& out, std::string& error) const {
         const Numbers& n = numbers_[entry.index];
         if (n.option->count() == 0) continue;
         if (!parseNumbers(n.text, n.elements.size(), n.integer, values)) {
-            const char* what = n.elements.size() == 1 ? (n.integer ? "a whole 32-bit number" : "a finite number")
-                               : n.elements.size() == 3 ? "three finite numbers X,Y,Z"
-                                                        : "four finite numbers R,G,B,A";
+            const char* what = n.elements.size() == 1 ? (n.integer ? "a whole 32-bit number" : "a finite decimal number")
+                               : n.elements.size() == 3 ? "three finite decimal numbers X,Y,Z"
+                                                        : "four finite decimal numbers R,G,B,A";
             error = std::string(n.name) + " needs " + what + ", not \"" + n.text + "\"";
             return false;
         }

@@ -20,8 +20,17 @@ public:
     // The user's changes in dependency order; false with `error` (one line) when a value
     // is malformed.
     bool script(DialogScript& out, std::string& error) const;
+    // Each option's help as the dialog stands in `dialog` (the settings a save starts
+    // with): the element, its value there and the options that enable it.
+    void describe(const DialogSnapshot& dialog);
+    // One line for a change the dialog refused: "--ticks-per-frame needs --animation ...".
+    std::string refusalMessage(const DialogRefusal& refusal) const;
 
 private:
+    // The options that enable `element`, with the name this command gives the "Export
+    // frames" switch; "" when it is always enabled.
+    std::string neededOptions(int32_t element) const;
+
     struct Switch {
         const char* name;
         int32_t element;
@@ -44,6 +53,7 @@ private:
     std::vector<Numbers> numbers_;
     std::vector<Entry> order_;
     bool cancel_ = false;
+    std::string framesSwitch_ = "frames";
 };
 
 }  // namespace korvo::cli

@@ -1,49 +1,23 @@
 // korvo export SCENE -o OUT.x [dialog options]: saves a scene through the module's
-// .x saver, exactly as Korvo would, and reports what was written.
-#include <chrono>
-#include <cinttypes>
+// .x saver, exactly as Korvo would, and reports what was written. With -o FOLDER/ it
+// exports each of several inputs to FOLDER/NAME.x (cli/export_batch.cpp).
 #include <cstdio>
 #include <memory>
 
 #include "cli/command.h"
 #include "cli/dialog_options.h"
+#include "cli/dialog_probe.h"
+#include "cli/export_batch.h"
 #include "cli/export_command.h"
+#include "cli/export_session.h"
 #include "cli/session.h"
+#include "cli/target_rules.h"
 #include "korvo/platform.h"
-#include "korvo/scene_json.h"
 #include "korvo/target_file.h"
-#ifdef KORVO_WITH_IMPORT
-#include "korvo/import/import_model.h"
-#endif
 
 namespace korvo::cli {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-#ifdef KORVO_WITH_IMPORT
-bool endsWith(const std::string& s, const std::string& end) {
-    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
-}
-#endif
-
-// A scene file, or (with import built in) any model file the importer reads.
-bool readScene(const std::string& path, Scene& scene, std::string& error) {
-#ifdef KORVO_WITH_IMPORT
-    if (!endsWith(path, ".json"))
-        return import::importModel(path, scene, error, [](const std::string& note) {
-            std::fprintf(stderr, "korvo: note: %s\n", note.c_str());
-        });
-#endif
-    return loadSceneFile(path, scene, error);
-}
-
-size_t countObjects(const std::vector<SceneObject>& objects) {
-    size_t n = objects.size();
-    for (const SceneObject& o : objects) n += countObjects(o.children);
-    return n;
-}
 
 // Whether the user's options turn on one file per frame: the module's defaults leave it off.
 bool writesFilePerFrame(const DialogScript& script) {
@@ -55,135 +29,78 @@ bool writesFilePerFrame(const DialogScript& script) {
     return animation && perFrame;
 }
 
-}  // namespace
-
-bool targetFolderUsable(const std::string& target, std::string& error, const std::vector<std::string>& inputs) {
-    if (target.empty() || platform::lastSeparator(target) + 1 == target.size()) {
-        error = "-o needs a file name, not \"" + target + "\"";
-        return false;
-    }
-    error = targetProblem(target, inputs);
-    return error.empty();
-}
-
-namespace {
-
-std::string sizeText(uint64_t bytes) {
-    char buffer[32];
-    if (bytes < 1024) std::snprintf(buffer, sizeof buffer, "%" PRIu64 " bytes", bytes);
-    else if (bytes < 1024 * 1024) std::snprintf(buffer, sizeof buffer, "%.1f KiB", bytes / 1024.0);
-    else std::snprintf(buffer, sizeof buffer, "%.1f MiB", bytes / (1024.0 * 1024.0));
-    return buffer;
-}
-
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-void printSummary(const std::vector<WrittenFile>& files, size_t objects, double elapsed) {
+void printSummary(const ExportResult& r) {
     uint64_t total = 0;
-    for (const WrittenFile& f : files) total += f.bytes;
-    std::string what;
-    if (files.empty()) what = "wrote no file";
-    else if (files.size() == 1) what = "wrote 1 file (" + files.front().path + ")";
-    else what = "wrote " + std::to_string(files.size()) + " files (" + files.front().path + " .. " + files.back().path + ")";
-    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", what.c_str(), sizeText(total).c_str(), objects,
-                 objects == 1 ? "" : "s", elapsed);
+    for (const WrittenFile& f : r.files) total += f.bytes;
+    const std::string what = r.files.size() == 1 ? "wrote 1 file (" + r.files.front().path + ")"
+                                                 : "wrote " + std::to_string(r.files.size()) + " files (" +
+                                                       r.files.front().path + " .. " + r.files.back().path + ")";
+    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", what.c_str(), sizeText(total).c_str(), r.objects,
+                 r.objects == 1 ? "" : "s", r.seconds);
 }
 
-}  // namespace
-
-int runExport(ExportArguments& a, std::vector<std::string>* written) {
-    const Clock::time_point start = Clock::now();
-    DialogScript script;
-    std::string error;
-    if (!a.dialog.script(script, error)) return fail(kExitBadInput, error);
-    int64_t refuse = 0;
-    if (!allocationToRefuse(refuse)) return kExitBadInput;
-    if (a.output == kStandardOutput && writesFilePerFrame(script))
-        return fail(kExitBadInput,
-                    "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
-    if (!targetFolderUsable(a.output, error, {a.scene})) return fail(kExitBadInput, error);
-    platform::guardInterrupts("the export to " + a.output);
-
-    Scene scene;
-    if (!readScene(a.scene, scene, error)) return fail(kExitBadInput, error);
-    const Clock::time_point loaded = Clock::now();
-
-    HostBehaviour behaviour;
-    behaviour.echo = true;
-    Host host(behaviour);
-    const bool progress = platform::isTerminal(stderr);
-    host.onFileWritten([&host, progress](const WrittenFile&) {
-        const size_t n = host.writtenFiles().size();
-        if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
-    });
-    const KrvDocument document = host.loadDocument(scene);
-    // The document holds its own copy of everything; the records would only add their
-    // size to the peak memory of the save.
-    const size_t objects = countObjects(scene.objects);
-    scene = Scene{};
-    const Clock::time_point built = Clock::now();
-
-    int status = kExitOk;
-    const SaverInfo* saver = nullptr;
-    std::unique_ptr<LoadedModule> module = loadModule(host, resolveModulePath(a.module), saver, status);
-    if (!module) return checkLeaks(host, status);
-    const Clock::time_point started = Clock::now();
-
-    host.setDialogScript(script);
-    host.refuseAllocation(refuse);
-    const int32_t answer = host.save(*saver, document, a.output);
-    const bool refusedMemory = refuse > 0 && host.allocationRequests() >= refuse;
-    // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
-    if (refuse > host.allocationRequests())
-        std::fprintf(stderr, "korvo: note: KORVO_FAIL_ALLOC=%" PRId64 " refused nothing: the save asked for %" PRId64
-                     " allocations\n", refuse, host.allocationRequests());
-    host.refuseAllocation(0);
-    const Clock::time_point saved = Clock::now();
+int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vector<std::string>* written) {
+    ExportSession session(settings);
+    const ExportResult r = session.exportOne(a.inputs.front(), a.output);
     if (written)
-        for (const WrittenFile& f : host.writtenFiles()) written->push_back(f.path);
-    if (progress && host.writtenFiles().size() >= 2) std::fputs("\r\033[K", stderr);
-
-    const std::vector<DialogRun>& runs = host.dialogRuns();
-    if (!runs.empty() && runs.back().refusal) {
-        status = fail(kExitBadInput, refusalMessage(*runs.back().refusal));
-    } else if (answer == Host::kSaverNotCreated) {
-        status = fail(kExitFailed, "the export to " + a.output + " failed: the module could not create its saver");
-    } else if (answer != 0) {
-        // The host knows why a file failed (a full disk, say); the saver only answers a code.
-        const std::string code = "the saver answered " + std::to_string(answer);
-        const std::string reason = !host.fileErrors().empty() ? host.fileErrors().front() + " (" + code + ")"
-                                   : refusedMemory            ? "out of memory (" + code + ")"
-                                                              : code;
-        status = fail(kExitFailed, "the export to " + a.output + " failed: " + reason);
-    } else if (!host.fileErrors().empty()) {
-        status = fail(kExitFailed, "the export failed: " + host.fileErrors().front());
-    } else if (runs.empty()) {
-        status = fail(kExitFailed, "the export to " + a.output + " failed: the settings dialog could not be shown, nothing written");
-    } else if (runs.back().button == 2) {
-        std::fputs("korvo: export cancelled, nothing written\n", stderr);
-    } else {
-        printSummary(host.writtenFiles(), objects, seconds(saved - start));
-    }
-    module.reset();
-    const Clock::time_point unloaded = Clock::now();
-    if (a.timings)
+        for (const WrittenFile& f : r.files) written->push_back(f.path);
+    if (r.status == kExitOk && !r.files.empty()) printSummary(r);
+    double unload = 0;
+    const int status = session.finish(r.status, &unload);
+    if (a.timings && !r.phases.empty())
         std::fprintf(stderr,
                      "korvo: timings: read %.3f s, document %.3f s, module start %.3f s, export %.3f s "
                      "(file system %.3f s), module end %.3f s\n",
-                     seconds(loaded - start), seconds(built - loaded), seconds(started - built),
-                     seconds(saved - started), host.fileSystemSeconds(), seconds(unloaded - saved));
-    return checkLeaks(host, status);
+                     r.phases[0], r.phases[1], r.phases[2], r.phases[3], r.phases[4], unload);
+    return status;
+}
+
+}  // namespace
+
+int runExport(const ExportArguments& a, std::vector<std::string>* written) {
+    ExportSettings settings;
+    std::string error;
+    if (!a.dialog.script(settings.script, error)) return fail(kExitBadInput, error);
+    if (!allocationToRefuse(settings.refuseAllocation)) return kExitBadInput;
+    settings.modulePath = resolveModulePath(a.module);
+    settings.dialog = &a.dialog;
+    if (namesFolder(a.output)) {
+        if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
+        platform::guardInterrupts("the export to " + a.output);
+        return runBatch(a.inputs, a.output, a.jobs, settings);
+    }
+    if (a.inputs.size() > 1)
+        return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
+    if (a.output == kStandardOutput && writesFilePerFrame(settings.script))
+        return fail(kExitBadInput,
+                    "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
+    if (!targetFolderUsable(a.output, error, a.inputs) ||
+        !targetSuffixAccepted(a.output, ".x", a.forceName, "korvo export writes DirectX .x files", error))
+        return fail(kExitBadInput, error);
+    platform::guardInterrupts("the export to " + a.output);
+    settings.progress = platform::isTerminal(stderr);
+    return runSingle(a, settings, written);
 }
 
 Subcommand addExportCommand(CLI::App& korvo) {
     auto arguments = std::make_shared<ExportArguments>();
-    CLI::App* app = korvo.add_subcommand("export", "export a scene file (or a model file) to a .x file");
-    app->add_option("SCENE", arguments->scene, "the scene file (.korvo.json) or a model file")->required();
-    app->add_option("-o,--output", arguments->output, "the .x file to write")->required();
-    app->add_option("--module", arguments->module, "the module to load (default: beside the command)");
+    CLI::App* app = korvo.add_subcommand("export", "export scene files (or model files) to .x files");
+    app->add_option("SCENE", arguments->inputs, "the scene file (.korvo.json) or model file; several with -o FOLDER/")
+        ->required()
+        ->type_name("FILE");
+    app->add_option("-o,--output", arguments->output,
+                    "the .x file to write, or the folder (ending in /) to write NAME.x into for each input")
+        ->required()
+        ->type_name("FILE|FOLDER/");
+    app->add_option("-j,--jobs", arguments->jobs, "exports run side by side into a folder (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1024u).description(""));
+    app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .x");
+    app->add_option("--module", arguments->module, "the module to load (default: beside the command)")->type_name("PATH");
     app->add_flag("--timings", arguments->timings, "print the time of each phase");
     arguments->dialog.addTo(*app);
-    return {app, [arguments] { return runExport(*arguments); }};
+    return {app, [arguments] { return runExport(*arguments); },
+            [arguments] { describeDialogOptions(arguments->dialog, arguments->module); }};
 }
 
 }  // namespace korvo::cli

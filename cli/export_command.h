@@ -5,24 +5,22 @@
 #include <vector>
 
 #include "cli/dialog_options.h"
+#include "cli/target_rules.h"
 
 namespace korvo::cli {
 
 struct ExportArguments {
-    std::string scene;
-    std::string output;
+    std::vector<std::string> inputs;  // several with an output folder
+    std::string output;               // a file, or a folder ending in a separator
     std::string module;
     bool timings = false;
+    bool forceName = false;  // a target file whose name does not end in .x
+    unsigned jobs = 0;       // exports side by side into a folder; 0: one per core
     DialogOptions dialog;
 };
 
 // Exports as `korvo export` does, messages included; the exit status. `written`, when
 // given, receives the paths of the files the module wrote.
-int runExport(ExportArguments& a, std::vector<std::string>* written = nullptr);
-
-// The target can be written as every command writes one (korvo/target_file.h): a file
-// name whose folder exists and is writable, a device, or "-", and none of `inputs`;
-// otherwise false with the reason in `error`.
-bool targetFolderUsable(const std::string& target, std::string& error, const std::vector<std::string>& inputs = {});
+int runExport(const ExportArguments& a, std::vector<std::string>* written = nullptr);
 
 }  // namespace korvo::cli

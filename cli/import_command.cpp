@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "cli/session.h"
+#include "cli/target_rules.h"
 #include "korvo/import/import_model.h"
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
@@ -11,26 +13,43 @@
 
 namespace korvo::cli {
 
+namespace {
+
+struct ImportArguments {
+    std::string model, output;
+    bool forceName = false;
+};
+
+int runImport(const ImportArguments& a) {
+    std::string error;
+    if (!targetFolderUsable(a.output, error, {a.model}) ||
+        !targetSuffixAccepted(a.output, ".json", a.forceName, "korvo import writes scene files (NAME.korvo.json)", error))
+        return fail(kExitBadInput, error);
+    platform::guardInterrupts("the import to " + a.output);
+    Scene scene;
+    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+    try {
+        if (!import::importModel(a.model, scene, error, note)) return fail(kExitBadInput, error);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitBadInput, a.model + ": cannot be read: out of memory");
+    }
+    try {
+        if (!writeWholeTarget(a.output, sceneToJson(scene), error)) return fail(kExitFailed, error);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitFailed, "the import of " + a.model + " failed: out of memory");
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
 Subcommand addImportCommand(CLI::App& korvo) {
-    struct Options {
-        std::string model, output;
-    };
-    auto options = std::make_shared<Options>();
-    CLI::App* app = korvo.add_subcommand(
-        "import", "turn a glTF, FBX, Collada, OBJ, X, 3DS, PLY, STL, MS3D, SMD, B3D or MD5 model into a scene file");
-    app->add_option("MODEL", options->model, "the model file")->required();
-    app->add_option("-o,--output", options->output, "the scene file to write (.korvo.json)")->required();
-    return {app, [options]() {
-                Scene scene;
-                std::string error;
-                const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-                if (const std::string problem = targetProblem(options->output, {options->model}); !problem.empty())
-                    return fail(kExitBadInput, problem);
-                platform::guardInterrupts("the import to " + options->output);
-                if (!import::importModel(options->model, scene, error, note)) return fail(kExitBadInput, error);
-                if (!writeWholeTarget(options->output, sceneToJson(scene), error)) return fail(kExitFailed, error);
-                return static_cast<int>(kExitOk);
-            }};
+    auto arguments = std::make_shared<ImportArguments>();
+    CLI::App* app = korvo.add_subcommand("import", "turn a model file into a scene file (korvo formats lists the formats)");
+    app->add_option("MODEL", arguments->model, "the model file")->required()->type_name("FILE");
+    app->add_option("-o,--output", arguments->output, "the scene file to write (.korvo.json)")->required()->type_name("FILE");
+    app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .json");
+    return {app, [arguments] { return runImport(*arguments); }, nullptr};
 }
 
 }  // namespace korvo::cli

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "cli/dialog_probe.h"
 #include "cli/export_command.h"
 #include "cli/preview_image.h"
 #include "cli/preview_pose.h"
@@ -282,7 +283,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         // What a save would give: the export into a private folder, then its preview.
         exported.folder = platform::createTemporaryFolder();
         if (exported.folder.empty()) return fail(kExitFailed, "cannot make a temporary folder for the export");
-        a.exportArguments.scene = a.input;
+        a.exportArguments.inputs = {a.input};
         a.exportArguments.output = exported.folder + "/" + fileNameOf(a.input) + ".x";
         a.exportArguments.module = a.module;
         const int status = runExport(a.exportArguments, &exported.written);
@@ -335,7 +336,8 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
     app->add_option("--module", arguments->module, "the module to load for a scene (default: beside the command)");
     // --frames is the contact sheet here: the "Export frames" switch is --export-frames.
     arguments->exportArguments.dialog.addTo(*app, "export-frames");
-    return {app, [arguments, app] { return runPreview(*arguments, *app); }};
+    return {app, [arguments, app] { return runPreview(*arguments, *app); },
+            [arguments] { describeDialogOptions(arguments->exportArguments.dialog, arguments->module); }};
 }
 
 }  // namespace korvo::cli

@@ -73,12 +73,4 @@ int checkLeaks(const Host& host, int status) {
     return leaks.empty() && host.faults().empty() ? status : kExitLeaks;
 }
 
-std::string refusalMessage(const DialogRefusal& refusal) {
-    const std::string who = refusal.change.source.empty() ? "a change" : refusal.change.source;
-    const std::string element = refusal.element.empty() ? "element " + std::to_string(refusal.change.id)
-                                                        : "\"" + refusal.element + "\"";
-    if (refusal.missing) return who + " cannot be applied: the settings dialog has no " + element;
-    return who + " cannot be applied: " + element + " stays disabled in the settings dialog with these options";
-}
-
 }  // namespace korvo::cli

@@ -28,7 +28,4 @@ bool allocationToRefuse(int64_t& n);
 // alive and per misuse of the interface, and status 3 if there is any.
 int checkLeaks(const Host& host, int status);
 
-// "--animation cannot be applied: "Export animation" stays disabled in the settings dialog".
-std::string refusalMessage(const DialogRefusal& refusal);
-
 }  // namespace korvo::cli

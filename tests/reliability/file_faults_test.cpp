@@ -48,7 +48,7 @@ TEST_F(FileFaults, ATargetThatCannotBeCreatedIsRefusedBeforeTheExport) {
         // The folder part names a regular file.
         {"plain.txt/out.x", "korvo: cannot write plain.txt/out.x: plain.txt is a file, not a folder\n"},
         {"taken.x", "korvo: cannot write taken.x: it is a folder\n"},
-        {"taken.x/", "korvo: -o needs a file name, not \"taken.x/\"\n"},
+        {"missing/", "korvo: cannot write into missing/: the folder does not exist\n"},
     };
     for (const auto& c : cases) {
         const CommandResult r = exportTo(kShowcase, c.target);

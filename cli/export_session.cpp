@@ -1,0 +1,167 @@
+#include "cli/export_session.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <new>
+
+#include "cli/command.h"
+#include "cli/session.h"
+#include "korvo/scene_json.h"
+#ifdef KORVO_WITH_IMPORT
+#include "korvo/import/import_model.h"
+#endif
+
+namespace korvo::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// A scene file, or (with import built in) any model file the importer reads.
+bool readScene(const std::string& path, Scene& scene, std::string& error) {
+#ifdef KORVO_WITH_IMPORT
+    if (path.size() < 5 || path.compare(path.size() - 5, 5, ".json") != 0)
+        return import::importModel(path, scene, error, [](const std::string& note) {
+            std::fprintf(stderr, "korvo: note: %s\n", note.c_str());
+        });
+#endif
+    return loadSceneFile(path, scene, error);
+}
+
+size_t countObjects(const std::vector<SceneObject>& objects) {
+    size_t n = objects.size();
+    for (const SceneObject& o : objects) n += countObjects(o.children);
+    return n;
+}
+
+HostBehaviour echoing() {
+    HostBehaviour behaviour;
+    behaviour.echo = true;
+    return behaviour;
+}
+
+}  // namespace
+
+std::string sizeText(uint64_t bytes) {
+    char buffer[32];
+    if (bytes < 1024) std::snprintf(buffer, sizeof buffer, "%" PRIu64 " bytes", bytes);
+    else if (bytes < 1024 * 1024) std::snprintf(buffer, sizeof buffer, "%.1f KiB", bytes / 1024.0);
+    else std::snprintf(buffer, sizeof buffer, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    return buffer;
+}
+
+ExportSession::ExportSession(ExportSettings settings) : settings_(std::move(settings)), host_(echoing()) {
+    const bool progress = settings_.progress;
+    host_.onFileWritten([this, progress](const WrittenFile&) {
+        const size_t n = host_.writtenFiles().size();
+        if (progress && n >= 2) std::fprintf(stderr, "\rkorvo: %zu files written", n);
+    });
+}
+
+ExportSession::~ExportSession() = default;
+
+ExportResult ExportSession::exportOne(const std::string& input, const std::string& target) {
+    try {
+        return save(input, target);
+    } catch (const std::bad_alloc&) {
+        // Whatever was written is committed only by a whole save, so nothing is left half.
+        ExportResult result;
+        result.status = fail(kExitFailed, "the export of " + input + " failed: out of memory");
+        return result;
+    }
+}
+
+ExportResult ExportSession::save(const std::string& input, const std::string& target) {
+    ExportResult result;
+    const Clock::time_point start = Clock::now();
+    Scene scene;
+    std::string error;
+    bool read = false;
+    try {
+        read = readScene(input, scene, error);
+    } catch (const std::bad_alloc&) {
+        error = input + ": cannot be read: out of memory";
+    }
+    if (!read) {
+        result.status = fail(kExitBadInput, error);
+        return result;
+    }
+    const Clock::time_point loaded = Clock::now();
+
+    const KrvDocument document = host_.loadDocument(scene);
+    // The document holds its own copy of everything; the records would only add their
+    // size to the peak memory of the save.
+    result.objects = countObjects(scene.objects);
+    scene = Scene{};
+    const Clock::time_point built = Clock::now();
+
+    // Loaded once, on the first export; a module that cannot be loaded fails each.
+    if (!module_) module_ = loadModule(host_, settings_.modulePath, saver_, moduleStatus_);
+    if (!module_) {
+        host_.releaseDocument(document);
+        result.status = moduleStatus_;
+        return result;
+    }
+    const Clock::time_point started = Clock::now();
+
+    const size_t runsBefore = host_.dialogRuns().size();
+    const size_t filesBefore = host_.writtenFiles().size();
+    const size_t errorsBefore = host_.fileErrors().size();
+    host_.setDialogScript(settings_.script);
+    host_.refuseAllocation(settings_.refuseAllocation);
+    const int32_t answer = host_.save(*saver_, document, target);
+    const bool refusedMemory = settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation;
+    // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
+    const int64_t refuse = settings_.refuseAllocation;
+    if (refuse > host_.allocationRequests())
+        std::fprintf(stderr, "korvo: note: KORVO_FAIL_ALLOC=%" PRId64 " refused nothing: the save asked for %" PRId64
+                     " allocations\n", refuse, host_.allocationRequests());
+    host_.refuseAllocation(0);
+    host_.releaseDocument(document);
+    const Clock::time_point saved = Clock::now();
+    result.files.assign(host_.writtenFiles().begin() + filesBefore, host_.writtenFiles().end());
+    if (settings_.progress && result.files.size() >= 2) std::fputs("\r\033[K", stderr);
+
+    const std::vector<DialogRun>& runs = host_.dialogRuns();
+    const bool shown = runs.size() > runsBefore;
+    const std::string* fileError = host_.fileErrors().size() > errorsBefore ? &host_.fileErrors()[errorsBefore] : nullptr;
+    if (shown && runs.back().refusal) {
+        result.status = fail(kExitBadInput, settings_.dialog->refusalMessage(*runs.back().refusal));
+    } else if (answer == Host::kSaverNotCreated) {
+        result.status = fail(kExitFailed, "the export to " + target + " failed: the module could not create its saver");
+    } else if (answer != 0) {
+        // The host knows why a file failed (a full disk, say); the saver only answers a code.
+        const std::string code = "the saver answered " + std::to_string(answer);
+        const std::string reason = fileError       ? *fileError + " (" + code + ")"
+                                   : refusedMemory ? "out of memory (" + code + ")"
+                                                   : code;
+        result.status = fail(kExitFailed, "the export to " + target + " failed: " + reason);
+    } else if (fileError) {
+        result.status = fail(kExitFailed, "the export failed: " + *fileError);
+    } else if (!shown) {
+        result.status = fail(kExitFailed, "the export to " + target + " failed: the settings dialog could not be shown, nothing written");
+    } else if (runs.back().button == 2) {
+        result.cancelled = true;
+        std::fputs("korvo: export cancelled, nothing written\n", stderr);
+    } else if (result.files.empty()) {
+        std::fprintf(stderr, "korvo: wrote no file: %s\n",
+                     result.objects == 0 ? (input + " holds no object to export").c_str()
+                                         : "the module found nothing to write with these settings");
+    }
+    result.seconds = seconds(saved - start);
+    result.phases = {seconds(loaded - start), seconds(built - loaded), seconds(started - built), seconds(saved - started),
+                     host_.fileSystemSeconds()};
+    return result;
+}
+
+int ExportSession::finish(int status, double* unloadSeconds) {
+    const Clock::time_point start = Clock::now();
+    module_.reset();
+    if (unloadSeconds) *unloadSeconds = seconds(Clock::now() - start);
+    return checkLeaks(host_, status);
+}
+
+}  // namespace korvo::cli

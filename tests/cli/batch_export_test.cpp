@@ -1,0 +1,96 @@
+// korvo export A B C -o FOLDER/: every good input written, a bad one failing alone,
+// the same bytes whatever the number of exports side by side.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "e2e/harness.h"
+#ifdef DORNA_WITH_IMPORT
+#include "korvo/import/model_reader.h"
+#endif
+
+namespace korvo::e2e {
+namespace {
+
+const std::string kModels = "/usr/share/assimp/models/";
+
+std::vector<std::string> namesIn(const std::string& path) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class BatchExport : public ::testing::Test {
+protected:
+    CommandResult run(const std::vector<std::string>& arguments) { return runKorvo(arguments, folder.path()); }
+    TempFolder folder;
+};
+
+TEST_F(BatchExport, WritesEveryGoodInputFailsTheBadOneAndParallelRunsWriteTheSameBytes) {
+    writeFile(folder / "broken.obj", "v 1 2\nf 1 2 3 4 5\n");
+    const std::vector<std::string> inputs = {
+        DORNA_SOURCE_DIR "/examples/showcase.korvo.json", DORNA_SOURCE_DIR "/examples/skinned.korvo.json",
+        kModels + "OBJ/box.obj", kModels + "MS3D/jeep1.ms3d", "broken.obj", kModels + "Collada/duck.dae"};
+    const std::vector<std::string> written = {"box.x", "duck.x", "jeep1.x", "showcase.x", "skinned.x"};
+    std::string first;
+    for (const char* jobs : {"1", "2"}) {
+        const std::string out = std::string("j") + jobs;
+        ASSERT_EQ(mkdir((folder / out).c_str(), 0755), 0);
+        std::vector<std::string> arguments = {"export"};
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        arguments.insert(arguments.end(), {"-o", out + "/", "-j", jobs});
+        const CommandResult r = run(arguments);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("korvo: broken.obj: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("korvo: 6 inputs: 5 exported (5 files, "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" KiB), 1 failed (broken.obj), "), std::string::npos) << r.err;
+        EXPECT_EQ(namesIn(folder / out), written);
+        std::string all;
+        for (const std::string& name : written) all += readFile(folder / out + "/" + name);
+        if (first.empty()) first = all;
+        else EXPECT_TRUE(all == first) << "-j 2 wrote other bytes than -j 1";
+    }
+#ifdef DORNA_WITH_IMPORT
+    for (const std::string& name : written) {
+        import::ModelData model;
+        std::string error;
+        EXPECT_TRUE(import::readModel(folder / "j2/" + name, import::ReadMode::AsStored, model, error)) << name << error;
+    }
+#endif
+}
+
+TEST_F(BatchExport, ABatchThatCannotStartWritesNothing) {
+    writeFile(folder / "a.korvo.json", R"({"korvo": 1, "objects": [{"name": "Box", "type": "cube"}]})");
+    ASSERT_EQ(mkdir((folder / "sub").c_str(), 0755), 0);
+    writeFile(folder / "sub/a.korvo.json", readFile(folder / "a.korvo.json"));
+    writeFile(folder / "sub/b.x", "earlier");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "out/"}, "korvo: cannot write into out/: the folder does not exist\n"},
+        {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "sub/"},
+         "korvo: a.korvo.json and sub/a.korvo.json would both be written to sub/a.x"},
+        {{"export", "sub/b.x", "-o", "sub/"}, "korvo: sub/b.x would be replaced by its own export"},
+        {{"export", "a.korvo.json", "sub/a.korvo.json", "-o", "one.x"}, "give -o FOLDER/"},
+        {{"export", "a.korvo.json", "-o", "sub/", "--no-frames", "--animation"}, "korvo: --animation needs --frames"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult r = run(c.arguments);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+    }
+    EXPECT_EQ(namesIn(folder / "sub"), (std::vector<std::string>{"a.korvo.json", "b.x"}));
+    EXPECT_EQ(readFile(folder / "sub/b.x"), "earlier");
+}
+
+}  // namespace
+}  // namespace korvo::e2e

@@ -1,0 +1,150 @@
+// What a new user meets first: the help's defaults and requirements, the exit-status
+// table of every subcommand, the names -o accepts, --version and unknown subcommands.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <sstream>
+
+#include "e2e/harness.h"
+
+namespace korvo::e2e {
+namespace {
+
+const char* const kScene = R"({"korvo": 1, "objects": [{"name": "Box", "type": "cube"}]})";
+
+class CommandTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(folder / "scene.korvo.json", kScene);
+        writeFile(folder / "empty.korvo.json", R"({"korvo": 1})");
+        writeFile(folder / "junk.x", "not a model at all");
+    }
+    CommandResult run(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& env = {}) {
+        return runKorvo(arguments, folder.path(), env);
+    }
+    TempFolder folder;
+};
+
+// Each element's value as `korvo dialog` prints it, by id.
+std::map<int, std::string> dialogValues(const std::string& dialog) {
+    std::map<int, std::string> values;
+    std::istringstream lines(dialog);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string kind;
+        int id = 0;
+        if (!(words >> kind >> id) || (kind != "checkbox" && kind != "number")) continue;
+        const size_t at = line.find(" = ");
+        values[id] = line.substr(at + 3, line.find(' ', at + 3) - at - 3);
+    }
+    return values;
+}
+
+TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
+    const struct {
+        std::string option, value;
+        std::vector<int> elements;
+        std::string needs;                   // "" when nothing else must be given
+        std::vector<std::string> disabling;  // options that leave the element disabled
+    } rows[] = {
+        {"--frames", "", {10008}, "", {}},
+        {"--animation", "", {10009}, "--frames", {"--no-frames"}},
+        {"--bones", "", {10037}, "--frames", {"--no-frames"}},
+        {"--ticks-per-frame", "160", {10011}, "--animation", {}},
+        {"--distance-per-frame", "2", {10039}, "--animation", {}},
+        {"--frame-per-file", "", {10047}, "--animation", {}},
+        {"--only-bones", "", {10038}, "--animation, --bones and --no-frame-per-file", {"--animation", "--frame-per-file"}},
+        {"--phong-angle", "", {10040}, "", {}},
+        {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
+        {"--unique-names", "", {10046}, "", {}},
+        {"--normals", "", {10006}, "", {}},
+        {"--textures", "", {10007}, "", {}},
+        {"--scale-scene", "", {10041}, "", {}},
+        {"--scale", "50,50,50", {10042, 10043, 10044}, "--scale-scene", {}},
+        {"--standard-material", "", {10012}, "", {}},
+        {"--face-color", "1,0,0,1", {10020, 10021, 10022, 10023}, "--standard-material", {}},
+        {"--specular-color", "1,0,0,1", {10025, 10026, 10027, 10028}, "--standard-material", {}},
+        {"--emissive-color", "1,0,0,1", {10030, 10031, 10032, 10033}, "--standard-material", {}},
+        {"--specular-power", "4", {10035}, "--standard-material", {}},
+    };
+    const CommandResult dialog = run({"dialog"});
+    ASSERT_EQ(dialog.status, 0) << dialog.err;
+    const std::map<int, std::string> values = dialogValues(dialog.out);
+    const CommandResult help = run({"export", "--help"});
+    ASSERT_EQ(help.status, 0) << help.err;
+    for (const auto& row : rows) {
+        std::string defaults;
+        for (int id : row.elements) defaults += (defaults.empty() ? "" : ",") + values.at(id);
+        const std::string note = " (default " + defaults + (row.needs.empty() ? ")" : "; needs " + row.needs + ")");
+        const size_t at = help.out.find("\n  " + row.option + (row.value.empty() ? ", --no-" + row.option.substr(2) : " "));
+        ASSERT_NE(at, std::string::npos) << row.option << "\n" << help.out;
+        EXPECT_NE(help.out.substr(at, help.out.find("\n  -", at + 1) - at).find(note), std::string::npos)
+            << row.option << " should say" << note << "\n" << help.out;
+        if (row.needs.empty()) continue;
+        std::vector<std::string> arguments = {"dialog"};
+        arguments.insert(arguments.end(), row.disabling.begin(), row.disabling.end());
+        arguments.push_back(row.option);
+        if (!row.value.empty()) arguments.push_back(row.value);
+        const CommandResult refused = run(arguments);
+        EXPECT_EQ(refused.status, 2) << row.option;
+        EXPECT_NE(refused.err.find("korvo: " + row.option + " needs " + row.needs + ": "), std::string::npos) << refused.err;
+    }
+    for (const char* label : {"--smoothing-angle DEG ", "--ticks-per-frame N ", "--scale X,Y,Z ", "--face-color R,G,B,A "})
+        EXPECT_NE(help.out.find(label), std::string::npos) << label;
+    EXPECT_EQ(help.out.find("TEXT"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("{false}"), std::string::npos) << help.out;
+}
+
+TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {
+    ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+    writeFile(folder / "notamodule.so", "text");
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } rows[] = {
+        {{"export", "scene.korvo.json", "-o", "out.x"}, 0, "korvo: wrote 1 file (out.x)"},
+        {{"export", "empty.korvo.json", "-o", "out.x"}, 0, "korvo: wrote no file: empty.korvo.json holds no object to export\n"},
+        {{"check", "out.x"}, 0, ""},
+        {{"export", "nosuch.obj", "-o", "out.x"}, 2, "nosuch.obj"},
+        {{"check", "nosuch.x"}, 2, "korvo: nosuch.x: cannot be read: No such file or directory\n"},
+        {{"import", "nosuch.obj", "-o", "s.korvo.json"}, 2, "nosuch.obj"},
+        {{"export", "scene.korvo.json", "-o", "nowhere/out.x"}, 2, "the folder nowhere does not exist"},
+        {{"import", "out.x", "-o", "nowhere/s.korvo.json"}, 2, "the folder nowhere does not exist"},
+        {{"export", "scene.korvo.json", "-o", "out.x", "--frobnicate"}, 2, "korvo: The following argument"},
+        {{"export", "scene.korvo.json", "-o", "out.x", "--smoothing-angle", "0x10", "--no-phong-angle"}, 2,
+         "korvo: --smoothing-angle needs a finite decimal number, not \"0x10\"\n"},
+        {{"frobnicate"}, 2, "korvo: unknown subcommand \"frobnicate\": the subcommands are export, dialog, import, check"},
+        {{"export", "scene.korvo.json", "-o", "out.obj"}, 2,
+         "korvo: out.obj: korvo export writes DirectX .x files; use a name ending in .x, or --force-name\n"},
+        {{"import", "out.x", "-o", "scene.x"}, 2, "korvo: scene.x: korvo import writes scene files"},
+        {{"export", "scene.korvo.json", "-o", "out.x", "--module", "notamodule.so"}, 1, "korvo: "},
+        {{"check", "junk.x"}, 1, "korvo: junk.x: cannot be read: "},
+        // Named as it is, and exempt from the suffix rules: standard output and non-files.
+        {{"export", "scene.korvo.json", "-o", "out.OBJ", "--force-name"}, 0, "korvo: wrote 1 file (out.OBJ)"},
+        {{"export", "scene.korvo.json", "-o", "UPPER.X"}, 0, "korvo: wrote 1 file (UPPER.X)"},
+        {{"export", "scene.korvo.json", "-o", "pipe", "--cancel"}, 0, "korvo: export cancelled"},
+        {{"export", "scene.korvo.json", "-o", "-", "--cancel"}, 0, "korvo: export cancelled"},
+        {{"import", "out.x", "-o", "scene.KORVO.JSON"}, 0, ""},
+    };
+    for (const auto& row : rows) {
+        const CommandResult r = run(row.arguments);
+        EXPECT_EQ(r.status, row.status) << row.arguments[0] << " " << row.arguments[1] << "\n" << r.err;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.message << "\n" << r.err;
+    }
+    EXPECT_EQ(readFile(folder / "junk.x"), "not a model at all");
+    EXPECT_FALSE(testfiles::exists(folder / "scene.x"));
+}
+
+TEST_F(CommandTable, VersionNamesTheCommandAndTheModule) {
+    const CommandResult r = run({"--version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("korvo 1.0 "), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nmodule "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("dorna.so: Dorna Version 1.22\n"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace korvo::e2e
