@@ -12,6 +12,7 @@
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #ifdef KORVO_WITH_IMPORT
+#include "cli/guarded_reader.h"
 #include "korvo/import/import_model.h"
 #endif
 
@@ -27,10 +28,19 @@ bool endsWith(const std::string& s, const std::string& end) {
 }
 #endif
 
+bool isModel(const std::string& path) {
+#ifdef KORVO_WITH_IMPORT
+    return !endsWith(path, ".json");
+#else
+    (void)path;
+    return false;
+#endif
+}
+
 // A scene file, or (with import built in) any model file the importer reads.
 bool readScene(const std::string& path, Scene& scene, std::string& error) {
 #ifdef KORVO_WITH_IMPORT
-    if (!endsWith(path, ".json"))
+    if (isModel(path))
         return import::importModel(path, scene, error, [](const std::string& note) {
             std::fprintf(stderr, "korvo: note: %s\n", note.c_str());
         });
@@ -176,7 +186,16 @@ Subcommand addExportCommand(CLI::App& korvo) {
     app->add_option("--module", arguments->module, "the module to load (default: beside the command)");
     app->add_flag("--timings", arguments->timings, "print the time of each phase");
     arguments->dialog.addTo(*app);
+#ifdef KORVO_WITH_IMPORT
+    addReaderTimeLimit(*app, arguments->readerTimeLimit);
+    return {app, [arguments] {
+                if (!isModel(arguments->scene)) return runExport(*arguments);
+                return runWithModelReader(arguments->scene, arguments->readerTimeLimit,
+                                          [arguments] { return runExport(*arguments); });
+            }};
+#else
     return {app, [arguments] { return runExport(*arguments); }};
+#endif
 }
 
 }  // namespace korvo::cli

@@ -13,6 +13,7 @@ struct ExportArguments {
     std::string output;
     std::string module;
     bool timings = false;
+    unsigned readerTimeLimit = 0;
     DialogOptions dialog;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/guarded_reader.h"
 #include "cli/session.h"
 #include "korvo/import/import_model.h"
 #include "korvo/scene_json.h"
@@ -42,19 +43,25 @@ bool writeAtomically(const std::string& path, const std::string& text, std::stri
 Subcommand addImportCommand(CLI::App& korvo) {
     struct Options {
         std::string model, output;
+        unsigned readerTimeLimit = kReaderTimeLimit;
     };
     auto options = std::make_shared<Options>();
     CLI::App* app = korvo.add_subcommand(
         "import", "turn a glTF, FBX, Collada, OBJ, X, 3DS, PLY, STL, MS3D, SMD, B3D or MD5 model into a scene file");
     app->add_option("MODEL", options->model, "the model file")->required();
     app->add_option("-o,--output", options->output, "the scene file to write (.korvo.json)")->required();
+    addReaderTimeLimit(*app, options->readerTimeLimit);
     return {app, [options]() {
-                Scene scene;
-                std::string error;
-                const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-                if (!import::importModel(options->model, scene, error, note)) return fail(kExitBadInput, error);
-                if (!writeAtomically(options->output, sceneToJson(scene), error)) return fail(kExitFailed, error);
-                return static_cast<int>(kExitOk);
+                return runWithModelReader(options->model, options->readerTimeLimit, [&options]() {
+                    Scene scene;
+                    std::string error;
+                    const auto note = [](const std::string& line) {
+                        std::fprintf(stderr, "korvo: note: %s\n", line.c_str());
+                    };
+                    if (!import::importModel(options->model, scene, error, note)) return fail(kExitBadInput, error);
+                    if (!writeAtomically(options->output, sceneToJson(scene), error)) return fail(kExitFailed, error);
+                    return static_cast<int>(kExitOk);
+                });
             }};
 }
 

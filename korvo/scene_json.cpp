@@ -33,7 +33,6 @@ using JsonType = Json::value_t;
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kMaxSegments = 1000;
 constexpr int32_t kMinSphereSegments = 4;
-constexpr int kMaxObjectDepth = 1000;
 
 // ---------------------------------------------------------------- text helpers
 

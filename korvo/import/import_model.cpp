@@ -1,13 +1,16 @@
 #include "korvo/import/import_model.h"
 
 #include "korvo/import/model_reader.h"
+#include "korvo/import/reader_guard.h"
 
 namespace korvo::import {
 
 bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note) {
     ModelData model;
     std::string reason;
-    if (!readModel(path, ReadMode::Triangles, model, reason)) {
+    const bool read = readModel(path, ReadMode::Triangles, model, reason);
+    readerFinished();
+    if (!read) {
         error = path + ": cannot import: " + reason;
         return false;
     }
