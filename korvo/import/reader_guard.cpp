@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,7 +57,14 @@ private:
     struct sigaction previous_[std::size(kForwarded)];
 };
 
-[[noreturn]] void runChild(int writeEnd, const std::function<int()>& job) {
+[[noreturn]] void runChild(pid_t parent, int writeEnd, const std::function<int()>& job) {
+#ifdef __linux__
+    // A parent killed outright (SIGKILL, an alarm) takes a hanging reader with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
+#else
+    (void)parent;
+#endif
     finishedPipe = writeEnd;
     int status = 1;
     try {
@@ -102,6 +112,7 @@ GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return {GuardedRun::End::Exited, job(), 0};
     std::fflush(nullptr);  // nothing buffered may be written twice
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         close(ends[0]);
@@ -110,7 +121,7 @@ GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job) {
     }
     if (child == 0) {
         close(ends[0]);
-        runChild(ends[1], job);
+        runChild(parent, ends[1], job);
     }
     close(ends[1]);
     const ForwardSignals forward(child);
