@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/guarded_reader.h"
+#include "cli/model_options.h"
 #include "cli/session.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/model_report.h"

@@ -25,6 +25,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     number("--distance-per-frame", {10039}, true);
     on("frame-per-file", 10047);
     on("only-bones", 10038);
+    on("frame-rate", 10048);
     on("phong-angle", 10040);
     number("--smoothing-angle", {10004}, false);
     on("unique-names", 10046);
@@ -45,6 +46,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
             case 10037: return "Export bones";
             case 10047: return "Each frame to separat file";
             case 10038: return "Only bones";
+            case 10048: return "Write frame rate (AnimTicksPerSecond)";
             case 10040: return "Read smoothing-angle from PhongTag";
             case 10046: return "Add unique number to each entity name";
             case 10006: return "Export normals";
@@ -56,14 +58,23 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     };
     for (Switch& s : switches_) {
         const std::string names = std::string("--") + s.name + ",!--no-" + s.name;
-        s.option = command.add_flag(names, s.value, std::string("switch on (or off) \"") + label(s.element) + "\"");
+        std::string text = std::string("switch on (or off) \"") + label(s.element) + "\"";
+        if (s.element == 10048)
+            text += ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
+                    "that readers play it at the scene's speed. Off by default: readers then assume their own "
+                    "rate (D3DX: 4800 ticks per second)";
+        s.option = command.add_flag(names, s.value, text);
     }
     const auto help = [](const Numbers& n) -> std::string {
         if (n.elements.size() == 3) return "X,Y,Z: Scaling (percent)";
         if (n.elements.size() == 4) return "R,G,B,A: a Standard-material row";
         if (n.elements[0] == 10004) return "DEG: Smoothing angle";
         if (n.elements[0] == 10035) return "P: Specular-Power";
-        return n.elements[0] == 10011 ? "N: Ticks per frame" : "N: Distance per frame";
+        if (n.elements[0] == 10011)
+            return "N: Ticks per frame, the key time units per animation frame (default 40). A reader that finds "
+                   "no frame-rate record plays 4800 ticks per second (D3DX), so 160 at 30 fps plays in real time "
+                   "without --frame-rate";
+        return "N: Distance per frame";
     };
     for (Numbers& n : numbers_) n.option = command.add_option(n.name, n.text, help(n));
     command.add_flag("--cancel", cancel_, "press Cancel instead of OK");

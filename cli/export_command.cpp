@@ -12,7 +12,8 @@
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #ifdef KORVO_WITH_IMPORT
-#include "cli/guarded_reader.h"
+#include "cli/animation_notes.h"
+#include "cli/model_options.h"
 #include "korvo/import/import_model.h"
 #endif
 
@@ -37,15 +38,20 @@ bool isModel(const std::string& path) {
 #endif
 }
 
-// A scene file, or (with import built in) any model file the importer reads.
-bool readScene(const std::string& path, Scene& scene, std::string& error) {
+// A scene file, or (with import built in) any model file the importer reads, with a
+// note on what of its animation the dialog's settings would leave out.
+bool readScene(const ExportArguments& a, const DialogScript& script, Scene& scene, std::string& error) {
 #ifdef KORVO_WITH_IMPORT
-    if (isModel(path))
-        return import::importModel(path, scene, error, [](const std::string& note) {
-            std::fprintf(stderr, "korvo: note: %s\n", note.c_str());
-        });
+    if (isModel(a.scene)) {
+        const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+        if (!import::importModel(a.scene, scene, error, note, {a.animationChoice})) return false;
+        for (const std::string& line : animationNotes(scene, script)) note(a.scene + ": " + line);
+        return true;
+    }
+#else
+    (void)script;
 #endif
-    return loadSceneFile(path, scene, error);
+    return loadSceneFile(a.scene, scene, error);
 }
 
 size_t countObjects(const std::vector<SceneObject>& objects) {
@@ -110,7 +116,7 @@ int runExport(ExportArguments& a, std::vector<std::string>* written) {
     if (!targetFolderUsable(a.output, error)) return fail(kExitBadInput, error);
 
     Scene scene;
-    if (!readScene(a.scene, scene, error)) return fail(kExitBadInput, error);
+    if (!readScene(a, script, scene, error)) return fail(kExitBadInput, error);
     const Clock::time_point loaded = Clock::now();
 
     HostBehaviour behaviour;
@@ -188,6 +194,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
     arguments->dialog.addTo(*app);
 #ifdef KORVO_WITH_IMPORT
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
+    addAnimationChoice(*app, arguments->animationChoice);
     return {app, [arguments] {
                 if (!isModel(arguments->scene)) return runExport(*arguments);
                 return runWithModelReader(arguments->scene, arguments->readerTimeLimit,

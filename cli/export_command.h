@@ -14,6 +14,7 @@ struct ExportArguments {
     std::string module;
     bool timings = false;
     unsigned readerTimeLimit = 0;
+    std::string animationChoice;
     DialogOptions dialog;
 };
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/guarded_reader.h"
+#include "cli/model_options.h"
 #include "cli/session.h"
 #include "korvo/import/import_model.h"
 #include "korvo/scene_json.h"
@@ -44,6 +44,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     struct Options {
         std::string model, output;
         unsigned readerTimeLimit = kReaderTimeLimit;
+        std::string animationChoice;
     };
     auto options = std::make_shared<Options>();
     CLI::App* app = korvo.add_subcommand(
@@ -51,6 +52,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     app->add_option("MODEL", options->model, "the model file")->required();
     app->add_option("-o,--output", options->output, "the scene file to write (.korvo.json)")->required();
     addReaderTimeLimit(*app, options->readerTimeLimit);
+    addAnimationChoice(*app, options->animationChoice);
     return {app, [options]() {
                 return runWithModelReader(options->model, options->readerTimeLimit, [&options]() {
                     Scene scene;
@@ -58,7 +60,8 @@ Subcommand addImportCommand(CLI::App& korvo) {
                     const auto note = [](const std::string& line) {
                         std::fprintf(stderr, "korvo: note: %s\n", line.c_str());
                     };
-                    if (!import::importModel(options->model, scene, error, note)) return fail(kExitBadInput, error);
+                    if (!import::importModel(options->model, scene, error, note, {options->animationChoice}))
+                        return fail(kExitBadInput, error);
                     if (!writeAtomically(options->output, sceneToJson(scene), error)) return fail(kExitFailed, error);
                     return static_cast<int>(kExitOk);
                 });

@@ -5,7 +5,8 @@
 
 namespace korvo::import {
 
-bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note) {
+bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
+                 const ImportChoices& choices) {
     ModelData model;
     std::string reason;
     const bool read = readModel(path, ReadMode::Triangles, model, reason);
@@ -14,7 +15,7 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         error = path + ": cannot import: " + reason;
         return false;
     }
-    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); })) {
+    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); }, choices)) {
         error = path + ": cannot import: " + reason;
         return false;
     }

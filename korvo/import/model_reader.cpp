@@ -72,6 +72,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
         for (unsigned v = 0; v < mesh.mNumVertices; ++v)
             out.uv.push_back({decimal(mesh.mTextureCoords[0][v].x), decimal(mesh.mTextureCoords[0][v].y)});
     }
+    out.hasColors = mesh.HasVertexColors(0);
     out.faceSizes.reserve(mesh.mNumFaces);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];

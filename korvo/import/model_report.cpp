@@ -61,7 +61,9 @@ void describeMaterial(const ModelMaterial& material, size_t index, std::string& 
 
 void describeAnimation(const ModelAnimation& animation, std::string& out) {
     out += "  animation " + quoted(animation.name) + ": " + number(animation.duration) + " ticks at " +
-           number(animation.ticksPerSecond) + " ticks per second, " +
+           number(animation.ticksPerSecond) + " ticks per second";
+    if (animation.ticksPerSecond > 0) out += " (" + number(animation.duration / animation.ticksPerSecond) + " s)";
+    out += ", " +
            std::to_string(animation.channels.size()) + " channels\n";
     for (const ModelChannel& channel : animation.channels)
         out += "    " + quoted(channel.nodeName) + ": " + std::to_string(channel.position.size()) +

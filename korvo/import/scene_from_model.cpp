@@ -626,7 +626,18 @@ int32_t sceneFrameRate(const ModelData& model) {
     return 30;
 }
 
-bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note) {
+int chosenAnimation(const ModelData& model, const std::string& choice) {
+    const int count = static_cast<int>(model.animations.size());
+    if (choice.empty()) return count > 0 ? 0 : -1;
+    for (int a = 0; a < count; ++a)
+        if (model.animations[a].name == choice) return a;
+    if (choice.find_first_not_of("0123456789") != std::string::npos || choice.size() > 9) return -1;
+    const int index = std::stoi(choice);
+    return index < count ? index : -1;
+}
+
+bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
+                    const ImportChoices& choices) {
     Conversion c{model, note, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
@@ -648,6 +659,17 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
         return false;
     }
     if (findNonFinite(model, error)) return false;
+    const int animation = chosenAnimation(model, choices.animation);
+    if (!choices.animation.empty() && animation < 0) {
+        error = "there is no animation " + quoted(choices.animation) + " (the model has " +
+                std::to_string(model.animations.size()) + ", numbered from 0)";
+        return false;
+    }
+    const size_t colored = static_cast<size_t>(std::count_if(
+        model.meshes.begin(), model.meshes.end(), [](const ModelMesh& mesh) { return mesh.hasColors; }));
+    if (colored > 0)
+        note(std::to_string(colored) + (colored == 1 ? " mesh has" : " meshes have") +
+             " vertex colours, which are not exported (a mesh is written with its material's colour)");
     findBoneNodes(c);
     buildPlan(c);
     if (!withinDepthLimit(c, error)) return false;
@@ -672,11 +694,12 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     out.objects.resize(top.size());
     for (size_t k = 0; k < top.size(); ++k) buildObject(c, top[k], materialNames, out.objects[k], objectOfItem);
     setRestPoses(c, objectOfItem);
-    if (!model.animations.empty()) {
-        sampleAnimation(c, model.animations[0], out, objectOfItem);
-        for (size_t a = 1; a < model.animations.size(); ++a)
-            note("animation " + quoted(model.animations[a].name) +
-                 " is left out: a scene holds one time line, which the first animation fills");
+    if (animation >= 0) {
+        sampleAnimation(c, model.animations[animation], out, objectOfItem);
+        if (model.animations.size() > 1)
+            note("the model has " + std::to_string(model.animations.size()) + " animations; a scene holds one, " +
+                 std::to_string(animation) + " " + quoted(model.animations[animation].name) +
+                 ", the others are left out (--animation-index picks another)");
     }
     return true;
 }

@@ -21,6 +21,9 @@ struct ExportSettings;
 // Writes the whole AnimationSet of `document`; nothing when it holds no object.
 void writeAnimationSet(KrvDocument document, XTextWriter& writer);
 
+// Whether the file of `document` gets an animation set under `settings`.
+bool writesAnimationSet(const ExportSettings& settings, KrvDocument document);
+
 // Which objects move: bones while bones are exported; every other object unless only
 // bones are exported.
 bool isAnimated(bool isBone, const ExportSettings& settings);

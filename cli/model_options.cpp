@@ -1,4 +1,4 @@
-#include "cli/guarded_reader.h"
+#include "cli/model_options.h"
 
 #include <csignal>
 #include <cstring>
@@ -14,6 +14,12 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds) {
     command.add_option("--reader-time-limit", seconds,
                        "seconds the model reader may take before it is stopped (0: no limit)")
         ->capture_default_str();
+}
+
+void addAnimationChoice(CLI::App& command, std::string& choice) {
+    command.add_option("--animation-index", choice,
+                       "N|NAME: the model's animation to keep, by its number (from 0) or name (default: the "
+                       "first; korvo check lists them)");
 }
 
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
