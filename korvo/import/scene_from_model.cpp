@@ -616,11 +616,11 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
 
 }  // namespace
 
-int32_t sceneFrameRate(const ModelData& model) {
+int32_t sceneFrameRate(const ModelData& model, int animation) {
     if (model.frameRate >= 1) return roundedRate(model.frameRate);
-    if (!model.animations.empty()) {
+    if (animation >= 0 && animation < static_cast<int>(model.animations.size())) {
         // Formats that count time in frames give their frame rate as the tick rate.
-        const double ticks = model.animations[0].ticksPerSecond;
+        const double ticks = model.animations[animation].ticksPerSecond;
         if (ticks >= 12 && ticks <= 240 && ticks == std::floor(ticks)) return roundedRate(ticks);
     }
     return 30;
@@ -679,7 +679,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     assignIds(c);
 
     out = Scene{};
-    out.fps = sceneFrameRate(model);
+    out.fps = sceneFrameRate(model, animation);
     std::set<std::string> usedMaterialNames;
     std::vector<std::string> materialNames;
     for (size_t m = 0; m < model.materials.size(); ++m) {

@@ -29,7 +29,8 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
 int chosenAnimation(const ModelData& model, const std::string& choice);
 
 // The frame rate of the scene made from `model`: the rate the model states, else the
-// tick rate of its first animation when that is a plausible frame rate, else 30.
-int32_t sceneFrameRate(const ModelData& model);
+// tick rate of the animation kept (index `animation`) when that is a plausible frame
+// rate, else 30.
+int32_t sceneFrameRate(const ModelData& model, int animation = 0);
 
 }  // namespace korvo::import
