@@ -27,16 +27,9 @@ using Clock = std::chrono::steady_clock;
 bool endsWith(const std::string& s, const std::string& end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
-#endif
 
-bool isModel(const std::string& path) {
-#ifdef KORVO_WITH_IMPORT
-    return !endsWith(path, ".json");
-#else
-    (void)path;
-    return false;
+bool isModel(const std::string& path) { return !endsWith(path, ".json"); }
 #endif
-}
 
 // A scene file, or (with import built in) any model file the importer reads, with a
 // note on what of its animation the dialog's settings would leave out.
