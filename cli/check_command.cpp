@@ -6,10 +6,12 @@
 #include <memory>
 #include <new>
 
+#include "cli/model_options.h"
 #include "cli/session.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/model_report.h"
 #include "korvo/platform.h"
+#include "korvo/import/reader_guard.h"
 
 namespace korvo::cli {
 
@@ -27,8 +29,9 @@ int runCheck(const std::string& path) {
     import::ModelData model;
     std::string error;
     try {
-        if (!import::readModel(path, import::ReadMode::AsStored, model, error))
-            return fail(kExitFailed, path + ": cannot be read: " + error);
+        const bool read = import::readModel(path, import::ReadMode::AsStored, model, error);
+        import::readerFinished();
+        if (!read) return fail(kExitFailed, path + ": cannot be read: " + error);
     } catch (const std::bad_alloc&) {
         return fail(kExitBadInput, path + ": cannot be read: out of memory");
     }
@@ -39,12 +42,22 @@ int runCheck(const std::string& path) {
 }  // namespace
 
 Subcommand addCheckCommand(CLI::App& korvo) {
-    auto path = std::make_shared<std::string>();
+    struct Options {
+        std::string path;
+        unsigned readerTimeLimit = kReaderTimeLimit;
+    };
+    auto options = std::make_shared<Options>();
     CLI::App* app = korvo.add_subcommand(
         "check", "read a .x file with an independent reader and print what it holds (frames, meshes, "
                  "vertices, faces, materials, bones, animation keys)");
-    app->add_option("FILE", *path, "the file to read")->required()->type_name("FILE");
-    return {app, [path] { return runCheck(*path); }, nullptr};
+    app->add_option("FILE", options->path, "the file to read")->required()->type_name("FILE");
+    addReaderTimeLimit(*app, options->readerTimeLimit);
+    return {app,
+            [options] {
+                const std::string& path = options->path;
+                return runWithModelReader(path, options->readerTimeLimit, [&path] { return runCheck(path); });
+            },
+            nullptr};
 }
 
 }  // namespace korvo::cli

@@ -107,7 +107,8 @@ const char* enablingOptions(int32_t element) {
         case 10037: return "--frames";
         case 10011:
         case 10039:
-        case 10047: return "--animation";
+        case 10047:
+        case 10048: return "--animation";
         case 10038: return "--animation, --bones and --no-frame-per-file";
         case 10004: return "--no-phong-angle";
         case 10042:
@@ -140,6 +141,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     number("--distance-per-frame", {10039}, true);
     on("frame-per-file", 10047);
     on("only-bones", 10038);
+    on("frame-rate", 10048);
     on("phong-angle", 10040);
     number("--smoothing-angle", {10004}, false);
     on("unique-names", 10046);
@@ -196,14 +198,26 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
         const std::string text = join(details(elements), needs);
         return text.empty() ? text : " (" + text + ")";
     };
+    // Ticks per frame and the frame-rate record decide how fast a reader plays the animation.
+    const auto speed = [](int32_t element) -> std::string {
+        if (element == 10048)
+            return ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
+                   "that readers play it at the scene's speed; without it readers assume their own rate (D3DX: 4800 "
+                   "ticks per second)";
+        if (element == 10011)
+            return ": the key time units per animation frame. A reader that finds no frame-rate record plays 4800 "
+                   "ticks per second (D3DX), so 160 at 30 fps plays in real time without --frame-rate";
+        return "";
+    };
     for (Switch& s : switches_)
-        s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}));
+        s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}) +
+                              speed(s.element));
     for (Numbers& n : numbers_) {
         const int32_t first = n.elements[0];
         const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"
                                  : first == 10004       ? "\"Smoothing angle\" in degrees"
                                                         : std::string("\"") + elementLabel(first) + "\"";
-        n.option->description(what + note(n.elements));
+        n.option->description(what + note(n.elements) + speed(first));
     }
 }
 

@@ -14,6 +14,9 @@
 #include "cli/target_rules.h"
 #include "korvo/platform.h"
 #include "korvo/target_file.h"
+#ifdef KORVO_WITH_IMPORT
+#include "cli/model_options.h"
+#endif
 
 namespace korvo::cli {
 
@@ -64,6 +67,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written) {
     if (!allocationToRefuse(settings.refuseAllocation)) return kExitBadInput;
     settings.modulePath = resolveModulePath(a.module);
     settings.dialog = &a.dialog;
+    settings.animationChoice = a.animationChoice;
     if (namesFolder(a.output)) {
         if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
         platform::guardInterrupts("the export to " + a.output);
@@ -99,7 +103,20 @@ Subcommand addExportCommand(CLI::App& korvo) {
     app->add_option("--module", arguments->module, "the module to load (default: beside the command)")->type_name("PATH");
     app->add_flag("--timings", arguments->timings, "print the time of each phase");
     arguments->dialog.addTo(*app);
-    return {app, [arguments] { return runExport(*arguments); },
+#ifdef KORVO_WITH_IMPORT
+    addReaderTimeLimit(*app, arguments->readerTimeLimit);
+    addAnimationChoice(*app, arguments->animationChoice);
+#endif
+    return {app,
+            [arguments] {
+#ifdef KORVO_WITH_IMPORT
+                // A single model is read in a child process that a crash or hang of the reader cannot take down.
+                const std::string& input = arguments->inputs.front();
+                if (arguments->inputs.size() == 1 && !endsWithIgnoringCase(input, ".json"))
+                    return runWithModelReader(input, arguments->readerTimeLimit, [arguments] { return runExport(*arguments); });
+#endif
+                return runExport(*arguments);
+            },
             [arguments] { describeDialogOptions(arguments->dialog, arguments->module); }};
 }
 

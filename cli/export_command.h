@@ -16,6 +16,8 @@ struct ExportArguments {
     bool timings = false;
     bool forceName = false;  // a target file whose name does not end in .x
     unsigned jobs = 0;       // exports side by side into a folder; 0: one per core
+    unsigned readerTimeLimit = 0;
+    std::string animationChoice;
     DialogOptions dialog;
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "cli/model_options.h"
 #include "cli/session.h"
 #include "cli/target_rules.h"
 #include "korvo/import/import_model.h"
@@ -18,6 +19,8 @@ namespace {
 struct ImportArguments {
     std::string model, output;
     bool forceName = false;
+    unsigned readerTimeLimit = kReaderTimeLimit;
+    std::string animationChoice;  // --animation-index
 };
 
 int runImport(const ImportArguments& a) {
@@ -29,7 +32,7 @@ int runImport(const ImportArguments& a) {
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
     try {
-        if (!import::importModel(a.model, scene, error, note)) return fail(kExitBadInput, error);
+        if (!import::importModel(a.model, scene, error, note, {a.animationChoice})) return fail(kExitBadInput, error);
     } catch (const std::bad_alloc&) {
         return fail(kExitBadInput, a.model + ": cannot be read: out of memory");
     }
@@ -49,7 +52,14 @@ Subcommand addImportCommand(CLI::App& korvo) {
     app->add_option("MODEL", arguments->model, "the model file")->required()->type_name("FILE");
     app->add_option("-o,--output", arguments->output, "the scene file to write (.korvo.json)")->required()->type_name("FILE");
     app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .json");
-    return {app, [arguments] { return runImport(*arguments); }, nullptr};
+    addReaderTimeLimit(*app, arguments->readerTimeLimit);
+    addAnimationChoice(*app, arguments->animationChoice);
+    return {app,
+            [arguments] {
+                return runWithModelReader(arguments->model, arguments->readerTimeLimit,
+                                          [arguments] { return runImport(*arguments); });
+            },
+            nullptr};
 }
 
 }  // namespace korvo::cli

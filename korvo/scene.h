@@ -79,6 +79,10 @@ struct GeneratorParams {
     int32_t segments = 0;      // 0: the generator's own default
 };
 
+// Objects nest at most this many levels, the top objects being the first: the host and
+// the module walk the object tree recursively.
+constexpr int kMaxObjectDepth = 1000;
+
 struct SceneObject {
     std::string name;  // UTF-8
     std::string id;    // unique; defaults to the name

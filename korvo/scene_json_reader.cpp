@@ -33,7 +33,6 @@ namespace {
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kMaxSegments = 1000;
 constexpr int32_t kMinSphereSegments = 4;
-constexpr int kMaxObjectDepth = 1000;
 // Halfway between the largest float and the next power of two: every real below it
 // becomes a finite float, 3.4028235e38 (the largest float's usual spelling) included.
 constexpr double kFloatRangeEnd = 3.4028235677973366e38;

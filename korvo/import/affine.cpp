@@ -147,7 +147,8 @@ Placement decomposePlacement(const Affine& a, bool& shear) {
 
     // Orthonormal axes nearest to the rows (the x axis kept exactly).
     const Vec3 x = normalized(mirrored ? scaled(c0, -1) : c0, {1, 0, 0});
-    const Vec3 yRaw = normalized(c1, perpendicular(x));
+    // A row of length 0 (a scale of 0) takes the axis nearest to the unturned one.
+    const Vec3 yRaw = normalized(c1, normalized(minus(Vec3{0, 1, 0}, scaled(x, x[1])), perpendicular(x)));
     const Vec3 y = normalized(minus(yRaw, scaled(x, dot(yRaw, x))), perpendicular(x));
     const Vec3 z = cross(x, y);
     const Vec3 zRaw = normalized(c2, z);

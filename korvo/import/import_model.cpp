@@ -1,17 +1,21 @@
 #include "korvo/import/import_model.h"
 
 #include "korvo/import/model_reader.h"
+#include "korvo/import/reader_guard.h"
 
 namespace korvo::import {
 
-bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note) {
+bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
+                 const ImportChoices& choices) {
     ModelData model;
     std::string reason;
-    if (!readModel(path, ReadMode::Triangles, model, reason)) {
+    const bool read = readModel(path, ReadMode::Triangles, model, reason);
+    readerFinished();
+    if (!read) {
         error = path + ": cannot import: " + reason;
         return false;
     }
-    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); })) {
+    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); }, choices)) {
         error = path + ": cannot import: " + reason;
         return false;
     }

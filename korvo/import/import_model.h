@@ -11,6 +11,7 @@ namespace korvo::import {
 // False with one line naming the file and the reader's reason in `error` when the file
 // cannot be read, its format is unknown or it holds no polygon mesh. Things the scene
 // cannot keep (shear, lines, further animations) go to `note`, one line each.
-bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note);
+bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
+                 const ImportChoices& choices = {});
 
 }  // namespace korvo::import

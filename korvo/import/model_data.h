@@ -42,6 +42,7 @@ struct ModelMesh {
     std::vector<uint32_t> faceSizes;  // corners per face
     std::vector<uint32_t> corners;    // the faces' vertex indices, face after face
     std::vector<ModelBone> bones;
+    bool hasColors = false;  // per-vertex colours, which the scene does not keep
 };
 
 struct ModelTexture {

@@ -132,6 +132,15 @@ std::vector<Affine> nodeGlobals(const ModelData& model, const ModelAnimation* an
     return global;
 }
 
+Affine nodeLocal(const ModelData& model, const ModelAnimation* animation, int node, double ticks) {
+    if (animation) {
+        for (size_t k = animation->channels.size(); k-- > 0;)  // the last channel wins, as above
+            if (animation->channels[k].node == node)
+                return animatedTransform(model.nodes[node], animation->channels[k], ticks);
+    }
+    return model.nodes[node].transform;
+}
+
 std::vector<WorldTriangle> worldTriangles(const ModelData& model) {
     const std::vector<Affine> global = nodeGlobals(model, nullptr, 0);
     std::vector<WorldTriangle> triangles;

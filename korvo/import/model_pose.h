@@ -13,6 +13,8 @@ namespace korvo::import {
 // interpolated linearly, rotations spherically, held before the first and after the
 // last key); with no animation, the stored transforms.
 std::vector<Affine> nodeGlobals(const ModelData& model, const ModelAnimation* animation, double ticks);
+// The transform of one node relative to its parent, the same way.
+Affine nodeLocal(const ModelData& model, const ModelAnimation* animation, int node, double ticks);
 
 struct WorldCorner {
     Vec3 position{0, 0, 0};

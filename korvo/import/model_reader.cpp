@@ -37,16 +37,22 @@ Affine toAffine(const aiMatrix4x4& m) {
 Vec3 toVec3(const aiVector3D& v) { return {decimal(v.x), decimal(v.y), decimal(v.z)}; }
 
 // Depth first, parents before children, so that a node's parent always has a lower index.
-void copyNodes(const aiNode* node, int parent, std::vector<ModelNode>& out) {
-    const int index = static_cast<int>(out.size());
-    ModelNode copy;
-    copy.name = node->mName.C_Str();
-    copy.parent = parent;
-    copy.transform = toAffine(node->mTransformation);
-    copy.meshes.assign(node->mMeshes, node->mMeshes + node->mNumMeshes);
-    out.push_back(std::move(copy));
-    if (parent >= 0) out[parent].children.push_back(index);
-    for (unsigned i = 0; i < node->mNumChildren; ++i) copyNodes(node->mChildren[i], index, out);
+// Walked with a stack of its own: a model may nest its nodes many thousands deep.
+void copyNodes(const aiNode* root, std::vector<ModelNode>& out) {
+    std::vector<std::pair<const aiNode*, int>> pending{{root, -1}};  // node, parent index
+    while (!pending.empty()) {
+        const auto [node, parent] = pending.back();
+        pending.pop_back();
+        const int index = static_cast<int>(out.size());
+        ModelNode copy;
+        copy.name = node->mName.C_Str();
+        copy.parent = parent;
+        copy.transform = toAffine(node->mTransformation);
+        copy.meshes.assign(node->mMeshes, node->mMeshes + node->mNumMeshes);
+        out.push_back(std::move(copy));
+        if (parent >= 0) out[parent].children.push_back(index);
+        for (unsigned i = node->mNumChildren; i-- > 0;) pending.emplace_back(node->mChildren[i], index);
+    }
 }
 
 ModelMesh copyMesh(const aiMesh& mesh) {
@@ -66,6 +72,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
         for (unsigned v = 0; v < mesh.mNumVertices; ++v)
             out.uv.push_back({decimal(mesh.mTextureCoords[0][v].x), decimal(mesh.mTextureCoords[0][v].y)});
     }
+    out.hasColors = mesh.HasVertexColors(0);
     out.faceSizes.reserve(mesh.mNumFaces);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
@@ -168,7 +175,7 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
         return false;
     }
     out = ModelData{};
-    copyNodes(scene->mRootNode, -1, out.nodes);
+    copyNodes(scene->mRootNode, out.nodes);
     for (unsigned m = 0; m < scene->mNumMeshes; ++m) out.meshes.push_back(copyMesh(*scene->mMeshes[m]));
     for (unsigned m = 0; m < scene->mNumMaterials; ++m)
         out.materials.push_back(copyMaterial(*scene->mMaterials[m]));

@@ -1,5 +1,6 @@
 #include "korvo/import/model_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace korvo::import {
@@ -16,12 +17,24 @@ std::string color(const Vec3& c) { return number(c[0]) + " " + number(c[1]) + " 
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 
-void describeNode(const ModelData& model, int index, int depth, std::string& out) {
-    const ModelNode& node = model.nodes[index];
-    out += std::string(2 * depth + 2, ' ') + quoted(node.name);
-    for (int m : node.meshes) out += " mesh " + std::to_string(m);
-    out += "\n";
-    for (int child : node.children) describeNode(model, child, depth + 1, out);
+// Past this nesting a line is no longer indented further but says its depth: the text
+// of a deep model would otherwise grow with the square of its depth.
+constexpr int kMaxIndentedDepth = 50;
+
+// Depth first with a stack of its own: a model may nest its nodes many thousands deep.
+void describeNodes(const ModelData& model, std::string& out) {
+    std::vector<std::pair<int, int>> pending{{0, 0}};  // node, depth
+    while (!pending.empty()) {
+        const auto [index, depth] = pending.back();
+        pending.pop_back();
+        const ModelNode& node = model.nodes[index];
+        out += std::string(2 * std::min(depth, kMaxIndentedDepth) + 2, ' ');
+        if (depth > kMaxIndentedDepth) out += "(depth " + std::to_string(depth) + ") ";
+        out += quoted(node.name);
+        for (int m : node.meshes) out += " mesh " + std::to_string(m);
+        out += "\n";
+        for (size_t k = node.children.size(); k-- > 0;) pending.emplace_back(node.children[k], depth + 1);
+    }
 }
 
 void describeMesh(const ModelData& model, size_t index, std::string& out) {
@@ -48,7 +61,9 @@ void describeMaterial(const ModelMaterial& material, size_t index, std::string& 
 
 void describeAnimation(const ModelAnimation& animation, std::string& out) {
     out += "  animation " + quoted(animation.name) + ": " + number(animation.duration) + " ticks at " +
-           number(animation.ticksPerSecond) + " ticks per second, " +
+           number(animation.ticksPerSecond) + " ticks per second";
+    if (animation.ticksPerSecond > 0) out += " (" + number(animation.duration / animation.ticksPerSecond) + " s)";
+    out += ", " +
            std::to_string(animation.channels.size()) + " channels\n";
     for (const ModelChannel& channel : animation.channels)
         out += "    " + quoted(channel.nodeName) + ": " + std::to_string(channel.position.size()) +
@@ -60,7 +75,7 @@ void describeAnimation(const ModelAnimation& animation, std::string& out) {
 
 std::string describeModel(const ModelData& model) {
     std::string out = "frames: " + std::to_string(model.nodes.size()) + "\n";
-    if (!model.nodes.empty()) describeNode(model, 0, 0, out);
+    if (!model.nodes.empty()) describeNodes(model, out);
     out += "meshes: " + std::to_string(model.meshes.size()) + "\n";
     for (size_t m = 0; m < model.meshes.size(); ++m) describeMesh(model, m, out);
     out += "materials: " + std::to_string(model.materials.size()) + "\n";

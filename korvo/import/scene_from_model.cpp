@@ -35,10 +35,18 @@ struct Conversion {
     std::vector<PlanItem> plan;            // plan[0] is the world
     std::vector<Affine> restGlobal;        // per node, stored transforms
     std::vector<std::string> ids;          // per plan item
-    std::vector<bool> shearNoted;          // per plan item
+    std::vector<bool> oddPlacementNoted;   // per plan item: shear, scale 0 or no placement
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+bool finite(const Vec3& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
+
+bool finite(const Affine& a) {
+    for (int r = 0; r < 3; ++r)
+        if (!finite(a.linear[r]) || !std::isfinite(a.offset[r])) return false;
+    return true;
+}
 
 int triangleCount(const ModelMesh& mesh) {
     return static_cast<int>(std::count(mesh.faceSizes.begin(), mesh.faceSizes.end(), 3u));
@@ -82,7 +90,9 @@ int addItem(Conversion& c, PlanItem item) {
     return index;
 }
 
-void planNode(Conversion& c, int node, int parent) {
+// Adds the object of `node` (and the polygon objects of its meshes) under `parent`;
+// returns the node's item.
+int planNode(Conversion& c, int node, int parent) {
     const ModelNode& source = c.model.nodes[node];
     std::vector<int> meshes;
     for (int m : source.meshes)
@@ -115,7 +125,21 @@ void planNode(Conversion& c, int node, int parent) {
             addItem(c, meshItem);
         }
     }
-    for (int child : source.children) planNode(c, child, index);
+    return index;
+}
+
+// Plans `nodes` and their descendants under `parent`, depth first in the model's order.
+// Walked with a stack of its own: a model may nest its nodes many thousands deep.
+void planTrees(Conversion& c, const std::vector<int>& nodes, int parent) {
+    std::vector<std::pair<int, int>> pending;  // node, parent item
+    for (size_t k = nodes.size(); k-- > 0;) pending.emplace_back(nodes[k], parent);
+    while (!pending.empty()) {
+        const auto [node, parentItem] = pending.back();
+        pending.pop_back();
+        const int index = planNode(c, node, parentItem);
+        const std::vector<int>& children = c.model.nodes[node].children;
+        for (size_t k = children.size(); k-- > 0;) pending.emplace_back(children[k], index);
+    }
 }
 
 bool isIdentity(const Affine& a) { return maxDifference(a, Affine{}) < 1e-12; }
@@ -129,10 +153,25 @@ void buildPlan(Conversion& c) {
     // A root that neither places nor holds anything is the reader's container, not an
     // object of the model.
     if (!rootHasMeshes && !c.boneNode[0] && isIdentity(root.transform)) {
-        for (int child : root.children) planNode(c, child, 0);
+        planTrees(c, root.children, 0);
     } else {
-        planNode(c, 0, 0);
+        planTrees(c, {0}, 0);
     }
+}
+
+// The scene loader refuses objects nested deeper than kMaxObjectDepth, and the host and
+// the module would run out of stack on them: such a model is refused with its message.
+bool withinDepthLimit(const Conversion& c, std::string& error) {
+    std::vector<int> depth(c.plan.size(), -1);  // the top objects have depth 0
+    for (size_t item = 1; item < c.plan.size(); ++item) {
+        depth[item] = depth[c.plan[item].parent] + 1;  // planned parents before children
+        if (depth[item] >= kMaxObjectDepth) {
+            error = "node " + quoted(c.plan[item].name) + ": objects are nested deeper than " +
+                    std::to_string(kMaxObjectDepth) + " levels";
+            return false;
+        }
+    }
+    return true;
 }
 
 int positionInParent(const Conversion& c, int item) {
@@ -204,16 +243,35 @@ const Affine& globalOf(const std::vector<Affine>& globals, int node) {
     return node < 0 ? world : globals[node];
 }
 
-Affine localOf(const Conversion& c, const std::vector<Affine>& globals, int item) {
-    const Affine& parent = globalOf(globals, c.plan[c.plan[item].parent].node);
-    return multiply(inverse(parent), globalOf(globals, c.plan[item].node));
+// An item's placement relative to its object's parent, at `ticks` of `animation` when
+// `globals` are taken there.
+Affine localOf(const Conversion& c, const std::vector<Affine>& globals, int item,
+               const ModelAnimation* animation = nullptr, double ticks = 0) {
+    const int node = c.plan[item].node;
+    const int parentNode = c.plan[c.plan[item].parent].node;
+    const Affine local = multiply(inverse(globalOf(globals, parentNode)), globalOf(globals, node));
+    if (finite(local)) return local;
+    // Below a placement of scale 0 the world placements no longer tell the local one;
+    // the model's own transform still does where the object keeps the node's parent.
+    if (node == parentNode) return Affine{};
+    if (c.model.nodes[node].parent == parentNode) return nodeLocal(c.model, animation, node, ticks);
+    return local;
 }
 
+// The host's placement for `local`. One that is not finite (a skinned mesh moved out
+// from below a placement of scale 0) becomes no placement at all.
 Placement hostPlacement(Conversion& c, int item, const Affine& local, const char* what) {
+    if (!finite(local)) {
+        if (!c.oddPlacementNoted[item])
+            c.note("node " + quoted(c.plan[item].name) + ": " + what +
+                   " cannot be derived below a placement of scale 0; the object is given none (identity)");
+        c.oddPlacementNoted[item] = true;
+        return Placement{};
+    }
     bool shear = false;
     const Placement placement = decomposePlacement(mirrorZ(local), shear);
-    if (shear && !c.shearNoted[item]) {
-        c.shearNoted[item] = true;
+    if (shear && !c.oddPlacementNoted[item]) {
+        c.oddPlacementNoted[item] = true;
         c.note("node " + quoted(c.plan[item].name) + ": " + what +
                " has shear or a scale along turned axes, which the host's placement cannot hold; the nearest "
                "placement is used");
@@ -464,19 +522,21 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
     scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
 
     std::vector<std::vector<Affine>> frames;
-    for (int32_t f = 0; f <= lastFrame; ++f)
-        frames.push_back(nodeGlobals(c.model, &animation, f * ticksPerSecond / scene.fps));
+    const auto ticksOfFrame = [&](int32_t f) { return f * ticksPerSecond / scene.fps; };
+    for (int32_t f = 0; f <= lastFrame; ++f) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
 
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
         const Affine rest = localOf(c, c.restGlobal, item);
         const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
-            return maxDifference(localOf(c, g, item), rest) > 1e-6 * scaleOf(rest);
+            const int32_t f = static_cast<int32_t>(&g - frames.data());
+            return maxDifference(localOf(c, g, item, &animation, ticksOfFrame(f)), rest) > 1e-6 * scaleOf(rest);
         });
         if (!moves) continue;
         SceneObject& object = *objectOfItem[item];
         Vec3 previous = object.rotation;
         for (int32_t f = 0; f <= lastFrame; ++f) {
-            Placement p = hostPlacement(c, item, localOf(c, frames[f], item), "the animated placement");
+            Placement p = hostPlacement(c, item, localOf(c, frames[f], item, &animation, ticksOfFrame(f)),
+                                        "the animated placement");
             p.rotation = nearestEquivalentRotation(p.rotation, previous);
             previous = p.rotation;
             const double frame = f;
@@ -488,14 +548,6 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
 }
 
 // ---- validation ----
-
-bool finite(const Vec3& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
-
-bool finite(const Affine& a) {
-    for (int r = 0; r < 3; ++r)
-        if (!finite(a.linear[r]) || !std::isfinite(a.offset[r])) return false;
-    return true;
-}
 
 // A scene file holds finite numbers only; the reader passes infinities and NaNs through.
 bool findNonFinite(const ModelData& model, std::string& error) {
@@ -548,6 +600,9 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
     out.position = placement.position;
     out.rotation = placement.rotation;
     out.scale = placement.scale;
+    if ((placement.scale[0] == 0 || placement.scale[1] == 0 || placement.scale[2] == 0) && !c.oddPlacementNoted[item])
+        c.note("node " + quoted(plan.name) +
+               ": the placement has a scale of 0, which flattens the object and everything below it; it is kept");
     if (plan.type == ObjectType::Polygon) {
         const ModelMesh& mesh = c.model.meshes[plan.mesh];
         convertMesh(c, mesh, out);
@@ -561,17 +616,28 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
 
 }  // namespace
 
-int32_t sceneFrameRate(const ModelData& model) {
+int32_t sceneFrameRate(const ModelData& model, int animation) {
     if (model.frameRate >= 1) return roundedRate(model.frameRate);
-    if (!model.animations.empty()) {
+    if (animation >= 0 && animation < static_cast<int>(model.animations.size())) {
         // Formats that count time in frames give their frame rate as the tick rate.
-        const double ticks = model.animations[0].ticksPerSecond;
+        const double ticks = model.animations[animation].ticksPerSecond;
         if (ticks >= 12 && ticks <= 240 && ticks == std::floor(ticks)) return roundedRate(ticks);
     }
     return 30;
 }
 
-bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note) {
+int chosenAnimation(const ModelData& model, const std::string& choice) {
+    const int count = static_cast<int>(model.animations.size());
+    if (choice.empty()) return count > 0 ? 0 : -1;
+    for (int a = 0; a < count; ++a)
+        if (model.animations[a].name == choice) return a;
+    if (choice.find_first_not_of("0123456789") != std::string::npos || choice.size() > 9) return -1;
+    const int index = std::stoi(choice);
+    return index < count ? index : -1;
+}
+
+bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
+                    const ImportChoices& choices) {
     Conversion c{model, note, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
@@ -593,15 +659,27 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
         return false;
     }
     if (findNonFinite(model, error)) return false;
+    const int animation = chosenAnimation(model, choices.animation);
+    if (!choices.animation.empty() && animation < 0) {
+        error = "there is no animation " + quoted(choices.animation) + " (the model has " +
+                std::to_string(model.animations.size()) + ", numbered from 0)";
+        return false;
+    }
+    const size_t colored = static_cast<size_t>(std::count_if(
+        model.meshes.begin(), model.meshes.end(), [](const ModelMesh& mesh) { return mesh.hasColors; }));
+    if (colored > 0)
+        note(std::to_string(colored) + (colored == 1 ? " mesh has" : " meshes have") +
+             " vertex colours, which are not exported (a mesh is written with its material's colour)");
     findBoneNodes(c);
     buildPlan(c);
+    if (!withinDepthLimit(c, error)) return false;
     placeSkinnedMeshes(c);
     c.restGlobal = nodeGlobals(model, nullptr, 0);
-    c.shearNoted.assign(c.plan.size(), false);
+    c.oddPlacementNoted.assign(c.plan.size(), false);
     assignIds(c);
 
     out = Scene{};
-    out.fps = sceneFrameRate(model);
+    out.fps = sceneFrameRate(model, animation);
     std::set<std::string> usedMaterialNames;
     std::vector<std::string> materialNames;
     for (size_t m = 0; m < model.materials.size(); ++m) {
@@ -616,11 +694,12 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     out.objects.resize(top.size());
     for (size_t k = 0; k < top.size(); ++k) buildObject(c, top[k], materialNames, out.objects[k], objectOfItem);
     setRestPoses(c, objectOfItem);
-    if (!model.animations.empty()) {
-        sampleAnimation(c, model.animations[0], out, objectOfItem);
-        for (size_t a = 1; a < model.animations.size(); ++a)
-            note("animation " + quoted(model.animations[a].name) +
-                 " is left out: a scene holds one time line, which the first animation fills");
+    if (animation >= 0) {
+        sampleAnimation(c, model.animations[animation], out, objectOfItem);
+        if (model.animations.size() > 1)
+            note("the model has " + std::to_string(model.animations.size()) + " animations; a scene holds one, " +
+                 std::to_string(animation) + " " + quoted(model.animations[animation].name) +
+                 ", the others are left out (--animation-index picks another)");
     }
     return true;
 }

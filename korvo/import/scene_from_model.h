@@ -15,11 +15,22 @@ namespace korvo::import {
 // Receives one console line about something the scene cannot hold as the model has it.
 using NoteSink = std::function<void(const std::string&)>;
 
-// False, with the reason in `error`, when the model holds no polygon mesh.
-bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note);
+struct ImportChoices {
+    std::string animation;  // the animation to keep: its index or its name; empty: the first
+};
+
+// False, with the reason in `error`, when the model holds no polygon mesh, nests its
+// nodes too deep or has no animation `choices.animation`.
+bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
+                    const ImportChoices& choices = {});
+
+// The index of the animation `choice` names (its index or its name; empty: 0), -1 when
+// the model has none of that index or name.
+int chosenAnimation(const ModelData& model, const std::string& choice);
 
 // The frame rate of the scene made from `model`: the rate the model states, else the
-// tick rate of its first animation when that is a plausible frame rate, else 30.
-int32_t sceneFrameRate(const ModelData& model);
+// tick rate of the animation kept (index `animation`) when that is a plausible frame
+// rate, else 30.
+int32_t sceneFrameRate(const ModelData& model, int animation = 0);
 
 }  // namespace korvo::import

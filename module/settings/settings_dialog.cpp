@@ -32,7 +32,7 @@ constexpr float kHundredth = 0.01f;
 constexpr int32_t kFlagControls[] = {
     kControlPhongAngle, kControlNormals,   kControlTextures,    kControlFrames,
     kControlBones,      kControlAnimation, kControlStandardMaterial, kControlOnlyBones,
-    kControlScaleScene, kControlUniqueNames, kControlFramePerFile,
+    kControlScaleScene, kControlUniqueNames, kControlFramePerFile, kControlFrameRate,
 };
 constexpr int32_t kIntControls[] = {kControlTicksPerFrame, kControlDistancePerFrame};
 constexpr int32_t kMaterialControls[] = {
@@ -44,7 +44,7 @@ constexpr int32_t kScaleControls[] = {kControlScaleX, kControlScaleY, kControlSc
 constexpr int32_t kDependentControls[] = {
     kControlSmoothingAngle, kControlScaleX, kControlScaleY, kControlScaleZ,
     kControlAnimation, kControlBones, kControlTicksPerFrame, kControlDistancePerFrame,
-    kControlFramePerFile, kControlOnlyBones,
+    kControlFramePerFile, kControlOnlyBones, kControlFrameRate,
     10020, 10021, 10022, 10023, 10025, 10026, 10027, 10028, 10030, 10031, 10032, 10033, 10035,
 };
 
@@ -89,6 +89,7 @@ SettingsDialog::SettingsDialog()
       scalePercent{0.0f, 0.0f, 0.0f},
       ticksPerFrame(0),
       distancePerFrame(0),
+      writeFrameRate(0),
       material{} {}
 
 int32_t SettingsDialog::copySettingsToDialog(const ExportSettings* settings) {
@@ -107,6 +108,7 @@ int32_t SettingsDialog::copySettingsToDialog(const ExportSettings* settings) {
     framePerFile = settings->framePerFile;
     ticksPerFrame = settings->ticksPerFrame;
     distancePerFrame = settings->distancePerFrame;
+    writeFrameRate = settings->writeFrameRate;
     // Single precision on purpose: 1.0 shows as exactly 100.
     scalePercent[0] = settings->sceneScale.x * kPercent;
     scalePercent[1] = settings->sceneScale.y * kPercent;
@@ -138,6 +140,7 @@ int32_t SettingsDialog::copySettingsFromDialog(ExportSettings* settings) const {
     settings->framePerFile = framePerFile;
     settings->ticksPerFrame = ticksPerFrame;
     settings->distancePerFrame = distancePerFrame;
+    settings->writeFrameRate = writeFrameRate;
     // Single precision on purpose: 100 stores back as exactly 1.0, 250 as 2.5.
     settings->sceneScale.x = scalePercent[0] * kHundredth;
     settings->sceneScale.y = scalePercent[1] * kHundredth;
@@ -182,6 +185,7 @@ int32_t SettingsDialog::buildControls() {
     numberField(d, kControlDistancePerFrame, 0, 70);
     checkbox(d, kControlFramePerFile, "Each frame to separat file");
     checkbox(d, kControlOnlyBones, "Only bones");
+    checkbox(d, kControlFrameRate, "Write frame rate (AnimTicksPerSecond)");
     endGroup(d);
 
     checkbox(d, kControlScaleScene, "Scale Scene");
@@ -256,7 +260,7 @@ void SettingsDialog::writeRealControl(int32_t id, float value) {
 int32_t SettingsDialog::fillControls() {
     const int32_t flags[] = {
         readPhongAngle, exportNormals, exportTextures, exportFrames, exportBones, exportAnimation,
-        useStandardMaterial, onlyBones, scaleScene, uniqueNames, framePerFile,
+        useStandardMaterial, onlyBones, scaleScene, uniqueNames, framePerFile, writeFrameRate,
     };
     for (size_t i = 0; i < sizeof(flags) / sizeof(flags[0]); ++i) writeFlagControl(kFlagControls[i], flags[i]);
     writeIntControl(kIntControls[0], ticksPerFrame);
@@ -282,6 +286,7 @@ bool SettingsDialog::isEnabled(int32_t id) const {
         case kControlTicksPerFrame:
         case kControlDistancePerFrame:
         case kControlFramePerFile:
+        case kControlFrameRate:
             return exportFrames && exportAnimation;
         case kControlOnlyBones:
             return exportFrames && exportAnimation && exportBones && !framePerFile;
@@ -306,6 +311,7 @@ void SettingsDialog::readControls() {
     scaleScene = readElementFlag(d, kControlScaleScene);
     uniqueNames = readElementFlag(d, kControlUniqueNames);
     framePerFile = readElementFlag(d, kControlFramePerFile);
+    writeFrameRate = readElementFlag(d, kControlFrameRate);
     ticksPerFrame = readElementInt(d, kControlTicksPerFrame);
     distancePerFrame = readElementInt(d, kControlDistancePerFrame);
     smoothingAngle = readElementReal(d, kControlSmoothingAngle);
@@ -324,6 +330,7 @@ void SettingsDialog::enableDependents(int32_t changedId) {
             enableElement(d, kControlTicksPerFrame, isEnabled(kControlTicksPerFrame));
             enableElement(d, kControlDistancePerFrame, isEnabled(kControlDistancePerFrame));
             enableElement(d, kControlFramePerFile, isEnabled(kControlFramePerFile));
+            enableElement(d, kControlFrameRate, isEnabled(kControlFrameRate));
             [[fallthrough]];
         case kControlBones:
         case kControlFramePerFile:

@@ -37,6 +37,7 @@ enum SettingsControl : int32_t {
     kControlScaling = 10045,
     kControlUniqueNames = 10046,
     kControlFramePerFile = 10047,
+    kControlFrameRate = 10048,
 };
 
 constexpr float kMaximumSmoothingAngle = 180.0f;
@@ -73,6 +74,7 @@ public:
     float scalePercent[3];
     int32_t ticksPerFrame;
     int32_t distancePerFrame;
+    int32_t writeFrameRate;
     // face red, green, blue, alpha; specular the same; emissive the same; power.
     float material[13];
 

@@ -75,6 +75,11 @@ bool isAnimated(bool isBone, const ExportSettings& settings) {
     return isBone ? bones : !onlyBones || !bones;
 }
 
+bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {
+    return settings.exportAnimation && settings.exportFrames && !settings.framePerFile && document &&
+           firstObject(document);
+}
+
 int32_t keyCountOf(int32_t endFrame, int32_t step) {
     if (endFrame <= 0 || step < 1) return 0;
     return endFrame / step + (endFrame % step != 0 ? 1 : 0);

@@ -23,6 +23,9 @@ struct ExportSettings;
 // 0, an end at or before frame 0) or no animated object.
 void writeAnimationSet(KrvDocument document, XTextWriter& writer);
 
+// Whether the file of `document` gets an animation set under `settings`.
+bool writesAnimationSet(const ExportSettings& settings, KrvDocument document);
+
 // Which objects move: bones while bones are exported; every other object unless only
 // bones are exported.
 bool isAnimated(bool isBone, const ExportSettings& settings);

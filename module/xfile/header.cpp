@@ -1,5 +1,11 @@
 #include "xfile/header.h"
 
+#include <charconv>
+#include <cmath>
+
+#include "host/document.h"
+#include "host/host.h"
+#include "skin/animation_set.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -17,10 +23,41 @@ void writeMatrixRow(XTextWriter& writer, float a, float b, float c, float d, con
     writer.writeText(end);
 }
 
+// Readers assume a tick rate of their own (D3DX: 4800 per second) unless the file
+// states it; laid out like the fixed templates, after them.
+const char kAnimTicksPerSecondTemplate[] =
+    "template AnimTicksPerSecond {\r\n"
+    " <9E415A43-7BA6-4a73-8743-B73D47E88476>\r\n"
+    " DWORD AnimTicksPerSecond;\r\n"
+    "}\r\n"
+    "\r\n";
+constexpr int32_t kBlankLineSize = 2;  // the fixed block ends with a blank line of its own
+
+// The key ticks of one second, 0 when they are no DWORD (ticks per frame of 0 or less).
+int64_t ticksPerSecond(const ExportSettings& settings) {
+    const double ticks = std::round(static_cast<double>(documentFrameRate(settings.document)) * settings.ticksPerFrame);
+    return ticks >= 1 && ticks <= 4294967295.0 ? static_cast<int64_t>(ticks) : 0;
+}
+
 }  // namespace
 
 void writeHeader(XTextWriter& writer, const ExportSettings& settings) {
-    writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize);
+    const bool declareTicks = settings.writeFrameRate && writesAnimationSet(settings, settings.document);
+    const int64_t ticks = declareTicks ? ticksPerSecond(settings) : 0;
+    if (declareTicks && ticks == 0)
+        printLine("Dorna: AnimTicksPerSecond left out: the frame rate times the ticks per frame is not a positive "
+                  "32-bit number");
+    if (ticks == 0) {
+        writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize);
+    } else {
+        char text[24];
+        const char* end = std::to_chars(text, text + sizeof text, ticks).ptr;
+        writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize - kBlankLineSize);
+        writer.writeText(kAnimTicksPerSecondTemplate);
+        writer.writeText("\r\nAnimTicksPerSecond {\r\n ");
+        writer.writeBytes(text, static_cast<int32_t>(end - text));
+        writer.writeText(";\r\n}\r\n");
+    }
     if (!settings.exportFrames) return;
     writer.writeText("Frame DORNA_ROOT {\r\n");
     if (!settings.scaleScene) return;

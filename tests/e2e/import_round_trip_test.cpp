@@ -56,6 +56,25 @@ TEST(ImportCommand, BadInputIsOneLineAndStatusTwo) {
     EXPECT_NE(unknown.err.find("cannot import"), std::string::npos) << unknown.err;
 }
 
+// What the dialog's settings would leave out of an animated model is said, with the option.
+TEST(ExportCommand, AnimationLeftOutOfAModelIsNotedWithTheOptionThatKeepsIt) {
+    TempFolder folder;
+    const std::string model = kModels + "X/anim_test.x";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "the model is animated, but the file will be static: --animation writes its animation"},
+        {{"--animation"}, "1 animated object is not a bone and left out by \"Only bones\": --no-only-bones writes its "
+                          "animation"},
+        {{"--animation", "--no-only-bones"}, ""}};
+    for (const auto& [options, note] : cases) {
+        std::vector<std::string> arguments = {"export", model, "-o", folder / "anim.x"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CommandResult r = runKorvo(arguments);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string expected = note.empty() ? "animation" : "korvo: note: " + model + ": " + note + "\n";
+        EXPECT_EQ(r.err.find(expected) != std::string::npos, !note.empty()) << r.err;
+    }
+}
+
 TEST(CheckCommand, PrintsWhatTheReaderSeesOrFailsWithItsReason) {
     TempFolder folder;
     const CommandResult export_ =

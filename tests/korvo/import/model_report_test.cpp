@@ -37,7 +37,7 @@ TEST(ModelReport, ListsFramesMeshesMaterialsBonesAndKeys) {
               "    opacity 0.5\n"
               "    texture Diffuse \"skin.png\"\n"
               "animations: 1\n"
-              "  animation \"wave\": 48 ticks at 24 ticks per second, 1 channels\n"
+              "  animation \"wave\": 48 ticks at 24 ticks per second (2 s), 1 channels\n"
               "    \"Hand\": 2 position, 1 rotation, 0 scale keys\n");
 }
 

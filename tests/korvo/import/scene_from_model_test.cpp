@@ -210,20 +210,33 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     lines.corners = {0, 1};
     model.meshes.push_back(lines);
     model.nodes[1].meshes.push_back(1);
-    model.animations = {{"first", 0, 25, {}}, {"second", 0, 25, {}}};
+    model.meshes[0].hasColors = true;
+    model.animations = {{"first", 0, 25, {}}, {"second", 25, 25, {}}};
     std::vector<std::string> notes;
     const Scene scene = convert(model, &notes);
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
+                         "1 mesh has vertex colours, which are not exported (a mesh is written with its material's "
+                         "colour)",
                          "node 'Square': the placement has shear or a scale along turned axes, which the host's "
                          "placement cannot hold; the nearest placement is used",
-                         "animation 'second' is left out: a scene holds one time line, which the first animation "
-                         "fills"}));
+                         "the model has 2 animations; a scene holds one, 0 'first', the others are left out "
+                         "(--animation-index picks another)"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
+    EXPECT_EQ(scene.end->numerator, 0);
+
+    // The animation to keep, by name or number; a choice the model does not have is refused.
+    Scene chosen;
+    std::string error;
+    for (const char* choice : {"second", "1"}) {
+        ASSERT_TRUE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {choice})) << error;
+        EXPECT_EQ(chosen.end->numerator, 25) << choice;  // one second at its 25 ticks per second
+    }
+    EXPECT_FALSE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {"2"}));
+    EXPECT_EQ(error, "there is no animation '2' (the model has 2, numbered from 0)");
 
     model.nodes[1].meshes = {1};
     Scene empty;
-    std::string error;
     EXPECT_FALSE(sceneFromModel(model, empty, error, [](const std::string&) {}));
     EXPECT_EQ(error, "the model holds no polygon mesh (empty scene)");
 

@@ -137,6 +137,7 @@ TEST_F(SettingsDialogTest, LayoutValuesAndEnabledStatesWithTheDefaults) {
               "      number 10039 layout 0 width 70 extra 0 = 1 (disabled)\n"
               "      checkbox 10047 \"Each frame to separat file\" layout 8 width 0 extra 0 = 0 (disabled)\n"
               "      checkbox 10038 \"Only bones\" layout 8 width 0 extra 0 = 1 (disabled)\n"
+              "      checkbox 10048 \"Write frame rate (AnimTicksPerSecond)\" layout 8 width 0 extra 0 = 0 (disabled)\n"
               "    checkbox 10041 \"Scale Scene\" layout 8 width 0 extra 0 = 0\n"
               "    group 10045 \"Scaling (percent)\" layout 0 columns 6 rows 0 flags 0 border 80000009 spacing 4,4 space 4,4,4,4\n"
               "      static 0 \"X\" layout 0 width 20 extra 0\n"
@@ -182,7 +183,7 @@ TEST_F(SettingsDialogTest, FillControlsSetsValuesInOrderAndTheirRanges) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {}));
     std::vector<std::string> expected;
-    for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10011, 10039,
+    for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10048, 10011, 10039,
                    10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026, 10027, 10028, 10030,
                    10031, 10032, 10033, 10035})
         expected.push_back("set_value " + std::to_string(id));
@@ -235,11 +236,11 @@ TEST_F(SettingsDialogTest, DistanceAndTicksPerFrameAreAtLeastOne) {
 TEST_F(SettingsDialogTest, FramesGovernAnimationAndBones) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {{10008, 0, ""}}));
-    for (int id : {10009, 10037, 10011, 10039, 10047, 10038}) EXPECT_FALSE(enabled(id)) << id;
+    for (int id : {10009, 10037, 10011, 10039, 10047, 10038, 10048}) EXPECT_FALSE(enabled(id)) << id;
 
     settings.exportAnimation = 1;
     ASSERT_TRUE(run(settings, {{10008, 1, ""}}));
-    for (int id : {10009, 10037, 10011, 10039, 10047, 10038}) EXPECT_TRUE(enabled(id)) << id;
+    for (int id : {10009, 10037, 10011, 10039, 10047, 10038, 10048}) EXPECT_TRUE(enabled(id)) << id;
 }
 
 TEST_F(SettingsDialogTest, OnlyBonesFollowsBonesAndFramePerFile) {

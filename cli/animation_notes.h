@@ -1,0 +1,17 @@
+// What an export of an animated model would leave out without a word: its animation
+// (--animation is off) or the animation of objects that are not bones ("Only bones").
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "korvo/host.h"
+#include "korvo/scene.h"
+
+namespace korvo::cli {
+
+// One line per thing left out by the dialog's settings after `script`, each naming the
+// option that keeps it; none when nothing animated is left out.
+std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& script);
+
+}  // namespace korvo::cli

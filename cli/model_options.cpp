@@ -1,0 +1,46 @@
+#include "cli/model_options.h"
+
+#include <csignal>
+#include <cstring>
+
+#include "cli/command.h"
+#include "cli/session.h"
+#include "korvo/import/reader_guard.h"
+
+namespace korvo::cli {
+
+void addReaderTimeLimit(CLI::App& command, unsigned& seconds) {
+    seconds = kReaderTimeLimit;
+    command.add_option("--reader-time-limit", seconds,
+                       "seconds the model reader may take before it is stopped (0: no limit)")
+        ->capture_default_str()
+        ->type_name("SECONDS");
+}
+
+void addAnimationChoice(CLI::App& command, std::string& choice) {
+    command.add_option("--animation-index", choice,
+                       "the model's animation to keep, by its number (from 0) or name (default: the first; korvo "
+                       "check lists them)")
+        ->type_name("N|NAME");
+}
+
+int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
+    using End = import::GuardedRun::End;
+    const import::GuardedRun run = import::runReaderGuarded(seconds, job);
+    switch (run.end) {
+    case End::Exited:
+        return run.status;
+    case End::ReaderCrashed:
+        return fail(kExitBadInput, "the model reader crashed on " + file + " (" + strsignal(run.signal) + ")");
+    case End::ReaderTimedOut:
+        return fail(kExitBadInput, "the model reader gave up after " + std::to_string(seconds) + " s on " + file);
+    case End::Killed:
+        break;
+    }
+    // As if there were no child: the signal that ended it ends this process too.
+    std::signal(run.signal, SIG_DFL);
+    std::raise(run.signal);
+    return 128 + run.signal;
+}
+
+}  // namespace korvo::cli

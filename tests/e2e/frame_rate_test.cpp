@@ -1,0 +1,62 @@
+// "Write frame rate (AnimTicksPerSecond)": a reader that honours the record plays the
+// animation set at the scene's speed, whatever the frame rate.
+#ifdef DORNA_WITH_IMPORT
+
+#include <gtest/gtest.h>
+
+#include "e2e/harness.h"
+#include "korvo/import/model_reader.h"
+
+namespace korvo::e2e {
+namespace {
+
+// One cube turning from frame 0 to `endFrame`.
+std::string turningCube(int fps, int endFrame) {
+    return "{\"korvo\": 1, \"fps\": " + std::to_string(fps) + ", \"endFrame\": " + std::to_string(endFrame) +
+           ", \"objects\": [{\"name\": \"Cube\", \"type\": \"cube\", \"animation\": {\"rotation\": "
+           "[[0, 0, 0, 0], [" + std::to_string(endFrame) + ", 3, 0, 0]]}}]}";
+}
+
+TEST(FrameRate, TheRecordGivesTheSceneDurationInSeconds) {
+    constexpr int kEndSeconds = 4;
+    for (int fps : {24, 25, 30, 60}) {
+        TempFolder folder;
+        writeFile(folder / "cube.korvo.json", turningCube(fps, kEndSeconds * fps));
+        const CommandResult r = runKorvo({"export", "cube.korvo.json", "-o", "out.x", "--animation", "--no-only-bones",
+                                          "--frame-rate"},
+                                         folder.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string text = readFile(folder / "out.x");
+        EXPECT_NE(text.find("\r\n\r\nAnimTicksPerSecond {\r\n " + std::to_string(fps * 40) + ";\r\n}\r\nFrame DORNA_ROOT"),
+                  std::string::npos);
+        import::ModelData model;
+        std::string error;
+        ASSERT_TRUE(import::readModel(folder / "out.x", import::ReadMode::AsStored, model, error)) << error;
+        ASSERT_EQ(model.animations.size(), 1u);
+        const import::ModelAnimation& set = model.animations[0];
+        // The set's keys run from frame 0 to the frame before the end: within one key.
+        EXPECT_NEAR(set.duration / set.ticksPerSecond, kEndSeconds, 1.0 / fps + 1e-9) << fps << " fps";
+    }
+}
+
+// Off, the header is the fixed block: every file written with the defaults stays as it was.
+TEST(FrameRate, OffOrWithoutAnAnimationSetTheFileHasNoRecord) {
+    TempFolder folder;
+    writeFile(folder / "cube.korvo.json", turningCube(30, 30));
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--animation"}, {"--frame-rate", "--animation", "--frame-per-file"}}) {
+        std::vector<std::string> arguments = {"export", "cube.korvo.json", "-o", "out.x"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CommandResult r = runKorvo(arguments, folder.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const std::string& name : folder.entries()) {
+            if (name == "cube.korvo.json") continue;
+            EXPECT_EQ(readFile(folder / name).find("AnimTicksPerSecond"), std::string::npos) << name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvo::e2e
+
+#endif  // DORNA_WITH_IMPORT

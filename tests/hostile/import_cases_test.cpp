@@ -1,0 +1,143 @@
+// Models made to break the import, the export of a model and `korvo check`: each is
+// refused with one line and its status, or written soundly; never a crash or a hang.
+#ifdef DORNA_WITH_IMPORT
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "e2e/harness.h"
+#include "korvo/import/model_reader.h"
+#include "korvo/scene_json.h"
+
+namespace korvo::e2e {
+namespace {
+
+std::string nestedFrames(int depth, const std::string& firstName = "f0") {
+    std::string x = "xof 0302txt 0032\n";
+    for (int i = 0; i < depth; ++i) x += "Frame " + (i == 0 ? firstName : "f" + std::to_string(i)) + " {\n";
+    x += "Mesh m { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }\n";
+    for (int i = 0; i < depth; ++i) x += "}\n";
+    return x;
+}
+
+// A frame whose matrix is all zeros, holding a placed frame with a mesh.
+std::string zeroMatrix() {
+    std::string zeros = "0.0";
+    for (int i = 1; i < 16; ++i) zeros += ",0.0";
+    return "xof 0302txt 0032\nFrame a {\n FrameTransformMatrix { " + zeros +
+           ";; }\n Frame b {\n  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+           "1.0,2.0,3.0,1.0;; }\n  Mesh m { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }\n }\n}\n";
+}
+
+const std::string kDamagedPly = "ply\nformat ascii 1.0\nelement";  // the reader loops on it
+
+struct HostileModel {
+    const char* name;
+    std::string model;       // written to the file `file`
+    const char* file;
+    std::vector<std::string> arguments;  // "IN" and "OUT" stand for the model and the target
+    int status;
+    const char* line;  // the last line on standard error holds this
+};
+
+void PrintTo(const HostileModel& c, std::ostream* out) { *out << c.name; }
+
+std::string lastLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text.substr(text.rfind('\n') + 1);  // npos + 1 is 0
+}
+
+class ImportCases : public testing::TestWithParam<HostileModel> {};
+
+TEST_P(ImportCases, RefusedWithOneLineOrWrittenSoundly) {
+    const HostileModel& c = GetParam();
+    TempFolder folder;
+    writeFile(folder / c.file, c.model);
+    std::vector<std::string> arguments;
+    for (const std::string& a : c.arguments) arguments.push_back(a == "IN" ? c.file : a);
+    const CommandResult r = runKorvo(arguments, folder.path(), {}, Limits{120, -1});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(lastLine(r.err).find(c.line), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("nan"), std::string::npos) << r.err;
+
+    const std::vector<std::string> written = folder.entries();
+    const bool scene = std::find(written.begin(), written.end(), "out.korvo.json") != written.end();
+    const bool x = std::find(written.begin(), written.end(), "out.x") != written.end();
+    if (c.status != 0) {
+        EXPECT_EQ(written, std::vector<std::string>{c.file});
+    }
+    std::string error;
+    if (scene) {
+        Scene loaded;
+        EXPECT_TRUE(loadSceneFile(folder / "out.korvo.json", loaded, error)) << error;
+    }
+    if (x) {
+        const std::string text = readFile(folder / "out.x");
+        EXPECT_EQ(text.find("nan"), std::string::npos);
+        import::ModelData model;
+        EXPECT_TRUE(import::readModel(folder / "out.x", import::ReadMode::AsStored, model, error)) << error;
+    }
+}
+
+const std::string kLongName(1500, 'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, ImportCases,
+    testing::Values(
+        HostileModel{"deep_import", nestedFrames(15000), "deep.x", {"import", "IN", "-o", "out.korvo.json"}, 2,
+                     "deep.x: cannot import: node 'f1001': objects are nested deeper than 1000 levels"},
+        HostileModel{"deep_export", nestedFrames(15000), "deep.x", {"export", "IN", "-o", "out.x"}, 2,
+                     "objects are nested deeper than 1000 levels"},
+        HostileModel{"deep_check", nestedFrames(20000), "deep.x", {"check", "IN"}, 0, ""},
+        HostileModel{"long_name_import", nestedFrames(1, kLongName), "long.x", {"import", "IN", "-o", "out.korvo.json"},
+                     2, "korvo: the model reader crashed on long.x"},
+        HostileModel{"long_name_check", nestedFrames(1, kLongName), "long.x", {"check", "IN"}, 2,
+                     "korvo: the model reader crashed on long.x"},
+        HostileModel{"damaged_ply_export", kDamagedPly, "damaged.ply",
+                     {"export", "IN", "-o", "out.x", "--reader-time-limit", "1"}, 2,
+                     "korvo: the model reader gave up after 1 s on damaged.ply"},
+        HostileModel{"zero_matrix_import", zeroMatrix(), "zero.x", {"import", "IN", "-o", "out.korvo.json"}, 0,
+                     "node 'a': the placement has a scale of 0"},
+        HostileModel{"zero_matrix_export", zeroMatrix(), "zero.x", {"export", "IN", "-o", "out.x"}, 0, "wrote 1 file"}),
+    [](const testing::TestParamInfo<HostileModel>& info) { return std::string(info.param.name); });
+
+// A signal for the command reaches the reader's process too: nothing is left running.
+TEST(ImportCases, TerminatedWhileTheReaderHangsLeavesNothingRunning) {
+    TempFolder folder;
+    writeFile(folder / "damaged.ply", kDamagedPly);
+    const std::string model = folder / "damaged.ply";
+    const pid_t korvo = fork();
+    if (korvo == 0) {
+        setpgid(0, 0);  // a group of its own, to see afterwards that it is empty
+        alarm(60);
+        execl(KORVO_COMMAND_PATH, KORVO_COMMAND_PATH, "check", model.c_str(), "--reader-time-limit", "0",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    setpgid(korvo, korvo);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(korvo, SIGTERM);
+    int status = 0;
+    waitpid(korvo, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    bool groupGone = false;
+    for (int i = 0; i < 200 && !groupGone; ++i) {
+        groupGone = kill(-korvo, 0) != 0 && errno == ESRCH;
+        if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(groupGone);
+}
+
+}  // namespace
+}  // namespace korvo::e2e
+
+#endif  // DORNA_WITH_IMPORT
