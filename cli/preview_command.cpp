@@ -7,12 +7,14 @@
 
 #include "cli/dialog_probe.h"
 #include "cli/export_command.h"
+#include "cli/model_options.h"
 #include "cli/preview_image.h"
 #include "cli/preview_pose.h"
 #include "cli/preview_render.h"
 #include "cli/session.h"
 #include "korvo/import/model_pose.h"
 #include "korvo/import/model_reader.h"
+#include "korvo/import/reader_guard.h"
 #include "korvo/platform.h"
 
 namespace korvo::cli {
@@ -33,6 +35,7 @@ struct PreviewArguments {
     std::string module;
     std::string size = "1600x1000";
     int frames = 0;
+    unsigned readerTimeLimit = kReaderTimeLimit;
     ExportArguments exportArguments;  // its dialog options
 };
 
@@ -297,8 +300,9 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     }
 
     ModelData model;
-    if (!import::readModel(file, import::ReadMode::AsStored, model, error))
-        return fail(kExitFailed, file + ": cannot be read: " + error);
+    const bool read = import::readModel(file, import::ReadMode::AsStored, model, error);
+    import::readerFinished();
+    if (!read) return fail(kExitFailed, file + ": cannot be read: " + error);
     if (sheet && model.animations.empty())
         return fail(kExitBadInput, (exported.folder.empty() ? file : "the export of " + a.input) +
                                        " has no animation set: --frames needs one");
@@ -336,7 +340,14 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
     app->add_option("--module", arguments->module, "the module to load for a scene (default: beside the command)");
     // --frames is the contact sheet here: the "Export frames" switch is --export-frames.
     arguments->exportArguments.dialog.addTo(*app, "export-frames");
-    return {app, [arguments, app] { return runPreview(*arguments, *app); },
+    addReaderTimeLimit(*app, arguments->readerTimeLimit);
+    addAnimationChoice(*app, arguments->exportArguments.animationChoice);
+    // The whole preview runs where a crash or hang of the model reader cannot take the command down.
+    return {app,
+            [arguments, app] {
+                return runWithModelReader(arguments->input, arguments->readerTimeLimit,
+                                          [arguments, app] { return runPreview(*arguments, *app); });
+            },
             [arguments] { describeDialogOptions(arguments->exportArguments.dialog, arguments->module); }};
 }
 
