@@ -68,6 +68,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written) {
     settings.modulePath = resolveModulePath(a.module);
     settings.dialog = &a.dialog;
     settings.animationChoice = a.animationChoice;
+    settings.keepTexturePaths = a.keepTexturePaths;
     if (namesFolder(a.output)) {
         if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
         platform::guardInterrupts("the export to " + a.output);
@@ -106,6 +107,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
 #ifdef KORVO_WITH_IMPORT
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
+    addKeepTexturePaths(*app, arguments->keepTexturePaths);
 #endif
     return {app,
             [arguments] {

@@ -18,6 +18,7 @@ struct ExportArguments {
     unsigned jobs = 0;       // exports side by side into a folder; 0: one per core
     unsigned readerTimeLimit = 0;
     std::string animationChoice;
+    bool keepTexturePaths = false;
     DialogOptions dialog;
 };
 

@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/session.h"
 #include "korvo/scene_json.h"
+#include "korvo/target_file.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
 #include "korvo/import/import_model.h"
@@ -22,17 +23,22 @@ using Clock = std::chrono::steady_clock;
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // A scene file, or (with import built in) any model file the importer reads, with a
-// note on what of its animation the dialog's settings would leave out.
-bool readScene(const std::string& path, const ExportSettings& settings, Scene& scene, std::string& error) {
+// note on what of its animation the dialog's settings would leave out. A model's texture
+// names become paths relative to `target`'s folder.
+bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
+               std::string& error) {
 #ifdef KORVO_WITH_IMPORT
     if (path.size() < 5 || path.compare(path.size() - 5, 5, ".json") != 0) {
         const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-        if (!import::importModel(path, scene, error, note, {settings.animationChoice})) return false;
+        const bool keep = settings.keepTexturePaths || target == kStandardOutput;
+        if (!import::importModel(path, scene, error, note, {settings.animationChoice}, keep ? "" : target))
+            return false;
         for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
         return true;
     }
 #else
     (void)settings;
+    (void)target;
 #endif
     return loadSceneFile(path, scene, error);
 }
@@ -87,7 +93,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     std::string error;
     bool read = false;
     try {
-        read = readScene(input, settings_, scene, error);
+        read = readScene(input, target, settings_, scene, error);
     } catch (const std::bad_alloc&) {
         error = input + ": cannot be read: out of memory";
     }

@@ -21,6 +21,7 @@ struct ExportSettings {
     int64_t refuseAllocation = 0;           // KORVO_FAIL_ALLOC
     bool progress = false;                  // count the files of one export on standard error
     std::string animationChoice;            // --animation-index: the animation of a model to keep
+    bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
 };
 
 struct ExportResult {

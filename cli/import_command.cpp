@@ -21,6 +21,7 @@ struct ImportArguments {
     bool forceName = false;
     unsigned readerTimeLimit = kReaderTimeLimit;
     std::string animationChoice;  // --animation-index
+    bool keepTexturePaths = false;
 };
 
 int runImport(const ImportArguments& a) {
@@ -32,7 +33,8 @@ int runImport(const ImportArguments& a) {
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
     try {
-        if (!import::importModel(a.model, scene, error, note, {a.animationChoice})) return fail(kExitBadInput, error);
+        if (!import::importModel(a.model, scene, error, note, {a.animationChoice}, a.keepTexturePaths ? "" : a.output))
+            return fail(kExitBadInput, error);
     } catch (const std::bad_alloc&) {
         return fail(kExitBadInput, a.model + ": cannot be read: out of memory");
     }
@@ -54,6 +56,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .json");
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
+    addKeepTexturePaths(*app, arguments->keepTexturePaths);
     return {app,
             [arguments] {
                 return runWithModelReader(arguments->model, arguments->readerTimeLimit,

@@ -24,6 +24,12 @@ void addAnimationChoice(CLI::App& command, std::string& choice) {
         ->type_name("N|NAME");
 }
 
+void addKeepTexturePaths(CLI::App& command, bool& keep) {
+    command.add_flag("--keep-texture-paths", keep,
+                     "write a model's texture names as it stores them (default: the path of each image found, "
+                     "relative to the written file, embedded images written beside it)");
+}
+
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
     using End = import::GuardedRun::End;
     const import::GuardedRun run = import::runReaderGuarded(seconds, job);

@@ -19,6 +19,10 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 // Adds --animation-index N|NAME to `command`: the animation of a model to keep.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
+// Adds --keep-texture-paths to `command`: texture names as the model stores them instead
+// of paths relative to the written file.
+void addKeepTexturePaths(CLI::App& command, bool& keep);
+
 // Runs `job` (the whole command) in a child process, `file` being the model it reads.
 // A child killed by a signal that reached this process ends this process by the same signal.
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job);

@@ -2,11 +2,12 @@
 
 #include "korvo/import/model_reader.h"
 #include "korvo/import/reader_guard.h"
+#include "korvo/import/texture_paths.h"
 
 namespace korvo::import {
 
 bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
-                 const ImportChoices& choices) {
+                 const ImportChoices& choices, const std::string& textureTarget) {
     ModelData model;
     std::string reason;
     const bool read = readModel(path, ReadMode::Triangles, model, reason);
@@ -15,7 +16,12 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         error = path + ": cannot import: " + reason;
         return false;
     }
-    if (!sceneFromModel(model, out, reason, [&](const std::string& line) { note(path + ": " + line); }, choices)) {
+    const NoteSink modelNote = [&](const std::string& line) { note(path + ": " + line); };
+    if (!textureTarget.empty() && !placeTextures(model, {path, textureTarget}, reason, modelNote)) {
+        error = path + ": cannot import: " + reason;
+        return false;
+    }
+    if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;
         return false;
     }

@@ -11,7 +11,9 @@ namespace korvo::import {
 // False with one line naming the file and the reader's reason in `error` when the file
 // cannot be read, its format is unknown or it holds no polygon mesh. Things the scene
 // cannot keep (shear, lines, further animations) go to `note`, one line each.
+// `textureTarget` is the file the scene is written to: texture names become paths
+// relative to its folder (texture_paths.h); empty: the names as the model stores them.
 bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
-                 const ImportChoices& choices = {});
+                 const ImportChoices& choices = {}, const std::string& textureTarget = {});
 
 }  // namespace korvo::import

@@ -81,11 +81,19 @@ struct ModelAnimation {
     std::vector<ModelChannel> channels;
 };
 
+// An image stored inside the model file (GLB, FBX), in its own file format.
+struct ModelImage {
+    std::string name;       // the file name the model gave it, or empty
+    std::string format;     // "png", "jpg", ...; empty for raw pixels, which are not kept
+    std::vector<unsigned char> bytes;
+};
+
 struct ModelData {
     std::vector<ModelNode> nodes;
     std::vector<ModelMesh> meshes;
     std::vector<ModelMaterial> materials;
     std::vector<ModelAnimation> animations;
+    std::vector<ModelImage> images;  // referred to as "*N" or by their name
     double frameRate = 0;  // the document frame rate the model states, 0 when it states none
 };
 

@@ -119,6 +119,16 @@ ModelMaterial copyMaterial(const aiMaterial& material) {
     return out;
 }
 
+ModelImage copyImage(const aiTexture& texture) {
+    ModelImage out;
+    out.name = texture.mFilename.C_Str();
+    if (texture.mHeight != 0) return out;  // raw pixels: no file format to write them in
+    out.format = texture.achFormatHint;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(texture.pcData);
+    out.bytes.assign(bytes, bytes + texture.mWidth);
+    return out;
+}
+
 ModelAnimation copyAnimation(const aiAnimation& animation,
                              const std::unordered_map<std::string, int>& nodeByName) {
     ModelAnimation out;
@@ -183,6 +193,7 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     for (int n = static_cast<int>(out.nodes.size()) - 1; n >= 0; --n) nodeByName[out.nodes[n].name] = n;
     for (unsigned a = 0; a < scene->mNumAnimations; ++a)
         out.animations.push_back(copyAnimation(*scene->mAnimations[a], nodeByName));
+    for (unsigned t = 0; t < scene->mNumTextures; ++t) out.images.push_back(copyImage(*scene->mTextures[t]));
     out.frameRate = statedFrameRate(*scene);
     return true;
 }

@@ -1,0 +1,175 @@
+#include "korvo/import/texture_paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace korvo::import {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The last-resort search by file name looks at no more entries than this, so that a
+// model in a large folder tree (a home folder) does not stall the import.
+constexpr size_t kSearchLimit = 20000;
+
+bool isFile(const fs::path& path) {
+    std::error_code ignored;
+    return fs::is_regular_file(path, ignored);
+}
+
+std::string withForwardSlashes(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+std::string withoutDrive(const std::string& path) {
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return drive ? path.substr(2) : path;
+}
+
+std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+fs::path searchByName(const std::string& name, const fs::path& folder) {
+    std::error_code error;
+    fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
+    size_t seen = 0;
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        if (++seen > kSearchLimit) break;
+        if (entry->path().filename() == name && isFile(entry->path())) return entry->path();
+    }
+    return {};
+}
+
+std::string folderOf(const std::string& path) {
+    const fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? "." : parent.string();
+}
+
+// The index of the embedded image `stored` names ("*N", or the name the model gave it),
+// -1 when it names none.
+int embeddedImage(const ModelData& model, const std::string& stored) {
+    if (stored.size() > 1 && stored[0] == '*') {
+        size_t index = 0;
+        for (size_t i = 1; i < stored.size(); ++i) {
+            if (stored[i] < '0' || stored[i] > '9' || index > model.images.size()) return -1;
+            index = index * 10 + static_cast<size_t>(stored[i] - '0');
+        }
+        return index < model.images.size() ? static_cast<int>(index) : -1;
+    }
+    for (size_t i = 0; i < model.images.size(); ++i)
+        if (!model.images[i].name.empty() && model.images[i].name == stored) return static_cast<int>(i);
+    return -1;
+}
+
+// Writes beside the target and renames into place, so that a failed write leaves no
+// partial image.
+bool writeImage(const fs::path& path, const ModelImage& image, std::string& error) {
+    const std::string temporary = path.string() + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    bool written = file && std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
+    const int writeErrno = errno;
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path.string() + ": cannot be written: " + std::strerror(written ? errno : writeErrno);
+        if (file) std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool holdsBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
+    std::error_code error;
+    if (fs::file_size(path, error) != bytes.size() || error) return false;
+    std::FILE* file = std::fopen(path.string().c_str(), "rb");
+    if (!file) return false;
+    std::vector<unsigned char> held(bytes.size());
+    const bool same = std::fread(held.data(), 1, held.size(), file) == held.size() && held == bytes;
+    std::fclose(file);
+    return same;
+}
+
+// The file name number `n` for an embedded image beside `target`.
+fs::path imageFile(const fs::path& target, size_t n, const std::string& format) {
+    std::string name = target.stem().string();
+    if (name.size() > 6 && name.compare(name.size() - 6, 6, ".korvo") == 0) name.resize(name.size() - 6);
+    if (n > 0) name += "_" + std::to_string(n);
+    return target.parent_path() / (name + "." + (format == "jpeg" ? "jpg" : format));
+}
+
+std::string relativeTo(const fs::path& file, const fs::path& folder) {
+    std::error_code error;
+    const fs::path relative = fs::relative(fs::absolute(file, error), fs::absolute(folder, error), error);
+    return withForwardSlashes((error || relative.empty() ? fs::absolute(file, error) : relative).generic_string());
+}
+
+}  // namespace
+
+std::string findTexture(const std::string& stored, const std::string& modelFolder) {
+    if (stored.empty()) return {};
+    const std::string path = withForwardSlashes(stored);
+    const fs::path folder(modelFolder);
+    for (const std::string& candidate : {path, withoutDrive(path)}) {
+        const fs::path p(candidate);
+        if (p.is_absolute() && isFile(p)) return p.string();
+        std::string local = candidate;
+        while (!local.empty() && local[0] == '/') local.erase(0, 1);
+        if (!local.empty() && isFile(folder / local)) return (folder / local).string();
+    }
+    const std::string name = fileName(path);
+    if (name.empty() || name == "." || name == "..") return {};
+    return searchByName(name, folder).string();
+}
+
+bool placeTextures(ModelData& model, const TexturePlacement& placement, std::string& error, const NoteSink& note) {
+    const std::string modelFolder = folderOf(placement.modelPath);
+    const fs::path target(placement.targetPath);
+    const fs::path targetFolder = folderOf(placement.targetPath);
+    std::map<std::string, std::string> placed;  // stored name -> name written, each looked up once
+    std::map<int, std::string> imageNames;      // embedded image -> its file beside the target
+    size_t nextImageFile = 0;
+    for (ModelMaterial& material : model.materials) {
+        for (ModelTexture& texture : material.textures) {
+            auto known = placed.find(texture.path);
+            if (known != placed.end()) {
+                texture.path = known->second;
+                continue;
+            }
+            std::string name = texture.path;
+            const int image = embeddedImage(model, texture.path);
+            if (image >= 0 && !model.images[image].format.empty()) {
+                auto writtenImage = imageNames.find(image);
+                if (writtenImage == imageNames.end()) {
+                    // A file of that name the user already has is never replaced: an
+                    // earlier export of the same image is used again, any other file
+                    // makes the image take the next name.
+                    const ModelImage& bytes = model.images[image];
+                    fs::path file = imageFile(target, nextImageFile++, bytes.format);
+                    while (fs::exists(fs::symlink_status(file)) && !holdsBytes(file, bytes.bytes))
+                        file = imageFile(target, nextImageFile++, bytes.format);
+                    if (!fs::exists(file) && !writeImage(file, bytes, error)) return false;
+                    writtenImage = imageNames.emplace(image, relativeTo(file, targetFolder)).first;
+                }
+                name = writtenImage->second;
+            } else if (const std::string found = findTexture(texture.path, modelFolder); !found.empty()) {
+                name = relativeTo(found, targetFolder);
+            } else {
+                note("texture \"" + texture.path + "\" not found; its name is kept as stored");
+            }
+            placed.emplace(texture.path, name);
+            texture.path = name;
+        }
+    }
+    return true;
+}
+
+}  // namespace korvo::import

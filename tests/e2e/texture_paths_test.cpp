@@ -1,0 +1,67 @@
+// Texture names of an exported model a reader can follow from the written file's folder:
+// relative, backslashed and drive-prefixed references, and images embedded in the model.
+#ifdef DORNA_WITH_IMPORT
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "e2e/harness.h"
+
+namespace korvo::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kModels = "/usr/share/assimp/models/";
+
+std::vector<std::string> textureNames(const std::string& xText) {
+    std::vector<std::string> names;
+    const std::regex reference("TextureFilename \\{ \"([^\"]*)\"; \\}");
+    for (std::sregex_iterator m(xText.begin(), xText.end(), reference), end; m != end; ++m) names.push_back((*m)[1]);
+    return names;
+}
+
+TEST(TexturePaths, ExportedModelsNameImagesThatOpenFromTheOutputFolder) {
+    TempFolder folder;
+    fs::create_directories(folder / "models/tex");
+    fs::create_directories(folder / "out");
+    fs::copy_file(kModels + "Collada/duck.dae", folder / "models/duck.dae");
+    fs::copy_file(kModels + "Collada/duckCM.tga", folder / "models/duckCM.tga");
+    fs::copy_file(kModels + "FBX/spider.fbx", folder / "models/spider.fbx");  // "D:\...\drkwood2.jpg"
+    fs::copy_file(kModels + "OBJ/drkwood2.jpg", folder / "models/tex/drkwood2.jpg");
+
+    const CommandResult duck = runKorvo({"export", "models/duck.dae", "-o", "out/duck.x"}, folder.path());
+    ASSERT_EQ(duck.status, 0) << duck.err;
+    EXPECT_EQ(textureNames(readFile(folder / "out/duck.x")), std::vector<std::string>{"../models/duckCM.tga"});
+
+    const CommandResult spider = runKorvo({"export", "models/spider.fbx", "-o", "out/spider.x"}, folder.path());
+    ASSERT_EQ(spider.status, 0) << spider.err;
+    const std::vector<std::string> names = textureNames(readFile(folder / "out/spider.x"));
+    EXPECT_NE(std::find(names.begin(), names.end(), "../models/tex/drkwood2.jpg"), names.end());
+    EXPECT_NE(spider.err.find("texture \"D:\\projects\\assimp_int\\test\\models\\OBJ\\SpiderTex.jpg\" not found"),
+              std::string::npos) << spider.err;
+
+    const CommandResult box = runKorvo(
+        {"export", kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", "out/box.x"}, folder.path());
+    ASSERT_EQ(box.status, 0) << box.err;
+    EXPECT_EQ(textureNames(readFile(folder / "out/box.x")), std::vector<std::string>{"box.png"});
+    EXPECT_EQ(readFile(folder / "out/box.png").substr(1, 3), "PNG");
+    // A file of the image's name that is not the image is the user's: it stays.
+    writeFile(folder / "out/scene.png", "mine");
+    const CommandResult imported = runKorvo(
+        {"import", kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", "out/scene.korvo.json"},
+        folder.path());
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(readFile(folder / "out/scene.png"), "mine");
+    EXPECT_NE(readFile(folder / "out/scene.korvo.json").find("\"texture\": \"scene_1.png\""), std::string::npos);
+    EXPECT_EQ(readFile(folder / "out/scene_1.png"), readFile(folder / "out/box.png"));
+
+    const CommandResult kept =
+        runKorvo({"export", "models/duck.dae", "-o", "out/kept.x", "--keep-texture-paths"}, folder.path());
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(textureNames(readFile(folder / "out/kept.x")), std::vector<std::string>{"./duckCM.tga"});
+}
+
+}  // namespace
+}  // namespace korvo::e2e
+#endif  // DORNA_WITH_IMPORT
