@@ -95,10 +95,6 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
             const rlimit size = {rlim_t(limits.fileSizeLimit), rlim_t(limits.fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(127);
         }
-        if (limits.memoryLimit >= 0) {
-            const rlimit memory = {rlim_t(limits.memoryLimit), rlim_t(limits.memoryLimit)};
-            if (setrlimit(RLIMIT_AS, &memory) != 0) _exit(127);
-        }
         alarm(limits.seconds);  // a pending alarm survives exec
         execve(argp[0], argp.data(), envp.data());
         _exit(127);

@@ -29,7 +29,6 @@ struct Limits {
     unsigned seconds = 300;
     // Bytes any file, the captured output too, may grow to (SIGXFSZ at its default); -1: none.
     int64_t fileSizeLimit = -1;
-    int64_t memoryLimit = -1;  // bytes of address space the command may take; -1: none
 };
 
 // Runs KORVO_COMMAND_PATH with `arguments` in `folder`, with `environment` added to
