@@ -275,7 +275,7 @@ typedef struct KrvFileTable {
 } KrvFileTable;
 
 /* A dialog's message callback: the dialog, an item handle or null, the message
- * (a container whose id is the message code). */
+ * (a container whose id is the message code, KRV_DIALOG_MSG_*). */
 typedef int32_t (KRV_CALL* KrvDialogCallback)(KrvDialog dialog, void* item, const KrvContainer* message);
 
 /* Dialog element kinds (KrvDialogTable.add_element). */
@@ -314,7 +314,7 @@ typedef struct KrvDialogTable {
     int32_t (KRV_CALL* group_border_space)(KrvDialog dialog, int32_t left, int32_t top, int32_t right,
                                            int32_t bottom);
     int32_t (KRV_CALL* enable)(KrvDialog dialog, int32_t id, int32_t enabled);
-    /* `value`: id 'vint' or 'vflt' with the entries 'valu', 'frmt', 'mini', 'maxi', 'step', 'tris', 'quad'. */
+    /* `value`: id KRV_DIALOG_VALUE_INT or KRV_DIALOG_VALUE_REAL with the KRV_DIALOG_VALUE_* entries. */
     int32_t (KRV_CALL* set_value)(KrvDialog dialog, int32_t id, const KrvContainer* value);
     /* Fills `out` with the element's value (destroy it through KrvValueTable). */
     int32_t (KRV_CALL* get_value)(KrvDialog dialog, int32_t id, KrvValue* out);
@@ -465,6 +465,97 @@ typedef struct KrvHost {
     const KrvCommandTable* command;
     const KrvPluginTable* plugin;
 } KrvHost;
+
+/* ---------------------------------------------------------------------------------
+ * Dialogs: messages, values and the settings dialog's elements
+ *
+ * The numbers a dialog's callback receives and the dialog table's value containers
+ * carry, and the element ids of the export module's settings dialog, which a host
+ * uses to set its elements as a user would. Codes written as four characters are
+ * KRV_FOURCC values.
+ * ------------------------------------------------------------------------------- */
+
+/* Message codes: the id of the container a dialog's callback receives. The element or
+ * message id a message is about is in one of the KRV_DIALOG_ENTRY_* entries below. */
+enum {
+    KRV_DIALOG_MSG_NOTICE = 10020,                               /* a notice to the dialog */
+    KRV_DIALOG_MSG_HOST = KRV_FOURCC('M', 'c', 'i', 'M'),        /* a host message: ENTRY_HOST_ID */
+    KRV_DIALOG_MSG_SYNC = KRV_FOURCC('s', 'y', 'n', 'c'),        /* a host synchronisation: ENTRY_HOST_ID */
+    KRV_DIALOG_MSG_ACTION = KRV_FOURCC('b', 'A', 'C', 'T'),      /* a button pressed: ENTRY_ELEMENT */
+    KRV_DIALOG_MSG_LAYOUT = KRV_FOURCC('b', 'I', 'N', 'I'),      /* add the elements; opens every opening */
+    KRV_DIALOG_MSG_VALUES = KRV_FOURCC('b', 'V', 'I', 'N'),      /* set the values and enabled states */
+    KRV_DIALOG_MSG_CHECK_CLOSE = KRV_FOURCC('c', 'h', 'k', 'c'), /* may the dialog close? nonzero: yes */
+    KRV_DIALOG_MSG_ASK_CLOSE = KRV_FOURCC('a', 's', 'k', 'c'),   /* the user asks to close; nonzero: allowed */
+    KRV_DIALOG_MSG_COMMAND_NOTICE = KRV_FOURCC('c', 'm', 'd', 'n'), /* a command's notice: ENTRY_COMMAND */
+    KRV_DIALOG_MSG_COMMAND = KRV_FOURCC('c', 'm', 'm', 'd'),     /* the user changed an element: ENTRY_COMMAND */
+    KRV_DIALOG_MSG_DESTROYED = KRV_FOURCC('d', 's', 't', 'y'),   /* the dialog closed; ends every opening */
+    KRV_DIALOG_MSG_IDLE = KRV_FOURCC('i', 'n', 't', 'a')         /* the host idles while the dialog is open */
+};
+
+/* Integer entries of a message; a message without its entry is about id 0. */
+enum {
+    KRV_DIALOG_ENTRY_HOST_ID = KRV_FOURCC('M', 'c', 'i', 'I'), /* the id of MSG_HOST and MSG_SYNC */
+    KRV_DIALOG_ENTRY_ELEMENT = KRV_FOURCC('m', 'e', 'i', 'd'), /* the element of MSG_ACTION */
+    KRV_DIALOG_ENTRY_COMMAND = KRV_FOURCC('c', 'm', 'd', 'i')  /* the element of MSG_COMMAND(_NOTICE) */
+};
+
+/* The button row (KRV_ELEMENT_BUTTONS): its `extra` value and the ids of its buttons. */
+enum {
+    KRV_BUTTONS_OK_CANCEL = 3, /* `extra` of a row of the two buttons below */
+    KRV_BUTTON_OK = 1,         /* confirms: the element id of its KRV_DIALOG_MSG_ACTION */
+    KRV_BUTTON_CANCEL = 2      /* cancels, likewise */
+};
+
+/* Value kinds: the id of the container passed to KrvDialogTable.set_value. */
+enum {
+    KRV_DIALOG_VALUE_INT = KRV_FOURCC('v', 'i', 'n', 't'), /* a 32-bit integer; a checkbox is one from 0 to 1 */
+    KRV_DIALOG_VALUE_REAL = KRV_FOURCC('v', 'f', 'l', 't') /* a 32-bit float */
+};
+
+/* Entries of a value container, and the formats of its KRV_DIALOG_VALUE_FORMAT entry. */
+enum {
+    KRV_DIALOG_VALUE_VALUE = KRV_FOURCC('v', 'a', 'l', 'u'),    /* the value, of the container's kind */
+    KRV_DIALOG_VALUE_FORMAT = KRV_FOURCC('f', 'r', 'm', 't'),   /* int: KRV_DIALOG_FORMAT_* */
+    KRV_DIALOG_VALUE_MINIMUM = KRV_FOURCC('m', 'i', 'n', 'i'),  /* the smallest value the user may enter */
+    KRV_DIALOG_VALUE_MAXIMUM = KRV_FOURCC('m', 'a', 'x', 'i'),  /* the largest */
+    KRV_DIALOG_VALUE_STEP = KRV_FOURCC('s', 't', 'e', 'p'),     /* the step of the field's arrows; 0 for a checkbox */
+    KRV_DIALOG_VALUE_TRISTATE = KRV_FOURCC('t', 'r', 'i', 's'), /* int: 0, the element has no third state */
+    KRV_DIALOG_VALUE_QUADWORD = KRV_FOURCC('q', 'u', 'a', 'd'), /* int: 0 (reals only) */
+    KRV_DIALOG_FORMAT_INT = KRV_FOURCC('f', 'l', 'n', 'g'),     /* shown as a whole number */
+    KRV_DIALOG_FORMAT_REAL = KRV_FOURCC('f', 'r', 'e', 'a')     /* shown as a decimal number */
+};
+
+/* Element ids of the settings dialog the export module shows before every export.
+ * Nothing is addressed through a group's id; it only names the group. */
+enum {
+    KRV_SETTINGS_GENERALS = 10002,          /* group "Generals" */
+    KRV_SETTINGS_ANGLE_LABEL = 10003,       /* static text "Smoothing angle" */
+    KRV_SETTINGS_SMOOTHING_ANGLE = 10004,   /* real, degrees from 0 to 180 */
+    KRV_SETTINGS_OPTIONS = 10005,           /* group of the options */
+    KRV_SETTINGS_NORMALS = 10006,           /* checkbox "Export normals" */
+    KRV_SETTINGS_TEXTURES = 10007,          /* checkbox "Export textures" */
+    KRV_SETTINGS_FRAMES = 10008,            /* checkbox "Export frames" */
+    KRV_SETTINGS_ANIMATION = 10009,         /* checkbox "Export animation" */
+    KRV_SETTINGS_THRESHOLDS = 10010,        /* groups "Animationthresholds" and "Standard-material" */
+    KRV_SETTINGS_TICKS_PER_FRAME = 10011,   /* integer: key time units per frame */
+    KRV_SETTINGS_STANDARD_MATERIAL = 10012, /* checkbox "Use standard-material" */
+    KRV_SETTINGS_FACE_COLOR = 10020,        /* reals: red, green, blue, alpha at 10020 to 10023 */
+    KRV_SETTINGS_SPECULAR_COLOR = 10025,    /* reals: red, green, blue, alpha at 10025 to 10028 */
+    KRV_SETTINGS_EMISSIVE_COLOR = 10030,    /* reals: red, green, blue, alpha at 10030 to 10033 */
+    KRV_SETTINGS_SPECULAR_POWER = 10035,    /* real */
+    KRV_SETTINGS_BONES = 10037,             /* checkbox "Export bones" */
+    KRV_SETTINGS_ONLY_BONES = 10038,        /* checkbox "Only bones" */
+    KRV_SETTINGS_DISTANCE_PER_FRAME = 10039,/* integer: frames between exported keys */
+    KRV_SETTINGS_PHONG_ANGLE = 10040,       /* checkbox: read the smoothing angle from the phong tag */
+    KRV_SETTINGS_SCALE_SCENE = 10041,       /* checkbox "Scale Scene" */
+    KRV_SETTINGS_SCALE_X = 10042,           /* real: scale in percent */
+    KRV_SETTINGS_SCALE_Y = 10043,           /* real: scale in percent */
+    KRV_SETTINGS_SCALE_Z = 10044,           /* real: scale in percent */
+    KRV_SETTINGS_SCALING = 10045,           /* group "Scaling (percent)" */
+    KRV_SETTINGS_UNIQUE_NAMES = 10046,      /* checkbox: add a unique number to each entity name */
+    KRV_SETTINGS_FRAME_PER_FILE = 10047,    /* checkbox "Each frame to separat file" */
+    KRV_SETTINGS_FRAME_RATE = 10048         /* checkbox: write the animation's ticks per second */
+};
 
 /* ---------------------------------------------------------------------------------
  * What a module exports
