@@ -6,18 +6,18 @@ namespace {
 
 // The dialog's defaults of a freshly loaded module, and its elements.
 struct AnimationSettings {
-    bool animation = false;  // 10009 Export animation
-    bool bones = true;       // 10037 Export bones
-    bool onlyBones = true;   // 10038 Only bones
+    bool animation = false;  // Export animation
+    bool bones = true;       // Export bones
+    bool onlyBones = true;   // Only bones
 };
 
 AnimationSettings settingsAfter(const DialogScript& script) {
     AnimationSettings s;
     for (const DialogChange& change : script.changes) {
         const bool on = change.value != 0;
-        if (change.id == 10009) s.animation = on;
-        if (change.id == 10037) s.bones = on;
-        if (change.id == 10038) s.onlyBones = on;
+        if (change.id == KRV_SETTINGS_ANIMATION) s.animation = on;
+        if (change.id == KRV_SETTINGS_BONES) s.bones = on;
+        if (change.id == KRV_SETTINGS_ONLY_BONES) s.onlyBones = on;
     }
     return s;
 }

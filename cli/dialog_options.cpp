@@ -15,25 +15,25 @@ namespace {
 // theirs in a text beside them, so the dialog alone does not name them).
 const char* elementLabel(int32_t element) {
     switch (element) {
-        case 10008: return "Export frames";
-        case 10009: return "Export animation";
-        case 10037: return "Export bones";
-        case 10011: return "Ticks per frame";
-        case 10039: return "Distance per frame";
-        case 10047: return "Each frame to separat file";
-        case 10038: return "Only bones";
-        case 10040: return "Read smoothing-angle from PhongTag";
-        case 10004: return "Smoothing angle";
-        case 10046: return "Add unique number to each entity name";
-        case 10006: return "Export normals";
-        case 10007: return "Export textures";
-        case 10041: return "Scale Scene";
-        case 10042: return "Scaling (percent)";
-        case 10012: return "Use standard-material";
-        case 10020: return "Facecolor";
-        case 10025: return "Specular-Color";
-        case 10030: return "Emissive-Color";
-        case 10035: return "Specular-Power";
+        case KRV_SETTINGS_FRAMES: return "Export frames";
+        case KRV_SETTINGS_ANIMATION: return "Export animation";
+        case KRV_SETTINGS_BONES: return "Export bones";
+        case KRV_SETTINGS_TICKS_PER_FRAME: return "Ticks per frame";
+        case KRV_SETTINGS_DISTANCE_PER_FRAME: return "Distance per frame";
+        case KRV_SETTINGS_FRAME_PER_FILE: return "Each frame to separat file";
+        case KRV_SETTINGS_ONLY_BONES: return "Only bones";
+        case KRV_SETTINGS_PHONG_ANGLE: return "Read smoothing-angle from PhongTag";
+        case KRV_SETTINGS_SMOOTHING_ANGLE: return "Smoothing angle";
+        case KRV_SETTINGS_UNIQUE_NAMES: return "Add unique number to each entity name";
+        case KRV_SETTINGS_NORMALS: return "Export normals";
+        case KRV_SETTINGS_TEXTURES: return "Export textures";
+        case KRV_SETTINGS_SCALE_SCENE: return "Scale Scene";
+        case KRV_SETTINGS_SCALE_X: return "Scaling (percent)";
+        case KRV_SETTINGS_STANDARD_MATERIAL: return "Use standard-material";
+        case KRV_SETTINGS_FACE_COLOR: return "Facecolor";
+        case KRV_SETTINGS_SPECULAR_COLOR: return "Specular-Color";
+        case KRV_SETTINGS_EMISSIVE_COLOR: return "Emissive-Color";
+        case KRV_SETTINGS_SPECULAR_POWER: return "Specular-Power";
         default: return "";
     }
 }
@@ -103,22 +103,25 @@ bool parseNumbers(const std::string& text, size_t count, bool integer, std::vect
 // (as the module enables its elements), or "" when it is always enabled.
 const char* enablingOptions(int32_t element) {
     switch (element) {
-        case 10009:
-        case 10037: return "--frames";
-        case 10011:
-        case 10039:
-        case 10047:
-        case 10048: return "--animation";
-        case 10038: return "--animation, --bones and --no-frame-per-file";
-        case 10004: return "--no-phong-angle";
-        case 10042:
-        case 10043:
-        case 10044: return "--scale-scene";
+        case KRV_SETTINGS_ANIMATION:
+        case KRV_SETTINGS_BONES: return "--frames";
+        case KRV_SETTINGS_TICKS_PER_FRAME:
+        case KRV_SETTINGS_DISTANCE_PER_FRAME:
+        case KRV_SETTINGS_FRAME_PER_FILE:
+        case KRV_SETTINGS_FRAME_RATE: return "--animation";
+        case KRV_SETTINGS_ONLY_BONES: return "--animation, --bones and --no-frame-per-file";
+        case KRV_SETTINGS_SMOOTHING_ANGLE: return "--no-phong-angle";
+        case KRV_SETTINGS_SCALE_X:
+        case KRV_SETTINGS_SCALE_Y:
+        case KRV_SETTINGS_SCALE_Z: return "--scale-scene";
         default: break;
     }
-    if (element >= 10020 && element <= 10035) return "--standard-material";
+    if (element >= KRV_SETTINGS_FACE_COLOR && element <= KRV_SETTINGS_SPECULAR_POWER) return "--standard-material";
     return "";
 }
+
+// The red, green, blue and alpha fields of a standard-material row.
+std::vector<int32_t> colorRow(int32_t red) { return {red, red + 1, red + 2, red + 3}; }
 
 }  // namespace
 
@@ -134,26 +137,26 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
         numbers_.push_back({name, std::move(elements), integer, {}, nullptr});
         order_.push_back({false, numbers_.size() - 1});
     };
-    on(framesSwitch, 10008);
-    on("animation", 10009);
-    on("bones", 10037);
-    number("--ticks-per-frame", {10011}, true);
-    number("--distance-per-frame", {10039}, true);
-    on("frame-per-file", 10047);
-    on("only-bones", 10038);
-    on("frame-rate", 10048);
-    on("phong-angle", 10040);
-    number("--smoothing-angle", {10004}, false);
-    on("unique-names", 10046);
-    on("normals", 10006);
-    on("textures", 10007);
-    on("scale-scene", 10041);
-    number("--scale", {10042, 10043, 10044}, false);
-    on("standard-material", 10012);
-    number("--face-color", {10020, 10021, 10022, 10023}, false);
-    number("--specular-color", {10025, 10026, 10027, 10028}, false);
-    number("--emissive-color", {10030, 10031, 10032, 10033}, false);
-    number("--specular-power", {10035}, false);
+    on(framesSwitch, KRV_SETTINGS_FRAMES);
+    on("animation", KRV_SETTINGS_ANIMATION);
+    on("bones", KRV_SETTINGS_BONES);
+    number("--ticks-per-frame", {KRV_SETTINGS_TICKS_PER_FRAME}, true);
+    number("--distance-per-frame", {KRV_SETTINGS_DISTANCE_PER_FRAME}, true);
+    on("frame-per-file", KRV_SETTINGS_FRAME_PER_FILE);
+    on("only-bones", KRV_SETTINGS_ONLY_BONES);
+    on("frame-rate", KRV_SETTINGS_FRAME_RATE);
+    on("phong-angle", KRV_SETTINGS_PHONG_ANGLE);
+    number("--smoothing-angle", {KRV_SETTINGS_SMOOTHING_ANGLE}, false);
+    on("unique-names", KRV_SETTINGS_UNIQUE_NAMES);
+    on("normals", KRV_SETTINGS_NORMALS);
+    on("textures", KRV_SETTINGS_TEXTURES);
+    on("scale-scene", KRV_SETTINGS_SCALE_SCENE);
+    number("--scale", {KRV_SETTINGS_SCALE_X, KRV_SETTINGS_SCALE_Y, KRV_SETTINGS_SCALE_Z}, false);
+    on("standard-material", KRV_SETTINGS_STANDARD_MATERIAL);
+    number("--face-color", colorRow(KRV_SETTINGS_FACE_COLOR), false);
+    number("--specular-color", colorRow(KRV_SETTINGS_SPECULAR_COLOR), false);
+    number("--emissive-color", colorRow(KRV_SETTINGS_EMISSIVE_COLOR), false);
+    number("--specular-power", {KRV_SETTINGS_SPECULAR_POWER}, false);
 
     for (Switch& s : switches_) {
         const std::string names = std::string("--") + s.name + ",!--no-" + s.name;
@@ -164,7 +167,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
         const int32_t first = n.elements[0];
         n.option->type_name(n.elements.size() == 3   ? "X,Y,Z"
                             : n.elements.size() == 4 ? "R,G,B,A"
-                            : first == 10004         ? "DEG"
+                            : first == KRV_SETTINGS_SMOOTHING_ANGLE         ? "DEG"
                             : n.integer              ? "N"
                                                      : "P");
     }
@@ -200,11 +203,11 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
     };
     // Ticks per frame and the frame-rate record decide how fast a reader plays the animation.
     const auto speed = [](int32_t element) -> std::string {
-        if (element == 10048)
+        if (element == KRV_SETTINGS_FRAME_RATE)
             return ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
                    "that readers play it at the scene's speed; without it readers assume their own rate (D3DX: 4800 "
                    "ticks per second)";
-        if (element == 10011)
+        if (element == KRV_SETTINGS_TICKS_PER_FRAME)
             return ": the key time units per animation frame. A reader that finds no frame-rate record plays 4800 "
                    "ticks per second (D3DX), so 160 at 30 fps plays in real time without --frame-rate";
         return "";
@@ -215,7 +218,7 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
     for (Numbers& n : numbers_) {
         const int32_t first = n.elements[0];
         const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"
-                                 : first == 10004       ? "\"Smoothing angle\" in degrees"
+                                 : first == KRV_SETTINGS_SMOOTHING_ANGLE       ? "\"Smoothing angle\" in degrees"
                                                         : std::string("\"") + elementLabel(first) + "\"";
         n.option->description(what + note(n.elements) + speed(first));
     }

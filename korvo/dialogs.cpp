@@ -9,20 +9,6 @@ namespace korvo {
 
 namespace {
 
-constexpr uint32_t kInit = KRV_FOURCC('b', 'I', 'N', 'I');
-constexpr uint32_t kFill = KRV_FOURCC('b', 'V', 'I', 'N');
-constexpr uint32_t kCommand = KRV_FOURCC('c', 'm', 'm', 'd');
-constexpr uint32_t kCommandId = KRV_FOURCC('c', 'm', 'd', 'i');
-constexpr uint32_t kAction = KRV_FOURCC('b', 'A', 'C', 'T');
-constexpr uint32_t kActionId = KRV_FOURCC('m', 'e', 'i', 'd');
-constexpr uint32_t kDestroy = KRV_FOURCC('d', 's', 't', 'y');
-constexpr uint32_t kIntValue = KRV_FOURCC('v', 'i', 'n', 't');
-constexpr uint32_t kRealValue = KRV_FOURCC('v', 'f', 'l', 't');
-constexpr int32_t kOk = 1;
-constexpr int32_t kCancel = 2;
-
-int32_t key(char a, char b, char c, char d) { return static_cast<int32_t>(KRV_FOURCC(a, b, c, d)); }
-
 DialogImpl* dialogImpl(KrvDialog dialog, const char* entry) {
     Host::State& state = hostState();
     auto* d = reinterpret_cast<DialogImpl*>(dialog);
@@ -103,7 +89,7 @@ void runScript(Host::State& state, DialogImpl& d, KrvDialog handle, DialogRun& r
         const DialogNode* element = findElement(d.root, change.id, nullptr);
         if (!element || d.disabled.count(change.id)) return false;
         applyChange(d, *element, change.value);
-        sendMessage(d, handle, kCommand, {{kCommandId, change.id}});
+        sendMessage(d, handle, KRV_DIALOG_MSG_COMMAND, {{KRV_DIALOG_ENTRY_COMMAND, change.id}});
         return true;
     };
     for (const DialogChange& change : state.script.changes) {
@@ -174,17 +160,18 @@ int32_t KRV_CALL open(KrvDialog dialog, int32_t /*mode*/, int32_t /*reserved*/, 
     d->running = true;
     d->closed = false;
     DialogRun run;
-    sendMessage(*d, dialog, kInit, {});
-    sendMessage(*d, dialog, kFill, {});
+    sendMessage(*d, dialog, KRV_DIALOG_MSG_LAYOUT, {});
+    sendMessage(*d, dialog, KRV_DIALOG_MSG_VALUES, {});
     runScript(state, *d, dialog, run);
     run.shown = Host::current().snapshot(dialog);
-    run.button = state.script.cancel || run.refusal ? kCancel : kOk;
-    if (!d->closed) sendMessage(*d, dialog, kAction, {{kActionId, run.button}});
+    run.button = state.script.cancel || run.refusal ? KRV_BUTTON_CANCEL : KRV_BUTTON_OK;
+    if (!d->closed) sendMessage(*d, dialog, KRV_DIALOG_MSG_ACTION, {{KRV_DIALOG_ENTRY_ELEMENT, run.button}});
     run.closedByModule = d->closed;
     // A dialog that refuses OK is left the way a user would leave it: with Cancel.
-    if (!d->closed && run.button == kOk) sendMessage(*d, dialog, kAction, {{kActionId, kCancel}});
+    if (!d->closed && run.button == KRV_BUTTON_OK)
+        sendMessage(*d, dialog, KRV_DIALOG_MSG_ACTION, {{KRV_DIALOG_ENTRY_ELEMENT, KRV_BUTTON_CANCEL}});
     d->closed = true;
-    sendMessage(*d, dialog, kDestroy, {});
+    sendMessage(*d, dialog, KRV_DIALOG_MSG_DESTROYED, {});
     d->running = false;
     state.dialogRuns.push_back(std::move(run));
     return 1;
@@ -292,22 +279,22 @@ int32_t KRV_CALL setValue(KrvDialog dialog, int32_t id, const KrvContainer* valu
     if (!d || !c) return 0;
     const KrvContainerTable& t = kContainerTable;
     DialogValue v;
-    if (static_cast<uint32_t>(c->id) == kRealValue) {
+    if (c->id == KRV_DIALOG_VALUE_REAL) {
         v.isReal = true;
-        v.value = t.get_real(value, key('v', 'a', 'l', 'u'), 0);
-        v.minimum = t.get_real(value, key('m', 'i', 'n', 'i'), 0);
-        v.maximum = t.get_real(value, key('m', 'a', 'x', 'i'), 0);
-        v.step = t.get_real(value, key('s', 't', 'e', 'p'), 0);
-    } else if (static_cast<uint32_t>(c->id) == kIntValue) {
-        v.value = t.get_int(value, key('v', 'a', 'l', 'u'), 0);
-        v.minimum = t.get_int(value, key('m', 'i', 'n', 'i'), 0);
-        v.maximum = t.get_int(value, key('m', 'a', 'x', 'i'), 0);
-        v.step = t.get_int(value, key('s', 't', 'e', 'p'), 0);
+        v.value = t.get_real(value, KRV_DIALOG_VALUE_VALUE, 0);
+        v.minimum = t.get_real(value, KRV_DIALOG_VALUE_MINIMUM, 0);
+        v.maximum = t.get_real(value, KRV_DIALOG_VALUE_MAXIMUM, 0);
+        v.step = t.get_real(value, KRV_DIALOG_VALUE_STEP, 0);
+    } else if (c->id == KRV_DIALOG_VALUE_INT) {
+        v.value = t.get_int(value, KRV_DIALOG_VALUE_VALUE, 0);
+        v.minimum = t.get_int(value, KRV_DIALOG_VALUE_MINIMUM, 0);
+        v.maximum = t.get_int(value, KRV_DIALOG_VALUE_MAXIMUM, 0);
+        v.step = t.get_int(value, KRV_DIALOG_VALUE_STEP, 0);
     } else {
         hostState().fault("dialog set_value: a value container whose id is neither 'vint' nor 'vflt'");
         return 0;
     }
-    v.format = static_cast<uint32_t>(t.get_int(value, key('f', 'r', 'm', 't'), 0));
+    v.format = static_cast<uint32_t>(t.get_int(value, KRV_DIALOG_VALUE_FORMAT, 0));
     d->values[id] = v;
     return 1;
 }

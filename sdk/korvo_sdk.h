@@ -545,7 +545,7 @@ enum {
     KRV_SETTINGS_SPECULAR_POWER = 10035,    /* real */
     KRV_SETTINGS_BONES = 10037,             /* checkbox "Export bones" */
     KRV_SETTINGS_ONLY_BONES = 10038,        /* checkbox "Only bones" */
-    KRV_SETTINGS_DISTANCE_PER_FRAME = 10039,/* integer: frames between exported keys */
+    KRV_SETTINGS_DISTANCE_PER_FRAME = 10039, /* integer: frames between exported keys */
     KRV_SETTINGS_PHONG_ANGLE = 10040,       /* checkbox: read the smoothing angle from the phong tag */
     KRV_SETTINGS_SCALE_SCENE = 10041,       /* checkbox "Scale Scene" */
     KRV_SETTINGS_SCALE_X = 10042,           /* real: scale in percent */

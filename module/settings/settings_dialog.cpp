@@ -1,52 +1,126 @@
 #include "settings/settings_dialog.h"
 
+#include <cstddef>
+#include <iterator>
+
 #include "host/dialog.h"
 
 namespace dorna {
 
 namespace {
 
-constexpr int32_t code(char a, char b, char c, char d) {
-    return static_cast<int32_t>(KRV_FOURCC(a, b, c, d));
-}
-
-constexpr int32_t kIntValue = code('v', 'i', 'n', 't');
-constexpr int32_t kRealValue = code('v', 'f', 'l', 't');
-constexpr int32_t kValue = code('v', 'a', 'l', 'u');
-constexpr int32_t kFormat = code('f', 'r', 'm', 't');
-constexpr int32_t kMinimum = code('m', 'i', 'n', 'i');
-constexpr int32_t kMaximum = code('m', 'a', 'x', 'i');
-constexpr int32_t kStep = code('s', 't', 'e', 'p');
-constexpr int32_t kTristate = code('t', 'r', 'i', 's');
-constexpr int32_t kQuadword = code('q', 'u', 'a', 'd');
-constexpr int32_t kIntFormat = code('f', 'l', 'n', 'g');
-constexpr int32_t kRealFormat = code('f', 'r', 'e', 'a');
 constexpr float kRealLimit = 9.0e18f;
-
 constexpr uint32_t kTitledBorder = 0x80000000u;
-constexpr int32_t kOkCancelButtons = 3;
 constexpr float kPercent = 100.0f;
 constexpr float kHundredth = 0.01f;
 
-// Flags, integer fields and real fields, each in the order fillControls sets them.
-constexpr int32_t kFlagControls[] = {
-    kControlPhongAngle, kControlNormals,   kControlTextures,    kControlFrames,
-    kControlBones,      kControlAnimation, kControlStandardMaterial, kControlOnlyBones,
-    kControlScaleScene, kControlUniqueNames, kControlFramePerFile, kControlFrameRate,
+// How a row's setting is kept in the record, shown and read back.
+enum class ValueKind : uint8_t {
+    Flag,     // an int32_t setting in a checkbox, shown as 0 or 1
+    Integer,  // an int32_t setting in a whole-number field
+    Real,     // a float setting in a decimal field
+    Percent,  // a float scale factor in a decimal field, shown in percent
 };
-constexpr int32_t kIntControls[] = {kControlTicksPerFrame, kControlDistancePerFrame};
-constexpr int32_t kMaterialControls[] = {
-    10020, 10021, 10022, 10023, 10025, 10026, 10027, 10028, 10030, 10031, 10032, 10033, 10035,
-};
-constexpr int32_t kScaleControls[] = {kControlScaleX, kControlScaleY, kControlScaleZ};
 
-// Every element whose enabled state follows the working copy.
-constexpr int32_t kDependentControls[] = {
-    kControlSmoothingAngle, kControlScaleX, kControlScaleY, kControlScaleZ,
-    kControlAnimation, kControlBones, kControlTicksPerFrame, kControlDistancePerFrame,
-    kControlFramePerFile, kControlOnlyBones, kControlFrameRate,
-    10020, 10021, 10022, 10023, 10025, 10026, 10027, 10028, 10030, 10031, 10032, 10033, 10035,
+// When a row's element is enabled: every `on` checkbox (0: none) is checked and the
+// `off` checkbox (0: none) is not. With neither it is always enabled.
+struct EnabledWhen {
+    int32_t on[3];
+    int32_t off;
 };
+
+constexpr EnabledWhen kAlways = {{0, 0, 0}, 0};
+constexpr EnabledWhen kWithFrames = {{KRV_SETTINGS_FRAMES, 0, 0}, 0};
+constexpr EnabledWhen kWithAnimation = {{KRV_SETTINGS_FRAMES, KRV_SETTINGS_ANIMATION, 0}, 0};
+constexpr EnabledWhen kWithBoneKeys = {{KRV_SETTINGS_FRAMES, KRV_SETTINGS_ANIMATION, KRV_SETTINGS_BONES},
+                                       KRV_SETTINGS_FRAME_PER_FILE};
+constexpr EnabledWhen kWithoutPhongAngle = {{0, 0, 0}, KRV_SETTINGS_PHONG_ANGLE};
+constexpr EnabledWhen kWithScale = {{KRV_SETTINGS_SCALE_SCENE, 0, 0}, 0};
+constexpr EnabledWhen kWithStandardMaterial = {{KRV_SETTINGS_STANDARD_MATERIAL, 0, 0}, 0};
+
+// One element that edits a setting: its id, how its value is kept, where the setting
+// lies in the record, and when the element is enabled.
+struct EditedElement {
+    int32_t id;
+    ValueKind kind;
+    size_t field;  // byte offset in ExportSettings
+    EnabledWhen enabledWhen;
+};
+
+// Every element that edits a setting, in the order the values are set and read back:
+// the checkboxes, the whole numbers, then the decimals.
+constexpr EditedElement kElements[] = {
+    {KRV_SETTINGS_PHONG_ANGLE, ValueKind::Flag, offsetof(ExportSettings, readPhongAngle), kAlways},
+    {KRV_SETTINGS_NORMALS, ValueKind::Flag, offsetof(ExportSettings, exportNormals), kAlways},
+    {KRV_SETTINGS_TEXTURES, ValueKind::Flag, offsetof(ExportSettings, exportTextures), kAlways},
+    {KRV_SETTINGS_FRAMES, ValueKind::Flag, offsetof(ExportSettings, exportFrames), kAlways},
+    {KRV_SETTINGS_BONES, ValueKind::Flag, offsetof(ExportSettings, exportBones), kWithFrames},
+    {KRV_SETTINGS_ANIMATION, ValueKind::Flag, offsetof(ExportSettings, exportAnimation), kWithFrames},
+    {KRV_SETTINGS_STANDARD_MATERIAL, ValueKind::Flag, offsetof(ExportSettings, useStandardMaterial), kAlways},
+    {KRV_SETTINGS_ONLY_BONES, ValueKind::Flag, offsetof(ExportSettings, onlyBones), kWithBoneKeys},
+    {KRV_SETTINGS_SCALE_SCENE, ValueKind::Flag, offsetof(ExportSettings, scaleScene), kAlways},
+    {KRV_SETTINGS_UNIQUE_NAMES, ValueKind::Flag, offsetof(ExportSettings, uniqueNames), kAlways},
+    {KRV_SETTINGS_FRAME_PER_FILE, ValueKind::Flag, offsetof(ExportSettings, framePerFile), kWithAnimation},
+    {KRV_SETTINGS_FRAME_RATE, ValueKind::Flag, offsetof(ExportSettings, writeFrameRate), kWithAnimation},
+    {KRV_SETTINGS_TICKS_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, ticksPerFrame), kWithAnimation},
+    {KRV_SETTINGS_DISTANCE_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, distancePerFrame), kWithAnimation},
+    {KRV_SETTINGS_SMOOTHING_ANGLE, ValueKind::Real, offsetof(ExportSettings, smoothingAngle), kWithoutPhongAngle},
+    {KRV_SETTINGS_SCALE_X, ValueKind::Percent, offsetof(ExportSettings, sceneScale.x), kWithScale},
+    {KRV_SETTINGS_SCALE_Y, ValueKind::Percent, offsetof(ExportSettings, sceneScale.y), kWithScale},
+    {KRV_SETTINGS_SCALE_Z, ValueKind::Percent, offsetof(ExportSettings, sceneScale.z), kWithScale},
+    {KRV_SETTINGS_FACE_COLOR, ValueKind::Real, offsetof(ExportSettings, faceColor.red), kWithStandardMaterial},
+    {KRV_SETTINGS_FACE_COLOR + 1, ValueKind::Real, offsetof(ExportSettings, faceColor.green), kWithStandardMaterial},
+    {KRV_SETTINGS_FACE_COLOR + 2, ValueKind::Real, offsetof(ExportSettings, faceColor.blue), kWithStandardMaterial},
+    {KRV_SETTINGS_FACE_COLOR + 3, ValueKind::Real, offsetof(ExportSettings, faceColor.alpha), kWithStandardMaterial},
+    {KRV_SETTINGS_SPECULAR_COLOR, ValueKind::Real, offsetof(ExportSettings, specularColor.red), kWithStandardMaterial},
+    {KRV_SETTINGS_SPECULAR_COLOR + 1, ValueKind::Real, offsetof(ExportSettings, specularColor.green),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_SPECULAR_COLOR + 2, ValueKind::Real, offsetof(ExportSettings, specularColor.blue),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_SPECULAR_COLOR + 3, ValueKind::Real, offsetof(ExportSettings, specularColor.alpha),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_EMISSIVE_COLOR, ValueKind::Real, offsetof(ExportSettings, emissiveColor.red), kWithStandardMaterial},
+    {KRV_SETTINGS_EMISSIVE_COLOR + 1, ValueKind::Real, offsetof(ExportSettings, emissiveColor.green),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_EMISSIVE_COLOR + 2, ValueKind::Real, offsetof(ExportSettings, emissiveColor.blue),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_EMISSIVE_COLOR + 3, ValueKind::Real, offsetof(ExportSettings, emissiveColor.alpha),
+     kWithStandardMaterial},
+    {KRV_SETTINGS_SPECULAR_POWER, ValueKind::Real, offsetof(ExportSettings, specularPower), kWithStandardMaterial},
+};
+static_assert(std::size(kElements) == SettingsDialog::kEditedElements, "one working value per row");
+
+constexpr int kNoRow = -1;
+
+int rowOf(int32_t id) {
+    for (int row = 0; row < SettingsDialog::kEditedElements; ++row)
+        if (kElements[row].id == id) return row;
+    return kNoRow;
+}
+
+bool isAlwaysEnabled(const EnabledWhen& rule) { return rule.on[0] == 0 && rule.off == 0; }
+
+// Whether the element's enabled state follows checkbox `id`.
+bool dependsOn(const EnabledWhen& rule, int32_t id) {
+    return rule.off == id || rule.on[0] == id || rule.on[1] == id || rule.on[2] == id;
+}
+
+// The row's setting in the record, by its offset.
+int32_t& intSetting(ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&settings) + element.field);
+}
+
+int32_t intSetting(const ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<const int32_t*>(reinterpret_cast<const char*>(&settings) + element.field);
+}
+
+float& realSetting(ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<float*>(reinterpret_cast<char*>(&settings) + element.field);
+}
+
+float realSetting(const ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<const float*>(reinterpret_cast<const char*>(&settings) + element.field);
+}
 
 int32_t asFlag(int32_t value) { return value != 0 ? 1 : 0; }
 
@@ -73,86 +147,38 @@ void checkbox(KrvDialog dialog, int32_t id, const char* text) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog()
-    : smoothingAngle(0.0f),
-      exportFrames(0),
-      exportNormals(0),
-      exportTextures(0),
-      exportBones(0),
-      useStandardMaterial(0),
-      exportAnimation(0),
-      onlyBones(0),
-      readPhongAngle(0),
-      scaleScene(0),
-      uniqueNames(0),
-      framePerFile(0),
-      scalePercent{0.0f, 0.0f, 0.0f},
-      ticksPerFrame(0),
-      distancePerFrame(0),
-      writeFrameRate(0),
-      material{} {}
+SettingsDialog::SettingsDialog() : working_{} {}
+
+WorkingValue& SettingsDialog::working(int32_t id) { return working_[rowOf(id)]; }
 
 int32_t SettingsDialog::copySettingsToDialog(const ExportSettings* settings) {
     if (!settings) return 0;
-    smoothingAngle = settings->smoothingAngle;
-    exportFrames = settings->exportFrames;
-    exportNormals = settings->exportNormals;
-    exportTextures = settings->exportTextures;
-    exportBones = settings->exportBones;
-    useStandardMaterial = settings->useStandardMaterial;
-    exportAnimation = settings->exportAnimation;
-    onlyBones = settings->onlyBones;
-    readPhongAngle = settings->readPhongAngle;
-    scaleScene = settings->scaleScene;
-    uniqueNames = settings->uniqueNames;
-    framePerFile = settings->framePerFile;
-    ticksPerFrame = settings->ticksPerFrame;
-    distancePerFrame = settings->distancePerFrame;
-    writeFrameRate = settings->writeFrameRate;
-    // Single precision on purpose: 1.0 shows as exactly 100.
-    scalePercent[0] = settings->sceneScale.x * kPercent;
-    scalePercent[1] = settings->sceneScale.y * kPercent;
-    scalePercent[2] = settings->sceneScale.z * kPercent;
-    const Color* colors[] = {&settings->faceColor, &settings->specularColor, &settings->emissiveColor};
-    for (int i = 0; i < 3; ++i) {
-        material[4 * i + 0] = colors[i]->red;
-        material[4 * i + 1] = colors[i]->green;
-        material[4 * i + 2] = colors[i]->blue;
-        material[4 * i + 3] = colors[i]->alpha;
+    const ExportSettings& source = *settings;
+    for (int row = 0; row < kEditedElements; ++row) {
+        const EditedElement& element = kElements[row];
+        switch (element.kind) {
+            case ValueKind::Flag:
+            case ValueKind::Integer: working_[row].integer = intSetting(source, element); break;
+            case ValueKind::Real: working_[row].real = realSetting(source, element); break;
+            // Single precision on purpose: 1.0 shows as exactly 100.
+            case ValueKind::Percent: working_[row].real = realSetting(source, element) * kPercent; break;
+        }
     }
-    material[12] = settings->specularPower;
     return 1;
 }
 
 int32_t SettingsDialog::copySettingsFromDialog(ExportSettings* settings) const {
     if (!settings) return 0;
-    settings->smoothingAngle = smoothingAngle;
-    settings->exportFrames = exportFrames;
-    settings->exportNormals = exportNormals;
-    settings->exportTextures = exportTextures;
-    settings->exportBones = exportBones;
-    settings->useStandardMaterial = useStandardMaterial;
-    settings->exportAnimation = exportAnimation;
-    settings->onlyBones = onlyBones;
-    settings->readPhongAngle = readPhongAngle;
-    settings->scaleScene = scaleScene;
-    settings->uniqueNames = uniqueNames;
-    settings->framePerFile = framePerFile;
-    settings->ticksPerFrame = ticksPerFrame;
-    settings->distancePerFrame = distancePerFrame;
-    settings->writeFrameRate = writeFrameRate;
-    // Single precision on purpose: 100 stores back as exactly 1.0, 250 as 2.5.
-    settings->sceneScale.x = scalePercent[0] * kHundredth;
-    settings->sceneScale.y = scalePercent[1] * kHundredth;
-    settings->sceneScale.z = scalePercent[2] * kHundredth;
-    Color* colors[] = {&settings->faceColor, &settings->specularColor, &settings->emissiveColor};
-    for (int i = 0; i < 3; ++i) {
-        colors[i]->red = material[4 * i + 0];
-        colors[i]->green = material[4 * i + 1];
-        colors[i]->blue = material[4 * i + 2];
-        colors[i]->alpha = material[4 * i + 3];
+    for (int row = 0; row < kEditedElements; ++row) {
+        const EditedElement& element = kElements[row];
+        switch (element.kind) {
+            case ValueKind::Flag:
+            case ValueKind::Integer: intSetting(*settings, element) = working_[row].integer; break;
+            case ValueKind::Real: realSetting(*settings, element) = working_[row].real; break;
+            // Single precision on purpose: 100 stores back as exactly 1.0, 250 as 2.5.
+            case ValueKind::Percent: realSetting(*settings, element) = working_[row].real * kHundredth; break;
+        }
     }
-    settings->specularPower = material[12];
     return 1;
 }
 
@@ -160,64 +186,65 @@ int32_t SettingsDialog::buildControls() {
     KrvDialog d = handle_;
     addElement(d, KRV_ELEMENT_TITLE, 0, "Dorna - Export settings", 0, 0, 0, 0);
 
-    openGroup(d, kControlGenerals, "Generals", 9, 1, 7 | kTitledBorder);
+    openGroup(d, KRV_SETTINGS_GENERALS, "Generals", 9, 1, 7 | kTitledBorder);
 
     openGroup(d, 0, "Vertices/Normals", 57, 1, 1 | kTitledBorder);
     openGroup(d, 0, nullptr, 57, 2, 0);
-    staticText(d, kControlAngleLabel, "Smoothing angle", 56, 150, 0);
-    numberField(d, kControlSmoothingAngle, 16, 70);
+    staticText(d, KRV_SETTINGS_ANGLE_LABEL, "Smoothing angle", 56, 150, 0);
+    numberField(d, KRV_SETTINGS_SMOOTHING_ANGLE, 16, 70);
     endGroup(d);
-    checkbox(d, kControlPhongAngle, "Read smoothing-angle from PhongTag (if available)");
+    checkbox(d, KRV_SETTINGS_PHONG_ANGLE, "Read smoothing-angle from PhongTag (if available)");
     endGroup(d);
 
-    openGroup(d, kControlOptions, "", 57, 1, 1);
-    checkbox(d, kControlUniqueNames, "Add unique number to each entity name");
-    checkbox(d, kControlNormals, "Export normals");
-    checkbox(d, kControlTextures, "Export textures");
-    checkbox(d, kControlFrames, "Export frames");
-    checkbox(d, kControlBones, "Export bones");
-    checkbox(d, kControlAnimation, "Export animation");
+    openGroup(d, KRV_SETTINGS_OPTIONS, "", 57, 1, 1);
+    checkbox(d, KRV_SETTINGS_UNIQUE_NAMES, "Add unique number to each entity name");
+    checkbox(d, KRV_SETTINGS_NORMALS, "Export normals");
+    checkbox(d, KRV_SETTINGS_TEXTURES, "Export textures");
+    checkbox(d, KRV_SETTINGS_FRAMES, "Export frames");
+    checkbox(d, KRV_SETTINGS_BONES, "Export bones");
+    checkbox(d, KRV_SETTINGS_ANIMATION, "Export animation");
 
-    openGroup(d, kControlThresholds, "Animationthresholds", 0, 2, 9 | kTitledBorder);
+    openGroup(d, KRV_SETTINGS_THRESHOLDS, "Animationthresholds", 0, 2, 9 | kTitledBorder);
     staticText(d, 0, "Ticks per frame", 0, 250, 0);
-    numberField(d, kControlTicksPerFrame, 0, 70);
+    numberField(d, KRV_SETTINGS_TICKS_PER_FRAME, 0, 70);
     staticText(d, 0, "Distance per frame", 0, 250, 0);
-    numberField(d, kControlDistancePerFrame, 0, 70);
-    checkbox(d, kControlFramePerFile, "Each frame to separat file");
-    checkbox(d, kControlOnlyBones, "Only bones");
-    checkbox(d, kControlFrameRate, "Write frame rate (AnimTicksPerSecond)");
+    numberField(d, KRV_SETTINGS_DISTANCE_PER_FRAME, 0, 70);
+    checkbox(d, KRV_SETTINGS_FRAME_PER_FILE, "Each frame to separat file");
+    checkbox(d, KRV_SETTINGS_ONLY_BONES, "Only bones");
+    checkbox(d, KRV_SETTINGS_FRAME_RATE, "Write frame rate (AnimTicksPerSecond)");
     endGroup(d);
 
-    checkbox(d, kControlScaleScene, "Scale Scene");
-    openGroup(d, kControlScaling, "Scaling (percent)", 0, 6, 9 | kTitledBorder);
+    checkbox(d, KRV_SETTINGS_SCALE_SCENE, "Scale Scene");
+    openGroup(d, KRV_SETTINGS_SCALING, "Scaling (percent)", 0, 6, 9 | kTitledBorder);
     const char* axes[] = {"X", "Y", "Z"};
+    const int32_t axisIds[] = {KRV_SETTINGS_SCALE_X, KRV_SETTINGS_SCALE_Y, KRV_SETTINGS_SCALE_Z};
     for (int i = 0; i < 3; ++i) {
         staticText(d, 0, axes[i], 0, 20, 0);
-        numberField(d, kScaleControls[i], 0, 50);
+        numberField(d, axisIds[i], 0, 50);
     }
     endGroup(d);
 
-    checkbox(d, kControlStandardMaterial, "Use standard-material");
+    checkbox(d, KRV_SETTINGS_STANDARD_MATERIAL, "Use standard-material");
     // Shares its id with the thresholds group; nothing addresses either by it.
-    openGroup(d, kControlThresholds, "Standard-material", 0, 5, 9 | kTitledBorder);
+    openGroup(d, KRV_SETTINGS_THRESHOLDS, "Standard-material", 0, 5, 9 | kTitledBorder);
     staticText(d, 0, "Channel", 0, 120, 9);
     const char* channels[] = {"Red", "Green", "Blue", "Alpha"};
     for (const char* channel : channels) staticText(d, 0, channel, 0, 50, 9);
     const char* rows[] = {"Facecolor", "Specular-Color", "Emissive-Color"};
-    const int32_t rowIds[] = {kControlFaceColor, kControlSpecularColor, kControlEmissiveColor};
+    const int32_t rowIds[] = {KRV_SETTINGS_FACE_COLOR, KRV_SETTINGS_SPECULAR_COLOR, KRV_SETTINGS_EMISSIVE_COLOR};
     for (int row = 0; row < 3; ++row) {
         staticText(d, 0, rows[row], 0, 120, 0);
         for (int32_t channel = 0; channel < 4; ++channel) numberField(d, rowIds[row] + channel, 0, 50);
     }
     staticText(d, 0, "Specular-Power", 0, 120, 0);
-    numberField(d, kControlSpecularPower, 0, 50);
+    numberField(d, KRV_SETTINGS_SPECULAR_POWER, 0, 50);
     endGroup(d);  // Standard-material
     endGroup(d);  // options
     endGroup(d);  // Generals
 
     staticText(d, 0, "Dorna Version 1.22", 0, 500, 0);
     staticText(d, 0, "Writes DirectX .x text files (xof 0302txt 0032)", 0, 250, 0);
-    addElement(d, KRV_ELEMENT_BUTTONS, 0, nullptr, 0, 0, 0, kOkCancelButtons);
+    addElement(d, KRV_ELEMENT_BUTTONS, 0, nullptr, 0, 0, 0, KRV_BUTTONS_OK_CANCEL);
     return 1;
 }
 
@@ -225,13 +252,13 @@ namespace {
 
 // An integer element's value with its range: checkboxes are integers from 0 to 1.
 void writeIntegerValue(KrvDialog dialog, int32_t id, int32_t value, int32_t minimum, int32_t maximum, int32_t step) {
-    SettingsContainer container(kIntValue);
-    container.writeInt(kValue, value);
-    container.writeInt(kFormat, kIntFormat);
-    container.writeInt(kMinimum, minimum);
-    container.writeInt(kMaximum, maximum);
-    container.writeInt(kStep, step);
-    container.writeInt(kTristate, 0);
+    SettingsContainer container(KRV_DIALOG_VALUE_INT);
+    container.writeInt(KRV_DIALOG_VALUE_VALUE, value);
+    container.writeInt(KRV_DIALOG_VALUE_FORMAT, KRV_DIALOG_FORMAT_INT);
+    container.writeInt(KRV_DIALOG_VALUE_MINIMUM, minimum);
+    container.writeInt(KRV_DIALOG_VALUE_MAXIMUM, maximum);
+    container.writeInt(KRV_DIALOG_VALUE_STEP, step);
+    container.writeInt(KRV_DIALOG_VALUE_TRISTATE, 0);
     setElementValue(dialog, id, container);
 }
 
@@ -246,130 +273,81 @@ void SettingsDialog::writeIntControl(int32_t id, int32_t value) {
 }
 
 void SettingsDialog::writeRealControl(int32_t id, float value) {
-    SettingsContainer container(kRealValue);
-    container.writeReal(kValue, value);
-    container.writeInt(kFormat, kRealFormat);
-    container.writeReal(kMinimum, -kRealLimit);
-    container.writeReal(kMaximum, kRealLimit);
-    container.writeReal(kStep, 1.0f);
-    container.writeInt(kTristate, 0);
-    container.writeInt(kQuadword, 0);
+    SettingsContainer container(KRV_DIALOG_VALUE_REAL);
+    container.writeReal(KRV_DIALOG_VALUE_VALUE, value);
+    container.writeInt(KRV_DIALOG_VALUE_FORMAT, KRV_DIALOG_FORMAT_REAL);
+    container.writeReal(KRV_DIALOG_VALUE_MINIMUM, -kRealLimit);
+    container.writeReal(KRV_DIALOG_VALUE_MAXIMUM, kRealLimit);
+    container.writeReal(KRV_DIALOG_VALUE_STEP, 1.0f);
+    container.writeInt(KRV_DIALOG_VALUE_TRISTATE, 0);
+    container.writeInt(KRV_DIALOG_VALUE_QUADWORD, 0);
     setElementValue(handle_, id, container);
 }
 
+void SettingsDialog::writeControl(int row) {
+    const EditedElement& element = kElements[row];
+    switch (element.kind) {
+        case ValueKind::Flag: writeFlagControl(element.id, working_[row].integer); break;
+        case ValueKind::Integer: writeIntControl(element.id, working_[row].integer); break;
+        case ValueKind::Real:
+        case ValueKind::Percent: writeRealControl(element.id, working_[row].real); break;
+    }
+}
+
 int32_t SettingsDialog::fillControls() {
-    const int32_t flags[] = {
-        readPhongAngle, exportNormals, exportTextures, exportFrames, exportBones, exportAnimation,
-        useStandardMaterial, onlyBones, scaleScene, uniqueNames, framePerFile, writeFrameRate,
-    };
-    for (size_t i = 0; i < sizeof(flags) / sizeof(flags[0]); ++i) writeFlagControl(kFlagControls[i], flags[i]);
-    writeIntControl(kIntControls[0], ticksPerFrame);
-    writeIntControl(kIntControls[1], distancePerFrame);
-    writeRealControl(kControlSmoothingAngle, smoothingAngle);
-    for (int i = 0; i < 3; ++i) writeRealControl(kScaleControls[i], scalePercent[i]);
-    for (int i = 0; i < 13; ++i) writeRealControl(kMaterialControls[i], material[i]);
-    for (int32_t id : kDependentControls) enableElement(handle_, id, isEnabled(id));
+    for (int row = 0; row < kEditedElements; ++row) writeControl(row);
+    for (int row = 0; row < kEditedElements; ++row)
+        if (!isAlwaysEnabled(kElements[row].enabledWhen)) enableElement(handle_, kElements[row].id, isEnabled(row));
     return 1;
 }
 
-bool SettingsDialog::isEnabled(int32_t id) const {
-    switch (id) {
-        case kControlSmoothingAngle:
-            return !readPhongAngle;
-        case kControlScaleX:
-        case kControlScaleY:
-        case kControlScaleZ:
-            return scaleScene != 0;
-        case kControlAnimation:
-        case kControlBones:
-            return exportFrames != 0;
-        case kControlTicksPerFrame:
-        case kControlDistancePerFrame:
-        case kControlFramePerFile:
-        case kControlFrameRate:
-            return exportFrames && exportAnimation;
-        case kControlOnlyBones:
-            return exportFrames && exportAnimation && exportBones && !framePerFile;
-        default:
-            break;
-    }
-    for (int32_t materialId : kMaterialControls)
-        if (id == materialId) return useStandardMaterial != 0;
-    return true;
+bool SettingsDialog::isEnabled(int row) const {
+    const EnabledWhen& rule = kElements[row].enabledWhen;
+    for (int32_t id : rule.on)
+        if (id != 0 && working_[rowOf(id)].integer == 0) return false;
+    return rule.off == 0 || working_[rowOf(rule.off)].integer == 0;
 }
 
 void SettingsDialog::readControls() {
-    KrvDialog d = handle_;
-    readPhongAngle = readElementFlag(d, kControlPhongAngle);
-    exportNormals = readElementFlag(d, kControlNormals);
-    exportTextures = readElementFlag(d, kControlTextures);
-    exportFrames = readElementFlag(d, kControlFrames);
-    exportBones = readElementFlag(d, kControlBones);
-    exportAnimation = readElementFlag(d, kControlAnimation);
-    useStandardMaterial = readElementFlag(d, kControlStandardMaterial);
-    onlyBones = readElementFlag(d, kControlOnlyBones);
-    scaleScene = readElementFlag(d, kControlScaleScene);
-    uniqueNames = readElementFlag(d, kControlUniqueNames);
-    framePerFile = readElementFlag(d, kControlFramePerFile);
-    writeFrameRate = readElementFlag(d, kControlFrameRate);
-    ticksPerFrame = readElementInt(d, kControlTicksPerFrame);
-    distancePerFrame = readElementInt(d, kControlDistancePerFrame);
-    smoothingAngle = readElementReal(d, kControlSmoothingAngle);
-    for (int i = 0; i < 3; ++i) scalePercent[i] = readElementReal(d, kScaleControls[i]);
-    for (int i = 0; i < 13; ++i) material[i] = readElementReal(d, kMaterialControls[i]);
+    for (int row = 0; row < kEditedElements; ++row) {
+        const EditedElement& element = kElements[row];
+        switch (element.kind) {
+            case ValueKind::Flag: working_[row].integer = readElementFlag(handle_, element.id); break;
+            case ValueKind::Integer: working_[row].integer = readElementInt(handle_, element.id); break;
+            case ValueKind::Real:
+            case ValueKind::Percent: working_[row].real = readElementReal(handle_, element.id); break;
+        }
+    }
 }
 
 void SettingsDialog::enableDependents(int32_t changedId) {
-    KrvDialog d = handle_;
-    switch (changedId) {
-        case kControlFrames:
-            enableElement(d, kControlAnimation, isEnabled(kControlAnimation));
-            enableElement(d, kControlBones, isEnabled(kControlBones));
-            [[fallthrough]];
-        case kControlAnimation:
-            enableElement(d, kControlTicksPerFrame, isEnabled(kControlTicksPerFrame));
-            enableElement(d, kControlDistancePerFrame, isEnabled(kControlDistancePerFrame));
-            enableElement(d, kControlFramePerFile, isEnabled(kControlFramePerFile));
-            enableElement(d, kControlFrameRate, isEnabled(kControlFrameRate));
-            [[fallthrough]];
-        case kControlBones:
-        case kControlFramePerFile:
-            enableElement(d, kControlOnlyBones, isEnabled(kControlOnlyBones));
-            break;
-        case kControlPhongAngle:
-            enableElement(d, kControlSmoothingAngle, isEnabled(kControlSmoothingAngle));
-            break;
-        case kControlScaleScene:
-            for (int32_t id : kScaleControls) enableElement(d, id, isEnabled(id));
-            break;
-        case kControlStandardMaterial:
-            for (int32_t id : kMaterialControls) enableElement(d, id, isEnabled(id));
-            break;
-        default:
-            break;
-    }
+    for (int row = 0; row < kEditedElements; ++row)
+        if (dependsOn(kElements[row].enabledWhen, changedId)) enableElement(handle_, kElements[row].id, isEnabled(row));
 }
 
 int32_t SettingsDialog::onAction(int32_t id, const KrvContainer*) {
     readControls();
+    float& smoothingAngle = working(KRV_SETTINGS_SMOOTHING_ANGLE).real;
     if (smoothingAngle > kMaximumSmoothingAngle) {
         smoothingAngle = kMaximumSmoothingAngle;
-        writeRealControl(kControlSmoothingAngle, smoothingAngle);
+        writeRealControl(KRV_SETTINGS_SMOOTHING_ANGLE, smoothingAngle);
     }
     // Also catches a value that is not a number.
     if (!(smoothingAngle >= 0.0f)) {
         smoothingAngle = 0.0f;
-        writeRealControl(kControlSmoothingAngle, smoothingAngle);
+        writeRealControl(KRV_SETTINGS_SMOOTHING_ANGLE, smoothingAngle);
     }
     // A distance below one frame would divide by zero or never end the key loop.
+    int32_t& distancePerFrame = working(KRV_SETTINGS_DISTANCE_PER_FRAME).integer;
     if (distancePerFrame < 1) {
         distancePerFrame = 1;
-        writeIntControl(kControlDistancePerFrame, distancePerFrame);
+        writeIntControl(KRV_SETTINGS_DISTANCE_PER_FRAME, distancePerFrame);
     }
     // Ticks below one would give every key time 0, or negative times.
+    int32_t& ticksPerFrame = working(KRV_SETTINGS_TICKS_PER_FRAME).integer;
     if (ticksPerFrame < 1) {
         ticksPerFrame = 1;
-        writeIntControl(kControlTicksPerFrame, ticksPerFrame);
+        writeIntControl(KRV_SETTINGS_TICKS_PER_FRAME, ticksPerFrame);
     }
     enableDependents(id);
     return 1;

@@ -12,27 +12,6 @@
 
 namespace dorna {
 
-// Dialog message codes and the entries that carry an element id.
-constexpr int32_t kMessageNotice = 10020;
-constexpr int32_t kMessageHost = static_cast<int32_t>(KRV_FOURCC('M', 'c', 'i', 'M'));
-constexpr int32_t kMessageSync = static_cast<int32_t>(KRV_FOURCC('s', 'y', 'n', 'c'));
-constexpr int32_t kMessageAction = static_cast<int32_t>(KRV_FOURCC('b', 'A', 'C', 'T'));
-constexpr int32_t kMessageLayout = static_cast<int32_t>(KRV_FOURCC('b', 'I', 'N', 'I'));
-constexpr int32_t kMessageValues = static_cast<int32_t>(KRV_FOURCC('b', 'V', 'I', 'N'));
-constexpr int32_t kMessageCheckClose = static_cast<int32_t>(KRV_FOURCC('c', 'h', 'k', 'c'));
-constexpr int32_t kMessageAskClose = static_cast<int32_t>(KRV_FOURCC('a', 's', 'k', 'c'));
-constexpr int32_t kMessageCommandNotice = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'd', 'n'));
-constexpr int32_t kMessageCommand = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'm', 'd'));
-constexpr int32_t kMessageDestroyed = static_cast<int32_t>(KRV_FOURCC('d', 's', 't', 'y'));
-constexpr int32_t kMessageIdle = static_cast<int32_t>(KRV_FOURCC('i', 'n', 't', 'a'));
-constexpr int32_t kEntryHostId = static_cast<int32_t>(KRV_FOURCC('M', 'c', 'i', 'I'));
-constexpr int32_t kEntryElementId = static_cast<int32_t>(KRV_FOURCC('m', 'e', 'i', 'd'));
-constexpr int32_t kEntryCommandId = static_cast<int32_t>(KRV_FOURCC('c', 'm', 'd', 'i'));
-
-// The element ids of the host's confirm and cancel buttons.
-constexpr int32_t kOkButton = 1;
-constexpr int32_t kCancelButton = 2;
-
 class DialogBase {
 public:
     // Binds a new host dialog to this object; the handle is null if the host refused.

@@ -1,4 +1,4 @@
-#include "plugin/dialog_frame.h"
+#include "host/dialog_frame.h"
 
 #include "host/dialog.h"
 #include "host/plugin_services.h"
@@ -30,31 +30,31 @@ void DialogBase::onClosed() {}
 int32_t DialogBase::dispatch(const KrvContainer* message, SettingsContainer&) {
     const int32_t code = containerId(message);
     switch (code) {
-        case kMessageNotice:
+        case KRV_DIALOG_MSG_NOTICE:
             onNotice(message);
             return 1;
-        case kMessageHost:
-        case kMessageSync:
-            return onHostMessage(readContainerInt(message, kEntryHostId, 0), message);
-        case kMessageAction:
-            return onAction(readContainerInt(message, kEntryElementId, 0), message);
-        case kMessageLayout:
+        case KRV_DIALOG_MSG_HOST:
+        case KRV_DIALOG_MSG_SYNC:
+            return onHostMessage(readContainerInt(message, KRV_DIALOG_ENTRY_HOST_ID, 0), message);
+        case KRV_DIALOG_MSG_ACTION:
+            return onAction(readContainerInt(message, KRV_DIALOG_ENTRY_ELEMENT, 0), message);
+        case KRV_DIALOG_MSG_LAYOUT:
             if (initialised_) return 1;
             initialised_ = 1;
             return buildControls();
-        case kMessageValues:
+        case KRV_DIALOG_MSG_VALUES:
             return fillControls();
-        case kMessageCheckClose:
+        case KRV_DIALOG_MSG_CHECK_CLOSE:
             return mayClose();
-        case kMessageCommandNotice:
-            return onCommandNotice(readContainerInt(message, kEntryCommandId, 0), message);
-        case kMessageCommand:
-            return onAction(readContainerInt(message, kEntryCommandId, 0), message);
-        case kMessageDestroyed:
+        case KRV_DIALOG_MSG_COMMAND_NOTICE:
+            return onCommandNotice(readContainerInt(message, KRV_DIALOG_ENTRY_COMMAND, 0), message);
+        case KRV_DIALOG_MSG_COMMAND:
+            return onAction(readContainerInt(message, KRV_DIALOG_ENTRY_COMMAND, 0), message);
+        case KRV_DIALOG_MSG_DESTROYED:
             onClosed();
             initialised_ = 0;
             return 0;
-        case kMessageIdle:
+        case KRV_DIALOG_MSG_IDLE:
             hostIdle();
             return 0;
         default:
@@ -85,23 +85,23 @@ void ModalDialog::closeWithResult(int32_t confirmed) {
 
 int32_t ModalDialog::dispatch(const KrvContainer* message, SettingsContainer& result) {
     switch (containerId(message)) {
-        case kMessageAction: {
-            const int32_t id = readContainerInt(message, kEntryElementId, 0);
+        case KRV_DIALOG_MSG_ACTION: {
+            const int32_t id = readContainerInt(message, KRV_DIALOG_ENTRY_ELEMENT, 0);
             closeAllowed_ = 1;
             const int32_t answer = onAction(id, message);
-            if ((closeAllowed_ && id == kOkButton) || id == kCancelButton)
-                closeWithResult(id == kOkButton ? 1 : 0);
+            if ((closeAllowed_ && id == KRV_BUTTON_OK) || id == KRV_BUTTON_CANCEL)
+                closeWithResult(id == KRV_BUTTON_OK ? 1 : 0);
             return answer;
         }
-        case kMessageAskClose:
+        case KRV_DIALOG_MSG_ASK_CLOSE:
             return confirmed_ == 1 ? mayClose() : 0;
-        case kMessageCheckClose:
+        case KRV_DIALOG_MSG_CHECK_CLOSE:
             if (confirmed_ == 1 && addElement(handle_, KRV_ELEMENT_CLOSE_CHECK, 0, nullptr, 0, 0, 0, 0)) {
                 confirmed_ = 0;
                 return 1;
             }
             return 0;
-        case kMessageIdle:
+        case KRV_DIALOG_MSG_IDLE:
             return 0;
         default:
             return DialogBase::dispatch(message, result);

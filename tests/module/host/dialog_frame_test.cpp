@@ -1,6 +1,6 @@
 // How host dialog messages reach the operations of the bound object, and how a modal
 // dialog ends with OK or Cancel.
-#include "plugin/dialog_frame.h"
+#include "host/dialog_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ public:
     }
     int32_t onAction(int32_t id, const KrvContainer*) override {
         calls.push_back("action " + std::to_string(id));
-        if (keepOpenOnOk && id == kOkButton) closeAllowed_ = 0;
+        if (keepOpenOnOk && id == KRV_BUTTON_OK) closeAllowed_ = 0;
         return 9;
     }
     int32_t mayClose() override {
