@@ -22,6 +22,7 @@ const char* elementLabel(int32_t element) {
         case KRV_SETTINGS_DISTANCE_PER_FRAME: return "Distance per frame";
         case KRV_SETTINGS_FRAME_PER_FILE: return "Each frame to separat file";
         case KRV_SETTINGS_ONLY_BONES: return "Only bones";
+        case KRV_SETTINGS_FRAME_RATE: return "Write frame rate (AnimTicksPerSecond)";
         case KRV_SETTINGS_PHONG_ANGLE: return "Read smoothing-angle from PhongTag";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "Smoothing angle";
         case KRV_SETTINGS_UNIQUE_NAMES: return "Add unique number to each entity name";

@@ -56,6 +56,7 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         {"--distance-per-frame", "2", {10039}, "--animation", {}},
         {"--frame-per-file", "", {10047}, "--animation", {}},
         {"--only-bones", "", {10038}, "--animation, --bones and --no-frame-per-file", {"--animation", "--frame-per-file"}},
+        {"--frame-rate", "", {10048}, "--animation", {}},
         {"--phong-angle", "", {10040}, "", {}},
         {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
         {"--unique-names", "", {10046}, "", {}},
@@ -95,6 +96,7 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         EXPECT_NE(help.out.find(label), std::string::npos) << label;
     EXPECT_EQ(help.out.find("TEXT"), std::string::npos) << help.out;
     EXPECT_EQ(help.out.find("{false}"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("switch \"\""), std::string::npos) << "a switch without its element's label\n" << help.out;
 }
 
 TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {

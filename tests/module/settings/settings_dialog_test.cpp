@@ -208,6 +208,47 @@ TEST_F(SettingsDialogTest, FillControlsSetsValuesInOrderAndTheirRanges) {
     EXPECT_EQ(real.format, KRV_FOURCC('f', 'r', 'e', 'a'));
 }
 
+// Each element shows its own setting and stores it back: distinct numbers, and the
+// checkboxes switched on one at a time.
+TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
+    ExportSettings settings = kDefaultExportSettings;
+    settings.smoothingAngle = 11.0f;
+    settings.ticksPerFrame = 12;
+    settings.distancePerFrame = 13;
+    settings.sceneScale = {0.25f, 0.5f, 0.75f};
+    settings.faceColor = {21.0f, 22.0f, 23.0f, 24.0f};
+    settings.specularColor = {26.0f, 27.0f, 28.0f, 29.0f};
+    settings.emissiveColor = {31.0f, 32.0f, 33.0f, 34.0f};
+    settings.specularPower = 35.0f;
+    const ExportSettings numbers = settings;
+    ASSERT_TRUE(run(settings, {}));
+    const std::pair<int, double> shown[] = {
+        {10004, 11}, {10011, 12}, {10039, 13}, {10042, 25}, {10043, 50}, {10044, 75}, {10020, 21}, {10021, 22},
+        {10022, 23}, {10023, 24}, {10025, 26}, {10026, 27}, {10027, 28}, {10028, 29}, {10030, 31}, {10031, 32},
+        {10032, 33}, {10033, 34}, {10035, 35},
+    };
+    for (const auto& [id, value] : shown) EXPECT_EQ(element(id)->value->value, value) << id;
+    EXPECT_EQ(describe(settings), describe(numbers));
+
+    const std::pair<int, int32_t ExportSettings::*> flags[] = {
+        {10040, &ExportSettings::readPhongAngle}, {10006, &ExportSettings::exportNormals},
+        {10007, &ExportSettings::exportTextures}, {10008, &ExportSettings::exportFrames},
+        {10037, &ExportSettings::exportBones},    {10009, &ExportSettings::exportAnimation},
+        {10012, &ExportSettings::useStandardMaterial}, {10038, &ExportSettings::onlyBones},
+        {10041, &ExportSettings::scaleScene},     {10046, &ExportSettings::uniqueNames},
+        {10047, &ExportSettings::framePerFile},   {10048, &ExportSettings::writeFrameRate},
+    };
+    for (const auto& [onId, onField] : flags) {
+        for (const auto& flag : flags) settings.*flag.second = 0;
+        settings.*onField = 1;
+        ASSERT_TRUE(run(settings, {}));
+        for (const auto& [id, field] : flags) {
+            EXPECT_EQ(element(id)->value->value, id == onId ? 1 : 0) << onId << " on, " << id << " shown";
+            EXPECT_EQ(settings.*field, id == onId ? 1 : 0) << onId << " on, " << id << " stored";
+        }
+    }
+}
+
 TEST_F(SettingsDialogTest, SmoothingAngleIsClampedToZeroTo180) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {{10040, 0, ""}, {10004, 200, ""}}));
