@@ -166,11 +166,11 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     for (Numbers& n : numbers_) {
         n.option = command.add_option(n.name, n.text);
         const int32_t first = n.elements[0];
-        n.option->type_name(n.elements.size() == 3   ? "X,Y,Z"
-                            : n.elements.size() == 4 ? "R,G,B,A"
-                            : first == KRV_SETTINGS_SMOOTHING_ANGLE         ? "DEG"
-                            : n.integer              ? "N"
-                                                     : "P");
+        n.option->type_name(n.elements.size() == 3                    ? "X,Y,Z"
+                            : n.elements.size() == 4                ? "R,G,B,A"
+                            : first == KRV_SETTINGS_SMOOTHING_ANGLE ? "DEG"
+                            : n.integer                             ? "N"
+                                                                    : "P");
     }
     command.add_flag("--cancel", cancel_, "press Cancel instead of OK");
     // Until the dialog is asked (for --help): the element each option sets.
@@ -219,8 +219,8 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
     for (Numbers& n : numbers_) {
         const int32_t first = n.elements[0];
         const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"
-                                 : first == KRV_SETTINGS_SMOOTHING_ANGLE       ? "\"Smoothing angle\" in degrees"
-                                                        : std::string("\"") + elementLabel(first) + "\"";
+                                 : first == KRV_SETTINGS_SMOOTHING_ANGLE ? "\"Smoothing angle\" in degrees"
+                                                                         : std::string("\"") + elementLabel(first) + "\"";
         n.option->description(what + note(n.elements) + speed(first));
     }
 }

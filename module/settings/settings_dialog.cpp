@@ -100,9 +100,9 @@ int rowOf(int32_t id) {
 
 bool isAlwaysEnabled(const EnabledWhen& rule) { return rule.on[0] == 0 && rule.off == 0; }
 
-// Whether the element's enabled state follows checkbox `id`.
+// Whether the element's enabled state follows checkbox `id` (0 is no element).
 bool dependsOn(const EnabledWhen& rule, int32_t id) {
-    return rule.off == id || rule.on[0] == id || rule.on[1] == id || rule.on[2] == id;
+    return id != 0 && (rule.off == id || rule.on[0] == id || rule.on[1] == id || rule.on[2] == id);
 }
 
 // The row's setting in the record, by its offset.
