@@ -482,13 +482,13 @@ enum {
     KRV_DIALOG_MSG_HOST = KRV_FOURCC('M', 'c', 'i', 'M'),        /* a host message: ENTRY_HOST_ID */
     KRV_DIALOG_MSG_SYNC = KRV_FOURCC('s', 'y', 'n', 'c'),        /* a host synchronisation: ENTRY_HOST_ID */
     KRV_DIALOG_MSG_ACTION = KRV_FOURCC('b', 'A', 'C', 'T'),      /* a button pressed: ENTRY_ELEMENT */
-    KRV_DIALOG_MSG_LAYOUT = KRV_FOURCC('b', 'I', 'N', 'I'),      /* add the elements; opens every opening */
+    KRV_DIALOG_MSG_LAYOUT = KRV_FOURCC('b', 'I', 'N', 'I'),      /* add the elements; first of an opening */
     KRV_DIALOG_MSG_VALUES = KRV_FOURCC('b', 'V', 'I', 'N'),      /* set the values and enabled states */
     KRV_DIALOG_MSG_CHECK_CLOSE = KRV_FOURCC('c', 'h', 'k', 'c'), /* may the dialog close? nonzero: yes */
     KRV_DIALOG_MSG_ASK_CLOSE = KRV_FOURCC('a', 's', 'k', 'c'),   /* the user asks to close; nonzero: allowed */
     KRV_DIALOG_MSG_COMMAND_NOTICE = KRV_FOURCC('c', 'm', 'd', 'n'), /* a command's notice: ENTRY_COMMAND */
     KRV_DIALOG_MSG_COMMAND = KRV_FOURCC('c', 'm', 'm', 'd'),     /* the user changed an element: ENTRY_COMMAND */
-    KRV_DIALOG_MSG_DESTROYED = KRV_FOURCC('d', 's', 't', 'y'),   /* the dialog closed; ends every opening */
+    KRV_DIALOG_MSG_DESTROYED = KRV_FOURCC('d', 's', 't', 'y'),   /* the dialog closed; last of an opening */
     KRV_DIALOG_MSG_IDLE = KRV_FOURCC('i', 'n', 't', 'a')         /* the host idles while the dialog is open */
 };
 
