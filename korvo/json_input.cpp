@@ -239,6 +239,23 @@ void JsonInput::readLiteral(std::string_view word) {
     p_ += word.size();
 }
 
+// The value of the complete number token `s` that `scan` describes; false when it is not
+// one (beyond the largest double).
+bool numberValue(const char* s, const NumberScan& scan, JsonNumber& number) {
+    number = JsonNumber{};
+    if (scan.integerSyntax && integerValue(s, scan, number)) return true;
+    if (!scan.integerSyntax && exactValue(scan, number.value)) return true;
+    const size_t length = scan.length;
+    const auto result = std::from_chars(s, s + length, number.value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Below the smallest double it is 0, as strtod gives; beyond the largest it is refused.
+        const std::string text(s, length);
+        number.value = std::strtod(text.c_str(), nullptr);
+        return std::isfinite(number.value);
+    }
+    return result.ec == std::errc() && result.ptr == s + length;
+}
+
 JsonNumber JsonInput::readNumber() {
     NumberScan scan;
     for (;;) {
@@ -248,21 +265,42 @@ JsonNumber JsonInput::readNumber() {
     }
     if (scan.length == 0) throw MalformedJson{};
     const char* s = p_;
-    const size_t length = scan.length;
-    p_ += length;
+    p_ += scan.length;
     JsonNumber number;
-    if (scan.integerSyntax && integerValue(s, scan, number)) return number;
-    if (!scan.integerSyntax && exactValue(scan, number.value)) return number;
-    const auto result = std::from_chars(s, s + length, number.value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Below the smallest double it is 0, as strtod gives; beyond the largest it is refused.
-        const std::string text(s, length);
-        number.value = std::strtod(text.c_str(), nullptr);
-        if (!std::isfinite(number.value)) throw MalformedJson{};
-    } else if (result.ec != std::errc() || result.ptr != s + length) {
-        throw MalformedJson{};
-    }
+    if (!numberValue(s, scan, number)) throw MalformedJson{};
     return number;
+}
+
+size_t JsonInput::readNumbers(JsonNumber* out, size_t least, size_t most) {
+    // A row is short: it is read only where it lies whole in the buffer, so that nothing
+    // is taken when it turns out to be something else.
+    constexpr size_t kLongestRow = 512;
+    if (size_t(end_ - p_) < kLongestRow && !atFileEnd_) refill();
+    const char* q = p_;
+    const char* const end = end_;
+    const auto skipBlanks = [&] {
+        while (q < end && (*q == ' ' || *q == '\n' || *q == '\r' || *q == '\t')) ++q;
+    };
+    skipBlanks();
+    if (q == end || *q != '[') return 0;
+    ++q;
+    size_t count = 0;
+    for (;;) {
+        skipBlanks();
+        if (count == most || q == end || !(*q == '-' || isDigit(*q))) return 0;
+        const NumberScan scan = scanNumber(q, size_t(end - q));
+        if (scan.length == 0 || !scan.complete || !numberValue(q, scan, out[count])) return 0;
+        q += scan.length;
+        ++count;
+        skipBlanks();
+        if (q == end) return 0;
+        if (*q == ']') break;
+        if (*q != ',') return 0;
+        ++q;
+    }
+    if (count < least) return 0;
+    p_ = q + 1;
+    return count;
 }
 
 uint32_t JsonInput::readHex4() {

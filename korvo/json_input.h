@@ -24,10 +24,12 @@ struct ReadFailure {
     int error;
 };
 
+// Left uninitialised by default, as the scene reader keeps arrays of them on its hot path;
+// readNumber sets every member.
 struct JsonNumber {
-    double value = 0;        // correctly rounded; an integer written "-0" is +0
-    bool isInteger = false;  // no fraction or exponent, and within 64 bits
-    int64_t integer = 0;     // when isInteger; values above the int64 range are held as its maximum
+    double value;     // correctly rounded; an integer written "-0" is +0
+    bool isInteger;   // no fraction or exponent, and within 64 bits
+    int64_t integer;  // when isInteger (otherwise 0); values above the int64 range are held as its maximum
 };
 
 class JsonInput {
@@ -60,6 +62,10 @@ public:
     void readString(std::string& out);
     // The number at the next '-' or digit.
     JsonNumber readNumber();
+    // The common shape of points, corners and polygons: an array of `least` to `most`
+    // numbers, read in one pass into `out`. Returns their count, or 0 with nothing taken
+    // when the next value is anything else (then read it with the calls above).
+    size_t readNumbers(JsonNumber* out, size_t least, size_t most);
     // `word` ("true", "false", "null") at the next byte.
     void readLiteral(std::string_view word);
     // Skips the next value, whatever it is, without recursion; with `refuseDuplicateKeys`

@@ -80,6 +80,8 @@ std::string countOf(size_t count, const char* singular, const char* plural) {
 enum class Kind { Null, False, True, Number, String, Array, Object };
 
 // A value where a scalar is expected: a container or string is kept only as its kind.
+// The number is set whenever the value is read (readScalar), not when it is made, so that
+// the short arrays below cost no clearing.
 struct Value {
     Kind kind = Kind::Null;
     JsonNumber number;
@@ -379,15 +381,18 @@ private:
     Value readScalar() {
         Value v;
         const int c = in_.peek();
+        if (c == '-' || (c >= '0' && c <= '9')) {
+            v.kind = Kind::Number;
+            v.number = in_.readNumber();
+            return v;
+        }
+        v.number = JsonNumber{};
         if (c == '{' || c == '[') {
             v.kind = c == '{' ? Kind::Object : Kind::Array;
             in_.skipValue();
         } else if (c == '"') {
             v.kind = Kind::String;
             in_.readString(scratch_);
-        } else if (c == '-' || (c >= '0' && c <= '9')) {
-            v.kind = Kind::Number;
-            v.number = in_.readNumber();
         } else if (c == 't') {
             v.kind = Kind::True;
             in_.readLiteral("true");
@@ -403,9 +408,18 @@ private:
         return v;
     }
 
+    // An array expected to hold `least` to `Capacity` numbers, the shape of nearly every
+    // array of a scene, is first tried in one pass.
     template <size_t Capacity>
-    SmallArray<Capacity> readSmallArray() {
+    SmallArray<Capacity> readSmallArray(size_t least = Capacity) {
         SmallArray<Capacity> a;
+        JsonNumber numbers[Capacity];
+        if (const size_t count = in_.readNumbers(numbers, least, Capacity)) {
+            a.isArray = true;
+            a.count = count;
+            for (size_t i = 0; i < count; ++i) a.items[i] = Value{Kind::Number, numbers[i]};
+            return a;
+        }
         if (in_.peek() != '[') {
             a.self = readScalar();
             return a;
@@ -413,8 +427,11 @@ private:
         in_.take();
         a.isArray = true;
         a.count = forEachElement([&](size_t i) {
-            const Value v = readScalar();
-            if (i < Capacity) a.items[i] = v;
+            if (i < Capacity) {
+                a.items[i] = readScalar();
+            } else {
+                readScalar();
+            }
         });
         return a;
     }
@@ -526,7 +543,7 @@ private:
         const size_t pointCount = object.points.size();
         forEachElement([&](size_t i) {
             const Path here = at[i];
-            const SmallArray<4> a = readSmallArray<4>();
+            const SmallArray<4> a = readSmallArray<4>(3);
             if (!a.isArray) fail(here, "expected an array of 3 or 4 point indices, found " + describe(a.self));
             if (a.count < 3 || a.count > 4) {
                 fail(here, "a polygon needs 3 or 4 point indices, found " + std::to_string(a.count));
@@ -563,6 +580,7 @@ private:
     void readUvw(const Path& at, ObjectProgress& progress, std::vector<PolygonUV>& out) {
         openArray(at, "per-polygon corner lists");
         progress.uvwBeforePolygons = !progress.polygonsKnown;
+        if (progress.polygonsKnown) out.reserve(progress.polygonCorners.size());
         const size_t entries = forEachElement([&](size_t i) {
             const Path here = at[i];
             openArray(here, "[u, v] corners");
