@@ -3,8 +3,6 @@
 // the text.
 #include "korvo/json_input.h"
 
-#include "korvo/json_key_set.h"
-
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -173,12 +171,13 @@ bool integerValue(const char* s, const NumberScan& scan, JsonNumber& out) {
 
 }  // namespace
 
-JsonInput::JsonInput(std::string_view text) : p_(text.data()), end_(text.data() + text.size()), atFileEnd_(true) {
+JsonInput::JsonInput(std::string_view text)
+    : start_(text.data()), p_(text.data()), end_(text.data() + text.size()), atFileEnd_(true) {
     if (text.size() >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
 }
 
 JsonInput::JsonInput(std::FILE* file) : file_(file), buffer_(kChunk) {
-    p_ = end_ = buffer_.data();
+    start_ = p_ = end_ = buffer_.data();
     if (ensure(3) && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
 }
 
@@ -187,6 +186,7 @@ JsonInput::JsonInput(std::FILE* file) : file_(file), buffer_(kChunk) {
 bool JsonInput::refill() {
     if (atFileEnd_) return false;
     const size_t kept = size_t(end_ - p_);
+    dropped_ += size_t(p_ - start_);
     if (kept + kChunk / 2 > buffer_.size()) {
         std::vector<char> larger(buffer_.size() * 2);
         std::memcpy(larger.data(), p_, kept);
@@ -194,7 +194,7 @@ bool JsonInput::refill() {
     } else if (kept > 0 && p_ != buffer_.data()) {
         std::memmove(buffer_.data(), p_, kept);
     }
-    p_ = buffer_.data();
+    start_ = p_ = buffer_.data();
     end_ = p_ + kept;
     const size_t count = std::fread(buffer_.data() + kept, 1, buffer_.size() - kept, file_);
     if (count == 0) {
@@ -239,22 +239,27 @@ void JsonInput::readLiteral(std::string_view word) {
     p_ += word.size();
 }
 
-// The value of the complete number token `s` that `scan` describes; false when it is not
-// one (beyond the largest double).
-bool numberValue(const char* s, const NumberScan& scan, JsonNumber& number) {
+namespace {
+
+enum class NumberFault { None, Malformed, OutOfRange };
+
+// The value of the complete number token `s` that `scan` describes.
+NumberFault numberValue(const char* s, const NumberScan& scan, JsonNumber& number) {
     number = JsonNumber{};
-    if (scan.integerSyntax && integerValue(s, scan, number)) return true;
-    if (!scan.integerSyntax && exactValue(scan, number.value)) return true;
+    if (scan.integerSyntax && integerValue(s, scan, number)) return NumberFault::None;
+    if (!scan.integerSyntax && exactValue(scan, number.value)) return NumberFault::None;
     const size_t length = scan.length;
     const auto result = std::from_chars(s, s + length, number.value);
     if (result.ec == std::errc::result_out_of_range) {
         // Below the smallest double it is 0, as strtod gives; beyond the largest it is refused.
         const std::string text(s, length);
         number.value = std::strtod(text.c_str(), nullptr);
-        return std::isfinite(number.value);
+        return std::isfinite(number.value) ? NumberFault::None : NumberFault::OutOfRange;
     }
-    return result.ec == std::errc() && result.ptr == s + length;
+    return result.ec == std::errc() && result.ptr == s + length ? NumberFault::None : NumberFault::Malformed;
 }
+
+}  // namespace
 
 JsonNumber JsonInput::readNumber() {
     NumberScan scan;
@@ -264,11 +269,32 @@ JsonNumber JsonInput::readNumber() {
         if (scan.complete || !ensure(available + 1)) break;
     }
     if (scan.length == 0) throw MalformedJson{};
-    const char* s = p_;
-    p_ += scan.length;
     JsonNumber number;
-    if (!numberValue(s, scan, number)) throw MalformedJson{};
+    const NumberFault fault = numberValue(p_, scan, number);
+    if (fault == NumberFault::OutOfRange) {
+        NumberOutOfRange outOfRange;
+        outOfRange.text.assign(p_, scan.length);
+        throw outOfRange;
+    }
+    if (fault != NumberFault::None) throw MalformedJson{};
+    p_ += scan.length;
     return number;
+}
+
+void JsonInput::skipNumber() {
+    NumberScan scan;
+    for (;;) {
+        const size_t available = size_t(end_ - p_);
+        scan = scanNumber(p_, available);
+        if (scan.complete || !ensure(available + 1)) break;
+    }
+    if (scan.length == 0) throw MalformedJson{};
+    // Below 10^300 by its digits and exponent alone, a number needs no value to be known finite.
+    if (int64_t(scan.length) + scan.exponent >= 300) {
+        readNumber();
+        return;
+    }
+    p_ += scan.length;
 }
 
 size_t JsonInput::readNumbers(JsonNumber* out, size_t least, size_t most) {
@@ -289,7 +315,7 @@ size_t JsonInput::readNumbers(JsonNumber* out, size_t least, size_t most) {
         skipBlanks();
         if (count == most || q == end || !(*q == '-' || isDigit(*q))) return 0;
         const NumberScan scan = scanNumber(q, size_t(end - q));
-        if (scan.length == 0 || !scan.complete || !numberValue(q, scan, out[count])) return 0;
+        if (scan.length == 0 || !scan.complete || numberValue(q, scan, out[count]) != NumberFault::None) return 0;
         q += scan.length;
         ++count;
         skipBlanks();
@@ -402,14 +428,12 @@ void JsonInput::readString(std::string& out) {
     }
 }
 
-void JsonInput::skipValue(bool refuseDuplicateKeys) {
-    std::vector<char> open;     // the closing bracket of each container entered
-    std::vector<KeySet> keys;   // with refuseDuplicateKeys: the keys of each container entered
+void JsonInput::skipValue() {
+    std::vector<char> open;  // the closing bracket of each container entered
     std::string key;
     const auto readKey = [&] {
         readString(key);
         expect(':');
-        if (refuseDuplicateKeys && !keys[open.size() - 1].insert(key)) throw MalformedJson{};
     };
     for (;;) {
         const int c = peek();
@@ -421,17 +445,13 @@ void JsonInput::skipValue(bool refuseDuplicateKeys) {
                 take();
             } else {
                 open.push_back(close);
-                if (refuseDuplicateKeys) {
-                    if (keys.size() < open.size()) keys.emplace_back();
-                    keys[open.size() - 1].clear();
-                }
                 if (close == '}') readKey();
                 continue;
             }
         } else if (c == '"') {
             readString(key);
         } else if (c == '-' || (c >= '0' && c <= '9')) {
-            readNumber();
+            skipNumber();
         } else if (c == 't') {
             readLiteral("true");
         } else if (c == 'f') {

@@ -18,6 +18,10 @@ namespace korvo {
 constexpr size_t kMaxJsonNesting = 10000;
 
 struct MalformedJson {};
+// A number written correctly whose value is beyond the largest double; `text` is its token.
+struct NumberOutOfRange : MalformedJson {
+    std::string text;
+};
 
 // The file could not be read; `error` is the errno value.
 struct ReadFailure {
@@ -62,15 +66,19 @@ public:
     void readString(std::string& out);
     // The number at the next '-' or digit.
     JsonNumber readNumber();
+    // The same without its value; beyond a double it throws NumberOutOfRange as readNumber does.
+    void skipNumber();
     // The common shape of points, corners and polygons: an array of `least` to `most`
     // numbers, read in one pass into `out`. Returns their count, or 0 with nothing taken
     // when the next value is anything else (then read it with the calls above).
     size_t readNumbers(JsonNumber* out, size_t least, size_t most);
     // `word` ("true", "false", "null") at the next byte.
     void readLiteral(std::string_view word);
-    // Skips the next value, whatever it is, without recursion; with `refuseDuplicateKeys`
-    // an object with a repeated key throws MalformedJson too.
-    void skipValue(bool refuseDuplicateKeys = false);
+    // Skips the next value, whatever it is, without recursion.
+    void skipValue();
+
+    // The count of bytes taken so far from the start of the text (a byte order mark included).
+    size_t offset() const { return dropped_ + size_t(p_ - start_); }
 
 private:
     bool refill();
@@ -83,6 +91,8 @@ private:
 
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
+    const char* start_ = nullptr;  // where the bytes in memory begin
+    size_t dropped_ = 0;           // bytes before start_, moved out of the buffer
     const char* p_ = nullptr;
     const char* end_ = nullptr;
     bool atFileEnd_ = false;

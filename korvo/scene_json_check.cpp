@@ -1,9 +1,15 @@
-// The text is first read by the scene reader's own JSON reader, which finds whether there
-// is a fault; only then does nlohmann's SAX parser read it again to name the fault as the
-// messages always have. Its handler keeps no value, only where it is (for the path of a
+// The text is first read by a fast pass of this file's own, which finds the first fault
+// and where it lies. A duplicate key, a number beyond a double or a nesting too deep is
+// named by that pass; a syntax error is named by nlohmann's SAX parser as the messages
+// always have, but the parser reads only from the last point before the fault where its
+// state is plain (after the last bracket, comma, colon or complete value), behind a few
+// bytes that put it in that state, so that a fault at the end of a huge file costs one
+// quick pass and not a full parse. Should the parser see that stretch otherwise, it reads
+// the whole text again. Its handler keeps no value, only where it is (for the path of a
 // duplicate key or an overflowing number) and the keys of each open object.
 #include "korvo/scene_json_check.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
@@ -21,16 +27,39 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The bytes of the text, from memory or a file, counting what was read and noting the
-// first NUL byte: the parser takes a NUL for the end of the input, so a NUL after the
-// document would otherwise hide what follows it.
+// The bytes of the text, from memory or a file, after `leadIn` (bytes that stand for what
+// comes before `from`), counting what was read and noting the first NUL byte: the parser
+// takes a NUL for the end of the input, so a NUL after the document would otherwise hide
+// what follows it.
 class ByteStream {
 public:
-    explicit ByteStream(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
-    explicit ByteStream(std::FILE* file) : file_(file), buffer_(size_t(1) << 16) { p_ = end_ = buffer_.data(); }
+    ByteStream(std::string_view text, std::string leadIn = {}, size_t from = 0)
+        : leadIn_(std::move(leadIn)), text_(text.substr(from)) {
+        p_ = leadIn_.data();
+        end_ = p_ + leadIn_.size();
+    }
+    // `file` is read from its start; its first `from` bytes are passed over.
+    ByteStream(std::FILE* file, std::string leadIn = {}, size_t from = 0)
+        : file_(file), buffer_(size_t(1) << 16), leadIn_(std::move(leadIn)) {
+        std::rewind(file_);
+        while (from > 0) {
+            const size_t count = std::fread(buffer_.data(), 1, std::min(from, buffer_.size()), file_);
+            if (count == 0) break;
+            from -= count;
+        }
+        if (std::ferror(file_)) throw ReadFailure{errno};
+        p_ = leadIn_.data();
+        end_ = p_ + leadIn_.size();
+    }
 
     bool exhausted() {
         if (p_ < end_) return false;
+        if (!inText_) {
+            inText_ = true;
+            p_ = text_.data();
+            end_ = p_ + text_.size();
+            if (p_ < end_) return false;
+        }
         if (!file_) return true;
         const size_t count = std::fread(buffer_.data(), 1, buffer_.size(), file_);
         if (count == 0) {
@@ -41,6 +70,10 @@ public:
         end_ = p_ + count;
         return false;
     }
+    // Its bytes are read through pointers into itself.
+    ByteStream(const ByteStream&) = delete;
+    ByteStream& operator=(const ByteStream&) = delete;
+
     char current() const { return *p_; }
     void advance() {
         if (*p_ == '\0' && firstNul_ < 0) firstNul_ = int64_t(read_);
@@ -53,6 +86,9 @@ public:
 private:
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
+    std::string leadIn_;
+    std::string_view text_;
+    bool inText_ = false;
     const char* p_;
     const char* end_;
     size_t read_ = 0;
@@ -86,17 +122,20 @@ private:
 // Line and column (1-based, the column in characters) of byte `index`, read from the text again.
 class Position {
 public:
+    explicit Position(size_t index) : index_(index) {}
     void count(const char* bytes, size_t size) {
-        for (size_t i = 0; i < size && at_ < index_; ++i, ++at_) {
-            if (bytes[i] == '\n') {
-                ++line_;
-                column_ = 1;
-            } else if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80) {
-                ++column_;
-            }
+        const char* p = bytes;
+        const char* const end = bytes + std::min(size, index_ - at_);
+        at_ += size_t(end - bytes);
+        while (const void* newline = std::memchr(p, '\n', size_t(end - p))) {
+            ++line_;
+            column_ = 1;
+            p = static_cast<const char*>(newline) + 1;
+        }
+        for (; p < end; ++p) {
+            if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++column_;
         }
     }
-    explicit Position(size_t index) : index_(index) {}
     std::string text() const { return "line " + std::to_string(line_) + ", column " + std::to_string(column_); }
 
 private:
@@ -213,16 +252,19 @@ private:
     Fault fault_;
 };
 
-// Reads the stream through; `reread` feeds the text again to Position for a fault at a byte.
-template <class Reread>
-std::string faultOf(ByteStream& stream, const std::string& fileLabel, Reread reread) {
+// The parser's first fault in `stream`, or none.
+Fault parseFault(ByteStream& stream) {
     CheckingSax sax(stream);
-    Fault fault;
-    if (!Json::sax_parse(ByteIterator(stream), ByteIterator(), &sax)) {
-        fault = sax.fault();
-    } else if (stream.firstNul() >= 0) {
-        fault = Fault{true, true, size_t(stream.firstNul()) + 1, "", "malformed JSON: bytes after the end of the document"};
+    if (!Json::sax_parse(ByteIterator(stream), ByteIterator(), &sax)) return sax.fault();
+    if (stream.firstNul() >= 0) {
+        return Fault{true, true, size_t(stream.firstNul()) + 1, "", "malformed JSON: bytes after the end of the document"};
     }
+    return Fault{};
+}
+
+// The message of `fault`; `reread` feeds the text again to Position for a fault at a byte.
+template <class Reread>
+std::string messageOf(const Fault& fault, const std::string& fileLabel, Reread reread) {
     if (!fault.found) return "";
     if (!fault.atByte) return fileLabel + ": " + (fault.path.empty() ? "top level" : fault.path) + ": " + fault.what;
     Position position(fault.bytesRead > 0 ? fault.bytesRead - 1 : 0);
@@ -230,39 +272,186 @@ std::string faultOf(ByteStream& stream, const std::string& fileLabel, Reread rer
     return fileLabel + ": " + position.text() + ": " + fault.what;
 }
 
-// True when the JSON has none of the faults named here.
-bool isSound(JsonInput& in) {
+// What the fast pass found: a fault it names itself, or a syntax error for the parser to
+// name from `resumeAt` on, behind `leadIn`.
+struct Located {
+    Fault fault;
+    bool syntax = false;
+    size_t resumeAt = 0;
+    std::string leadIn;
+};
+
+// The parser's state where a string or number token begins, as the bytes that lead it
+// there from the start; each enclosing array adds "[" before them, each enclosing object
+// "{\"\":".
+constexpr std::string_view kDocument = "";
+constexpr std::string_view kElement = "[";
+constexpr std::string_view kKey = "{";
+constexpr std::string_view kMember = "{\"\":";
+
+// Reads the JSON through as the parser does and stops at its first fault. The parser's
+// message for a syntax error quotes the text from the start of the last string or number
+// token, so that token's start is where the parser resumes.
+Located locate(JsonInput& in) {
+    struct Level {
+        bool isObject = false;
+        size_t count = 0;  // arrays: elements before the current one
+        std::string key;   // objects: the key of the current member
+        KeySet keys;
+    };
+    std::vector<Level> levels;
+    size_t depth = 0;
+    std::string_view state = kDocument;  // where a token would begin in the innermost level
+    std::string text;                          // a string value
+    Located found;
+    // The enclosing levels at the last mark: those below `unchangedBelow` are still the
+    // same, so that a mark copies only the levels entered since the one before.
+    std::vector<char> markedIsObject;
+    size_t markedDepth = 0, unchangedBelow = 0;
+    std::string_view markedState = kDocument;
+    const auto markToken = [&] {
+        found.resumeAt = in.offset();
+        markedState = state;
+        if (markedIsObject.size() < depth) markedIsObject.resize(levels.size());
+        for (size_t i = unchangedBelow; i < depth; ++i) markedIsObject[i] = levels[i].isObject;
+        markedDepth = unchangedBelow = depth;
+    };
+    const auto pathOf = [&](size_t count) {
+        std::vector<PathStep> steps;
+        steps.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            const Level& level = levels[i];
+            steps.push_back(level.isObject ? PathStep{level.key, 0, false} : PathStep{{}, level.count, true});
+        }
+        return pathText(steps);
+    };
+    // The key of a member and its colon; false at a repeated key.
+    const auto readKey = [&] {
+        Level& level = levels[depth - 1];
+        if (in.peek() == '"') markToken();
+        in.readString(level.key);
+        if (!level.keys.insert(level.key)) {
+            found.fault = Fault{true, false, 0, pathOf(depth - 1), "duplicate key " + jsonString(level.key)};
+            return false;
+        }
+        in.expect(':');
+        state = kMember;
+        return true;
+    };
     try {
-        in.skipValue(true);
-        return in.peek() == -1;
+        for (;;) {
+            // A value is expected.
+            const int c = in.peek();
+            if (c == '{' || c == '[') {
+                if (depth == kMaxJsonNesting) {
+                    found.fault = Fault{true, true, in.offset() + 1, "",
+                                        "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) +
+                                            " levels"};
+                    return found;
+                }
+                in.take();
+                if (levels.size() == depth) levels.emplace_back();
+                Level& level = levels[depth++];
+                level.isObject = c == '{';
+                level.count = 0;
+                level.keys.clear();
+                state = level.isObject ? kKey : kElement;
+                if (in.peek() != (level.isObject ? '}' : ']')) {
+                    if (level.isObject && !readKey()) return found;
+                    continue;
+                }
+                in.take();
+                --depth;
+            } else if (c == '"') {
+                markToken();
+                in.readString(text);
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                markToken();
+                in.skipNumber();
+            } else if (c == 't') {
+                in.readLiteral("true");
+            } else if (c == 'f') {
+                in.readLiteral("false");
+            } else if (c == 'n') {
+                in.readLiteral("null");
+            } else {
+                throw MalformedJson{};
+            }
+            // The value is complete: close what ends here, go on with the next element.
+            for (;;) {
+                unchangedBelow = std::min(unchangedBelow, depth);
+                if (depth == 0) {
+                    if (in.peek() != -1) throw MalformedJson{};
+                    return found;
+                }
+                Level& level = levels[depth - 1];
+                const int next = in.peek();
+                if (next == ',') {
+                    in.take();
+                    if (!level.isObject) {
+                        ++level.count;
+                        state = kElement;
+                        break;
+                    }
+                    state = kKey;
+                    if (!readKey()) return found;
+                    break;
+                }
+                if (next != (level.isObject ? '}' : ']')) throw MalformedJson{};
+                in.take();
+                --depth;
+            }
+        }
+    } catch (const NumberOutOfRange& number) {
+        found.fault = Fault{true, false, 0, pathOf(depth), "number " + number.text + " is beyond the 32-bit float range"};
+        return found;
     } catch (const MalformedJson&) {
-        return false;
+        found.syntax = true;
     }
+    for (size_t i = 0; i + 1 < markedDepth; ++i) found.leadIn += markedIsObject[i] ? "{\"\":" : "[";
+    found.leadIn += markedState;
+    return found;
+}
+
+// The first fault of the text: `stream(leadIn, from)` gives its bytes from `from` on behind
+// `leadIn`, `reread` feeds them to Position.
+template <class Stream, class Reread>
+std::string faultOf(JsonInput& in, const std::string& fileLabel, Stream stream, Reread reread) {
+    const Located located = locate(in);
+    if (!located.syntax) return messageOf(located.fault, fileLabel, reread);
+    if (located.resumeAt > 0 || !located.leadIn.empty()) {
+        ByteStream resumed = stream(located.leadIn, located.resumeAt);
+        Fault fault = parseFault(resumed);
+        const size_t leadIn = located.leadIn.size();
+        if (fault.found && fault.atByte && fault.what.rfind("malformed JSON: ", 0) == 0 && fault.bytesRead > leadIn) {
+            fault.bytesRead = fault.bytesRead - leadIn + located.resumeAt;
+            return messageOf(fault, fileLabel, reread);
+        }
+    }
+    ByteStream whole = stream(std::string(), 0);
+    return messageOf(parseFault(whole), fileLabel, reread);
 }
 
 }  // namespace
 
 std::string jsonFault(std::string_view text, const std::string& fileLabel) {
     JsonInput in(text);
-    if (isSound(in)) return "";
-    ByteStream stream(text);
-    return faultOf(stream, fileLabel, [text](Position& position) { position.count(text.data(), text.size()); });
+    return faultOf(
+        in, fileLabel, [text](std::string leadIn, size_t from) { return ByteStream(text, std::move(leadIn), from); },
+        [text](Position& position) { position.count(text.data(), text.size()); });
 }
 
 std::string jsonFault(std::FILE* file, const std::string& fileLabel) {
     std::rewind(file);
-    {
-        JsonInput in(file);
-        if (isSound(in)) return "";
-    }
-    std::rewind(file);
-    ByteStream stream(file);
-    return faultOf(stream, fileLabel, [file](Position& position) {
-        std::rewind(file);
-        std::vector<char> buffer(size_t(1) << 16);
-        size_t count;
-        while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) position.count(buffer.data(), count);
-    });
+    JsonInput in(file);
+    return faultOf(
+        in, fileLabel, [file](std::string leadIn, size_t from) { return ByteStream(file, std::move(leadIn), from); },
+        [file](Position& position) {
+            std::rewind(file);
+            std::vector<char> buffer(size_t(1) << 16);
+            size_t count;
+            while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) position.count(buffer.data(), count);
+        });
 }
 
 }  // namespace korvo
