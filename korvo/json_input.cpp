@@ -72,7 +72,7 @@ struct NumberScan {
     int64_t exponent = 0;  // the value is digits * 10^exponent
 };
 
-NumberScan scanNumber(const char* s, size_t available) {
+[[gnu::always_inline]] inline NumberScan scanNumber(const char* s, size_t available) {
     NumberScan scan;
     const char* const end = s + available;
     const char* q = s;
@@ -244,7 +244,7 @@ namespace {
 enum class NumberFault { None, Malformed, OutOfRange };
 
 // The value of the complete number token `s` that `scan` describes.
-NumberFault numberValue(const char* s, const NumberScan& scan, JsonNumber& number) {
+[[gnu::always_inline]] inline NumberFault numberValue(const char* s, const NumberScan& scan, JsonNumber& number) {
     number = JsonNumber{};
     if (scan.integerSyntax && integerValue(s, scan, number)) return NumberFault::None;
     if (!scan.integerSyntax && exactValue(scan, number.value)) return NumberFault::None;

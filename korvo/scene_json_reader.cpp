@@ -109,11 +109,14 @@ struct SmallArray {
     Value items[Capacity];
 };
 
-double checkedReal(const Value& v, const Path& at) {
-    if (v.kind != Kind::Number) fail(at, "expected a number, found " + describe(v));
-    const double x = v.number.value;
+double checkedReal(double x, const Path& at) {
     if (!(std::fabs(x) < kFloatRangeEnd)) fail(at, "number " + numberText(x) + " is beyond the 32-bit float range");
     return x;
+}
+
+double checkedReal(const Value& v, const Path& at) {
+    if (v.kind != Kind::Number) fail(at, "expected a number, found " + describe(v));
+    return checkedReal(v.number.value, at);
 }
 
 // Integers may also be written as whole reals (30.0).
@@ -472,6 +475,12 @@ private:
 
     template <size_t N>
     std::array<double, N> readVector(const Path& at) {
+        JsonNumber numbers[N];
+        if (in_.readNumbers(numbers, N, N) == N) {
+            std::array<double, N> out;
+            for (size_t i = 0; i < N; ++i) out[i] = checkedReal(numbers[i].value, at[i]);
+            return out;
+        }
         return checkedVector<N>(readSmallArray<N>(), at);
     }
 
@@ -543,25 +552,44 @@ private:
         const size_t pointCount = object.points.size();
         forEachElement([&](size_t i) {
             const Path here = at[i];
+            JsonNumber numbers[4];
+            if (const size_t count = in_.readNumbers(numbers, 3, 4)) {
+                int32_t index[4];
+                for (size_t k = 0; k < count; ++k) {
+                    const JsonNumber& n = numbers[k];
+                    // The usual index: an integer below the points' count.
+                    if (n.isInteger && progress.pointsKnown && n.integer >= 0 && uint64_t(n.integer) < pointCount) {
+                        index[k] = int32_t(n.integer);
+                    } else {
+                        index[k] = checkedIndex(Value{Kind::Number, n}, here[k], progress, pointCount);
+                    }
+                }
+                out.push_back(Polygon{index[0], index[1], index[2], count == 4 ? index[3] : index[2]});
+                progress.polygonCorners.push_back(uint8_t(count));
+                return;
+            }
             const SmallArray<4> a = readSmallArray<4>(3);
             if (!a.isArray) fail(here, "expected an array of 3 or 4 point indices, found " + describe(a.self));
             if (a.count < 3 || a.count > 4) {
                 fail(here, "a polygon needs 3 or 4 point indices, found " + std::to_string(a.count));
             }
             int32_t index[4];
-            for (size_t k = 0; k < a.count; ++k) {
-                const int64_t value = checkedInteger(a.items[k], here[k]);
-                // Beyond the int32 range an index is out of range whatever the points are.
-                const bool outOfRange = progress.pointsKnown ? value < 0 || uint64_t(value) >= pointCount
-                                                             : value < 0 || value > std::numeric_limits<int32_t>::max();
-                if (outOfRange) refuseIndex(here, value, pointCount);
-                index[k] = int32_t(value);
-            }
+            for (size_t k = 0; k < a.count; ++k) index[k] = checkedIndex(a.items[k], here[k], progress, pointCount);
             out.push_back(Polygon{index[0], index[1], index[2], a.count == 4 ? index[3] : index[2]});
             progress.polygonCorners.push_back(uint8_t(a.count));
         });
         progress.polygonsKnown = true;
         progress.polygonsBeforePoints = !progress.pointsKnown;
+    }
+
+    // A polygon's point index; `at` names the index, its message the polygon.
+    static int32_t checkedIndex(const Value& v, const Path& at, const ObjectProgress& progress, size_t pointCount) {
+        const int64_t value = checkedInteger(v, at);
+        // Beyond the int32 range an index is out of range whatever the points are.
+        const bool outOfRange = progress.pointsKnown ? value < 0 || uint64_t(value) >= pointCount
+                                                     : value < 0 || value > std::numeric_limits<int32_t>::max();
+        if (outOfRange) refuseIndex(*at.parent, value, pointCount);
+        return int32_t(value);
     }
 
     [[noreturn]] static void refuseIndex(const Path& at, int64_t value, size_t pointCount) {
