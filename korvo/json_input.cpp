@@ -44,7 +44,7 @@ void appendUtf8(std::string& out, uint32_t code) {
 
 // Eight ASCII digits at `p` as their value, or false when they are not all digits; the
 // bytes are read as one little-endian word (x86, for which the host is built).
-bool eightDigits(const char* p, uint64_t& value) {
+[[gnu::always_inline]] inline bool eightDigits(const char* p, uint64_t& value) {
     uint64_t word;
     std::memcpy(&word, p, 8);
     if ((((word & 0xF0F0F0F0F0F0F0F0u) | (((word + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4))) !=
@@ -58,6 +58,18 @@ bool eightDigits(const char* p, uint64_t& value) {
     constexpr uint64_t kOnesAndTenThousands = 1 + (uint64_t(10000) << 32);
     value = (((word & kMask) * kHundredsAndMillions) + (((word >> 16) & kMask) * kOnesAndTenThousands)) >> 32;
     return true;
+}
+
+// The first byte from `q` on that is not whitespace, or `end`; the indentation of a
+// pretty-printed file is passed eight spaces at a time.
+[[gnu::always_inline]] inline const char* afterWhitespace(const char* q, const char* end) {
+    constexpr uint64_t kEightSpaces = 0x2020202020202020u;
+    for (;;) {
+        uint64_t word;
+        while (end - q >= 8 && (std::memcpy(&word, q, 8), word == kEightSpaces)) q += 8;
+        if (q == end || !(*q == ' ' || *q == '\n' || *q == '\r' || *q == '\t')) return q;
+        ++q;
+    }
 }
 
 // What a scan of a JSON number found: its length, and its digits as one integer with a
@@ -131,7 +143,7 @@ struct NumberScan {
 
 // The value of a scan whose digits make an exact double (up to 2^53) and whose power of
 // ten is at most 22 either way: both factors are exact, so one operation rounds correctly.
-bool exactValue(const NumberScan& scan, double& value) {
+[[gnu::always_inline]] inline bool exactValue(const NumberScan& scan, double& value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     if (!scan.digitsFit || scan.digits > (uint64_t(1) << 53) || scan.exponent < -22 || scan.exponent > 22) {
@@ -214,12 +226,8 @@ bool JsonInput::ensure(size_t count) {
 }
 
 void JsonInput::skipWhitespace() {
-    constexpr uint64_t kEightSpaces = 0x2020202020202020u;
     for (;;) {
-        // Indentation first, eight spaces at a time.
-        uint64_t word;
-        while (end_ - p_ >= 8 && (std::memcpy(&word, p_, 8), word == kEightSpaces)) p_ += 8;
-        while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
+        p_ = afterWhitespace(p_, end_);
         if (p_ < end_ || !refill()) return;
     }
 }
@@ -304,9 +312,7 @@ size_t JsonInput::readNumbers(JsonNumber* out, size_t least, size_t most) {
     if (size_t(end_ - p_) < kLongestRow && !atFileEnd_) refill();
     const char* q = p_;
     const char* const end = end_;
-    const auto skipBlanks = [&] {
-        while (q < end && (*q == ' ' || *q == '\n' || *q == '\r' || *q == '\t')) ++q;
-    };
+    const auto skipBlanks = [&] { q = afterWhitespace(q, end); };
     skipBlanks();
     if (q == end || *q != '[') return 0;
     ++q;
