@@ -335,6 +335,32 @@ size_t JsonInput::readNumbers(JsonNumber* out, size_t least, size_t most) {
     return count;
 }
 
+bool JsonInput::skipNumbers(size_t& lastNumberAt) {
+    constexpr size_t kLongestRow = 512, kMostNumbers = 16;
+    if (size_t(end_ - p_) < kLongestRow && !atFileEnd_) refill();
+    const char* q = afterWhitespace(p_, end_);
+    const char* const end = end_;
+    if (q == end || *q != '[') return false;
+    ++q;
+    const char* last = nullptr;
+    for (size_t count = 0;; ++count) {
+        q = afterWhitespace(q, end);
+        if (count == kMostNumbers || q == end || !(*q == '-' || isDigit(*q))) return false;
+        const NumberScan scan = scanNumber(q, size_t(end - q));
+        // One that may be beyond a double is left to readNumber.
+        if (scan.length == 0 || !scan.complete || int64_t(scan.length) + scan.exponent >= 300) return false;
+        last = q;
+        q = afterWhitespace(q + scan.length, end);
+        if (q == end) return false;
+        if (*q == ']') break;
+        if (*q != ',') return false;
+        ++q;
+    }
+    lastNumberAt = dropped_ + size_t(last - start_);
+    p_ = q + 1;
+    return true;
+}
+
 uint32_t JsonInput::readHex4() {
     if (!ensure(4)) throw MalformedJson{};
     uint32_t code = 0;

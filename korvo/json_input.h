@@ -68,6 +68,10 @@ public:
     JsonNumber readNumber();
     // The same without its value; beyond a double it throws NumberOutOfRange as readNumber does.
     void skipNumber();
+    // An array of 1 to 16 numbers passed over in one pass, with the offset of its last
+    // number's first byte; false with nothing taken when the next value is anything else
+    // (or a number that may be beyond a double).
+    bool skipNumbers(size_t& lastNumberAt);
     // The common shape of points, corners and polygons: an array of `least` to `most`
     // numbers, read in one pass into `out`. Returns their count, or 0 with nothing taken
     // when the next value is anything else (then read it with the calls above).

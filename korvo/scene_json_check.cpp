@@ -342,7 +342,17 @@ Located locate(JsonInput& in) {
         for (;;) {
             // A value is expected.
             const int c = in.peek();
-            if (c == '{' || c == '[') {
+            size_t lastNumberAt;
+            if (c == '[' && depth < kMaxJsonNesting && in.skipNumbers(lastNumberAt)) {
+                // A row of numbers, as points and polygons are: marked at its last number.
+                if (levels.size() == depth) levels.emplace_back();
+                levels[depth].isObject = false;
+                ++depth;
+                state = kElement;
+                markToken();
+                found.resumeAt = lastNumberAt;
+                --depth;
+            } else if (c == '{' || c == '[') {
                 if (depth == kMaxJsonNesting) {
                     found.fault = Fault{true, true, in.offset() + 1, "",
                                         "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) +
