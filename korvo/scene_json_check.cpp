@@ -1,12 +1,13 @@
 // The text is first read by a fast pass of this file's own, which finds the first fault
 // and where it lies. A duplicate key, a number beyond a double or a nesting too deep is
 // named by that pass; a syntax error is named by nlohmann's SAX parser as the messages
-// always have, but the parser reads only from the last point before the fault where its
-// state is plain (after the last bracket, comma, colon or complete value), behind a few
-// bytes that put it in that state, so that a fault at the end of a huge file costs one
-// quick pass and not a full parse. Should the parser see that stretch otherwise, it reads
-// the whole text again. Its handler keeps no value, only where it is (for the path of a
-// duplicate key or an overflowing number) and the keys of each open object.
+// always have, but the parser reads only from the start of the last string or number
+// token before the fault (the text its message quotes begins there), behind a few bytes
+// that open the arrays and objects around it, so that a fault at the end of a huge file
+// costs one quick pass and not a full parse. Should the parser see that stretch
+// otherwise, it reads the whole text again. Its handler keeps no value, only where it is
+// (for the path of a duplicate key or an overflowing number) and the keys of each open
+// object.
 #include "korvo/scene_json_check.h"
 
 #include <algorithm>
@@ -302,7 +303,7 @@ Located locate(JsonInput& in) {
     std::vector<Level> levels;
     size_t depth = 0;
     std::string_view state = kDocument;  // where a token would begin in the innermost level
-    std::string text;                          // a string value
+    std::string text;                    // a string value
     Located found;
     // The enclosing levels at the last mark: those below `unchangedBelow` are still the
     // same, so that a mark copies only the levels entered since the one before.
