@@ -44,7 +44,7 @@ std::string faultOfFile(const std::string& text) {
 // the file reader's chunks) and whatever the fault is.
 TEST(JsonFault, SyntaxErrorsAreNamedAsByAFullParse) {
     std::string manyNumbers = "[";
-    for (int i = 0; i < 150000; ++i) manyNumbers += "12.5, ";  // past the first 1 MiB chunk
+    for (int i = 0; i < 200000; ++i) manyNumbers += "12.5, ";  // past the file reader's first 1 MiB
     const std::vector<std::string> prefixes = {
         "",
         "{\"a\": ",
@@ -60,7 +60,6 @@ TEST(JsonFault, SyntaxErrorsAreNamedAsByAFullParse) {
         "{\"\": [{\"\": 1}], \"b\": {\"c\": [[2], 3]}, ",
         "{\"points\": [[1, 2, 3], [4.5, -6, 7e2], ",
         "[[1, 2], [3, 4]] ",
-        manyNumbers,
         manyNumbers + "\"tail\", [true, ",
     };
     const std::vector<std::string> faults = {
@@ -70,17 +69,19 @@ TEST(JsonFault, SyntaxErrorsAreNamedAsByAFullParse) {
     };
     int checked = 0;
     for (const std::string& prefix : prefixes) {
+        const bool longPrefix = prefix.size() > 100000;
         for (const std::string& fault : faults) {
+            if (longPrefix && fault.size() > 1) continue;  // a few faults are enough there
             const std::string text = prefix + fault;
             const std::string expected = parserMessage(text);
             ASSERT_EQ(jsonFault(text, "bad.json"), expected) << "prefix " << prefix.substr(0, 40) << ", fault " << fault;
-            if (prefix.size() > 100000) {
+            if (longPrefix) {
                 ASSERT_EQ(faultOfFile(text), expected) << "fault " << fault;
             }
             checked += !expected.empty();
         }
     }
-    EXPECT_GT(checked, 400);
+    EXPECT_GT(checked, 350);
 }
 
 }  // namespace
