@@ -18,15 +18,6 @@ namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kPi = 3.141592653589793;
 
-// Texture tag parameters: offset and scale of the texture coordinates.
-constexpr int32_t kTextureOffsetU = 1000;
-constexpr int32_t kTextureOffsetV = 1001;
-constexpr int32_t kTextureScaleU = 1014;
-constexpr int32_t kTextureScaleV = 1015;
-// Phong tag entries: whether the angle limit applies, and the angle in radians.
-constexpr int32_t kPhongLimitOn = 1001;
-constexpr int32_t kPhongAngle = 1002;
-
 // UV records are read from the host this many at a time.
 constexpr int32_t kUVRecordsPerRead = 256;
 
@@ -40,8 +31,8 @@ float readTagReal(KrvTag tag, int32_t id) {
 TextureTransform textureTransform(KrvObject object) {
     const KrvTag tag = findTag(object, KRV_TAG_TEXTURE);
     if (!tag) return kNoTextureTransform;
-    return TextureTransform{readTagReal(tag, kTextureOffsetU), readTagReal(tag, kTextureOffsetV),
-                            readTagReal(tag, kTextureScaleU), readTagReal(tag, kTextureScaleV)};
+    return TextureTransform{readTagReal(tag, KRV_TEXTURE_OFFSET_U), readTagReal(tag, KRV_TEXTURE_OFFSET_V),
+                            readTagReal(tag, KRV_TEXTURE_SCALE_U), readTagReal(tag, KRV_TEXTURE_SCALE_V)};
 }
 
 // One console line naming the object and the polygon, e.g.
@@ -88,8 +79,8 @@ float smoothingLimit(KrvObject object) {
     if (!phong) return cosLimit;
     SettingsContainer parameters;
     tagParameters(phong, parameters);
-    const int32_t limitOn = parameters.readInt(kPhongLimitOn, 0);
-    const double phongAngle = parameters.has(kPhongAngle) ? double(parameters.readReal(kPhongAngle, 0.0f)) : angle;
+    const int32_t limitOn = parameters.readInt(KRV_PHONG_LIMIT, 0);
+    const double phongAngle = parameters.has(KRV_PHONG_ANGLE) ? double(parameters.readReal(KRV_PHONG_ANGLE, 0.0f)) : angle;
     // Without the limit every corner of a point smooths with every other.
     cosLimit = static_cast<float>(std::cos(limitOn ? phongAngle : kPi));
     return cosLimit;

@@ -25,11 +25,6 @@ constexpr char kCannotCreatePairs[] = "Unable to create Vertexweigths!";
 constexpr char kPairsOverrun[] = "More Skinweights than allocated! this shouldn\xB4t happen! :(";
 constexpr char kChainTooLong[] = "To many parent objects!";
 
-// A bone's rest placement in its parameter container.
-constexpr int32_t kRestPosition = 1007;
-constexpr int32_t kRestScale = 1008;
-constexpr int32_t kRestRotation = 1009;
-
 // A block of `count` records of `size` bytes, or null when refused or when the size
 // does not fit in memory's address range.
 void* allocArray(int32_t count, size_t size) {
@@ -136,9 +131,9 @@ RestChain restChainOf(KrvObject bone) {
         if (!isInstance(o, KRV_TYPE_BONE)) continue;
         SettingsContainer parameters;
         objectParameters(o, parameters);
-        const Vector position = parameters.readVector(kRestPosition, kZero);
-        const Vector rotation = parameters.readVector(kRestRotation, kZero);
-        const Vector scale = parameters.readVector(kRestScale, kZero);
+        const Vector position = parameters.readVector(KRV_REST_POSITION, kZero);
+        const Vector rotation = parameters.readVector(KRV_REST_ROTATION, kZero);
+        const Vector scale = parameters.readVector(KRV_REST_SCALE, kZero);
         rest[n] = composeExportMatrix(position, rotation, scale);
         invertible[n] = composeExportMatrix(position, rotation,
                                             Vector{nonZero(scale.x), nonZero(scale.y), nonZero(scale.z)});
