@@ -36,14 +36,14 @@ TextureTransform textureTransform(KrvObject object) {
 }
 
 // One console line naming the object and the polygon, e.g.
-// Dorna: mesh of "Arm" skipped: polygon 5 uses a point beyond the object's 10 points
+// Dorna: mesh of "Arm" cannot be exported: polygon 5 uses a point beyond the object's 10 points
 void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
     HostString name;
     objectName(object, name);
     HostString line("Dorna: mesh of \"");
     line.append(name);
     char rest[128];
-    std::snprintf(rest, sizeof rest, "\" skipped: polygon %i uses a point beyond the object's %i points",
+    std::snprintf(rest, sizeof rest, "\" cannot be exported: polygon %i uses a point beyond the object's %i points",
                   polygon, pointCount);
     line.append(HostString(rest));
     printLine(line);
@@ -86,26 +86,30 @@ float smoothingLimit(KrvObject object) {
     return cosLimit;
 }
 
-int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
+MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
     int32_t pointCount = 0;
     const KrvVector* points = objectPoints(object, &pointCount);
-    if (!setMeshPoints(mesh, points, pointCount)) return 0;
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
     if (!polygons || polygonCount < 0) polygonCount = 0;
-    const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
-    if (badPolygon >= 0) {
-        reportBadPolygon(object, badPolygon, mesh.pointCount);
-        releaseExportMesh(mesh);
-        return 0;
+    if (setMeshPoints(mesh, points, pointCount)) {
+        const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
+        if (badPolygon >= 0) {
+            reportBadPolygon(object, badPolygon, mesh.pointCount);
+            releaseExportMesh(mesh);
+            return MeshBuild::PolygonOutOfRange;
+        }
+        mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
+        computeFaceNormals(mesh, polygons, polygonCount);
+        smoothNormals(mesh, smoothingLimit(object));
+        listNormals(mesh.normalGroups, mesh.pointCount);
+        buildIndices(mesh, polygons, polygonCount);
+        splitByNormals(mesh);
     }
-    mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
-    computeFaceNormals(mesh, polygons, polygonCount);
-    smoothNormals(mesh, smoothingLimit(object));
-    listNormals(mesh.normalGroups, mesh.pointCount);
-    buildIndices(mesh, polygons, polygonCount);
-    splitByNormals(mesh);
-    return 1;
+    // A pass short of storage leaves the passes after it without their input: polygons
+    // that gave no triangle were lost to refused storage.
+    const bool converted = mesh.vertices && mesh.vertexCount > 0 && mesh.indices && mesh.indexCount >= 3;
+    return polygonCount > 0 && !converted ? MeshBuild::StorageRefused : MeshBuild::Built;
 }
 
 MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix) {
