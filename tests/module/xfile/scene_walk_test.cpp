@@ -156,6 +156,18 @@ TEST_F(SceneWalk, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh
     expectNothingHeld();
 }
 
+TEST_F(SceneWalk, APolygonOutOfRangeFailsTheFileAndEndsTheWalk) {
+    SceneObject bad = triangle("Bad");
+    bad.polygons.push_back({0, 2, 7, 7});
+    load({bad, triangle("After")}, "");
+    entityCounter = 0;
+    recorded.clear();
+    EXPECT_EQ(failureOf([](ExportContext& context) { exportHierarchy(context); }), ExportFailure::PolygonOutOfRange);
+    // The frame is closed; nothing after the failure is written.
+    EXPECT_EQ(outline(recorded), "Bad_0");
+    expectNothingHeld();
+}
+
 TEST_F(SceneWalk, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
     exportSettings.exportFrames = 0;
     SceneObject moved = triangle("Moved");
