@@ -1,6 +1,5 @@
 #include "skin/skin_weights.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
