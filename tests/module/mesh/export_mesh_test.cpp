@@ -367,7 +367,9 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
         const MeshBuild build = buildExportMesh(mesh, object);
         host.refuseAllocation(0);
         // A mesh the refusal emptied says so: the file must not be kept without it.
-        if (!mesh.vertices || !mesh.indices) EXPECT_EQ(build, MeshBuild::StorageRefused);
+        if (!mesh.vertices || !mesh.indices) {
+            EXPECT_EQ(build, MeshBuild::StorageRefused);
+        }
         EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
         for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {
             ASSERT_GE(mesh.indices[i], 0);
