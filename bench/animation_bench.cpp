@@ -17,8 +17,10 @@
 #include "korvo/scene.h"
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
-#include "skin/animation_set.h"
 #include "skin/skin_weights.h"
+#include "xfile/animation_writer.h"
+#include "xfile/export_context.h"
+#include "xfile/skin_writer.h"
 #include "xfile/text_writer.h"
 
 namespace {
@@ -35,13 +37,16 @@ public:
         unlink(path_.c_str());
     }
 
+    // Writes a file of `document` through `write`, which takes the export record.
     template <typename Write>
-    void writeFile(Write write) {
-        dorna::XTextWriter writer;
+    void writeFile(KrvDocument document, Write write) {
+        dorna::ExportStatus status;
+        dorna::XTextWriter writer(status);
+        dorna::ExportContext context{dorna::exportSettings, document, writer, status};
         dorna::HostFileName name;
         name.setFromString(dorna::HostString(path_.c_str()));
         writer.open(name.get());
-        write(writer);
+        write(context);
         writer.close();
     }
 
@@ -82,7 +87,7 @@ void BM_AnimationSet(benchmark::State& state) {
     }
     const KrvDocument document = session.host.loadDocument(scene);
 
-    for (auto _ : state) session.writeFile([&](dorna::XTextWriter& writer) { dorna::writeAnimationSet(document, writer); });
+    for (auto _ : state) session.writeFile(document, [](dorna::ExportContext& context) { dorna::writeAnimationSet(context); });
     state.counters["per_key"] = benchmark::Counter(double(bones) * endFrame * state.iterations(),
                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -127,22 +132,19 @@ void BM_SkinOfGrid(benchmark::State& state) {
     dorna::ExportMesh mesh{};
     dorna::buildExportMesh(mesh, grid);
     const dorna::MeshArrays arrays = dorna::takeMeshArrays(mesh, nullptr);
-    dorna::ExportVertex* vertices = arrays.vertices;
-    int32_t* indices = arrays.indices;
-    const int32_t vertexCount = arrays.vertexCount, indexCount = arrays.indexCount;
 
     for (auto _ : state) {
-        session.writeFile([&](dorna::XTextWriter& writer) {
+        session.writeFile(document, [&](dorna::ExportContext& context) {
             dorna::SkinData skin;
             dorna::initSkinData(skin);
-            dorna::writeMeshSkin(skin, grid, vertices, vertexCount, indices, indexCount, writer);
+            dorna::writeMeshSkin(context, skin, grid, arrays.vertexCount, arrays.indices, arrays.indexCount);
             dorna::releaseSkinData(skin);
         });
     }
     state.counters["per_triangle"] = benchmark::Counter(2.0 * n * n * state.iterations(),
                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    dorna::hostFree(vertices);
-    dorna::hostFree(indices);
+    dorna::hostFree(arrays.vertices);
+    dorna::hostFree(arrays.indices);
 }
 BENCHMARK(BM_SkinOfGrid)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 

@@ -99,9 +99,9 @@ KrvVector KRV_CALL scale(KrvObject object) {
 // The rest entries of a bone (and of any object that gives them), present only when given.
 const std::optional<Vec3>* restEntry(const ObjectImpl& o, int32_t number) {
     switch (number) {
-        case 1007: return &o.rest.position;
-        case 1008: return &o.rest.scale;
-        case 1009: return &o.rest.rotation;
+        case KRV_REST_POSITION: return &o.rest.position;
+        case KRV_REST_SCALE: return &o.rest.scale;
+        case KRV_REST_ROTATION: return &o.rest.rotation;
         default: return nullptr;
     }
 }
@@ -127,7 +127,7 @@ void KRV_CALL objectGetParameters(KrvObject object, KrvContainer* out) {
     ContainerImpl* c = containerImpl(out);
     if (!o || !c) return;
     c->entries.clear();
-    for (int32_t number : {1007, 1008, 1009}) {
+    for (int32_t number : {KRV_REST_POSITION, KRV_REST_SCALE, KRV_REST_ROTATION}) {
         const std::optional<Vec3>& entry = *restEntry(*o, number);
         if (entry) kContainerTable.set_vector(out, number, toVector(*entry));
     }
@@ -241,25 +241,25 @@ TagImpl* tagImpl(KrvTag tag, const char* entry) {
     return hostState().validTag(tag, entry) ? reinterpret_cast<TagImpl*>(tag) : nullptr;
 }
 
-// Texture tag: 1000, 1001 offset u, v; 1014, 1015 scale u, v. Phong tag: 1002 angle.
+// The texture tag's offset and scale, the phong tag's angle.
 std::optional<float> tagReal(const TagImpl& t, int32_t number) {
     const ObjectImpl& o = *t.owner;
     if (t.type == KRV_TAG_TEXTURE) {
         switch (number) {
-            case 1000: return static_cast<float>(o.texture->offset[0]);
-            case 1001: return static_cast<float>(o.texture->offset[1]);
-            case 1014: return static_cast<float>(o.texture->scale[0]);
-            case 1015: return static_cast<float>(o.texture->scale[1]);
+            case KRV_TEXTURE_OFFSET_U: return static_cast<float>(o.texture->offset[0]);
+            case KRV_TEXTURE_OFFSET_V: return static_cast<float>(o.texture->offset[1]);
+            case KRV_TEXTURE_SCALE_U: return static_cast<float>(o.texture->scale[0]);
+            case KRV_TEXTURE_SCALE_V: return static_cast<float>(o.texture->scale[1]);
         }
     }
-    if (t.type == KRV_TAG_PHONG && number == 1002 && o.phong->angle) return static_cast<float>(*o.phong->angle);
+    if (t.type == KRV_TAG_PHONG && number == KRV_PHONG_ANGLE && o.phong->angle) return static_cast<float>(*o.phong->angle);
     return std::nullopt;
 }
 
 int32_t KRV_CALL tagReadParameter(KrvTag tag, const KrvParamId* id, KrvValue* out, int32_t /*flags*/) {
     TagImpl* t = tagImpl(tag, "tag read_parameter");
     const int32_t number = parameterNumber(id);
-    if (t && t->type == KRV_TAG_PHONG && number == 1001) {
+    if (t && t->type == KRV_TAG_PHONG && number == KRV_PHONG_LIMIT) {
         const int32_t limit = t->owner->phong->limit ? 1 : 0;
         fillValue(out, KRV_VALUE_INT, &limit);
         return 1;
@@ -280,10 +280,10 @@ void KRV_CALL tagGetParameters(KrvTag tag, KrvContainer* out) {
     if (!t || !c) return;
     c->entries.clear();
     if (t->type == KRV_TAG_TEXTURE) {
-        for (int32_t number : {1000, 1001, 1014, 1015}) kContainerTable.set_real(out, number, *tagReal(*t, number));
+        for (int32_t number : {KRV_TEXTURE_OFFSET_U, KRV_TEXTURE_OFFSET_V, KRV_TEXTURE_SCALE_U, KRV_TEXTURE_SCALE_V}) kContainerTable.set_real(out, number, *tagReal(*t, number));
     } else if (t->type == KRV_TAG_PHONG) {
-        kContainerTable.set_int(out, 1001, t->owner->phong->limit ? 1 : 0);
-        if (std::optional<float> angle = tagReal(*t, 1002)) kContainerTable.set_real(out, 1002, *angle);
+        kContainerTable.set_int(out, KRV_PHONG_LIMIT, t->owner->phong->limit ? 1 : 0);
+        if (std::optional<float> angle = tagReal(*t, KRV_PHONG_ANGLE)) kContainerTable.set_real(out, KRV_PHONG_ANGLE, *angle);
     }
 }
 

@@ -137,6 +137,27 @@ enum {
     KRV_TAG_UVW = 5671
 };
 
+/* Parameter entries the module reads and the host answers.
+ * A bone's rest placement, in its parameter container (vectors). */
+enum {
+    KRV_REST_POSITION = 1007,
+    KRV_REST_SCALE = 1008,
+    KRV_REST_ROTATION = 1009
+};
+/* The texture tag's mapping (reals): U = (u - offset U) * scale U, likewise V. */
+enum {
+    KRV_TEXTURE_OFFSET_U = 1000,
+    KRV_TEXTURE_OFFSET_V = 1001,
+    KRV_TEXTURE_SCALE_U = 1014,
+    KRV_TEXTURE_SCALE_V = 1015
+};
+/* The phong tag: whether its angle limits the smoothing (integer), and the angle in
+ * radians (real). */
+enum {
+    KRV_PHONG_LIMIT = 1001,
+    KRV_PHONG_ANGLE = 1002
+};
+
 /* Document settings entries (KrvDocumentTable.get_settings / set_settings). */
 enum {
     KRV_DOC_TIME = 1000,     /* time */

@@ -23,7 +23,7 @@ KrvMatrix globalMatrix(KrvObject object);
 KrvVector objectPosition(KrvObject object);
 KrvVector objectRotation(KrvObject object);
 KrvVector objectScale(KrvObject object);
-// The object's parameter container (a bone's rest entries 1007, 1008, 1009).
+// The object's parameter container (a bone's rest entries KRV_REST_*).
 void objectParameters(KrvObject object, SettingsContainer& out);
 // A new free copy of the object, or null.
 KrvObject copyObject(KrvObject object, int32_t flags);

@@ -18,15 +18,6 @@ namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kPi = 3.141592653589793;
 
-// Texture tag parameters: offset and scale of the texture coordinates.
-constexpr int32_t kTextureOffsetU = 1000;
-constexpr int32_t kTextureOffsetV = 1001;
-constexpr int32_t kTextureScaleU = 1014;
-constexpr int32_t kTextureScaleV = 1015;
-// Phong tag entries: whether the angle limit applies, and the angle in radians.
-constexpr int32_t kPhongLimitOn = 1001;
-constexpr int32_t kPhongAngle = 1002;
-
 // UV records are read from the host this many at a time.
 constexpr int32_t kUVRecordsPerRead = 256;
 
@@ -40,19 +31,19 @@ float readTagReal(KrvTag tag, int32_t id) {
 TextureTransform textureTransform(KrvObject object) {
     const KrvTag tag = findTag(object, KRV_TAG_TEXTURE);
     if (!tag) return kNoTextureTransform;
-    return TextureTransform{readTagReal(tag, kTextureOffsetU), readTagReal(tag, kTextureOffsetV),
-                            readTagReal(tag, kTextureScaleU), readTagReal(tag, kTextureScaleV)};
+    return TextureTransform{readTagReal(tag, KRV_TEXTURE_OFFSET_U), readTagReal(tag, KRV_TEXTURE_OFFSET_V),
+                            readTagReal(tag, KRV_TEXTURE_SCALE_U), readTagReal(tag, KRV_TEXTURE_SCALE_V)};
 }
 
 // One console line naming the object and the polygon, e.g.
-// Dorna: mesh of "Arm" skipped: polygon 5 uses a point beyond the object's 10 points
+// Dorna: mesh of "Arm" cannot be exported: polygon 5 uses a point beyond the object's 10 points
 void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
     HostString name;
     objectName(object, name);
     HostString line("Dorna: mesh of \"");
     line.append(name);
     char rest[128];
-    std::snprintf(rest, sizeof rest, "\" skipped: polygon %i uses a point beyond the object's %i points",
+    std::snprintf(rest, sizeof rest, "\" cannot be exported: polygon %i uses a point beyond the object's %i points",
                   polygon, pointCount);
     line.append(HostString(rest));
     printLine(line);
@@ -88,33 +79,37 @@ float smoothingLimit(KrvObject object) {
     if (!phong) return cosLimit;
     SettingsContainer parameters;
     tagParameters(phong, parameters);
-    const int32_t limitOn = parameters.readInt(kPhongLimitOn, 0);
-    const double phongAngle = parameters.has(kPhongAngle) ? double(parameters.readReal(kPhongAngle, 0.0f)) : angle;
+    const int32_t limitOn = parameters.readInt(KRV_PHONG_LIMIT, 0);
+    const double phongAngle = parameters.has(KRV_PHONG_ANGLE) ? double(parameters.readReal(KRV_PHONG_ANGLE, 0.0f)) : angle;
     // Without the limit every corner of a point smooths with every other.
     cosLimit = static_cast<float>(std::cos(limitOn ? phongAngle : kPi));
     return cosLimit;
 }
 
-int32_t buildExportMesh(ExportMesh& mesh, KrvObject object) {
+MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
     int32_t pointCount = 0;
     const KrvVector* points = objectPoints(object, &pointCount);
-    if (!setMeshPoints(mesh, points, pointCount)) return 0;
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
     if (!polygons || polygonCount < 0) polygonCount = 0;
-    const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
-    if (badPolygon >= 0) {
-        reportBadPolygon(object, badPolygon, mesh.pointCount);
-        releaseExportMesh(mesh);
-        return 0;
+    if (setMeshPoints(mesh, points, pointCount)) {
+        const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
+        if (badPolygon >= 0) {
+            reportBadPolygon(object, badPolygon, mesh.pointCount);
+            releaseExportMesh(mesh);
+            return MeshBuild::PolygonOutOfRange;
+        }
+        mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
+        computeFaceNormals(mesh, polygons, polygonCount);
+        smoothNormals(mesh, smoothingLimit(object));
+        listNormals(mesh.normalGroups, mesh.pointCount);
+        buildIndices(mesh, polygons, polygonCount);
+        splitByNormals(mesh);
     }
-    mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
-    computeFaceNormals(mesh, polygons, polygonCount);
-    smoothNormals(mesh, smoothingLimit(object));
-    listNormals(mesh.normalGroups, mesh.pointCount);
-    buildIndices(mesh, polygons, polygonCount);
-    splitByNormals(mesh);
-    return 1;
+    // A pass short of storage leaves the passes after it without their input: polygons
+    // that gave no triangle were lost to refused storage.
+    const bool converted = mesh.vertices && mesh.vertexCount > 0 && mesh.indices && mesh.indexCount >= 3;
+    return polygonCount > 0 && !converted ? MeshBuild::StorageRefused : MeshBuild::Built;
 }
 
 MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix) {

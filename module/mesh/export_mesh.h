@@ -14,7 +14,7 @@
 
 #include "mesh/arena.h"
 #include "mesh/grow_arrays.h"
-#include "skin/matrix.h"
+#include "math/matrix.h"
 
 namespace dorna {
 
@@ -22,8 +22,6 @@ struct ExportVertex {
     float x, y, z;
     float nx, ny, nz;
     float u, v;
-    int32_t weightCount;  // counted by the skin collection on its own copy
-    float weightSum;      // summed by the skin collection on its own copy
 };
 
 // A cleared mesh (every field zero) is ready to be built; the mesh owns all its arrays.
@@ -51,10 +49,13 @@ struct TextureTransform {
 };
 constexpr TextureTransform kNoTextureTransform = {0.0f, 0.0f, 1.0f, 1.0f};
 
-// Converts a polygon object (its polygons already triangles in their first three
-// points). 0 when the point array cannot be allocated or a polygon names a point the
-// object does not have; the mesh is then empty. Later failures leave an empty mesh too.
-int32_t buildExportMesh(ExportMesh& mesh, KrvObject object);
+enum class MeshBuild {
+    Built,              // converted; without polygons the mesh has no vertices
+    StorageRefused,     // the object has polygons, but the host refused storage: the mesh is empty
+    PolygonOutOfRange,  // a polygon names a point the object does not have (named on the console): empty
+};
+// Converts a polygon object (its polygons already triangles in their first three points).
+MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object);
 // The index of the first polygon whose corners a, b, c name a point outside the
 // object, or -1. A mesh with such a polygon is not converted.
 int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount);

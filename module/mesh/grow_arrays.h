@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "mesh/arena.h"
-#include "skin/matrix.h"
+#include "math/matrix.h"
 
 namespace dorna {
 

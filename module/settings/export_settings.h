@@ -15,7 +15,6 @@ struct Color {
 // Flags are 0 (off) or any other value (on); the dialog stores 0 or 1.
 struct ExportSettings {
     int32_t debugListing;
-    KrvDocument document;  // the working copy of the file being written, else null
     float smoothingAngle;  // degrees
     int32_t exportFrames;
     int32_t exportNormals;
@@ -39,7 +38,7 @@ struct ExportSettings {
 };
 
 constexpr ExportSettings kDefaultExportSettings = {
-    0,       nullptr, 80.0f, 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 40, 1,
+    0,       80.0f, 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 40, 1,
     {1.0f, 1.0f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},

@@ -27,7 +27,7 @@ public:
 
     SettingsDialog();
 
-    // Copies the record's fields (not `debugListing` and `document`) into the working
+    // Copies the record's fields (not `debugListing`) into the working
     // copy, the scale as percent. 0 without a record.
     int32_t copySettingsToDialog(const ExportSettings* settings);
     // The reverse; the percent values come back as scale factors. 0 without a record.

@@ -1,18 +1,11 @@
 #include "skin/skin_weights.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "host/containers.h"
 #include "host/host.h"
 #include "host/objects.h"
-#include "settings/export_settings.h"
 #include "skin/bone_search.h"
-#include "xfile/buffered_text.h"
-#include "xfile/names.h"
-#include "xfile/number_format.h"
-#include "xfile/text_writer.h"
 
 namespace dorna {
 
@@ -23,12 +16,6 @@ namespace {
 constexpr char kCannotCreatePointLists[] = "Unable to create Skinweigths!";
 constexpr char kCannotCreatePairs[] = "Unable to create Vertexweigths!";
 constexpr char kPairsOverrun[] = "More Skinweights than allocated! this shouldn\xB4t happen! :(";
-constexpr char kChainTooLong[] = "To many parent objects!";
-
-// A bone's rest placement in its parameter container.
-constexpr int32_t kRestPosition = 1007;
-constexpr int32_t kRestScale = 1008;
-constexpr int32_t kRestRotation = 1009;
 
 // A block of `count` records of `size` bytes, or null when refused or when the size
 // does not fit in memory's address range.
@@ -43,9 +30,10 @@ void releasePointLists(SkinData& skin) {
     skin.pointLists = PointVertexLists{nullptr, nullptr, nullptr};
 }
 
-void releaseCopies(SkinData& skin) {
-    hostFreeAndClear(skin.vertices);
-    hostFreeAndClear(skin.indices);
+void releaseMesh(SkinData& skin) {
+    hostFreeAndClear(skin.tallies);
+    skin.mesh = nullptr;
+    skin.indices = nullptr;
     skin.vertexCount = 0;
     skin.indexCount = 0;
 }
@@ -60,8 +48,8 @@ void emptyEntries(SkinData& skin) {
 }
 
 // The distinct vertices of every point, built from the polygons' first three corners:
-// corner k of polygon p is index 3p + k of the index copy. Corners that name a point or
-// a vertex the copies do not have are passed over. False when storage is refused.
+// corner k of polygon p is index 3p + k of the mesh's indices. Corners that name a point
+// or a vertex the mesh does not have are passed over. False when storage is refused.
 bool buildPointLists(SkinData& skin, const KrvPolygon* polygons, int32_t polygonCount) {
     const int32_t pointCount = skin.pointCount;
     int32_t triangles = skin.indexCount / 3;
@@ -111,61 +99,6 @@ bool buildPointLists(SkinData& skin, const KrvPolygon* polygons, int32_t polygon
     return true;
 }
 
-// The rest chain of a bone, multiplied in the file's convention: X[0] from the bone,
-// then one matrix per bone ancestor. `invertible` is the same chain with every zero
-// scale factor taken as 1.
-struct RestChain {
-    Matrix rest;
-    Matrix invertible;
-};
-
-Matrix chainProduct(const Matrix* chain, int32_t count) {
-    Matrix product = identityMatrix();
-    for (int32_t i = count - 1; i >= 0; --i) product = mulFileMatrix(chain[i], product);
-    return product;
-}
-
-float nonZero(float factor) { return factor == 0.0f ? 1.0f : factor; }
-
-RestChain restChainOf(KrvObject bone) {
-    constexpr Vector kZero = {0.0f, 0.0f, 0.0f};
-    Matrix rest[kMaxRestChain + 1];
-    Matrix invertible[kMaxRestChain + 1];
-    int32_t n = 0;
-    for (KrvObject o = bone; o; o = parentObject(o)) {
-        if (!isInstance(o, KRV_TYPE_BONE)) continue;
-        SettingsContainer parameters;
-        objectParameters(o, parameters);
-        const Vector position = parameters.readVector(kRestPosition, kZero);
-        const Vector rotation = parameters.readVector(kRestRotation, kZero);
-        const Vector scale = parameters.readVector(kRestScale, kZero);
-        rest[n] = composeExportMatrix(position, rotation, scale);
-        invertible[n] = composeExportMatrix(position, rotation,
-                                            Vector{nonZero(scale.x), nonZero(scale.y), nonZero(scale.z)});
-        ++n;
-        if (n == kMaxRestChain + 1) {
-            reportMessage(kChainTooLong);
-            return RestChain{rest[0], invertible[0]};
-        }
-    }
-    return RestChain{chainProduct(rest, n), chainProduct(invertible, n)};
-}
-
-Matrix inverseOf(const Matrix& matrix) {
-    Matrix4x4 record;
-    setIdentity(record);
-    fromMatrix(record, matrix);
-    return toMatrix(inverted(record));
-}
-
-bool isFinite(const Matrix& m) {
-    const float values[12] = {m.offset.x, m.offset.y, m.offset.z, m.axis1.x, m.axis1.y, m.axis1.z,
-                              m.axis2.x,  m.axis2.y,  m.axis2.z,  m.axis3.x, m.axis3.y, m.axis3.z};
-    for (float value : values)
-        if (!std::isfinite(value)) return false;
-    return true;
-}
-
 // True when the bone weights at least one point of the mesh.
 bool influences(KrvObject mesh, KrvObject bone) {
     if (hostTellsBoneWeights() && !hasBoneWeights(mesh, bone)) return false;
@@ -201,145 +134,112 @@ void releaseDroppedBones(SkinData& skin) {
     skin.droppedBoneCount = 0;
 }
 
-// One console line: the mesh, the limit and the bones left out, by their frame names.
-void reportDroppedBones(SkinData& skin, KrvObject mesh) {
-    constexpr char kLeftOut[] = " bones weight it, more than a mesh can hold (199); left out:";
-    char count[kIntTextCapacity];
-    formatInt(count, skin.boneCount + skin.droppedBoneCount);
-    int64_t length = 0;
-    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(skin.droppedBones[i]).length;
-    const NameText name = meshName(mesh);
-    const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
-    char* line = length + head < INT32_MAX ? static_cast<char*>(hostAlloc(static_cast<size_t>(head + length + 1)))
-                                           : nullptr;
-    if (!line) {
-        printLine("Dorna: a mesh is weighted by more than 199 bones; the bones beyond them are left out");
-        releaseDroppedBones(skin);
-        return;
-    }
-    int64_t n = 0;
-    auto put = [&](const char* text, int64_t size) {
-        std::memcpy(line + n, text, static_cast<size_t>(size));
-        n += size;
-    };
-    put("Dorna: mesh M_", 14);
-    put(name.text, name.length);
-    put(": ", 2);
-    put(count, static_cast<int64_t>(std::strlen(count)));
-    put(kLeftOut, static_cast<int64_t>(std::strlen(kLeftOut)));
-    for (int32_t i = 0; i < skin.droppedListed; ++i) {
-        const NameText bone = frameName(skin.droppedBones[i]);
-        put(i == 0 ? " " : ", ", i == 0 ? 1 : 2);
-        put(bone.text, bone.length);
-    }
-    line[n] = '\0';
-    printLine(line);
-    hostFree(line);
-    releaseDroppedBones(skin);
-}
-
 }  // namespace
 
 void initSkinData(SkinData& skin) { skin = SkinData{}; }
 
 void releaseSkinData(SkinData& skin) {
     releaseDroppedBones(skin);
-    releaseCopies(skin);
+    releaseMesh(skin);
     releasePointLists(skin);
     emptyEntries(skin);
     initSkinData(skin);
 }
 
-int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                const int32_t* indices, int32_t indexCount) {
-    if (!object || !isInstance(object, KRV_TYPE_POLYGON) || !vertices || !indices || vertexCount <= 0 ||
-        indexCount <= 0)
-        return 0;
-    releaseCopies(skin);
+bool setMesh(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices, int32_t indexCount) {
+    releaseMesh(skin);
     emptyEntries(skin);
     releaseDroppedBones(skin);
-    skin.storageRefused = 0;
-    skin.mesh = object;
     skin.currentBone = nullptr;
     skin.pointCount = 0;
+    if (!object || !isInstance(object, KRV_TYPE_POLYGON) || !indices || vertexCount <= 0 || indexCount <= 0)
+        return false;
+    skin.mesh = object;
     objectPoints(object, &skin.pointCount);
-
-    skin.vertices = static_cast<ExportVertex*>(allocArray(vertexCount, sizeof(ExportVertex)));
-    if (skin.vertices) skin.indices = static_cast<int32_t*>(allocArray(indexCount, sizeof(int32_t)));
-    if (!skin.indices) {
-        releaseCopies(skin);
-        skin.storageRefused = 1;
-        return 0;
-    }
-    std::memcpy(skin.vertices, vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount));
-    std::memcpy(skin.indices, indices, sizeof(int32_t) * static_cast<size_t>(indexCount));
-    // The counters belong to this mesh alone.
-    for (int32_t v = 0; v < vertexCount; ++v) {
-        skin.vertices[v].weightCount = 0;
-        skin.vertices[v].weightSum = 0.0f;
-    }
     skin.vertexCount = vertexCount;
+    skin.indices = indices;
     skin.indexCount = indexCount;
-    return 1;
+    return true;
 }
 
-int32_t setBone(SkinData& skin, KrvObject object) {
-    if (!object || !isInstance(object, KRV_TYPE_BONE)) return 0;
+bool setBone(SkinData& skin, KrvObject object) {
+    if (!object || !isInstance(object, KRV_TYPE_BONE)) return false;
     skin.currentBone = object;
-    return 1;
+    return true;
 }
 
 namespace {
 
-// Gathers the current bone, or beyond the limit counts and lists it when it weights the mesh.
-void gatherOrDrop(SkinData& skin, KrvObject bone) {
-    if (skin.boneCount < kMaxBonesPerMesh) {
-        gatherBoneWeights(skin);
-    } else if (influences(skin.mesh, bone)) {
+// Gathers the current bone, or beyond the limit counts and lists it when it weights the
+// mesh. False when storage was refused.
+bool gatherOrDrop(SkinData& skin, KrvObject bone) {
+    if (skin.boneCount < kMaxBonesPerMesh) return gatherBoneWeights(skin) != GatherResult::StorageRefused;
+    if (influences(skin.mesh, bone)) {
         skin.droppedBoneCount += 1;
         appendDroppedBone(skin, bone);
     }
-}
-
-void considerBone(SkinData& skin, KrvObject bone) {
-    if (setBone(skin, bone)) gatherOrDrop(skin, bone);
+    return true;
 }
 
 }  // namespace
 
-void findBones(KrvObject object, SkinData& skin) {
+bool findBones(KrvObject object, SkinData& skin) {
+    bool whole = true;
     for (KrvObject o = object; o; o = nextObject(o)) {
-        considerBone(skin, o);
-        if (KrvObject child = firstChild(o)) findBones(child, skin);
+        if (setBone(skin, o)) whole = gatherOrDrop(skin, o) && whole;
+        if (KrvObject child = firstChild(o)) whole = findBones(child, skin) && whole;
     }
+    return whole;
 }
 
 namespace {
 
-void searchBones(KrvObject object, SkinData& skin) {
+struct Search {
+    SkinData& skin;
+    bool whole;
+};
+
+bool searchBones(KrvObject object, SkinData& skin) {
     // The index holds bones only.
     auto visit = [](KrvObject bone, void* context) {
-        SkinData& skin = *static_cast<SkinData*>(context);
-        skin.currentBone = bone;
-        gatherOrDrop(skin, bone);
+        Search& search = *static_cast<Search*>(context);
+        search.skin.currentBone = bone;
+        search.whole = gatherOrDrop(search.skin, bone) && search.whole;
     };
-    if (!forEachSearchedBone(object, visit, &skin)) findBones(object, skin);
+    Search search{skin, true};
+    if (!forEachSearchedBone(object, visit, &search)) return findBones(object, skin);
+    return search.whole;
+}
+
+// The tallies start at the first bone that weights the mesh: a mesh without bones
+// costs no storage.
+bool haveTallies(SkinData& skin) {
+    if (skin.tallies) return true;
+    skin.tallies = static_cast<VertexTally*>(allocArray(skin.vertexCount, sizeof(VertexTally)));
+    if (!skin.tallies) return false;
+    fillBytes(skin.tallies, sizeof(VertexTally) * static_cast<size_t>(skin.vertexCount), 0);
+    return true;
 }
 
 }  // namespace
 
-int32_t gatherBoneWeights(SkinData& skin) {
-    if (!skin.currentBone || !skin.mesh || !skin.vertices || !skin.indices) return 0;
-    if (skin.boneCount >= kBoneTableSize) return 0;
+bool collectMeshSkin(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices,
+                     int32_t indexCount) {
+    if (!setMesh(skin, object, vertexCount, indices, indexCount)) return true;
+    return searchBones(object, skin);
+}
+
+GatherResult gatherBoneWeights(SkinData& skin) {
+    if (!skin.currentBone || !skin.mesh || !skin.indices) return GatherResult::NoWeights;
+    if (skin.boneCount >= kBoneTableSize) return GatherResult::NoWeights;
     // Where the host can tell, a bone without weights costs one question and no array.
     const bool told = hostTellsBoneWeights();
-    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return 0;
+    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return GatherResult::NoWeights;
     float* weights = boneWeights(skin.mesh, skin.currentBone);
     if (!weights) {
         // A bone with weights whose array the host could not hand over: the mesh would be
         // written without this bone's influence.
-        if (told) skin.storageRefused = 1;
-        return 0;
+        return told ? GatherResult::StorageRefused : GatherResult::NoWeights;
     }
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
@@ -348,15 +248,14 @@ int32_t gatherBoneWeights(SkinData& skin) {
     for (int32_t j = 0; j < skin.pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
     if (!influenced || !polygons) {
         hostFree(weights);
-        return 0;
+        return GatherResult::NoWeights;
     }
 
     releasePointLists(skin);
-    if (!buildPointLists(skin, polygons, polygonCount)) {
+    if (!haveTallies(skin) || !buildPointLists(skin, polygons, polygonCount)) {
         hostFree(weights);
-        skin.storageRefused = 1;
         reportMessage(kCannotCreatePointLists);
-        return 0;
+        return GatherResult::StorageRefused;
     }
     const PointVertexLists& lists = skin.pointLists;
     int64_t total = 0;
@@ -367,9 +266,8 @@ int32_t gatherBoneWeights(SkinData& skin) {
     if (!pairs) {
         hostFree(weights);
         releasePointLists(skin);
-        skin.storageRefused = 1;
         reportMessage(kCannotCreatePairs);
-        return 0;
+        return GatherResult::StorageRefused;
     }
     int32_t n = 0;
     for (int32_t j = 0; j < skin.pointCount; ++j) {
@@ -381,33 +279,33 @@ int32_t gatherBoneWeights(SkinData& skin) {
                 reportMessage(kPairsOverrun);
                 break;
             }
-            ExportVertex& vertex = skin.vertices[items[i]];
+            VertexTally& tally = skin.tallies[items[i]];
             pairs[n++] = VertexWeight{items[i], weight};
-            vertex.weightCount += 1;
-            vertex.weightSum += weight;
+            tally.boneCount += 1;
+            tally.weightSum += weight;
         }
     }
     skin.bones[skin.boneCount] = BoneWeights{pairs, n, skin.currentBone};
     skin.boneCount += 1;
     hostFree(weights);
     releasePointLists(skin);
-    return skin.boneCount - 1;
+    return GatherResult::Added;
 }
 
 int32_t maxWeightsPerVertex(const SkinData& skin) {
     int32_t most = 0;
-    if (!skin.vertices) return 0;
+    if (!skin.tallies) return 0;
     for (int32_t v = 0; v < skin.vertexCount; ++v)
-        if (skin.vertices[v].weightCount > most) most = skin.vertices[v].weightCount;
+        if (skin.tallies[v].boneCount > most) most = skin.tallies[v].boneCount;
     return most;
 }
 
 int32_t maxWeightsPerFace(const SkinData& skin) {
-    if (!skin.vertices || !skin.indices) return 0;
+    if (!skin.tallies || !skin.indices) return 0;
     const int32_t triangles = skin.indexCount / 3;
     auto countAt = [&](int32_t corner) {
         const int32_t v = skin.indices[corner];
-        return v >= 0 && v < skin.vertexCount ? skin.vertices[v].weightCount : 0;
+        return v >= 0 && v < skin.vertexCount ? skin.tallies[v].boneCount : 0;
     };
     int32_t most = 0;
     for (int32_t t = 0; t < triangles; ++t) {
@@ -422,95 +320,16 @@ BoneWeights boneWeightsAt(SkinData& skin, int32_t index) {
     BoneWeights& entry = skin.bones[index];
     for (int32_t i = 0; i < entry.pairCount; ++i) {
         VertexWeight& pair = entry.pairs[i];
-        pair.weight = pair.weight / skin.vertices[pair.vertex].weightSum;
+        pair.weight = pair.weight / skin.tallies[pair.vertex].weightSum;
     }
     return entry;
 }
 
-int32_t clearBoneWeights(SkinData& skin) {
+void clearBoneWeights(SkinData& skin) {
     for (int32_t i = 0; i < skin.boneCount; ++i) {
         hostFreeAndClear(skin.bones[i].pairs);
         skin.bones[i].pairCount = 0;
     }
-    return 1;
-}
-
-int32_t writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVertex, int32_t maxPerFace) {
-    BufferedText out(writer);
-    out.text("\r\nXSkinMeshHeader {\r\n");
-    out.integer(maxPerVertex);
-    out.text(";\r\n");
-    out.integer(maxPerFace);
-    out.text(";\r\n");
-    out.integer(boneCount);
-    out.text(";\r\n}\r\n\r\n");
-    return 1;
-}
-
-int32_t writeAllSkinWeights(SkinData& skin, XTextWriter& writer) {
-    for (int32_t i = 0; i < skin.boneCount; ++i) {
-        const BoneWeights entry = boneWeightsAt(skin, i);
-        writeSkinWeights(writer, entry.bone, entry.pairs, entry.pairCount);
-    }
-    return clearBoneWeights(skin);
-}
-
-int32_t writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
-    if (!bone || !pairs || !isInstance(bone, KRV_TYPE_BONE)) return 0;
-    if (pairCount <= 0) return 1;
-    const NameText name = frameName(bone);
-    writer.writeText("SkinWeights {\r\n \"");
-    writer.writeBytes(name.text, name.length);
-    writer.writeText("\";\r\n");
-
-    BufferedText out(writer);
-    out.text(" ");
-    out.integer(pairCount);
-    out.text(";\r\n");
-    for (int32_t i = 0; i < pairCount; ++i) {
-        out.integer(pairs[i].vertex);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
-    }
-    for (int32_t i = 0; i < pairCount; ++i) {
-        out.real(pairs[i].weight);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
-    }
-
-    const Matrix d = boneOffsetMatrix(bone);
-    appendFileMatrix(out, d, ",\r\n");
-    out.text(";;\r\n}\r\n\r\n");
-    return 1;
-}
-
-Matrix boneRestMatrix(KrvObject bone) { return restChainOf(bone).rest; }
-
-Matrix boneOffsetMatrix(KrvObject bone) {
-    const RestChain chain = restChainOf(bone);
-    Matrix offset = inverseOf(chain.rest);
-    if (isFinite(offset)) return offset;
-    offset = inverseOf(chain.invertible);
-    // Scale factors too small for a finite inverse leave nothing sensible to invert.
-    return isFinite(offset) ? offset : identityMatrix();
-}
-
-void writeMeshSkin(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                   const int32_t* indices, int32_t indexCount, XTextWriter& writer) {
-    skin.storageRefused = 0;
-    if (!setMesh(skin, object, vertices, vertexCount, indices, indexCount)) {
-        if (skin.storageRefused) writer.markIncomplete();
-        // Never let the previous object's copies or weights stand for this one.
-        releaseCopies(skin);
-        emptyEntries(skin);
-        skin.mesh = nullptr;
-        return;
-    }
-    if (!exportSettings.exportBones || !exportSettings.exportFrames) return;
-    searchBones(object, skin);
-    if (skin.droppedBoneCount > 0) reportDroppedBones(skin, object);
-    if (skin.storageRefused) writer.markIncomplete();
-    if (skin.boneCount > 0)
-        writeSkinHeader(writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));
-    writeAllSkinWeights(skin, writer);
 }
 
 }  // namespace dorna

@@ -1,42 +1,41 @@
-// Skin weights: the bones that deform a polygon object, their weights carried over to
-// the exported vertices, and the XSkinMeshHeader and SkinWeights blocks written inside
-// the object's Mesh block.
+// Skin weights: the bones that deform a polygon object and their weights carried over
+// to the exported vertices, gathered into a plain record the skin writer turns into
+// text.
 //
-// One SkinData serves one output file. For every polygon object whose mesh block was
-// written, the scene traversal calls writeMeshSkin, which takes private copies of the
-// exported vertices and indices, searches the scene for bones, asks the host for each
-// bone's weight at every point and writes the blocks. Nothing of one object's skin
-// reaches the next: every call starts from emptied entries.
+// One SkinData serves one output file. For every polygon object whose mesh was
+// converted, collectMeshSkin searches the scene for bones and asks the host for each
+// bone's weight at every point. The record borrows the mesh's indices for the length of
+// the collection and keeps its own per-vertex tallies; nothing of one object's skin
+// reaches the next: every collection starts from emptied entries.
 #pragma once
 
 #include <korvo_sdk.h>
 
 #include <cstdint>
 
-#include "mesh/export_mesh.h"
-#include "skin/matrix.h"
-
 namespace dorna {
-
-class XTextWriter;
 
 // Entries of the bone table, and the most bones gathered for one mesh (one below the
 // table's size; a Mesh with more children is refused by readers). The bones beyond it
-// that weight the mesh are named in one console line.
+// that weight the mesh are listed for the console line that names them.
 constexpr int32_t kBoneTableSize = 200;
 constexpr int32_t kMaxBonesPerMesh = 199;
-// The most bone objects in the rest chain of one bone, the bone itself included.
-constexpr int32_t kMaxRestChain = 39;
 
 struct VertexWeight {
     int32_t vertex;  // index into the exported vertices
-    float weight;    // raw while gathering, normalised when written
+    float weight;    // raw while gathering, normalised by boneWeightsAt
 };
 
 struct BoneWeights {
     VertexWeight* pairs;  // owned; one per weighted vertex, in gathering order
     int32_t pairCount;
     KrvObject bone;
+};
+
+// The bones and the summed weight of one exported vertex.
+struct VertexTally {
+    int32_t boneCount;
+    float weightSum;
 };
 
 // The distinct exported vertices of every host point: the vertices of point j are
@@ -49,19 +48,18 @@ struct PointVertexLists {
 };
 
 struct SkinData {
-    KrvObject mesh;               // the polygon object whose arrays are held
+    KrvObject mesh;               // the polygon object being collected
     KrvObject currentBone;        // the bone being gathered
-    ExportVertex* vertices;       // owned copy; its weightCount and weightSum are counted here
-    int32_t vertexCount;
-    int32_t* indices;             // owned copy; corner 3p + k is corner k of triangle p
+    int32_t vertexCount;          // exported vertices of the mesh
+    const int32_t* indices;       // borrowed; corner 3p + k is corner k of triangle p
     int32_t indexCount;
+    VertexTally* tallies;         // owned, vertexCount entries, taken at the first weighted bone
     int32_t pointCount;           // points of the polygon object
     PointVertexLists pointLists;  // temporary, see PointVertexLists
     int32_t boneCount;            // used entries of `bones`
     BoneWeights bones[kBoneTableSize];
-    int32_t storageRefused;       // the host refused memory for this mesh's skin
     // The bones beyond kMaxBonesPerMesh that weight the mesh: counted, and listed as
-    // far as storage allows, for the console line that names them.
+    // far as storage allows.
     int32_t droppedBoneCount;
     KrvObject* droppedBones;
     int32_t droppedListed;
@@ -70,36 +68,33 @@ struct SkinData {
 
 // Empties every field.
 void initSkinData(SkinData& skin);
-// Returns the copies, the point lists and every entry's pairs; the record is empty again.
+// Returns the tallies, the point lists, the dropped list and every entry's pairs; the
+// record is empty again.
 void releaseSkinData(SkinData& skin);
 
-// The skin of one polygon object whose mesh block is open: takes the copies, and when
-// bones and frames are exported finds the bones and writes the header and the weight
-// blocks. Arguments that describe no mesh (no arrays, a count of 0, not a polygon
-// object) release whatever the record still held and write nothing. When the host
-// refuses memory the user is told and the writer is marked incomplete: a file that
-// lacks part of the skin is not kept.
-void writeMeshSkin(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                   const int32_t* indices, int32_t indexCount, XTextWriter& writer);
+// The skin of one converted polygon object: the bones among the object, its later
+// siblings and all their descendants (from the file's bone search where the object is
+// in it) with their weights at the exported vertices. False when the host refused
+// storage and a bone that weights the mesh is missing from the record (the user has
+// been told where a message applies). Arguments that describe no mesh collect nothing.
+bool collectMeshSkin(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices,
+                     int32_t indexCount);
 
-// The steps writeMeshSkin takes, for the tests and the benchmark.
+// The steps collectMeshSkin takes, for the tests and the benchmark.
 
-// Replaces the copies with copies of these arrays and empties every entry. 0, with the
-// record unchanged, for a non-polygon object, missing arrays or a count of 0; 0 with no
-// copies held and storageRefused set when an allocation is refused.
-int32_t setMesh(SkinData& skin, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                const int32_t* indices, int32_t indexCount);
-// 1 and currentBone = object for a bone, else 0.
-int32_t setBone(SkinData& skin, KrvObject object);
+// Empties the record and sets it to the mesh. False, with nothing set, for a
+// non-polygon object, missing indices or a count of 0.
+bool setMesh(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices, int32_t indexCount);
+// True and currentBone = object for a bone.
+bool setBone(SkinData& skin, KrvObject object);
 // Gathers every bone among the object, its later siblings and all their descendants,
-// depth first, up to kMaxBonesPerMesh; the bones beyond that weight the mesh are
-// counted and listed in the record. Walks the scene: writeMeshSkin uses the file's
-// bone search where the object is in it.
-void findBones(KrvObject object, SkinData& skin);
-// Gathers the weights of currentBone into a new entry. Its index, or 0 when nothing was
-// added (no weights, none above 0, or storage refused: the last with a message and
-// storageRefused set).
-int32_t gatherBoneWeights(SkinData& skin);
+// depth first, walking the scene. False when storage was refused on the way.
+bool findBones(KrvObject object, SkinData& skin);
+
+enum class GatherResult { Added, NoWeights, StorageRefused };
+// Gathers the weights of currentBone into a new entry (StorageRefused with a message
+// where the user knows it).
+GatherResult gatherBoneWeights(SkinData& skin);
 // The most bones weighting one vertex.
 int32_t maxWeightsPerVertex(const SkinData& skin);
 // The largest sum, over the triangles, of the bone counts of their three corners.
@@ -108,21 +103,6 @@ int32_t maxWeightsPerFace(const SkinData& skin);
 // empty entry for i >= boneCount.
 BoneWeights boneWeightsAt(SkinData& skin, int32_t index);
 // Releases the pairs of the used entries; boneCount stays until the next setMesh.
-int32_t clearBoneWeights(SkinData& skin);
-
-int32_t writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVertex, int32_t maxPerFace);
-// Every entry normalised and written, then the pairs released. 1.
-int32_t writeAllSkinWeights(SkinData& skin, XTextWriter& writer);
-// One SkinWeights block with the bone's offset matrix. 1 when written or when there is
-// nothing to write, 0 for a missing bone or pairs or an object that is not a bone.
-int32_t writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount);
-
-// The bone's rest placement through its bone ancestors, in the file's row-vector
-// convention: the rest matrix of the bone, then of each bone above it.
-Matrix boneRestMatrix(KrvObject bone);
-// The matrix written as the bone's offset: the inverse of its rest matrix. A rest matrix
-// without an inverse (a zero or missing rest scale) is inverted with every zero scale
-// factor taken as 1, so that no non-finite number reaches the file.
-Matrix boneOffsetMatrix(KrvObject bone);
+void clearBoneWeights(SkinData& skin);
 
 }  // namespace dorna

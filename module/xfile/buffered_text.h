@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "skin/matrix.h"
+#include "math/matrix.h"
 #include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
@@ -30,6 +30,19 @@ public:
         }
         std::memcpy(buffer_ + length_, text, count);
         length_ += count;
+    }
+    // Text that opens or closes a block of the file (see XTextWriter::openBlock).
+    void openBlock(const char* text) {
+        this->text(text);
+        writer_.enterBlock();
+    }
+    void closeBlock(const char* text) {
+        this->text(text);
+        writer_.leaveBlock();
+    }
+    // Four blanks per level.
+    void indent(int32_t level) {
+        for (int32_t i = 0; i < level; ++i) text("    ");
     }
     // As "%0.6f" (a 32-bit real is widened by the call); NaN and infinity as 0, noted
     // on the writer.
@@ -60,12 +73,14 @@ private:
     char buffer_[kCapacity];
 };
 
-// The sixteen values of a matrix in its file form, row by row: each of the first three
-// rows holds one component of the three axes and 0, followed by `rowEnd`; the fourth
-// holds the offset and 1 and is left open for the caller's ending.
-inline void appendFileMatrix(BufferedText& out, const Matrix& m, const char* rowEnd) {
+// The sixteen values of a matrix in its file form, row by row, every row indented by
+// `level`: each of the first three rows holds one component of the three axes and 0,
+// followed by `rowEnd`; the fourth holds the offset and 1 and is left open for the
+// caller's ending. The one routine every matrix of the file goes through.
+inline void appendFileMatrix(BufferedText& out, const Matrix& m, const char* rowEnd, int32_t level = 0) {
     const Vector* axes[3] = {&m.axis1, &m.axis2, &m.axis3};
     for (int32_t r = 0; r < 3; ++r) {
+        out.indent(level);
         for (const Vector* axis : axes) {
             out.real(r == 0 ? axis->x : r == 1 ? axis->y : axis->z);
             out.text(", ");
@@ -73,6 +88,7 @@ inline void appendFileMatrix(BufferedText& out, const Matrix& m, const char* row
         out.real(0.0);
         out.text(rowEnd);
     }
+    out.indent(level);
     out.real(m.offset.x);
     out.text(", ");
     out.real(m.offset.y);

@@ -3,12 +3,15 @@
 #include <cstring>
 
 #include "host/document.h"
-#include "mesh/traversal.h"
 #include "settings/export_settings.h"
 #include "settings/settings_dialog.h"
-#include "skin/animation_set.h"
+#include "xfile/animation_writer.h"
+#include "xfile/export_context.h"
+#include "xfile/export_status.h"
+#include "xfile/header.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
+#include "xfile/scene_walk.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -34,14 +37,25 @@ struct FramePlan {
     int32_t frameNumber;   // the animation frame of the current file
 };
 
+// The text of one file after its header: the scene, the root frame's end and the
+// animation set.
+void writeScene(ExportContext& context) {
+    const ExportSettings& settings = context.settings;
+    exportHierarchy(context);
+    if (settings.exportFrames) context.writer.closeBlock("\r\n}\r\n");
+    if (settings.exportAnimation && settings.exportFrames && !settings.framePerFile && context.status.ok())
+        writeAnimationSet(context);
+}
+
 FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t index, FramePlan& plan) {
-    XTextWriter writer;
+    ExportStatus status;
+    XTextWriter writer(status);
     HostTime time;
     HostFileName name(target);
 
     KrvDocument copy = copyDocument(document, KRV_COPY_WORKING);
     if (!copy) return FileOutcome::NoWorkingCopy;
-    exportSettings.document = copy;
+    ExportContext context{exportSettings, copy, writer, status};
     const KrvObject first = firstObject(copy);
     entityCounter = 0;
     time.denominator = static_cast<float>(documentFrameRate(copy));
@@ -60,22 +74,25 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
         }
         if (!named || !writer.open(name.get())) {
             outcome = FileOutcome::CannotCreate;
-        } else if (!beginBoneNames(copy)) {
-            // Without the bone table two bones could share a name: the file is not kept.
-            writer.markIncomplete();
         } else {
-            exportHierarchy(copy, writer);
-            if (exportSettings.exportFrames) writer.writeText("\r\n}\r\n");
-            if (exportSettings.exportAnimation && exportSettings.exportFrames && !exportSettings.framePerFile)
-                writeAnimationSet(copy, writer);
+            writeHeader(context);
+            // Without the bone table two bones could share a name: the file is not kept.
+            if (!beginBoneNames(copy))
+                status.fail(ExportFailure::StorageRefused);
+            else
+                writeScene(context);
             endBoneNames();
+            writer.finish();
+            // After a refused write the host drops the file as it closes it, naming the
+            // cause; a file short for any other reason is never closed, so never kept.
+            const bool keepable = status.ok() || status.first() == ExportFailure::WriteFailed;
+            const bool committed = keepable && writer.close();
+            if (!status.ok() || !committed) outcome = FileOutcome::CannotWrite;
         }
     }
 
+    // A file not committed is dropped with the writer.
     releaseDocument(copy);
-    exportSettings.document = nullptr;
-    const bool opened = writer.isOpen();
-    if (!writer.close() && opened) outcome = FileOutcome::CannotWrite;
     return outcome;
 }
 

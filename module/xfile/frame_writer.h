@@ -1,5 +1,5 @@
 // The opening of an object's Frame: the header line with the object's name and the
-// FrameTransformMatrix with its placement relative to its parent. The traversal writes
+// FrameTransformMatrix with its placement relative to its parent. The scene walk writes
 // what the frame holds and closes it.
 #pragma once
 
@@ -11,9 +11,8 @@ namespace dorna {
 
 class XTextWriter;
 
-// Writes "Frame NAME {" and the matrix block, whose last row ends in ";;}" without a
-// line end. Every line is indented by `*depth` levels (none without a depth). 1 when
-// written; 0, with nothing written, when the writer has no open file.
-int32_t writeFrameHeader(XTextWriter& writer, KrvObject object, const int32_t* depth = nullptr);
+// Opens the block "Frame NAME {" and writes the matrix block, whose last row ends in
+// ";;}" without a line end. Every line is indented by `level` levels.
+void writeFrameHeader(XTextWriter& writer, KrvObject object, int32_t level = 0);
 
 }  // namespace dorna

@@ -5,23 +5,15 @@
 
 #include "host/document.h"
 #include "host/host.h"
-#include "skin/animation_set.h"
+#include "settings/export_settings.h"
+#include "skin/animation_samples.h"
+#include "xfile/buffered_text.h"
+#include "xfile/export_context.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
 
 namespace {
-
-void writeMatrixRow(XTextWriter& writer, float a, float b, float c, float d, const char* end) {
-    writer.writeReal(a);
-    writer.writeText(", ");
-    writer.writeReal(b);
-    writer.writeText(", ");
-    writer.writeReal(c);
-    writer.writeText(", ");
-    writer.writeReal(d);
-    writer.writeText(end);
-}
 
 // Readers assume a tick rate of their own (D3DX: 4800 per second) unless the file
 // states it; laid out like the fixed templates, after them.
@@ -34,16 +26,18 @@ const char kAnimTicksPerSecondTemplate[] =
 constexpr int32_t kBlankLineSize = 2;  // the fixed block ends with a blank line of its own
 
 // The key ticks of one second, 0 when they are no DWORD (ticks per frame of 0 or less).
-int64_t ticksPerSecond(const ExportSettings& settings) {
-    const double ticks = std::round(static_cast<double>(documentFrameRate(settings.document)) * settings.ticksPerFrame);
+int64_t ticksPerSecond(const ExportSettings& settings, KrvDocument document) {
+    const double ticks = std::round(static_cast<double>(documentFrameRate(document)) * settings.ticksPerFrame);
     return ticks >= 1 && ticks <= 4294967295.0 ? static_cast<int64_t>(ticks) : 0;
 }
 
 }  // namespace
 
-void writeHeader(XTextWriter& writer, const ExportSettings& settings) {
-    const bool declareTicks = settings.writeFrameRate && writesAnimationSet(settings, settings.document);
-    const int64_t ticks = declareTicks ? ticksPerSecond(settings) : 0;
+void writeHeader(ExportContext& context) {
+    const ExportSettings& settings = context.settings;
+    XTextWriter& writer = context.writer;
+    const bool declareTicks = settings.writeFrameRate && writesAnimationSet(settings, context.document);
+    const int64_t ticks = declareTicks ? ticksPerSecond(settings, context.document) : 0;
     if (declareTicks && ticks == 0)
         printLine("Dorna: AnimTicksPerSecond left out: the frame rate times the ticks per frame is not a positive "
                   "32-bit number");
@@ -54,21 +48,19 @@ void writeHeader(XTextWriter& writer, const ExportSettings& settings) {
         const char* end = std::to_chars(text, text + sizeof text, ticks).ptr;
         writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize - kBlankLineSize);
         writer.writeText(kAnimTicksPerSecondTemplate);
-        writer.writeText("\r\nAnimTicksPerSecond {\r\n ");
+        writer.openBlock("\r\nAnimTicksPerSecond {\r\n ");
         writer.writeBytes(text, static_cast<int32_t>(end - text));
-        writer.writeText(";\r\n}\r\n");
+        writer.closeBlock(";\r\n}\r\n");
     }
     if (!settings.exportFrames) return;
-    writer.writeText("Frame DORNA_ROOT {\r\n");
+    writer.openBlock("Frame DORNA_ROOT {\r\n");
     if (!settings.scaleScene) return;
-    const KrvVector& scale = settings.sceneScale;
-    writer.writeText("FrameTransformMatrix {\r\n");
-    writeMatrixRow(writer, scale.x, 0.0f, 0.0f, 0.0f, ",\r\n");
-    writeMatrixRow(writer, 0.0f, scale.y, 0.0f, 0.0f, ",\r\n");
-    writeMatrixRow(writer, 0.0f, 0.0f, scale.z, 0.0f, ",\r\n");
+    BufferedText out(writer);
+    out.openBlock("FrameTransformMatrix {\r\n");
+    appendFileMatrix(out, scaleMatrix(settings.sceneScale), ",\r\n");
     // The closing brace stands on the line of the last row.
-    writeMatrixRow(writer, 0.0f, 0.0f, 0.0f, 1.0f, ";;}");
-    writer.writeText("\r\n");
+    out.closeBlock(";;}");
+    out.text("\r\n");
 }
 
 }  // namespace dorna

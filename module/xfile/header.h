@@ -4,11 +4,10 @@
 
 #include <cstdint>
 
-#include "settings/export_settings.h"
 
 namespace dorna {
 
-class XTextWriter;
+struct ExportContext;
 
 // 3103 bytes in 165 lines, each ended by CR LF.
 extern const char kFixedHeaderBlock[];
@@ -17,6 +16,6 @@ extern const int32_t kFixedHeaderBlockSize;
 // Writes the fixed block in one write; with `exportFrames` also "Frame DORNA_ROOT {"
 // and, with `scaleScene`, the root frame's scaling matrix. The export driver closes the
 // root frame after the scene.
-void writeHeader(XTextWriter& writer, const ExportSettings& settings);
+void writeHeader(ExportContext& context);
 
 }  // namespace dorna

@@ -6,6 +6,7 @@
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "xfile/buffered_text.h"
+#include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/text_writer.h"
 
@@ -113,11 +114,10 @@ void writeRow(BufferedText& out, const float* values, int32_t count, const char*
     out.text(end);
 }
 
-void writeMaterial(BufferedText& out, const MaterialValues& values) {
-    const MaterialNumbers n = exportSettings.useStandardMaterial
-                                  ? standardNumbers(exportSettings)
-                                  : hostNumbers(values, exportSettings.specularPower);
-    out.text("Material {\r\n");
+void writeMaterial(BufferedText& out, const MaterialValues& values, const ExportSettings& settings) {
+    const MaterialNumbers n =
+        settings.useStandardMaterial ? standardNumbers(settings) : hostNumbers(values, settings.specularPower);
+    out.openBlock("Material {\r\n");
     writeRow(out, n.face, 4, ";\r\n");
     writeRow(out, &n.power, 1, "\r\n");
     writeRow(out, n.specular, 3, ";\r\n");
@@ -134,29 +134,29 @@ HostString textureNameForFile(const HostString& name) {
     return cleaned;
 }
 
-int32_t writeMaterialList(XTextWriter& writer, KrvObject object, int32_t faceCount) {
-    if (!writer.isOpen()) return 0;
+void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCount) {
+    XTextWriter& writer = context.writer;
     const MaterialValues values = readMaterial(object);
-    const bool writesTexture = values.hasTag && exportSettings.exportTextures;
-    // Without the name the file would lack the material's texture: it must not be kept.
-    if (writesTexture && values.textureNameLost) writer.markIncomplete();
+    const bool writesTexture = values.hasTag && context.settings.exportTextures;
+    if (writesTexture && values.textureNameLost) context.status.fail(ExportFailure::TextureNameLost);
 
     {
         BufferedText out(writer);
-        out.text("MeshMaterialList {\r\n 1;\r\n");
+        out.openBlock("MeshMaterialList {\r\n 1;\r\n");
         out.text(" ");
         out.integer(faceCount);
         out.text(";\r\n");
         writeFaceIndexes(out, faceCount);
-        writeMaterial(out, values);
+        writeMaterial(out, values, context.settings);
     }
     if (writesTexture && values.textureName.length() > 0) {
         writer.writeText("TextureFilename { \"");
         writer.writeHostString(textureNameForFile(values.textureName));
         writer.writeText("\"; }\r\n");
     }
-    writer.writeText("}\r\n}\r\n");
-    return 1;
+    // The Material, then the list.
+    writer.closeBlock("}\r\n");
+    writer.closeBlock("}\r\n");
 }
 
 }  // namespace dorna

@@ -10,12 +10,12 @@
 namespace dorna {
 
 class HostString;
-class XTextWriter;
+struct ExportContext;
 
 // Writes MeshMaterialList with its Material and, when textures are exported, its
-// TextureFilename. `faceCount` is at least 1. 0, with nothing written, when the writer
-// has no open file.
-int32_t writeMaterialList(XTextWriter& writer, KrvObject object, int32_t faceCount);
+// TextureFilename. `faceCount` is at least 1. A texture name the host could not hand
+// over is recorded as the export's failure: the file would lack the material's texture.
+void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCount);
 
 // The texture name as it goes between the quotes of TextureFilename: as stored, except
 // that '"', CR and LF, which would end the string early, each become "_".

@@ -1,8 +1,8 @@
 #include "xfile/mesh_writer.h"
 
-#include "host/host.h"
 #include "settings/export_settings.h"
 #include "xfile/buffered_text.h"
+#include "xfile/export_context.h"
 #include "xfile/material_writer.h"
 #include "xfile/names.h"
 #include "xfile/text_writer.h"
@@ -36,16 +36,13 @@ void writeVectorRows(BufferedText& out, const ExportVertex* vertices, int32_t co
 
 }  // namespace
 
-int32_t writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
-    if (!writer.isOpen() || !vertices) return 0;
+void writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
     BufferedText out(writer);
     writeCount(out, vertexCount);
     writeVectorRows(out, vertices, vertexCount, false);
-    return 1;
 }
 
-int32_t writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCount) {
-    if (!writer.isOpen()) return 0;
+void writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCount) {
     const int32_t faceCount = indexCount / 3;
     BufferedText out(writer);
     writeCount(out, faceCount);
@@ -60,58 +57,52 @@ int32_t writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t inde
         out.text(";");
         out.text(rowEnd(k, faceCount, ";\r\n\r\n"));
     }
-    return 1;
 }
 
-int32_t writeMeshNormals(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
-    if (!writer.isOpen() || !vertices) return 0;
-    BufferedText out(writer);
-    out.text("MeshNormals {\r\n");
-    writeCount(out, vertexCount);
-    writeVectorRows(out, vertices, vertexCount, true);
-    return 1;
+void writeMeshNormals(XTextWriter& writer, const MeshArrays& arrays) {
+    {
+        BufferedText out(writer);
+        out.openBlock("MeshNormals {\r\n");
+        writeCount(out, arrays.vertexCount);
+        writeVectorRows(out, arrays.vertices, arrays.vertexCount, true);
+    }
+    writeMeshFaces(writer, arrays.indices, arrays.indexCount);
+    writer.closeBlock("}\r\n");
 }
 
-int32_t writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
-    if (!writer.isOpen() || !vertices) return 0;
+void writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
     BufferedText out(writer);
-    out.text("MeshTextureCoords {\r\n");
+    out.openBlock("MeshTextureCoords {\r\n");
     writeCount(out, vertexCount);
     for (int32_t i = 0; i < vertexCount; ++i) {
         out.real(vertices[i].u);
         out.text("; ");
         out.real(vertices[i].v);
         out.text(";");
-        out.text(rowEnd(i, vertexCount, ";\r\n}\r\n"));
+        out.text(rowEnd(i, vertexCount, ";\r\n"));
     }
-    return 1;
+    out.closeBlock("}\r\n");
 }
 
 bool hasMeshBlock(int32_t vertexCount, int32_t indexCount) { return vertexCount > 0 && indexCount >= 3; }
 
-int32_t writeMesh(XTextWriter& writer, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                  const int32_t* indices, int32_t indexCount, int32_t closeBlock) {
+bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays) {
     // One or two indices make no triangle: a block of 0 faces with a material list of
     // -1 entries would not read back.
-    if (!writer.isOpen() || !vertices || !indices || !hasMeshBlock(vertexCount, indexCount)) return 0;
+    if (!arrays.vertices || !arrays.indices || !hasMeshBlock(arrays.vertexCount, arrays.indexCount)) return false;
+    XTextWriter& writer = context.writer;
 
     const NameText name = meshName(object);
     writer.writeText("Mesh M_");
     writer.writeBytes(name.text, name.length);
-    writer.writeText(" {\r\n");
+    writer.openBlock(" {\r\n");
 
-    if (!writeMeshVertices(writer, vertices, vertexCount)) return 0;
-    if (!writeMeshFaces(writer, indices, indexCount)) return 0;
-    if (!writeMaterialList(writer, object, indexCount / 3)) return 0;
-    if (exportSettings.exportNormals) {
-        if (!writeMeshNormals(writer, vertices, vertexCount)) return 0;
-        // Each corner's normal has the index of its vertex.
-        if (!writeMeshFaces(writer, indices, indexCount)) return 0;
-        writer.writeText("}\r\n");
-    }
-    if (exportSettings.exportTextures && !writeMeshTextureCoords(writer, vertices, vertexCount)) return 0;
-    if (closeBlock) writer.writeText("}\r\n");
-    return 1;
+    writeMeshVertices(writer, arrays.vertices, arrays.vertexCount);
+    writeMeshFaces(writer, arrays.indices, arrays.indexCount);
+    writeMaterialList(context, object, arrays.indexCount / 3);
+    if (context.settings.exportNormals) writeMeshNormals(writer, arrays);
+    if (context.settings.exportTextures) writeMeshTextureCoords(writer, arrays.vertices, arrays.vertexCount);
+    return true;
 }
 
 }  // namespace dorna

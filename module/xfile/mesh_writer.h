@@ -12,25 +12,24 @@
 namespace dorna {
 
 class XTextWriter;
+struct ExportContext;
 
 // True when a mesh of these counts gets a Mesh block: at least one vertex and one
-// whole triangle. Whoever leaves the block open closes it under this condition.
+// whole triangle.
 bool hasMeshBlock(int32_t vertexCount, int32_t indexCount);
 
-// Writes the block "Mesh M_NAME {" ... and leaves it open for the skin blocks unless
-// `closeBlock` is set. 0, with nothing written, without an open file, without arrays
-// or without a block to write (see hasMeshBlock); 0 when a later step finds the file
-// closed.
-int32_t writeMesh(XTextWriter& writer, KrvObject object, const ExportVertex* vertices, int32_t vertexCount,
-                  const int32_t* indices, int32_t indexCount, int32_t closeBlock);
+// Opens the block "Mesh M_NAME {" and writes what it holds, leaving it open for the
+// skin blocks. False, with nothing written, without arrays or without a block to write
+// (see hasMeshBlock); true when the block is open and the caller closes it.
+bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays);
 
-// The steps of writeMesh. Each answers 0 without an open file (and, where it reads the
-// vertices, without them). Triangle k is indices 3k, 3k + 1, 3k + 2.
-int32_t writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);
-int32_t writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCount);
-// Opens MeshNormals and writes the normals; the faces and the closing brace follow.
-int32_t writeMeshNormals(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);
+// The steps of writeMesh. Triangle k is indices 3k, 3k + 1, 3k + 2.
+void writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);
+void writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCount);
+// The whole MeshNormals block: the normals and, as each corner's normal has the index
+// of its vertex, the faces.
+void writeMeshNormals(XTextWriter& writer, const MeshArrays& arrays);
 // The whole MeshTextureCoords block.
-int32_t writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);
+void writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);
 
 }  // namespace dorna

@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "host/files.h"
-#include "settings/export_settings.h"
-#include "xfile/header.h"
 #include "xfile/number_format.h"
 
 namespace dorna {
@@ -23,42 +21,46 @@ constexpr int32_t kIndentWidth = 4;
 
 }  // namespace
 
-XTextWriter::XTextWriter() : file_(createFile()), isOpen_(0), writeFailed_(0), incomplete_(0), nonFinite_(0) {}
+XTextWriter::XTextWriter(ExportStatus& status)
+    : status_(status), file_(createFile()), isOpen_(0), depth_(0), nonFinite_(0) {}
 
 XTextWriter::~XTextWriter() {
-    if (file_) close();
+    if (file_) discard();
 }
 
 bool XTextWriter::open(const KrvFileName* name) {
     if (!file_ || !openFileForWriting(file_, name)) return false;
     isOpen_ = 1;
-    writeHeader(*this, exportSettings);
     return true;
 }
 
-int32_t XTextWriter::writeBytes(const char* bytes, int32_t count) {
-    if (!file_) return 0;
-    const int32_t accepted = writeFile(file_, bytes, count);
-    if (!accepted) writeFailed_ = 1;
-    return accepted;
+void XTextWriter::writeBytes(const char* bytes, int32_t count) {
+    if (!isOpen_) return;
+    if (!writeFile(file_, bytes, count)) status_.fail(ExportFailure::WriteFailed);
 }
 
-int32_t XTextWriter::writeText(const char* text) {
-    return writeBytes(text, static_cast<int32_t>(std::strlen(text)));
-}
+void XTextWriter::writeText(const char* text) { writeBytes(text, static_cast<int32_t>(std::strlen(text))); }
 
-int32_t XTextWriter::writeHostString(const HostString& text) {
+void XTextWriter::writeHostString(const HostString& text) {
     int32_t count = text.toText(gHostStringBuffer, kHostStringBufferSize - 1);
-    if (count <= 0) return 1;
+    if (count <= 0) return;
     if (count > kHostStringBufferSize - 1) count = kHostStringBufferSize - 1;
-    return writeBytes(gHostStringBuffer, count);
+    writeBytes(gHostStringBuffer, count);
 }
 
-int32_t XTextWriter::writeIndent(int32_t level) {
-    if (!isOpen_) return 0;
+void XTextWriter::writeIndent(int32_t level) {
     for (int64_t blanks = int64_t{level} * kIndentWidth; blanks > 0; blanks -= kBlanksPerWrite)
         writeBytes(kBlanks, blanks < kBlanksPerWrite ? static_cast<int32_t>(blanks) : kBlanksPerWrite);
-    return 1;
+}
+
+void XTextWriter::openBlock(const char* text) {
+    writeText(text);
+    enterBlock();
+}
+
+void XTextWriter::closeBlock(const char* text) {
+    writeText(text);
+    leaveBlock();
 }
 
 double XTextWriter::finiteOrZero(double value) {
@@ -73,23 +75,32 @@ int32_t XTextWriter::takeNonFiniteCount() {
     return count;
 }
 
-int32_t XTextWriter::writeReal(double value) {
+void XTextWriter::writeReal(double value) {
     value = finiteOrZero(value);
     char text[kRealTextCapacity];
-    return writeBytes(text, formatReal(text, value));
+    writeBytes(text, formatReal(text, value));
 }
 
-int32_t XTextWriter::writeInt(int32_t value) {
+void XTextWriter::writeInt(int32_t value) {
     char text[kIntTextCapacity];
-    return writeBytes(text, formatInt(text, value));
+    writeBytes(text, formatInt(text, value));
+}
+
+void XTextWriter::finish() {
+    if (depth_ != 0) status_.fail(ExportFailure::BlocksUnbalanced);
 }
 
 bool XTextWriter::close() {
-    bool committed = false;
-    if (isOpen_ && !incomplete_) committed = closeFile(file_) != 0;
+    const bool committed = isOpen_ && closeFile(file_) != 0;
+    if (isOpen_ && !committed) status_.fail(ExportFailure::WriteFailed);
     isOpen_ = 0;
     freeFile(file_);
-    return committed && !writeFailed_;
+    return committed;
+}
+
+void XTextWriter::discard() {
+    isOpen_ = 0;
+    freeFile(file_);
 }
 
 }  // namespace dorna

@@ -1,5 +1,6 @@
 // The output stream of one .x file: a host file opened for writing, with the few text
-// operations every writer uses. Opening writes the file's header.
+// operations every writer uses, and the file's block structure: every block opened is
+// closed through the writer, which checks at the end of the file that none is left open.
 #pragma once
 
 #include <korvo_sdk.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 
 #include "host/host.h"
+#include "xfile/export_status.h"
 
 namespace dorna {
 
@@ -16,29 +18,39 @@ constexpr int32_t kHostStringBufferSize = 512000;
 
 class XTextWriter {
 public:
-    // Obtains a file object from the host's file service.
-    XTextWriter();
-    // Closes the writer if its owner has not.
+    // Obtains a file object from the host's file service; a refused write is recorded
+    // in `status`.
+    explicit XTextWriter(ExportStatus& status);
+    // Drops the file if its owner neither committed nor discarded it.
     ~XTextWriter();
     XTextWriter(const XTextWriter&) = delete;
     XTextWriter& operator=(const XTextWriter&) = delete;
 
-    // Opens the file for writing on `name` and writes the header (with the current
-    // export settings). False, with nothing written, when the host refuses.
+    // Opens the file for writing on `name`. False, with nothing written, when the host
+    // refuses.
     bool open(const KrvFileName* name);
 
-    // Each write passes its bytes to the host's file write and hands back its answer
-    // (nonzero: every byte accepted). Without a file object nothing is written.
-    int32_t writeBytes(const char* bytes, int32_t count);
-    int32_t writeText(const char* text);
+    // Each write passes its bytes to the host's file write; a refusal is recorded as
+    // the export's failure. Without an open file nothing is written.
+    void writeBytes(const char* bytes, int32_t count);
+    void writeText(const char* text);
     // The string as 8-bit text, cut to its first kHostStringBufferSize - 1 characters.
-    int32_t writeHostString(const HostString& text);
-    // Four blanks per level. Writes nothing and answers 0 when the file is not open.
-    int32_t writeIndent(int32_t level);
+    void writeHostString(const HostString& text);
+    // Four blanks per level.
+    void writeIndent(int32_t level);
     // A real as "%0.6f" writes it (a 32-bit real is widened first), an integer as "%i".
     // NaN and infinity are written as 0 (see finiteOrZero).
-    int32_t writeReal(double value);
-    int32_t writeInt(int32_t value);
+    void writeReal(double value);
+    void writeInt(int32_t value);
+
+    // `text` opens a block ("Frame NAME {"), `text` closes one ("}"): the depth they
+    // keep must be 0 when the file ends.
+    void openBlock(const char* text);
+    void closeBlock(const char* text);
+    // For text gathered elsewhere (BufferedText) that opens or closes a block.
+    void enterBlock() { ++depth_; }
+    void leaveBlock() { --depth_; }
+    int32_t depth() const { return depth_; }
 
     // The value, or 0 for NaN and infinity, which no reader takes: counted, so that the
     // object they came from can be named.
@@ -46,26 +58,23 @@ public:
     // The non-finite values written since the last call.
     int32_t takeNonFiniteCount();
 
-    // For a writer that cannot finish its part of the file (the host refused memory):
-    // the file must not be kept, as it would lack what the scene holds.
-    void markIncomplete() { incomplete_ = 1; }
-
-    // Closes the file if it is open and frees the file object. A file with a failed
-    // write is dropped by the host; an incomplete file is freed without being closed,
-    // so it is not committed either. True when the file was committed whole.
+    // The end of the file's text: a block left open (or closed twice) is a failure of
+    // the export.
+    void finish();
+    // Closes the file: the host keeps it unless a write was refused. A refusal at
+    // closing is recorded. True when the file was committed.
     bool close();
+    // Frees the file object without closing it: the host keeps nothing of it.
+    void discard();
 
     bool isOpen() const { return isOpen_ != 0; }
-    // True once a write was refused by the host.
-    bool writeFailed() const { return writeFailed_ != 0; }
-    bool incomplete() const { return incomplete_ != 0; }
     bool hasFile() const { return file_ != nullptr; }
 
 private:
+    ExportStatus& status_;
     KrvFile file_;
     int32_t isOpen_;
-    int32_t writeFailed_;
-    int32_t incomplete_;
+    int32_t depth_;
     int32_t nonFinite_;
 };
 

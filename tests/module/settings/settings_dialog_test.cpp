@@ -60,11 +60,11 @@ void render(const korvo::DialogNode& node, int depth, std::string& out) {
 std::string describe(const ExportSettings& s) {
     char text[1024];
     std::snprintf(text, sizeof(text),
-                  "listing %d document %p angle %.9g frames %d normals %d textures %d standard %d animation %d "
+                  "listing %d angle %.9g frames %d normals %d textures %d standard %d animation %d "
                   "bones %d onlyBones %d phong %d scale %d unique %d perFile %d ticks %d distance %d "
                   "sceneScale %.9g %.9g %.9g face %.9g %.9g %.9g %.9g specular %.9g %.9g %.9g %.9g "
                   "emissive %.9g %.9g %.9g %.9g power %.9g",
-                  s.debugListing, static_cast<void*>(s.document), s.smoothingAngle, s.exportFrames,
+                  s.debugListing, s.smoothingAngle, s.exportFrames,
                   s.exportNormals, s.exportTextures, s.useStandardMaterial, s.exportAnimation, s.exportBones,
                   s.onlyBones, s.readPhongAngle, s.scaleScene, s.uniqueNames, s.framePerFile, s.ticksPerFrame,
                   s.distancePerFrame, s.sceneScale.x, s.sceneScale.y, s.sceneScale.z, s.faceColor.red,
@@ -338,18 +338,16 @@ TEST_F(SettingsDialogTest, CancelLeavesTheSettingsUntouched) {
     EXPECT_EQ(describe(settings), describe(before));
 }
 
-TEST_F(SettingsDialogTest, CopiesNeedARecordAndSkipTheListingAndDocument) {
+TEST_F(SettingsDialogTest, CopiesNeedARecordAndSkipTheListing) {
     SettingsDialog dialog;
     EXPECT_EQ(dialog.copySettingsToDialog(nullptr), 0);
     EXPECT_EQ(dialog.copySettingsFromDialog(nullptr), 0);
     ExportSettings settings = kDefaultExportSettings;
     settings.debugListing = 1;
-    settings.document = reinterpret_cast<KrvDocument>(&settings);
     dialog.copySettingsToDialog(&settings);
     ExportSettings back = kDefaultExportSettings;
     dialog.copySettingsFromDialog(&back);
     EXPECT_EQ(back.debugListing, 0);
-    EXPECT_EQ(back.document, nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Scenes with bones and animation for the skin and animation tests, and the text a
-// writer produced, without the header every file starts with.
+// writer produced.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host/filename.h"
 #include "module/mesh/host_fixture.h"
+#include "xfile/export_context.h"
+#include "xfile/export_status.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -51,38 +54,19 @@ protected:
     }
     ~WriterTest() override { initExportSettings(); }
 
-    // What `write` added to a file after its header.
+    // What `write` put into a file, given the writer or the export record of the loaded
+    // document. The file must come out whole and balanced.
     template <typename Write>
     std::string captured(Write write) {
-        const std::string header = writeFile("header.x", [](XTextWriter&) {});
-        const std::string whole = writeFile("body.x", write);
-        EXPECT_EQ(whole.compare(0, header.size(), header), 0);
-        return whole.substr(header.size());
-    }
-
-    // Whether the writer was marked incomplete by `write`.
-    template <typename Write>
-    bool leftIncomplete(Write write) {
-        XTextWriter writer;
-        HostFileName name;
-        name.setFromString(HostString((directory_ + "/incomplete.x").c_str()));
-        EXPECT_TRUE(writer.open(name.get()));
-        write(writer);
-        const bool incomplete = writer.incomplete();
-        writer.close();
-        return incomplete;
-    }
-
-private:
-    template <typename Write>
-    std::string writeFile(const std::string& file, Write write) {
-        const std::string path = directory_ + "/" + file;
+        const std::string path = directory_ + "/body.x";
         {
-            XTextWriter writer;
-            HostFileName name;
-            name.setFromString(HostString(path.c_str()));
-            EXPECT_TRUE(writer.open(name.get()));
-            write(writer);
+            ExportStatus status;
+            XTextWriter writer(status);
+            ExportContext context{exportSettings, document, writer, status};
+            EXPECT_TRUE(openAt(writer, path));
+            call(write, context);
+            writer.finish();
+            EXPECT_TRUE(status.ok()) << "failure " << static_cast<int>(status.first());
             EXPECT_TRUE(writer.close());
         }
         std::ifstream in(path, std::ios::binary);
@@ -90,7 +74,30 @@ private:
         content << in.rdbuf();
         return content.str();
     }
+    // The first reason `write` recorded why the file cannot be kept.
+    template <typename Write>
+    ExportFailure failureOf(Write write) {
+        ExportStatus status;
+        XTextWriter writer(status);
+        ExportContext context{exportSettings, document, writer, status};
+        EXPECT_TRUE(openAt(writer, directory_ + "/failed.x"));
+        call(write, context);
+        return status.first();
+    }
 
+private:
+    static bool openAt(XTextWriter& writer, const std::string& path) {
+        HostFileName name;
+        name.setFromString(HostString(path.c_str()));
+        return writer.open(name.get());
+    }
+    template <typename Write>
+    static void call(Write& write, ExportContext& context) {
+        if constexpr (std::is_invocable_v<Write&, ExportContext&>)
+            write(context);
+        else
+            write(context.writer);
+    }
     std::string directory_;
 };
 

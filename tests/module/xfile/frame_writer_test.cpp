@@ -50,7 +50,7 @@ class FrameWriter : public WriterTest {};
 TEST_F(FrameWriter, WritesTheCleanedNameAndThePlacementRelativeToTheParent) {
     const KrvObject arm =
         load({nullObject("Shoulder", {10, 0, 0}, {nullObject("Lower Arm.L", {1, 2, 3})})}, "Lower Arm.L");
-    const std::string text = captured([&](XTextWriter& w) { EXPECT_EQ(writeFrameHeader(w, arm), 1); });
+    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, arm); w.leaveBlock(); });
     EXPECT_EQ(text,
               "Frame Lower_Arm_L {\r\n"
               "FrameTransformMatrix {\r\n"
@@ -67,7 +67,7 @@ TEST_F(FrameWriter, EachOfTheFirstThreeRowsHoldsOneComponentOfTheThreeAxes) {
     turned.rotation = {1.5707963267948966, 0, 0};
     turned.scale = {2, 1, 1};
     const KrvObject object = load(turned);
-    const std::vector<std::string> lines = linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object); }));
+    const std::vector<std::string> lines = linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); }));
     ASSERT_EQ(lines.size(), 6u);
     const double expected[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-2, 0, 0, 0}, {4, 5, 6, 1}};
     for (int row = 0; row < 4; ++row) {
@@ -83,7 +83,7 @@ TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
     const KrvObject object = load(nullObject("Arm", {1, 2, 3}));
     const int32_t depth = 2;
     const std::vector<std::string> lines =
-        linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object, &depth); }));
+        linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object, depth); w.leaveBlock(); }));
     ASSERT_EQ(lines.size(), 6u);
     for (const std::string& line : lines) {
         EXPECT_EQ(line.find_first_not_of(' '), 8u) << line;
@@ -94,16 +94,18 @@ TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
 
 TEST_F(FrameWriter, AnEmptyNameStillGivesAnIdentifier) {
     const KrvObject object = load(nullObject("", {0, 0, 0}));
-    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, object); });
+    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); });
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "Frame _ {");
 }
 
 TEST_F(FrameWriter, WritesNothingWithoutAnOpenFile) {
     const KrvObject object = load(nullObject("Arm", {1, 2, 3}));
-    XTextWriter writer;
-    EXPECT_EQ(writeFrameHeader(writer, object), 0);
-    EXPECT_FALSE(writer.writeFailed());  // no write reached the host
-    writer.close();
+    ExportStatus status;
+    {
+        XTextWriter writer(status);
+        writeFrameHeader(writer, object);
+    }
+    EXPECT_TRUE(status.ok());  // no write reached the host
     expectNothingHeld();
 }
 

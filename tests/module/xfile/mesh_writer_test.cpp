@@ -14,7 +14,7 @@ namespace dorna {
 namespace {
 
 ExportVertex vertex(float x, float y, float z, float u, float v) {
-    return ExportVertex{x, y, z, 0.0f, 0.0f, 1.0f, u, v, 0, 0.0f};
+    return ExportVertex{x, y, z, 0.0f, 0.0f, 1.0f, u, v};
 }
 
 const std::vector<ExportVertex> kTriangle = {vertex(0, 0, 0, 0, 1), vertex(1, 0, 0, 1, 1), vertex(0, 1, 0, 0, 0)};
@@ -36,12 +36,19 @@ const char* const kPlainMaterialList =
 
 class MeshWriter : public WriterTest {
 protected:
+    // The block as writeMesh leaves it, closed by the caller when `closeBlock` is set.
     std::string written(KrvObject object, const std::vector<ExportVertex>& vertices,
-                        const std::vector<int32_t>& indices, int32_t closeBlock = 0, int32_t expectedResult = 1) {
-        return captured([&](XTextWriter& w) {
-            EXPECT_EQ(writeMesh(w, object, vertices.data(), static_cast<int32_t>(vertices.size()), indices.data(),
-                                static_cast<int32_t>(indices.size()), closeBlock),
-                      expectedResult);
+                        const std::vector<int32_t>& indices, bool closeBlock = false, bool expectOpened = true) {
+        const MeshArrays arrays{const_cast<ExportVertex*>(vertices.data()), static_cast<int32_t>(vertices.size()),
+                                const_cast<int32_t*>(indices.data()), static_cast<int32_t>(indices.size())};
+        return captured([&](ExportContext& context) {
+            const bool opened = writeMesh(context, object, arrays);
+            EXPECT_EQ(opened, expectOpened);
+            if (!opened) return;
+            if (closeBlock)
+                context.writer.closeBlock("}\r\n");
+            else
+                context.writer.leaveBlock();
         });
     }
 };
@@ -83,7 +90,7 @@ TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBl
     exportSettings.exportTextures = 0;
     const KrvObject object = load(triangleObject("Point cloud"));
     const std::vector<ExportVertex> one = {vertex(-1.5f, 2.25f, 1e6f, 0, 0)};
-    EXPECT_EQ(written(object, one, {0, 0, 0}, 1),
+    EXPECT_EQ(written(object, one, {0, 0, 0}, true),
               std::string("Mesh M_Point_cloud {\r\n"
                           " 1;\r\n"
                           "-1.500000; 2.250000; 1000000.000000;;\r\n"
@@ -99,7 +106,7 @@ TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNorma
     const KrvObject object = load(triangleObject("Quad"));
     const std::vector<ExportVertex> quad = {vertex(0, 0, 0, 0, 0), vertex(1, 0, 0, 0, 0), vertex(1, 1, 0, 0, 0),
                                             vertex(0, 1, 0, 0, 0)};
-    const std::string text = written(object, quad, {0, 1, 2, 0, 2, 3}, 1);
+    const std::string text = written(object, quad, {0, 1, 2, 0, 2, 3}, true);
     const std::string faces = " 2;\r\n3;0,1,2;,\r\n3;0,2,3;;\r\n\r\n";
     const size_t first = text.find(faces);
     ASSERT_NE(first, std::string::npos) << text;
@@ -113,23 +120,12 @@ TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNorma
 
 TEST_F(MeshWriter, NoBlockForAMeshWithoutVerticesOrWholeTriangles) {
     const KrvObject object = load(triangleObject("Tri"));
-    EXPECT_EQ(written(object, kTriangle, {}, 1, 0), "");
-    EXPECT_EQ(written(object, {}, kTriangleIndices, 1, 0), "");
-    EXPECT_EQ(written(object, kTriangle, {0, 1}, 1, 0), "");
-    EXPECT_EQ(captured([&](XTextWriter& w) { EXPECT_EQ(writeMesh(w, object, nullptr, 3, nullptr, 3, 1), 0); }), "");
+    EXPECT_EQ(written(object, kTriangle, {}, true, false), "");
+    EXPECT_EQ(written(object, {}, kTriangleIndices, true, false), "");
+    EXPECT_EQ(written(object, kTriangle, {0, 1}, true, false), "");
+    EXPECT_EQ(captured([&](ExportContext& context) { EXPECT_FALSE(writeMesh(context, object, MeshArrays{nullptr, 3, nullptr, 3})); }), "");
     EXPECT_FALSE(hasMeshBlock(3, 2));
     EXPECT_TRUE(hasMeshBlock(1, 3));
-}
-
-TEST_F(MeshWriter, NothingWithoutAnOpenFile) {
-    const KrvObject object = load(triangleObject("Tri"));
-    XTextWriter writer;
-    EXPECT_EQ(writeMesh(writer, object, kTriangle.data(), 3, kTriangleIndices.data(), 3, 1), 0);
-    EXPECT_EQ(writeMeshFaces(writer, kTriangleIndices.data(), 3), 0);
-    EXPECT_EQ(writeMeshTextureCoords(writer, kTriangle.data(), 3), 0);
-    EXPECT_FALSE(writer.writeFailed());
-    writer.close();
-    expectNothingHeld();
 }
 
 }  // namespace

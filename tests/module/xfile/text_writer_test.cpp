@@ -1,5 +1,5 @@
-// The text writer over the host's file service: the header it writes on opening, its
-// text operations, and what becomes of a file whose writing failed.
+// The text writer over the host's file service: the header the driver writes first,
+// the text operations, the block depth, and what becomes of a file whose writing failed.
 #include "xfile/text_writer.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "file_text.h"
 #include "korvo/host.h"
 #include "settings/export_settings.h"
+#include "xfile/export_context.h"
 #include "xfile/header.h"
 
 namespace dorna {
@@ -38,15 +39,31 @@ protected:
 
     std::string path(const char* name) const { return directory + "/" + name; }
 
-    // Opens a writer on `target`, lets `write` use it, closes it; the close's answer.
+    // Opens a writer on `target`, lets `write` use it, closes it when the status allows;
+    // true when the file was kept.
     template <typename Write>
     bool writeFile(const std::string& target, Write write) {
-        XTextWriter writer;
+        ExportStatus status;
+        XTextWriter writer(status);
+        EXPECT_TRUE(open(writer, target));
+        write(writer);
+        writer.finish();
+        return status.ok() && writer.close();
+    }
+    static bool open(XTextWriter& writer, const std::string& target) {
         HostFileName name;
         name.setFromString(HostString(target.c_str()));
-        EXPECT_TRUE(writer.open(name.get()));
-        write(writer);
-        return writer.close();
+        return writer.open(name.get());
+    }
+    // The header of a file written with the current settings.
+    bool writeHeaderFile(const std::string& target) {
+        return writeFile(target, [](XTextWriter& writer) {
+            ExportStatus unused;
+            ExportContext context{exportSettings, nullptr, writer, unused};
+            writeHeader(context);
+            // The root frame stays open for the scene.
+            while (writer.depth() > 0) writer.leaveBlock();
+        });
     }
 
     korvo::Host host;
@@ -57,19 +74,19 @@ TEST_F(TextWriter, WithoutFramesTheFileIsTheFixedBlockOnly) {
     exportSettings.exportFrames = 0;
     exportSettings.scaleScene = 1;
     exportSettings.sceneScale = {2.0f, 2.0f, 2.0f};
-    EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter&) {}));
+    EXPECT_TRUE(writeHeaderFile(path("a.x")));
     EXPECT_EQ(readFile(path("a.x")), kBlock);
 }
 
 TEST_F(TextWriter, FramesOpenTheRootFrame) {
-    EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter&) {}));
+    EXPECT_TRUE(writeHeaderFile(path("a.x")));
     EXPECT_EQ(readFile(path("a.x")), kBlock + "Frame DORNA_ROOT {\r\n");
 }
 
 TEST_F(TextWriter, ScalingGivesTheRootFrameAMatrix) {
     exportSettings.scaleScene = 1;
     exportSettings.sceneScale = {2.0f, 0.5f, -1.0f};
-    EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter&) {}));
+    EXPECT_TRUE(writeHeaderFile(path("a.x")));
     EXPECT_EQ(readFile(path("a.x")), kBlock +
                                          "Frame DORNA_ROOT {\r\n"
                                          "FrameTransformMatrix {\r\n"
@@ -82,8 +99,8 @@ TEST_F(TextWriter, ScalingGivesTheRootFrameAMatrix) {
 TEST_F(TextWriter, TextIndentsNumbersAndStrings) {
     exportSettings.exportFrames = 0;
     EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter& writer) {
-        EXPECT_EQ(writer.writeIndent(0), 1);
-        EXPECT_EQ(writer.writeIndent(-3), 1);
+        writer.writeIndent(0);
+        writer.writeIndent(-3);
         writer.writeText("[");
         writer.writeIndent(2);
         writer.writeText("]");
@@ -96,7 +113,7 @@ TEST_F(TextWriter, TextIndentsNumbersAndStrings) {
         writer.writeHostString(HostString("Arm\xB4"));
     }));
     EXPECT_EQ(readFile(path("a.x")),
-              kBlock + "[        ]" + std::string(68, ' ') + "|0.700000;-42Arm\xB4");
+              "[        ]" + std::string(68, ' ') + "|0.700000;-42Arm\xB4");
 }
 
 TEST_F(TextWriter, LongHostStringsAreCutAt511999Characters) {
@@ -108,56 +125,71 @@ TEST_F(TextWriter, LongHostStringsAreCutAt511999Characters) {
         writer.writeHostString(HostString(longName.substr(0, 511999).c_str()));
     }));
     const std::string cut(511999, 'n');
-    EXPECT_EQ(readFile(path("a.x")), kBlock + cut + "|" + cut);
+    EXPECT_EQ(readFile(path("a.x")), cut + "|" + cut);
 }
 
 TEST_F(TextWriter, AWriterThatCouldNotOpenWritesNothing) {
-    XTextWriter writer;
-    HostFileName name;
-    name.setFromString(HostString(path("missing/a.x").c_str()));
-    EXPECT_FALSE(writer.open(name.get()));
+    ExportStatus status;
+    XTextWriter writer(status);
+    EXPECT_FALSE(open(writer, path("missing/a.x")));
     EXPECT_FALSE(writer.isOpen());
-    EXPECT_EQ(writer.writeIndent(3), 0);
+    writer.writeIndent(3);
+    writer.writeText("x");
+    EXPECT_TRUE(status.ok());
     EXPECT_FALSE(writer.close());
     EXPECT_FALSE(exists(path("missing/a.x")));
     EXPECT_EQ(host.liveCounts().files, 0);
 }
 
-TEST_F(TextWriter, AFailedWriteIsRememberedAndTheEarlierFileStays) {
+TEST_F(TextWriter, AFailedWriteIsRecordedAndTheEarlierFileStays) {
     EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter& writer) { writer.writeText("first\r\n"); }));
     const std::string earlier = readFile(path("a.x"));
 
     host.limitWrites(4000);
-    XTextWriter writer;
-    HostFileName name;
-    name.setFromString(HostString(path("a.x").c_str()));
-    ASSERT_TRUE(writer.open(name.get()));
-    EXPECT_FALSE(writer.writeFailed());
-    writer.writeText(std::string(2000, 'z').c_str());
-    EXPECT_TRUE(writer.writeFailed());
-    writer.writeText("more");  // still failed: the first failure is kept
-    EXPECT_TRUE(writer.writeFailed());
+    ExportStatus status;
+    XTextWriter writer(status);
+    ASSERT_TRUE(open(writer, path("a.x")));
+    writer.writeText(std::string(5000, 'z').c_str());
+    EXPECT_EQ(status.first(), ExportFailure::WriteFailed);
     EXPECT_FALSE(writer.close());
     EXPECT_EQ(readFile(path("a.x")), earlier);
 }
 
-TEST_F(TextWriter, AnIncompleteFileIsNotKept) {
-    EXPECT_FALSE(writeFile(path("a.x"), [](XTextWriter& writer) {
+TEST_F(TextWriter, AFileThatCannotBeKeptIsNeverClosed) {
+    EXPECT_TRUE(writeFile(path("a.x"), [](XTextWriter& writer) { writer.writeText("first\r\n"); }));
+    const std::string earlier = readFile(path("a.x"));
+    {
+        ExportStatus status;
+        XTextWriter writer(status);
+        ASSERT_TRUE(open(writer, path("a.x")));
         writer.writeText("part of a scene");
-        writer.markIncomplete();
-    }));
-    EXPECT_FALSE(exists(path("a.x")));
+        writer.discard();
+    }
+    EXPECT_EQ(readFile(path("a.x")), earlier);
     EXPECT_EQ(host.liveCounts().total(), 0);
+}
+
+TEST_F(TextWriter, ABlockLeftOpenOrClosedTwiceFailsTheFile) {
+    for (int open = 0; open < 2; ++open) {
+        ExportStatus status;
+        XTextWriter writer(status);
+        ASSERT_TRUE(this->open(writer, path("a.x")));
+        writer.openBlock("Frame A {\r\n");
+        writer.closeBlock("}\r\n");
+        if (open) writer.openBlock("Frame B {\r\n");
+        else writer.closeBlock("}\r\n");
+        writer.finish();
+        EXPECT_EQ(status.first(), ExportFailure::BlocksUnbalanced);
+    }
 }
 
 TEST_F(TextWriter, WithoutAFileObjectNothingIsWritten) {
     host.refuseAllocation(1);
-    XTextWriter writer;
+    ExportStatus status;
+    XTextWriter writer(status);
     EXPECT_FALSE(writer.hasFile());
-    HostFileName name;
-    name.setFromString(HostString(path("a.x").c_str()));
-    EXPECT_FALSE(writer.open(name.get()));
-    EXPECT_EQ(writer.writeText("x"), 0);
+    EXPECT_FALSE(open(writer, path("a.x")));
+    writer.writeText("x");
     EXPECT_FALSE(writer.close());
     EXPECT_TRUE(host.faults().empty());
 }

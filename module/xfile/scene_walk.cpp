@@ -1,4 +1,4 @@
-#include "mesh/traversal.h"
+#include "xfile/scene_walk.h"
 
 #include "host/containers.h"
 #include "host/document.h"
@@ -9,10 +9,12 @@
 #include "settings/export_settings.h"
 #include "skin/bone_search.h"
 #include "skin/skin_weights.h"
+#include "xfile/export_context.h"
 #include "xfile/frame_writer.h"
 #include "xfile/mesh_writer.h"
 #include "xfile/names.h"
 #include "xfile/non_finite_report.h"
+#include "xfile/skin_writer.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -40,15 +42,15 @@ bool isGenerator(KrvObject object) {
            isInstance(object, KRV_TYPE_SPHERE);
 }
 
-bool hasFrame(KrvObject object) {
-    return exportSettings.exportFrames && (exportSettings.exportBones || !isInstance(object, KRV_TYPE_BONE));
+bool hasFrame(const ExportSettings& settings, KrvObject object) {
+    return settings.exportFrames && (settings.exportBones || !isInstance(object, KRV_TYPE_BONE));
 }
 
 // Has the host turn a non-polygon object into a polygon object (command 230 on a copy
 // of it). The new object, which the caller releases, or null when the host cannot.
-KrvObject convertToPolygons(KrvObject object, KrvCommandData& command, XTextWriter& writer) {
+KrvObject convertToPolygons(ExportContext& context, KrvObject object, KrvCommandData& command) {
     KrvObject copy = copyObject(object, kPlainCopy);
-    command.document = exportSettings.document;
+    command.document = context.document;
     command.object = copy;
     command.settings = nullptr;
     // The command consumes the copy when it yields an object.
@@ -59,7 +61,7 @@ KrvObject convertToPolygons(KrvObject object, KrvCommandData& command, XTextWrit
     releaseObject(copy);
     // Objects the host cannot convert are not part of the file; a generator is, and
     // losing it to refused memory leaves the file short.
-    if (isGenerator(object)) writer.markIncomplete();
+    if (isGenerator(object)) context.status.fail(ExportFailure::StorageRefused);
     return nullptr;
 }
 
@@ -77,70 +79,65 @@ void triangulate(KrvObject object) {
     releaseCommandResult(command.result);
 }
 
-// True when every polygon names points the object has: a mesh that came out empty
-// from such polygons was lost to refused memory, not dropped for bad input.
-bool polygonsInRange(KrvObject object) {
-    int32_t pointCount = 0;
-    int32_t polygonCount = 0;
-    objectPoints(object, &pointCount);
-    const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
-    return polygons && polygonCount > 0 && firstPolygonOutOfRange(polygons, polygonCount, pointCount) < 0;
+ExportFailure failureOf(MeshBuild build) {
+    switch (build) {
+        case MeshBuild::StorageRefused: return ExportFailure::StorageRefused;
+        case MeshBuild::PolygonOutOfRange: return ExportFailure::PolygonOutOfRange;
+        case MeshBuild::Built: break;
+    }
+    return ExportFailure::None;
 }
 
 // Converts and writes the mesh of a polygon object with its skin; the Mesh block is
 // closed here.
-void exportMesh(KrvObject object, XTextWriter& writer, SkinData& skin) {
+void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
-    buildExportMesh(mesh, object);
-    if (!hasMeshBlock(mesh.vertexCount, mesh.indexCount) && polygonsInRange(object)) writer.markIncomplete();
+    const MeshBuild build = buildExportMesh(mesh, object);
+    if (build != MeshBuild::Built) context.status.fail(failureOf(build));
 
     // With frames the vertices stay in the object's coordinates and the frame places
     // them; without, each mesh is placed in the world on its own.
     Matrix placement;
     const Matrix* matrix = nullptr;
-    if (!exportSettings.exportFrames) {
+    if (!context.settings.exportFrames) {
         placement = globalMatrix(object);
         matrix = &placement;
     }
     const MeshArrays arrays = takeMeshArrays(mesh, matrix);
-    ExportVertex* vertices = arrays.vertices;
-    int32_t* indices = arrays.indices;
-    const int32_t vertexCount = arrays.vertexCount;
-    const int32_t indexCount = arrays.indexCount;
-
-    listVertices(vertices, vertexCount);
-    writeMesh(writer, object, vertices, vertexCount, indices, indexCount, 0);
-    // The skin blocks stand inside the Mesh block, before its closing brace.
-    writeMeshSkin(skin, object, vertices, vertexCount, indices, indexCount, writer);
-    if (hasMeshBlock(vertexCount, indexCount)) writer.writeText("}\r\n");
-
-    hostFree(vertices);
-    hostFree(indices);
+    listVertices(arrays.vertices, arrays.vertexCount);
+    if (writeMesh(context, object, arrays)) {
+        // The skin blocks stand inside the Mesh block, before its closing brace.
+        writeMeshSkin(context, skin, object, arrays.vertexCount, arrays.indices, arrays.indexCount);
+        context.writer.closeBlock("}\r\n");
+    }
+    hostFree(arrays.vertices);
+    hostFree(arrays.indices);
 }
 
 // One object with its subtree.
-void exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
-    if (exportSettings.uniqueNames) appendUniqueNumber(object);
+void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
+    if (context.settings.uniqueNames) appendUniqueNumber(object);
 
     KrvCommandData command = clearedCommand();
     KrvObject converted = nullptr;
     // Only objects the walk would skip are offered for conversion: the host's copy of a
     // null or bone takes its whole subtree along, which in a deep tree costs time
     // quadratic in its depth, and the host turns neither into polygons.
-    if (!isExportedType(object)) converted = convertToPolygons(object, command, writer);
+    if (!isExportedType(object)) converted = convertToPolygons(context, object, command);
     const KrvObject current = converted ? converted : object;
 
     if (isExportedType(current)) {
-        const bool frame = hasFrame(current);
+        XTextWriter& writer = context.writer;
+        const bool frame = hasFrame(context.settings, current);
         if (frame) {
             writeFrameHeader(writer, current);
             writer.writeText("\r\n");
         }
-        if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(current, writer, skin);
+        if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);
         reportNonFinite(writer, current);
-        exportObjects(firstChild(current), writer, skin);
-        if (frame) writer.writeText("}\r\n");
+        exportObjects(context, firstChild(current), skin);
+        if (frame) writer.closeBlock("}\r\n");
     }
 
     releaseObject(converted);
@@ -149,20 +146,20 @@ void exportObject(KrvObject object, XTextWriter& writer, SkinData& skin) {
 
 }  // namespace
 
-void exportObjects(KrvObject object, XTextWriter& writer, SkinData& skin) {
-    // Once a write has failed the file is dropped: the rest of the walk would be lost work.
-    for (; object && !writer.writeFailed(); object = nextObject(object)) exportObject(object, writer, skin);
+void exportObjects(ExportContext& context, KrvObject object, SkinData& skin) {
+    // Once the file cannot be kept, the rest of the walk would be lost work.
+    for (; object && context.status.ok(); object = nextObject(object)) exportObject(context, object, skin);
 }
 
-void exportHierarchy(KrvDocument document, XTextWriter& writer) {
+void exportHierarchy(ExportContext& context) {
     SkinData skin;
     initSkinData(skin);
     // Skins are searched only where bones are exported with their frames.
-    const bool skinned = exportSettings.exportBones && exportSettings.exportFrames;
-    if (skinned && !beginBoneSearch(document))
-        writer.markIncomplete();
+    const bool skinned = context.settings.exportBones && context.settings.exportFrames;
+    if (skinned && !beginBoneSearch(context.document))
+        context.status.fail(ExportFailure::StorageRefused);
     else
-        exportObjects(firstObject(document), writer, skin);
+        exportObjects(context, firstObject(context.document), skin);
     endBoneSearch();
     releaseSkinData(skin);
 }

@@ -1,7 +1,7 @@
 // The walk over the object tree: which objects get a frame and a mesh, in which order
 // and nesting, what is skipped with its subtree, meshes placed without frames, and a
 // file that survives every refused allocation with balanced braces.
-#include "mesh/traversal.h"
+#include "xfile/scene_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +79,9 @@ int32_t KRV_CALL recordWrite(KrvFile file, const void* bytes, int32_t count) {
     return realFiles->write(file, bytes, count);
 }
 
-class Traversal : public WriterTest {
+class SceneWalk : public WriterTest {
 protected:
-    Traversal() {
+    SceneWalk() {
         realFiles = host.root()->file;
         files = *realFiles;
         files.write = recordWrite;
@@ -93,18 +93,15 @@ protected:
     // The text the walk over these top-level objects writes.
     std::string exported(std::vector<SceneObject> objects) {
         load(std::move(objects), "");
-        exportSettings.document = document;
         entityCounter = 0;
-        const std::string text = captured([&](XTextWriter& w) { exportHierarchy(document, w); });
-        exportSettings.document = nullptr;
-        return text;
+        return captured([&](ExportContext& context) { exportHierarchy(context); });
     }
 
     KrvFileTable files;
     KrvHost root;
 };
 
-TEST_F(Traversal, FramesNestAsTheObjectTreeWithEachMeshInsideItsFrame) {
+TEST_F(SceneWalk, FramesNestAsTheObjectTreeWithEachMeshInsideItsFrame) {
     const std::string text = exported({object("Root", ObjectType::Null,
                                               {triangle("A", {object("A child", ObjectType::Null)}),
                                                object("B", ObjectType::Null)}),
@@ -116,12 +113,12 @@ TEST_F(Traversal, FramesNestAsTheObjectTreeWithEachMeshInsideItsFrame) {
     expectNothingHeld();
 }
 
-TEST_F(Traversal, WithoutUniqueNamesTheCleanedNamesAreKept) {
+TEST_F(SceneWalk, WithoutUniqueNamesTheCleanedNamesAreKept) {
     exportSettings.uniqueNames = 0;
     EXPECT_EQ(outline(exported({triangle("Box"), triangle("Box")})), "Box[M_Box] Box[M_Box]");
 }
 
-TEST_F(Traversal, BonesGetFramesOnlyWithBonesExported) {
+TEST_F(SceneWalk, BonesGetFramesOnlyWithBonesExported) {
     const std::vector<SceneObject> scene = {
         object("Hip", ObjectType::Null, {boneObject("Thigh", {0, 1, 0}, {triangle("Skin")})}),
         object("After", ObjectType::Null)};
@@ -132,14 +129,14 @@ TEST_F(Traversal, BonesGetFramesOnlyWithBonesExported) {
     expectNothingHeld();
 }
 
-TEST_F(Traversal, AnObjectTheHostCannotConvertIsSkippedWithItsSubtree) {
+TEST_F(SceneWalk, AnObjectTheHostCannotConvertIsSkippedWithItsSubtree) {
     const std::string text = exported({object("Camera", ObjectType::Camera, {triangle("Under camera")}),
                                        object("Light", ObjectType::Light), triangle("After")});
     EXPECT_EQ(outline(text), "After_2[M_After_2]");
     expectNothingHeld();
 }
 
-TEST_F(Traversal, AGeneratorIsExportedAsThePolygonObjectTheHostMakesOfIt) {
+TEST_F(SceneWalk, AGeneratorIsExportedAsThePolygonObjectTheHostMakesOfIt) {
     SceneObject box = object("Box", ObjectType::Cube, {object("Lid", ObjectType::Null)});
     box.position = {0, 5, 0};
     const std::string text = exported({box});
@@ -150,7 +147,7 @@ TEST_F(Traversal, AGeneratorIsExportedAsThePolygonObjectTheHostMakesOfIt) {
     expectNothingHeld();
 }
 
-TEST_F(Traversal, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh) {
+TEST_F(SceneWalk, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh) {
     SceneObject cloud = object("Cloud", ObjectType::Polygon, {triangle("Child")});
     cloud.points = {{0, 0, 0}, {1, 0, 0}};
     EXPECT_EQ(outline(exported({cloud})), "Cloud_0[Child_1[M_Child_1]]");
@@ -159,7 +156,19 @@ TEST_F(Traversal, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh
     expectNothingHeld();
 }
 
-TEST_F(Traversal, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
+TEST_F(SceneWalk, APolygonOutOfRangeFailsTheFileAndEndsTheWalk) {
+    SceneObject bad = triangle("Bad");
+    bad.polygons.push_back({0, 2, 7, 7});
+    load({bad, triangle("After")}, "");
+    entityCounter = 0;
+    recorded.clear();
+    EXPECT_EQ(failureOf([](ExportContext& context) { exportHierarchy(context); }), ExportFailure::PolygonOutOfRange);
+    // The frame is closed; nothing after the failure is written.
+    EXPECT_EQ(outline(recorded), "Bad_0");
+    expectNothingHeld();
+}
+
+TEST_F(SceneWalk, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
     exportSettings.exportFrames = 0;
     SceneObject moved = triangle("Moved");
     moved.position = {0, 0, 2};
@@ -182,29 +191,27 @@ TEST_F(Traversal, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
         << text;
 }
 
-TEST_F(Traversal, NullsAndBonesAreNotCopiedForAConversionTheHostCannotMake) {
+TEST_F(SceneWalk, NullsAndBonesAreNotCopiedForAConversionTheHostCannotMake) {
     // Each copy would take the whole subtree along: quadratic in the depth of the tree.
     SceneObject chain = object("Leaf", ObjectType::Null);
     for (int level = 0; level < 200; ++level)
         chain = level % 2 ? object("Null", ObjectType::Null, {chain}) : boneObject("Bone", {0, 0, 0}, {chain});
     load({chain}, "");
-    exportSettings.document = document;
-    captured([&](XTextWriter& w) {
+    captured([&](ExportContext& context) {
         host.refuseAllocation(0);
-        exportHierarchy(document, w);
+        exportHierarchy(context);
         EXPECT_EQ(host.allocationRequests(), 0);
     });
-    exportSettings.document = nullptr;
 }
 
-TEST_F(Traversal, ADocumentWithoutObjectsWritesNothing) {
+TEST_F(SceneWalk, ADocumentWithoutObjectsWritesNothing) {
     EXPECT_EQ(exported({}), "");
     expectNothingHeld();
 }
 
-// Refuses each allocation of the walk in turn: the file is whole or marked incomplete,
-// its braces balance, and everything taken is given back.
-TEST_F(Traversal, SurvivesEveryRefusedAllocation) {
+// Refuses each allocation of the walk in turn: the file is whole or records why it
+// cannot be kept, its braces balance, and everything taken is given back.
+TEST_F(SceneWalk, SurvivesEveryRefusedAllocation) {
     SceneObject box = object("Box", ObjectType::Cube);
     const std::vector<SceneObject> scene = {
         object("Root", ObjectType::Null, {triangle("A", {triangle("A child")}), box, triangle("B")}), triangle("C")};
@@ -213,20 +220,21 @@ TEST_F(Traversal, SurvivesEveryRefusedAllocation) {
     int64_t requests = 0;
     const auto walk = [&](int64_t refused, bool& incomplete) {
         load(scene, "");
-        exportSettings.document = document;
         entityCounter = 0;
-        XTextWriter writer;
+        ExportStatus status;
+        XTextWriter writer(status);
+        ExportContext context{exportSettings, document, writer, status};
         HostFileName name;
         name.setFromString(HostString((::testing::TempDir() + "traversal-refused.x").c_str()));
         EXPECT_TRUE(writer.open(name.get()));
         recorded.clear();
         host.refuseAllocation(refused);
-        exportHierarchy(document, writer);
+        exportHierarchy(context);
         requests = host.allocationRequests();
         host.refuseAllocation(0);
-        incomplete = writer.incomplete();
-        writer.close();
-        exportSettings.document = nullptr;
+        EXPECT_EQ(writer.depth(), 0) << "refused allocation " << refused;
+        incomplete = !status.ok();
+        writer.discard();
         host.releaseDocument(document);
         return recorded;
     };

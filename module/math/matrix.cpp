@@ -1,8 +1,6 @@
-#include "skin/matrix.h"
+#include "math/matrix.h"
 
 #include <cmath>
-
-#include "host/objects.h"
 
 namespace dorna {
 
@@ -71,10 +69,6 @@ Matrix composeExportMatrix(Vector position, Vector rotation, Vector scale) {
     Matrix m = mulMatrix(mulMatrix(mulMatrix(rz, rx), ry), s);
     m.offset = position;
     return m;
-}
-
-Matrix objectExportMatrix(KrvObject object) {
-    return composeExportMatrix(objectPosition(object), objectRotation(object), objectScale(object));
 }
 
 void setIdentity(Matrix4x4& record) {

@@ -1,7 +1,7 @@
-// Skin weights: which bones a mesh gets, the weights carried over to the exported
-// vertices and normalised, the header and weight blocks with their offset matrices, and
-// what remains of one mesh's skin when the next is written.
-#include "skin/skin_weights.h"
+// Skin weights and their blocks: which bones a mesh gets, the weights carried over to
+// the exported vertices and normalised, the header and weight blocks with their offset
+// matrices, and what remains of one mesh's skin when the next is written.
+#include "xfile/skin_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,10 @@
 
 #include "host/host.h"
 #include "module/skin/skin_fixture.h"
+#include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
+#include "skin/placement.h"
+#include "skin/skin_weights.h"
 
 namespace dorna {
 namespace {
@@ -32,34 +35,27 @@ protected:
     SkinWeights() { initSkinData(skin); }
     ~SkinWeights() override { releaseSkinData(skin); }
 
-    // The mesh as the traversal hands it over: built, unplaced.
+    // The mesh as the scene walk hands it over: built, unplaced.
     struct Converted {
-        ExportVertex* vertices = nullptr;
-        int32_t vertexCount = 0;
-        int32_t* indices = nullptr;
-        int32_t indexCount = 0;
+        MeshArrays arrays{};
         ~Converted() {
-            hostFree(vertices);
-            hostFree(indices);
+            hostFree(arrays.vertices);
+            hostFree(arrays.indices);
         }
     };
     void convert(KrvObject object, Converted& out) {
         ExportMesh mesh{};
         buildExportMesh(mesh, object);
-        const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
-        out.vertices = arrays.vertices;
-        out.vertexCount = arrays.vertexCount;
-        out.indices = arrays.indices;
-        out.indexCount = arrays.indexCount;
+        out.arrays = takeMeshArrays(mesh, nullptr);
     }
 
-    void writeSkin(KrvObject object, XTextWriter& writer) {
+    void writeSkin(KrvObject object, ExportContext& context) {
         Converted mesh;
         convert(object, mesh);
-        writeMeshSkin(skin, object, mesh.vertices, mesh.vertexCount, mesh.indices, mesh.indexCount, writer);
+        writeMeshSkin(context, skin, object, mesh.arrays.vertexCount, mesh.arrays.indices, mesh.arrays.indexCount);
     }
     std::string skinOf(KrvObject object) {
-        return captured([&](XTextWriter& writer) { writeSkin(object, writer); });
+        return captured([&](ExportContext& context) { writeSkin(object, context); });
     }
 
     KrvObject find(const std::string& name) { return host.findObject(document, name); }
@@ -100,14 +96,14 @@ TEST_F(SkinWeights, APointSplitIntoThreeVerticesGivesAllThreeToEachBone) {
     const KrvObject object = load({corner, boneObject("A"), boneObject("B")}, "Corner");
     Converted mesh;
     convert(object, mesh);
-    ASSERT_EQ(setMesh(skin, object, mesh.vertices, mesh.vertexCount, mesh.indices, mesh.indexCount), 1);
+    ASSERT_TRUE(setMesh(skin, object, mesh.arrays.vertexCount, mesh.arrays.indices, mesh.arrays.indexCount));
 
-    findBones(object, skin);
+    ASSERT_TRUE(findBones(object, skin));
     ASSERT_EQ(skin.boneCount, 2);
     for (int32_t b = 0; b < 2; ++b) {
         std::set<int32_t> vertices;
         for (int32_t i = 0; i < skin.bones[b].pairCount; ++i) {
-            const ExportVertex& v = mesh.vertices[skin.bones[b].pairs[i].vertex];
+            const ExportVertex& v = mesh.arrays.vertices[skin.bones[b].pairs[i].vertex];
             EXPECT_EQ(v.x * v.x + v.y * v.y + v.z * v.z, 0.0f) << "a vertex of point 0";
             vertices.insert(skin.bones[b].pairs[i].vertex);
         }
@@ -229,8 +225,6 @@ TEST_F(SkinWeights, NothingIsWrittenWithoutInfluencingBonesOrWithoutBonesAndFram
     exportSettings.exportBones = 1;
     exportSettings.exportFrames = 0;
     EXPECT_EQ(skinOf(find("Mesh")), "");
-    // The copies are taken whatever the settings.
-    EXPECT_EQ(skin.vertexCount, 3);
 }
 
 TEST_F(SkinWeights, NothingOfOneMeshReachesTheNext) {
@@ -243,9 +237,9 @@ TEST_F(SkinWeights, NothingOfOneMeshReachesTheNext) {
     load({first, empty, second, boneObject("Bone")}, "First");
 
     EXPECT_NE(skinOf(find("First")), "");
-    // A mesh without polygons has no mesh block: no skin, and no copies kept.
+    // A mesh without polygons has no mesh block: no skin, and nothing of the first kept.
     EXPECT_EQ(skinOf(find("Empty")), "");
-    EXPECT_EQ(skin.vertices, nullptr);
+    EXPECT_EQ(skin.tallies, nullptr);
     EXPECT_EQ(skin.boneCount, 0);
     // The next mesh counts its own bones only: one bone, at one vertex.
     EXPECT_EQ(skinOf(find("Second")),
@@ -263,30 +257,28 @@ TEST_F(SkinWeights, RefusedStorageIsReportedNeverLeaksAndDropsTheFile) {
     bool completedOnce = false;
     for (int64_t n = 1; !completedOnce; ++n) {
         host.clearMessages();
-        const bool incomplete = leftIncomplete([&](XTextWriter& writer) {
+        const ExportFailure failure = failureOf([&](ExportContext& context) {
             Converted converted;
             convert(object, converted);
             host.refuseAllocation(n);
-            writeMeshSkin(skin, object, converted.vertices, converted.vertexCount, converted.indices,
-                          converted.indexCount, writer);
+            writeMeshSkin(context, skin, object, converted.arrays.vertexCount, converted.arrays.indices,
+                          converted.arrays.indexCount);
             completedOnce = host.allocationRequests() < n;
             host.refuseAllocation(0);
         });
         releaseSkinData(skin);
         expectNothingHeld();
+        const bool failed = failure != ExportFailure::None;
         EXPECT_LE(host.userMessages().size(), 1u) << "refusal " << n;
         for (const std::string& message : host.userMessages()) {
             messages.insert(message);
-            EXPECT_TRUE(incomplete) << message;
-        }
-        if (n <= 2) {
-            EXPECT_TRUE(incomplete) << "the copies of the mesh were refused";
+            EXPECT_EQ(failure, ExportFailure::StorageRefused) << message;
         }
         if (completedOnce) {
-            EXPECT_FALSE(incomplete);
+            EXPECT_FALSE(failed);
         }
         // Short of the whole skin, the file is never kept: a bone does not silently drop out.
-        EXPECT_TRUE(incomplete || completedOnce) << "refusal " << n << " was neither written whole nor marked incomplete";
+        EXPECT_TRUE(failed || completedOnce) << "refusal " << n << " was neither written whole nor recorded";
     }
     EXPECT_EQ(messages, (std::set<std::string>{"Unable to create Skinweigths!", "Unable to create Vertexweigths!"}));
 }

@@ -1,6 +1,6 @@
 // The animation set: which objects are animated, how many keys over the time range, at
 // which frames and times, and the text of every key and Animation.
-#include "skin/animation_set.h"
+#include "xfile/animation_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "host/document.h"
 #include "module/skin/skin_fixture.h"
 #include "settings/export_settings.h"
+#include "skin/animation_samples.h"
 
 namespace dorna {
 namespace {
@@ -54,7 +55,7 @@ protected:
     }
 
     std::string animationSet() {
-        return captured([&](XTextWriter& writer) { writeAnimationSet(document, writer); });
+        return captured([&](ExportContext& context) { writeAnimationSet(context); });
     }
 };
 

@@ -1,6 +1,6 @@
 // The matrix conventions: the export matrix of a placement, the two products, the
 // file form and the inverse.
-#include "skin/matrix.h"
+#include "math/matrix.h"
 
 #include <gtest/gtest.h>
 

@@ -38,9 +38,6 @@ Matrix mulFileMatrix(const Matrix& a, const Matrix& b);
 // The export matrix of a placement: Rz(-r.z) * Rx(-r.y) * Ry(-r.x) * S(scale) with the
 // position as offset. The first rotation angle turns about Y, the second about X.
 Matrix composeExportMatrix(Vector position, Vector rotation, Vector scale);
-// composeExportMatrix of the object's own position, rotation and scale, relative to its
-// parent, as the host reports them.
-Matrix objectExportMatrix(KrvObject object);
 
 void setIdentity(Matrix4x4& record);
 // Sets the record to W(matrix) and returns a copy of it.

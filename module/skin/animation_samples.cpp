@@ -1,0 +1,61 @@
+#include "skin/animation_samples.h"
+
+#include "host/document.h"
+#include "host/host.h"
+#include "host/objects.h"
+#include "settings/export_settings.h"
+#include "skin/placement.h"
+
+namespace dorna {
+
+Sampling samplingOf(KrvDocument document, const ExportSettings& settings) {
+    Sampling sampling;
+    sampling.document = document;
+    sampling.rate = static_cast<float>(documentFrameRate(document));
+    sampling.step = effectiveDistancePerFrame(settings);
+    sampling.keyCount = keyCountOf(frameOfTime(documentEndTime(document), sampling.rate), sampling.step);
+    sampling.ticks = effectiveTicksPerFrame(settings);
+    return sampling;
+}
+
+bool isAnimated(bool isBone, const ExportSettings& settings) {
+    const bool bones = settings.exportBones != 0;
+    const bool onlyBones = settings.onlyBones != 0;
+    return isBone ? bones : !onlyBones || !bones;
+}
+
+bool anyAnimated(KrvObject object, const ExportSettings& settings) {
+    for (KrvObject o = object; o; o = nextObject(o)) {
+        if (isAnimated(isInstance(o, KRV_TYPE_BONE), settings)) return true;
+        if (KrvObject child = firstChild(o)) {
+            if (anyAnimated(child, settings)) return true;
+        }
+    }
+    return false;
+}
+
+bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {
+    return settings.exportAnimation && settings.exportFrames && !settings.framePerFile && document &&
+           firstObject(document);
+}
+
+int32_t keyCountOf(int32_t endFrame, int32_t step) {
+    if (endFrame <= 0 || step < 1) return 0;
+    return endFrame / step + (endFrame % step != 0 ? 1 : 0);
+}
+
+int32_t keyTimeOf(const Sampling& sampling, int32_t key) {
+    return static_cast<int32_t>(static_cast<uint32_t>(key) * static_cast<uint32_t>(sampling.ticks));
+}
+
+Matrix sampleKey(const Sampling& sampling, KrvObject object, int32_t key) {
+    // Every object starts again at frame 0, so no key depends on the objects before it.
+    HostTime time;
+    time.numerator = static_cast<float>(int64_t{key} * sampling.step);
+    time.denominator = sampling.rate;
+    setDocumentTime(sampling.document, time);
+    animateDocument(sampling.document);
+    return objectExportMatrix(object);
+}
+
+}  // namespace dorna
