@@ -1,6 +1,7 @@
 #include "cli/batch_workers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,6 +27,8 @@ unsigned coreCount() {
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors > 0 ? unsigned(info.dwNumberOfProcessors) : 1;
 }
+
+void watchedPartDone() {}
 
 int runInWorkers(size_t count, unsigned, const WorkerTasks& tasks, const std::function<void(size_t)>& started,
                  const std::function<void(const JobReport&)>& ended) {
@@ -47,14 +51,22 @@ unsigned coreCount() {
 
 namespace {
 
-// What a worker sends back when a job ends, followed by `textSize` bytes of messages.
+using Clock = std::chrono::steady_clock;
+
+// What a worker sends back: that a job's watched part has ended, or that the job has
+// ended, followed by `textSize` bytes of messages.
 struct ReportHeader {
+    enum Kind : uint32_t { JobEnded, WatchedPartDone };
     uint64_t index;
     int32_t status;
     uint32_t files;
     uint64_t bytes;
     uint64_t textSize;
+    Kind kind;
 };
+
+// In a worker: its end of the channel to the command.
+int workerChannel = -1;
 
 bool sendAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
@@ -101,13 +113,14 @@ std::string takeContent(int fd) {
     const int realError = dup(2);
     std::FILE* capture = std::tmpfile();
     if (capture) dup2(fileno(capture), 2);
+    workerChannel = channel;
     uint64_t index;
     while (receiveAll(channel, &index, sizeof index)) {
         const JobOutcome outcome = tasks.run(size_t(index));
         std::fflush(stdout);
         std::fflush(stderr);
         const std::string text = capture ? takeContent(fileno(capture)) : std::string();
-        const ReportHeader header{index, outcome.status, outcome.files, outcome.bytes, text.size()};
+        const ReportHeader header{index, outcome.status, outcome.files, outcome.bytes, text.size(), ReportHeader::JobEnded};
         if (!sendAll(channel, &header, sizeof header) || !sendAll(channel, text.data(), text.size())) break;
     }
     dup2(realError, 2);
@@ -122,7 +135,22 @@ struct Worker {
     int channel = -1;  // the command's end of the worker's socket pair
     bool busy = false;
     size_t job = 0;
+    bool watching = false;        // the job is in its watched part
+    Clock::time_point deadline;   // when the watched part has taken too long
 };
+
+// The milliseconds poll may wait before a watched part takes too long; -1: no limit.
+int pollTimeout(const std::vector<Worker>& workers, unsigned seconds) {
+    if (seconds == 0) return -1;
+    int timeout = -1;
+    for (const Worker& w : workers) {
+        if (!w.busy || !w.watching) continue;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(w.deadline - Clock::now()).count();
+        const int ms = left <= 0 ? 0 : int(std::min<long long>(left + 1, 1 << 30));
+        timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+    return timeout;
+}
 
 bool startWorker(std::vector<Worker>& workers, const WorkerTasks& tasks) {
     int ends[2];
@@ -143,7 +171,10 @@ bool startWorker(std::vector<Worker>& workers, const WorkerTasks& tasks) {
     close(ends[1]);
     // An interrupt of the command reaches the worker first, which removes its temporary files.
     platform::forwardInterruptsTo(pid);
-    workers.push_back({pid, ends[0], false, 0});
+    Worker worker;
+    worker.pid = pid;
+    worker.channel = ends[0];
+    workers.push_back(worker);
     return true;
 }
 
@@ -158,6 +189,12 @@ int reap(const Worker& worker, int& signal) {
 }
 
 }  // namespace
+
+void watchedPartDone() {
+    if (workerChannel < 0) return;
+    const ReportHeader header{0, 0, 0, 0, 0, ReportHeader::WatchedPartDone};
+    sendAll(workerChannel, &header, sizeof header);
+}
 
 int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, const std::function<void(size_t)>& started,
                  const std::function<void(const JobReport&)>& ended) {
@@ -183,6 +220,8 @@ int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, cons
             if (!sendAll(worker.channel, &index, sizeof index)) continue;
             worker.busy = true;
             worker.job = next++;
+            worker.watching = tasks.watched && tasks.watched(worker.job);
+            worker.deadline = Clock::now() + std::chrono::seconds(tasks.watchSeconds);
             started(worker.job);
         }
         // No job left for an idle worker: it may finish.
@@ -193,7 +232,7 @@ int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, cons
         for (const Worker& worker : workers)
             if (worker.busy) waiting.push_back({worker.channel, POLLIN, 0});
         if (waiting.empty()) break;
-        if (poll(waiting.data(), waiting.size(), -1) < 0) {
+        if (poll(waiting.data(), waiting.size(), pollTimeout(workers, tasks.watchSeconds)) < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -204,7 +243,12 @@ int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, cons
             JobReport report;
             report.index = workers[w].job;
             ReportHeader header;
-            if (receiveAll(p.fd, &header, sizeof header)) {
+            const bool received = receiveAll(p.fd, &header, sizeof header);
+            if (received && header.kind == ReportHeader::WatchedPartDone) {
+                workers[w].watching = false;
+                continue;
+            }
+            if (received) {
                 report.messages.resize(header.textSize);
                 if (receiveAll(p.fd, report.messages.data(), report.messages.size())) {
                     report.outcome = {header.status, header.files, header.bytes};
@@ -214,9 +258,21 @@ int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, cons
                 }
             }
             // The worker ended in the middle of the job: the job failed, the worker is gone.
+            report.inWatchedPart = workers[w].watching;
             report.signal = retire(w);
             report.outcome.status = 1;
             report.messages.clear();
+            ended(report);
+        }
+        // A worker still in a watched part past its time is killed: its job failed.
+        for (size_t w = workers.size(); tasks.watchSeconds > 0 && w-- > 0;) {
+            if (!workers[w].busy || !workers[w].watching || Clock::now() < workers[w].deadline) continue;
+            JobReport report;
+            report.index = workers[w].job;
+            kill(workers[w].pid, SIGKILL);
+            retire(w);
+            report.outcome.status = 1;
+            report.timedOut = report.inWatchedPart = true;
             ended(report);
         }
     }

@@ -2,8 +2,10 @@
 // job after the other (so that what it sets up once, such as a loaded module, serves
 // all of its jobs), and a crash ends only the job it was running. Each job's standard
 // error is gathered and handed over whole when the job ends, so the lines of jobs
-// running side by side never mix. (On Windows the jobs run one after the other in the
-// command's own process.)
+// running side by side never mix. A job may begin with a watched part (reading a model
+// with a library that can crash or hang): a worker still in it after a time limit is
+// killed, and a worker that dies in it is told apart from one dying later. (On Windows
+// the jobs run one after the other in the command's own process, unwatched.)
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,8 @@ struct JobReport {
     JobOutcome outcome;
     std::string messages;  // what the job wrote on standard error
     int signal = 0;        // the signal that ended the worker during the job, else 0
+    bool timedOut = false;       // the worker was killed: the watched part took too long
+    bool inWatchedPart = false;  // the worker ended (signal or time limit) in the watched part
 };
 
 struct WorkerTasks {
@@ -30,7 +34,15 @@ struct WorkerTasks {
     std::function<JobOutcome(size_t index)> run;
     // In a worker, after its last job: its exit status.
     std::function<int()> finish;
+    // In the command's process: whether job `index` begins with a watched part, which
+    // ends when the job calls watchedPartDone(). Empty: no job has one.
+    std::function<bool(size_t index)> watched;
+    // The seconds a watched part may take from the job's start (0: no limit).
+    unsigned watchSeconds = 0;
 };
+
+// In a worker, during a job: its watched part has ended.
+void watchedPartDone();
 
 // The processors the system offers (at least 1).
 unsigned coreCount();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -13,6 +14,9 @@
 #include "cli/session.h"
 #include "cli/target_rules.h"
 #include "korvo/platform.h"
+#ifdef KORVO_WITH_IMPORT
+#include "korvo/import/reader_guard.h"
+#endif
 
 namespace korvo::cli {
 
@@ -84,7 +88,7 @@ std::string batchTarget(const std::string& folder, const std::string& input) {
 }
 
 int runBatch(const std::vector<std::string>& inputs, const std::string& output, unsigned jobs,
-             const ExportSettings& settings) {
+             const ExportSettings& settings, unsigned readerSeconds) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::vector<std::string> targets;
@@ -111,6 +115,14 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
         return outcome;
     };
     tasks.finish = [&] { return session ? session->finish(kExitOk) : kExitOk; };
+#ifdef KORVO_WITH_IMPORT
+    // A model's export begins with the model reader, watched as in a single export.
+    tasks.watched = [&](size_t i) { return readsModel(inputs[i]); };
+    tasks.watchSeconds = readerSeconds;
+    import::onReaderFinished(watchedPartDone);
+#else
+    (void)readerSeconds;
+#endif
 
     const bool terminal = platform::isTerminal(stderr);
     size_t done = 0, exported = 0, files = 0;
@@ -131,9 +143,14 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
         ++done;
         if (terminal) std::fputs("\r\033[K", stderr);
         std::fputs(report.messages.c_str(), stderr);
-        if (report.signal != 0)
+        const std::string& input = inputs[report.index];
+        if (report.timedOut)
+            std::fprintf(stderr, "korvo: the model reader gave up after %u s on %s\n", readerSeconds, input.c_str());
+        else if (report.signal != 0 && report.inWatchedPart)
+            std::fprintf(stderr, "korvo: the model reader crashed on %s (%s)\n", input.c_str(), strsignal(report.signal));
+        else if (report.signal != 0)
             std::fprintf(stderr, "korvo: the export of %s failed: its worker process ended by signal %d\n",
-                         inputs[report.index].c_str(), report.signal);
+                         input.c_str(), report.signal);
         if (report.outcome.status == kExitOk) {
             ++exported;
             files += report.outcome.files;

@@ -21,7 +21,9 @@ std::string batchTarget(const std::string& folder, const std::string& input);
 // line on a terminal, the lines of each export as it ends, then one summary line.
 // Status 1 when any export failed (the others are written), 2 for a batch that cannot
 // start (no such folder, two inputs with one target, an input that is its own target).
+// The model reader may take `readerSeconds` per model (0: no limit); its crash or hang
+// fails that model's export with the line a single export gives.
 int runBatch(const std::vector<std::string>& inputs, const std::string& output, unsigned jobs,
-             const ExportSettings& settings);
+             const ExportSettings& settings, unsigned readerSeconds);
 
 }  // namespace korvo::cli

@@ -42,11 +42,13 @@ void printSummary(const ExportResult& r) {
                  r.objects == 1 ? "" : "s", r.seconds);
 }
 
-int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vector<std::string>* written) {
+int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vector<std::string>* written,
+              std::vector<std::string>* images) {
     ExportSession session(settings);
     const ExportResult r = session.exportOne(a.inputs.front(), a.output);
     if (written)
         for (const WrittenFile& f : r.files) written->push_back(f.path);
+    if (images) images->insert(images->end(), r.images.begin(), r.images.end());
     if (r.status == kExitOk && !r.files.empty()) printSummary(r);
     double unload = 0;
     const int status = session.finish(r.status, &unload);
@@ -60,7 +62,7 @@ int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vec
 
 }  // namespace
 
-int runExport(const ExportArguments& a, std::vector<std::string>* written) {
+int runExport(const ExportArguments& a, std::vector<std::string>* written, std::vector<std::string>* images) {
     ExportSettings settings;
     std::string error;
     if (!a.dialog.script(settings.script, error)) return fail(kExitBadInput, error);
@@ -72,7 +74,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written) {
     if (namesFolder(a.output)) {
         if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
         platform::guardInterrupts("the export to " + a.output);
-        return runBatch(a.inputs, a.output, a.jobs, settings);
+        return runBatch(a.inputs, a.output, a.jobs, settings, a.readerTimeLimit);
     }
     if (a.inputs.size() > 1)
         return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
@@ -84,7 +86,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written) {
         return fail(kExitBadInput, error);
     platform::guardInterrupts("the export to " + a.output);
     settings.progress = platform::isTerminal(stderr);
-    return runSingle(a, settings, written);
+    return runSingle(a, settings, written, images);
 }
 
 Subcommand addExportCommand(CLI::App& korvo) {
@@ -112,9 +114,11 @@ Subcommand addExportCommand(CLI::App& korvo) {
     return {app,
             [arguments] {
 #ifdef KORVO_WITH_IMPORT
-                // A single model is read in a child process that a crash or hang of the reader cannot take down.
+                // A single model is read in a child process that a crash or hang of the reader cannot take
+                // down; a batch watches the reader in its worker processes.
                 const std::string& input = arguments->inputs.front();
-                if (arguments->inputs.size() == 1 && !endsWithIgnoringCase(input, ".json"))
+                if (arguments->inputs.size() == 1 && !namesFolder(arguments->output) &&
+                    !endsWithIgnoringCase(input, ".json"))
                     return runWithModelReader(input, arguments->readerTimeLimit, [arguments] { return runExport(*arguments); });
 #endif
                 return runExport(*arguments);

@@ -23,7 +23,9 @@ struct ExportArguments {
 };
 
 // Exports as `korvo export` does, messages included; the exit status. `written`, when
-// given, receives the paths of the files the module wrote.
-int runExport(const ExportArguments& a, std::vector<std::string>* written = nullptr);
+// given, receives the paths of the files the module wrote, `images` those of a model's
+// embedded images written beside them.
+int runExport(const ExportArguments& a, std::vector<std::string>* written = nullptr,
+              std::vector<std::string>* images = nullptr);
 
 }  // namespace korvo::cli

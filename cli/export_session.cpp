@@ -22,16 +22,35 @@ using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// The embedded images of a model, to write beside the target once the export succeeded.
+struct ModelImages {
+#ifdef KORVO_WITH_IMPORT
+    import::TextureOutput output;
+#endif
+    // False with "cannot write FILE: REASON" in `error`; the files written go to `written`.
+    bool write(std::vector<std::string>& written, std::string& error) const {
+#ifdef KORVO_WITH_IMPORT
+        if (!import::writeImages(output.images, error)) return false;
+        for (const import::ImageFile& image : output.images) written.push_back(image.path);
+#else
+        (void)written;
+        (void)error;
+#endif
+        return true;
+    }
+};
+
 // A scene file, or (with import built in) any model file the importer reads, with a
 // note on what of its animation the dialog's settings would leave out. A model's texture
-// names become paths relative to `target`'s folder.
+// names become paths relative to `target`'s folder, its embedded images go to `images`.
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
-               std::string& error) {
+               ModelImages& images, std::string& error) {
 #ifdef KORVO_WITH_IMPORT
-    if (path.size() < 5 || path.compare(path.size() - 5, 5, ".json") != 0) {
+    if (readsModel(path)) {
         const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
         const bool keep = settings.keepTexturePaths || target == kStandardOutput;
-        if (!import::importModel(path, scene, error, note, {settings.animationChoice}, keep ? "" : target))
+        images.output.target = target;
+        if (!import::importModel(path, scene, error, note, {settings.animationChoice}, keep ? nullptr : &images.output))
             return false;
         for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
         return true;
@@ -39,6 +58,7 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
 #else
     (void)settings;
     (void)target;
+    (void)images;
 #endif
     return loadSceneFile(path, scene, error);
 }
@@ -56,6 +76,15 @@ HostBehaviour echoing() {
 }
 
 }  // namespace
+
+bool readsModel(const std::string& input) {
+#ifdef KORVO_WITH_IMPORT
+    return input.size() < 5 || input.compare(input.size() - 5, 5, ".json") != 0;
+#else
+    (void)input;
+    return false;
+#endif
+}
 
 std::string sizeText(uint64_t bytes) {
     char buffer[32];
@@ -90,10 +119,11 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     ExportResult result;
     const Clock::time_point start = Clock::now();
     Scene scene;
+    ModelImages images;
     std::string error;
     bool read = false;
     try {
-        read = readScene(input, target, settings_, scene, error);
+        read = readScene(input, target, settings_, scene, images, error);
     } catch (const std::bad_alloc&) {
         error = input + ": cannot be read: out of memory";
     }
@@ -163,6 +193,9 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
                      result.objects == 0 ? (input + " holds no object to export").c_str()
                                          : "the module found nothing to write with these settings");
     }
+    // Only beside files written: a failed or cancelled export leaves nothing new.
+    if (result.status == kExitOk && !result.files.empty() && !images.write(result.images, error))
+        result.status = fail(kExitFailed, "the export to " + target + " failed: " + error);
     result.seconds = seconds(saved - start);
     result.phases = {seconds(loaded - start), seconds(built - loaded), seconds(started - built), seconds(saved - started),
                      host_.fileSystemSeconds()};

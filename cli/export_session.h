@@ -28,6 +28,7 @@ struct ExportResult {
     int status = 0;
     bool cancelled = false;
     std::vector<WrittenFile> files;
+    std::vector<std::string> images;  // a model's embedded images written beside the files
     size_t objects = 0;
     double seconds = 0;
     // For --timings: read, document, module start, export and its file system part.
@@ -57,6 +58,10 @@ private:
     const SaverInfo* saver_ = nullptr;
     int moduleStatus_ = 0;  // why the module could not be loaded
 };
+
+// Whether `input` is read by the model reader (with import built in): any file not
+// ending in ".json".
+bool readsModel(const std::string& input);
 
 // "12.3 KiB".
 std::string sizeText(uint64_t bytes);

@@ -32,14 +32,18 @@ int runImport(const ImportArguments& a) {
     platform::guardInterrupts("the import to " + a.output);
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+    import::TextureOutput textures{a.output, {}};
     try {
-        if (!import::importModel(a.model, scene, error, note, {a.animationChoice}, a.keepTexturePaths ? "" : a.output))
+        if (!import::importModel(a.model, scene, error, note, {a.animationChoice},
+                                 a.keepTexturePaths ? nullptr : &textures))
             return fail(kExitBadInput, error);
     } catch (const std::bad_alloc&) {
         return fail(kExitBadInput, a.model + ": cannot be read: out of memory");
     }
     try {
-        if (!writeWholeTarget(a.output, sceneToJson(scene), error)) return fail(kExitFailed, error);
+        // The embedded images only once the scene naming them is written.
+        if (!writeWholeTarget(a.output, sceneToJson(scene), error) || !import::writeImages(textures.images, error))
+            return fail(kExitFailed, error);
     } catch (const std::bad_alloc&) {
         return fail(kExitFailed, "the import of " + a.model + " failed: out of memory");
     }

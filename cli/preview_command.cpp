@@ -69,10 +69,12 @@ class TemporaryExport {
 public:
     ~TemporaryExport() {
         for (const std::string& file : written) platform::removeFile(file);
+        for (const std::string& file : images) platform::removeFile(file);
         if (!folder.empty()) platform::removeFolder(folder);
     }
     std::string folder;
     std::vector<std::string> written;
+    std::vector<std::string> images;  // a model's embedded images beside them
 };
 
 // Reads each material's first diffuse texture, looked for as the file names it, relative
@@ -289,7 +291,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         a.exportArguments.inputs = {a.input};
         a.exportArguments.output = exported.folder + "/" + fileNameOf(a.input) + ".x";
         a.exportArguments.module = a.module;
-        const int status = runExport(a.exportArguments, &exported.written);
+        const int status = runExport(a.exportArguments, &exported.written, &exported.images);
         if (status != kExitOk) return status;
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
         if (exported.written.size() > 1)

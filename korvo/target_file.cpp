@@ -140,14 +140,18 @@ void abandonTarget(TargetFile& file) {
     file.temporary.clear();
 }
 
-bool writeWholeTarget(const std::string& target, const std::string& text, std::string& error) {
+bool writeWholeTarget(const std::string& target, const char* bytes, size_t count, std::string& error) {
     TargetFile file;
     std::string reason;
-    const bool written = openTarget(target, file, reason) && writeTarget(file, text.data(), text.size(), reason);
+    const bool written = openTarget(target, file, reason) && writeTarget(file, bytes, count, reason);
     if (written && commitTarget(file, reason)) return true;
     abandonTarget(file);
     error = "cannot write " + target + ": " + reason;
     return false;
+}
+
+bool writeWholeTarget(const std::string& target, const std::string& text, std::string& error) {
+    return writeWholeTarget(target, text.data(), text.size(), error);
 }
 
 }  // namespace korvo

@@ -41,7 +41,8 @@ bool commitTarget(TargetFile& file, std::string& error);
 // Closes an open target without putting it in place.
 void abandonTarget(TargetFile& file);
 
-// `text` as the whole of `target`. False with "cannot write TARGET: REASON" in `error`.
+// `count` bytes as the whole of `target`. False with "cannot write TARGET: REASON" in `error`.
+bool writeWholeTarget(const std::string& target, const char* bytes, size_t count, std::string& error);
 bool writeWholeTarget(const std::string& target, const std::string& text, std::string& error);
 
 }  // namespace korvo

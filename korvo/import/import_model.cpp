@@ -2,12 +2,11 @@
 
 #include "korvo/import/model_reader.h"
 #include "korvo/import/reader_guard.h"
-#include "korvo/import/texture_paths.h"
 
 namespace korvo::import {
 
 bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
-                 const ImportChoices& choices, const std::string& textureTarget) {
+                 const ImportChoices& choices, TextureOutput* textures) {
     ModelData model;
     std::string reason;
     const bool read = readModel(path, ReadMode::Triangles, model, reason);
@@ -17,10 +16,7 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         return false;
     }
     const NoteSink modelNote = [&](const std::string& line) { note(path + ": " + line); };
-    if (!textureTarget.empty() && !placeTextures(model, {path, textureTarget}, reason, modelNote)) {
-        error = path + ": cannot import: " + reason;
-        return false;
-    }
+    if (textures) placeTextures(model, {path, textures->target}, textures->images, modelNote);
     if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;
         return false;

@@ -2,18 +2,28 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "korvo/import/scene_from_model.h"
+#include "korvo/import/texture_paths.h"
 #include "korvo/scene.h"
 
 namespace korvo::import {
 
+// Where the scene's texture names are to lead: `target` is the file the scene is written
+// to (texture names become paths relative to its folder, texture_paths.h); the model's
+// embedded images to write beside it come back in `images`, for writeImages() once the
+// target is written.
+struct TextureOutput {
+    std::string target;
+    std::vector<ImageFile> images;
+};
+
 // False with one line naming the file and the reader's reason in `error` when the file
 // cannot be read, its format is unknown or it holds no polygon mesh. Things the scene
-// cannot keep (shear, lines, further animations) go to `note`, one line each.
-// `textureTarget` is the file the scene is written to: texture names become paths
-// relative to its folder (texture_paths.h); empty: the names as the model stores them.
+// cannot keep (shear, lines, further animations) go to `note`, one line each. Without
+// `textures` the texture names stay as the model stores them.
 bool importModel(const std::string& path, Scene& out, std::string& error, const NoteSink& note,
-                 const ImportChoices& choices = {}, const std::string& textureTarget = {});
+                 const ImportChoices& choices = {}, TextureOutput* textures = nullptr);
 
 }  // namespace korvo::import

@@ -22,6 +22,8 @@ namespace {
 
 // In the child: the pipe's writing end until the reader has finished.
 int finishedPipe = -1;
+// Elsewhere: who else is told.
+void (*finishedReport)() = nullptr;
 
 // In the parent: the child to forward signals to, and the last signal that reached the
 // parent (so that a child ended by it is not taken for a crashing reader).
@@ -140,8 +142,13 @@ GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job) {
     return {crashed ? GuardedRun::End::ReaderCrashed : GuardedRun::End::Killed, 0, signal};
 }
 
+void onReaderFinished(void (*report)()) { finishedReport = report; }
+
 void readerFinished() {
-    if (finishedPipe < 0) return;
+    if (finishedPipe < 0) {
+        if (finishedReport) finishedReport();
+        return;
+    }
     const char byte = 1;
     while (write(finishedPipe, &byte, 1) < 0 && errno == EINTR) {
     }

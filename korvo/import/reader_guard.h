@@ -26,8 +26,12 @@ struct GuardedRun {
 // (0: no limit). When no child can be made, `job` runs in this process.
 GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job);
 
-// Called by the job once the model reader has returned (and released its scene); does
-// nothing outside a guarded run.
+// Called by the job once the model reader has returned (and released its scene); outside
+// a guarded run it only calls what onReaderFinished() gave.
 void readerFinished();
+
+// Outside a guarded run, what readerFinished() calls: a batch worker tells the command,
+// which holds the time limit of each model it exports (cli/batch_workers.h).
+void onReaderFinished(void (*report)());
 
 }  // namespace korvo::import

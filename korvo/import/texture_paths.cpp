@@ -1,11 +1,11 @@
 #include "korvo/import/texture_paths.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <system_error>
+
+#include "korvo/target_file.h"
 
 namespace korvo::import {
 
@@ -39,15 +39,37 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-fs::path searchByName(const std::string& name, const fs::path& folder) {
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+// A file named `name` in `folder`'s tree; failing that, one whose name differs only in the
+// letter case of its ASCII letters, the first by path when there are several (the order
+// the folder lists them in is not stable), which `note` names.
+fs::path searchByName(const std::string& name, const fs::path& folder, const std::string& stored, const NoteSink& note) {
     std::error_code error;
     fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
-    size_t seen = 0;
+    size_t seen = 0, otherCase = 0;
+    fs::path firstOtherCase;
     for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
         if (++seen > kSearchLimit) break;
-        if (entry->path().filename() == name && isFile(entry->path())) return entry->path();
+        const std::string entryName = entry->path().filename().string();
+        if (entryName == name) {
+            if (isFile(entry->path())) return entry->path();
+        } else if (sameIgnoringCase(entryName, name) && isFile(entry->path())) {
+            ++otherCase;
+            if (firstOtherCase.empty() || entry->path() < firstOtherCase) firstOtherCase = entry->path();
+        }
     }
-    return {};
+    if (otherCase > 1)
+        note("texture \"" + stored + "\": " + std::to_string(otherCase) +
+             " files have its name in another letter case; took " + firstOtherCase.generic_string());
+    return firstOtherCase;
 }
 
 std::string folderOf(const std::string& path) {
@@ -69,22 +91,6 @@ int embeddedImage(const ModelData& model, const std::string& stored) {
     for (size_t i = 0; i < model.images.size(); ++i)
         if (!model.images[i].name.empty() && model.images[i].name == stored) return static_cast<int>(i);
     return -1;
-}
-
-// Writes beside the target and renames into place, so that a failed write leaves no
-// partial image.
-bool writeImage(const fs::path& path, const ModelImage& image, std::string& error) {
-    const std::string temporary = path.string() + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    bool written = file && std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
-    const int writeErrno = errno;
-    if (file && std::fclose(file) != 0) written = false;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path.string() + ": cannot be written: " + std::strerror(written ? errno : writeErrno);
-        if (file) std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool holdsBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
@@ -114,7 +120,7 @@ std::string relativeTo(const fs::path& file, const fs::path& folder) {
 
 }  // namespace
 
-std::string findTexture(const std::string& stored, const std::string& modelFolder) {
+std::string findTexture(const std::string& stored, const std::string& modelFolder, const NoteSink& note) {
     if (stored.empty()) return {};
     const std::string path = withForwardSlashes(stored);
     const fs::path folder(modelFolder);
@@ -127,10 +133,11 @@ std::string findTexture(const std::string& stored, const std::string& modelFolde
     }
     const std::string name = fileName(path);
     if (name.empty() || name == "." || name == "..") return {};
-    return searchByName(name, folder).string();
+    return searchByName(name, folder, stored, note).string();
 }
 
-bool placeTextures(ModelData& model, const TexturePlacement& placement, std::string& error, const NoteSink& note) {
+void placeTextures(ModelData& model, const TexturePlacement& placement, std::vector<ImageFile>& images,
+                   const NoteSink& note) {
     const std::string modelFolder = folderOf(placement.modelPath);
     const fs::path target(placement.targetPath);
     const fs::path targetFolder = folderOf(placement.targetPath);
@@ -152,15 +159,15 @@ bool placeTextures(ModelData& model, const TexturePlacement& placement, std::str
                     // A file of that name the user already has is never replaced: an
                     // earlier export of the same image is used again, any other file
                     // makes the image take the next name.
-                    const ModelImage& bytes = model.images[image];
+                    ModelImage& bytes = model.images[image];
                     fs::path file = imageFile(target, nextImageFile++, bytes.format);
                     while (fs::exists(fs::symlink_status(file)) && !holdsBytes(file, bytes.bytes))
                         file = imageFile(target, nextImageFile++, bytes.format);
-                    if (!fs::exists(file) && !writeImage(file, bytes, error)) return false;
+                    if (!fs::exists(file)) images.push_back({file.string(), std::move(bytes.bytes)});
                     writtenImage = imageNames.emplace(image, relativeTo(file, targetFolder)).first;
                 }
                 name = writtenImage->second;
-            } else if (const std::string found = findTexture(texture.path, modelFolder); !found.empty()) {
+            } else if (const std::string found = findTexture(texture.path, modelFolder, note); !found.empty()) {
                 name = relativeTo(found, targetFolder);
             } else {
                 note("texture \"" + texture.path + "\" not found; its name is kept as stored");
@@ -168,6 +175,20 @@ bool placeTextures(ModelData& model, const TexturePlacement& placement, std::str
             placed.emplace(texture.path, name);
             texture.path = name;
         }
+    }
+}
+
+bool writeImages(const std::vector<ImageFile>& images, std::string& error) {
+    for (const ImageFile& image : images) {
+        // Another export may have written the same image there meanwhile (a batch's
+        // workers); a different file that appeared meanwhile is the user's.
+        if (fs::exists(fs::symlink_status(image.path))) {
+            if (holdsBytes(image.path, image.bytes)) continue;
+            error = "cannot write " + image.path + ": a different file of that name appeared during the export";
+            return false;
+        }
+        if (!writeWholeTarget(image.path, reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size(), error))
+            return false;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "korvo/import/model_data.h"
 #include "korvo/import/scene_from_model.h"
@@ -16,16 +17,30 @@ struct TexturePlacement {
     std::string targetPath;    // the file written: names become relative to its folder
 };
 
+// An embedded image to write beside the target, once the target itself is written.
+struct ImageFile {
+    std::string path;
+    std::vector<unsigned char> bytes;
+};
+
 // The image file `stored` refers to, searched from `modelFolder`: as given (either slash
 // kind), without its drive prefix, then by its file name in the model's folder and its
-// subfolders (a bounded search). Empty when nothing is found.
-std::string findTexture(const std::string& stored, const std::string& modelFolder);
+// subfolders (a bounded search), where a name in another letter case is taken when no
+// file has the name as stored (models made on Windows name "Wood.JPG" for "wood.jpg").
+// Empty when nothing is found; `note` hears which file was taken of several such names.
+std::string findTexture(const std::string& stored, const std::string& modelFolder, const NoteSink& note);
 
 // Rewrites the texture references of `model` for `placement`: found images by their path
-// relative to the target's folder with forward slashes; embedded images written once
-// beside the target (TARGET_NAME.png, TARGET_NAME_1.jpg, ... by their own format) and
-// named by that file. A reference that cannot be followed keeps its stored name and gets
-// one note. False with the reason in `error` when an embedded image cannot be written.
-bool placeTextures(ModelData& model, const TexturePlacement& placement, std::string& error, const NoteSink& note);
+// relative to the target's folder with forward slashes; embedded images by the file they
+// are to be written to beside the target (TARGET_NAME.png, TARGET_NAME_1.jpg, ... by their
+// own format), which go to `images` (an earlier file of the same bytes is used again and
+// not listed). A reference that cannot be followed keeps its stored name and gets one note.
+void placeTextures(ModelData& model, const TexturePlacement& placement, std::vector<ImageFile>& images,
+                   const NoteSink& note);
+
+// Writes `images` through the target writer, each whole or not at all. Call it only once
+// the file that names them is written, so that a failed command leaves nothing new beside
+// its target. False with "cannot write FILE: REASON" in `error` at the first that fails.
+bool writeImages(const std::vector<ImageFile>& images, std::string& error);
 
 }  // namespace korvo::import

@@ -67,6 +67,24 @@ TEST_F(BatchExport, WritesEveryGoodInputFailsTheBadOneAndParallelRunsWriteTheSam
 #endif
 }
 
+#ifdef DORNA_WITH_IMPORT
+// The model reader is watched in a batch as in a single export: its hang and its crash
+// each fail their own model with the same line, the other models are written.
+TEST_F(BatchExport, AReaderThatHangsOrCrashesFailsOnlyItsModel) {
+    writeFile(folder / "damaged.ply", "ply\nformat ascii 1.0\nelement");  // the reader loops on it
+    writeFile(folder / "long.x", "xof 0302txt 0032\nFrame " + std::string(1500, 'n') +
+                                     " {\nMesh m { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }\n}\n");
+    ASSERT_EQ(mkdir((folder / "out").c_str(), 0755), 0);
+    const CommandResult r = run({"export", "damaged.ply", "long.x", kModels + "OBJ/box.obj", "-o", "out/", "-j", "2",
+                                 "--reader-time-limit", "1"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("korvo: the model reader gave up after 1 s on damaged.ply\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korvo: the model reader crashed on long.x ("), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korvo: 3 inputs: 1 exported (1 file, "), std::string::npos) << r.err;
+    EXPECT_EQ(namesIn(folder / "out"), std::vector<std::string>{"box.x"});
+}
+#endif
+
 TEST_F(BatchExport, ABatchThatCannotStartWritesNothing) {
     writeFile(folder / "a.korvo.json", R"({"korvo": 1, "objects": [{"name": "Box", "type": "cube"}]})");
     ASSERT_EQ(mkdir((folder / "sub").c_str(), 0755), 0);

@@ -62,6 +62,38 @@ TEST(TexturePaths, ExportedModelsNameImagesThatOpenFromTheOutputFolder) {
     EXPECT_EQ(textureNames(readFile(folder / "out/kept.x")), std::vector<std::string>{"./duckCM.tga"});
 }
 
+// An export that fails after the model is read leaves no embedded image beside its target.
+TEST(TexturePaths, AFailedExportWritesNoImage) {
+    TempFolder folder;
+    const CommandResult r = runKorvo({"export", kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", "box.x"},
+                                     folder.path(), {{"KORVO_FAIL_ALLOC", "1"}});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{}) << r.err;
+}
+
+// A name stored in another letter case than the file's (models made on Windows): the file
+// of the exact name wins; of several in other cases, the first by path, with a note.
+TEST(TexturePaths, NamesInAnotherLetterCaseAreFoundTheExactOneFirst) {
+    TempFolder folder;
+    fs::create_directories(folder / "m/b");
+    fs::create_directories(folder / "m/a");
+    writeFile(folder / "m/wood.obj", "mtllib wood.mtl\nusemtl wood\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
+    writeFile(folder / "m/wood.mtl", "newmtl wood\nKd 1 1 1\nmap_Kd Textures/Wood.JPG\n");
+    writeFile(folder / "m/b/wood.jpg", "b");
+    writeFile(folder / "m/a/WOOD.jpg", "a");
+    const CommandResult twoCases = runKorvo({"export", "m/wood.obj", "-o", "two.x"}, folder.path());
+    ASSERT_EQ(twoCases.status, 0) << twoCases.err;
+    EXPECT_EQ(textureNames(readFile(folder / "two.x")), std::vector<std::string>{"m/a/WOOD.jpg"});
+    EXPECT_NE(twoCases.err.find("texture \"Textures/Wood.JPG\": 2 files have its name in another letter case; took "),
+              std::string::npos) << twoCases.err;
+
+    fs::create_directories(folder / "m/c");
+    writeFile(folder / "m/c/Wood.JPG", "c");
+    const CommandResult exact = runKorvo({"export", "m/wood.obj", "-o", "exact.x"}, folder.path());
+    ASSERT_EQ(exact.status, 0) << exact.err;
+    EXPECT_EQ(textureNames(readFile(folder / "exact.x")), std::vector<std::string>{"m/c/Wood.JPG"});
+}
+
 }  // namespace
 }  // namespace korvo::e2e
 #endif  // DORNA_WITH_IMPORT
