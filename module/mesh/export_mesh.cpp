@@ -82,7 +82,7 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     KrvPolygonUV records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
         const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
-        for (int32_t i = 0; i < count; ++i) records[i] = uvOfPolygon(uvTag, first + i);
+        uvOfPolygons(uvTag, first, count, records);
         addPolygonUVs(mesh, records, first, count, transform);
     }
     return 1;

@@ -37,10 +37,6 @@ bool isZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
 
 bool sameVector(const Vector& a, const Vector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
-int32_t cornerPoint(const KrvPolygon& polygon, int32_t corner) {
-    return corner == 0 ? polygon.a : corner == 1 ? polygon.b : polygon.c;
-}
-
 const KrvVector& cornerUV(const KrvPolygonUV& record, int32_t corner) {
     return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
 }
@@ -258,12 +254,25 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
     if (!mesh.vertices) return 0;
     mesh.vertexCount = vertexCount;
     fillBytes(mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount), 0);
-    for (int32_t p = 0; p < mesh.pointCount; ++p) setPositionAndUV(mesh.vertices[p], mesh.points[p], 0.0f, 0.0f);
-    if (withUVs) {
-        // Backwards, so that the first corner of every vertex writes last.
-        for (int32_t corner = indexCount - 1; corner >= 0; --corner)
-            setPositionAndUV(mesh.vertices[mesh.indices[corner]], mesh.points[cornerPoint(polygons[corner / 3], corner % 3)],
-                             mesh.cornerUVs[2 * corner], mesh.cornerUVs[2 * corner + 1]);
+    // Every vertex takes the texture coordinate of its first corner. A point's first
+    // corner has the point's own vertex, and its added vertices were numbered as they
+    // were first met, so the next number not written yet is the only new one.
+    int32_t nextAdded = mesh.pointCount;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const int32_t first = mesh.cornerStarts[p];
+        const int32_t end = mesh.cornerStarts[p + 1];
+        if (!withUVs || first == end) {
+            setPositionAndUV(mesh.vertices[p], mesh.points[p], 0.0f, 0.0f);
+            continue;
+        }
+        const float* uv = mesh.cornerUVs + 2 * mesh.pointCorners[first];
+        setPositionAndUV(mesh.vertices[p], mesh.points[p], uv[0], uv[1]);
+        for (int32_t i = first + 1; i < end; ++i) {
+            const int32_t corner = mesh.pointCorners[i];
+            if (mesh.indices[corner] != nextAdded) continue;
+            uv = mesh.cornerUVs + 2 * corner;
+            setPositionAndUV(mesh.vertices[nextAdded++], mesh.points[p], uv[0], uv[1]);
+        }
     }
     hostFreeAndClear(mesh.cornerUVs);
     return 1;

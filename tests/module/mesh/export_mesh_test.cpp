@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -202,6 +203,35 @@ TEST_F(MeshBuilding, CoordinatesEqualAsNumbersShareAVertexWithTheFirstCornersSig
     ASSERT_EQ(mesh.vertexCount, 4);
     EXPECT_FALSE(std::signbit(mesh.vertices[0].u));
     EXPECT_TRUE(std::signbit(mesh.vertices[1].u));
+}
+
+TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
+    // More triangles than one read takes, so that the reads meet at a boundary.
+    std::vector<korvo::Vec3> points;
+    std::vector<Triangle> triangles;
+    std::vector<UV> uvs;
+    for (int32_t k = 0; k < 300; ++k) {
+        points.insert(points.end(), {{double(k), 0, 0}, {double(k) + 1, 0, 0}, {double(k), 1, 0}});
+        triangles.push_back({3 * k, 3 * k + 1, 3 * k + 2});
+        uvs.push_back({{{k / 300.0, 0}, {k / 300.0, 0.5}, {1, k / 300.0}}});
+    }
+    SceneObject o = polygonObject(points, triangles);
+    setUVs(o, uvs);
+    build(o);
+    const std::vector<ExportVertex> ranged(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    expectPositionAndUV(899, 299, 1, 0, 1, float(299 / 300.0));
+
+    KrvHost older = *host.root();
+    KrvTagTable tags = *older.tag;
+    tags.size = offsetof(KrvTagTable, uv_of_polygons);
+    older.tag = &tags;
+    setHost(&older);
+    build(o);
+    ASSERT_EQ(mesh.vertexCount, int32_t(ranged.size()));
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) {
+        EXPECT_EQ(mesh.vertices[i].u, ranged[i].u) << i;
+        EXPECT_EQ(mesh.vertices[i].v, ranged[i].v) << i;
+    }
 }
 
 TEST_F(MeshBuilding, TextureTagOffsetsAndScalesTheCoordinates) {
