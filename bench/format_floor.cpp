@@ -3,12 +3,19 @@
 // read and taken apart first (not timed) into literal text and numbers; the timed part
 // rebuilds the same bytes through a 1 MiB buffer and writes them with write(2), as a
 // bare exporter would. The rebuilt file is compared with the original, so the floor
-// writes exactly what the export wrote.
+// writes exactly what the export wrote. Like the host's commit of a target, the file is
+// flushed to the disk (fsync) before it is closed; the time spent in the file system
+// (writes, flush, close) is reported apart, as `korvo export --timings` reports the
+// export's, so that the formatting can be compared on its own too. A single run moves with the machine's load as
+// much as the difference being measured, so the timed part runs RUNS times (default 5),
+// each into a fresh file as the export writes one, and the median is printed.
 //
-//   format_floor EXPORTED.x OUT.x   prints "floor SECONDS BYTES NUMBERS"
+//   format_floor EXPORTED.x OUT.x [RUNS]
+//   prints "floor SECONDS BYTES NUMBERS FILE_SYSTEM_SECONDS" (medians of the runs)
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -90,21 +97,72 @@ std::vector<Piece> takeApart(const std::string& text, size_t& numbers) {
 
 constexpr size_t kBufferBytes = 1 << 20;
 
-bool writeAll(int fd, const char* bytes, size_t count) {
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Adds the time it takes to `fileSystem`.
+bool writeAll(int fd, const char* bytes, size_t count, double& fileSystem) {
+    const Clock::time_point start = Clock::now();
     while (count > 0) {
         const ssize_t n = write(fd, bytes, count);
-        if (n <= 0) return false;
+        if (n <= 0) break;
         bytes += n;
         count -= static_cast<size_t>(n);
     }
-    return true;
+    fileSystem += secondsSince(start);
+    return count == 0;
+}
+
+struct Timing {
+    double seconds;
+    double fileSystem;
+};
+
+// One timed rebuild of the file from its pieces; false when the file could not be written.
+bool rebuild(const std::vector<Piece>& pieces, const char* path, Timing& timing) {
+    const Clock::time_point start = Clock::now();
+    timing.fileSystem = 0;
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    std::vector<char> buffer(kBufferBytes);
+    size_t used = 0;
+    bool written = true;
+    for (const Piece& piece : pieces) {
+        if (kBufferBytes - used < piece.literal.size() + dorna::kRealTextCapacity) {
+            written = written && writeAll(fd, buffer.data(), used, timing.fileSystem);
+            used = 0;
+        }
+        if (piece.literal.size() > kBufferBytes - dorna::kRealTextCapacity) {
+            written = written && writeAll(fd, piece.literal.data(), piece.literal.size(), timing.fileSystem);
+        } else {
+            std::memcpy(buffer.data() + used, piece.literal.data(), piece.literal.size());
+            used += piece.literal.size();
+        }
+        if (piece.kind == Piece::Real) used += static_cast<size_t>(dorna::formatReal(buffer.data() + used, piece.real));
+        if (piece.kind == Piece::Integer) used += static_cast<size_t>(dorna::formatInt(buffer.data() + used, piece.integer));
+    }
+    written = written && writeAll(fd, buffer.data(), used, timing.fileSystem);
+    const Clock::time_point commit = Clock::now();
+    written = fsync(fd) == 0 && written;
+    written = close(fd) == 0 && written;
+    timing.fileSystem += secondsSince(commit);
+    timing.seconds = secondsSince(start);
+    return written;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: format_floor EXPORTED.x OUT.x\n");
+    const int runs = argc == 4 ? std::atoi(argv[3]) : 5;
+    if ((argc != 3 && argc != 4) || runs < 1) {
+        std::fprintf(stderr, "usage: format_floor EXPORTED.x OUT.x [RUNS]\n");
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
@@ -116,35 +174,16 @@ int main(int argc, char** argv) {
     size_t numbers = 0;
     const std::vector<Piece> pieces = takeApart(original, numbers);
 
-    const auto start = std::chrono::steady_clock::now();
-    const int fd = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        std::fprintf(stderr, "format_floor: cannot create %s\n", argv[2]);
-        return 1;
-    }
-    std::vector<char> buffer(kBufferBytes);
-    size_t used = 0;
-    bool written = true;
-    for (const Piece& piece : pieces) {
-        if (kBufferBytes - used < piece.literal.size() + dorna::kRealTextCapacity) {
-            written = written && writeAll(fd, buffer.data(), used);
-            used = 0;
+    std::vector<double> seconds, fileSystem;
+    for (int run = 0; run < runs; ++run) {
+        unlink(argv[2]);
+        Timing timing{};
+        if (!rebuild(pieces, argv[2], timing)) {
+            std::fprintf(stderr, "format_floor: cannot write %s\n", argv[2]);
+            return 1;
         }
-        if (piece.literal.size() > kBufferBytes - dorna::kRealTextCapacity) {
-            written = written && writeAll(fd, piece.literal.data(), piece.literal.size());
-        } else {
-            std::memcpy(buffer.data() + used, piece.literal.data(), piece.literal.size());
-            used += piece.literal.size();
-        }
-        if (piece.kind == Piece::Real) used += static_cast<size_t>(dorna::formatReal(buffer.data() + used, piece.real));
-        if (piece.kind == Piece::Integer) used += static_cast<size_t>(dorna::formatInt(buffer.data() + used, piece.integer));
-    }
-    written = written && writeAll(fd, buffer.data(), used);
-    written = close(fd) == 0 && written;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!written) {
-        std::fprintf(stderr, "format_floor: cannot write %s\n", argv[2]);
-        return 1;
+        seconds.push_back(timing.seconds);
+        fileSystem.push_back(timing.fileSystem);
     }
 
     std::ifstream again(argv[2], std::ios::binary);
@@ -153,6 +192,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "format_floor: the rebuilt file differs from %s\n", argv[1]);
         return 1;
     }
-    std::printf("floor %.3f %zu %zu\n", seconds, original.size(), numbers);
+    std::printf("floor %.3f %zu %zu %.3f\n", median(seconds), original.size(), numbers, median(fileSystem));
     return 0;
 }

@@ -48,7 +48,11 @@ bool Host::State::validObject(const void* o, const char* entry) {
 }
 
 bool Host::State::validTag(const void* t, const char* entry) {
-    if (t != nullptr && liveTags.count(static_cast<const TagImpl*>(t))) return true;
+    if (t != nullptr && t == lastLiveTag) return true;
+    if (t != nullptr && liveTags.count(static_cast<const TagImpl*>(t))) {
+        lastLiveTag = static_cast<const TagImpl*>(t);
+        return true;
+    }
     fault(std::string(entry) + ": " + (t ? "a tag that is not alive" : "a null tag"));
     return false;
 }
@@ -71,6 +75,7 @@ ObjectImpl::~ObjectImpl() {
         currentState->liveTags.erase(&uvTag);
         currentState->liveTags.erase(&textureTag);
         currentState->liveTags.erase(&phongTag);
+        currentState->lastLiveTag = nullptr;
     }
 }
 

@@ -184,6 +184,10 @@ struct Host::State {
     std::unordered_set<KrvObjectList*> commandResults;
     std::unordered_set<const ObjectImpl*> liveObjects;
     std::unordered_set<const TagImpl*> liveTags;
+    // The tag last found alive: the module asks for a mesh's texture coordinates one
+    // polygon at a time, so checking the same tag again costs no lookup. Cleared when
+    // any object's tags die.
+    const TagImpl* lastLiveTag = nullptr;
     std::unordered_set<const ChannelImpl*> liveChannels;
     std::unordered_set<const MaterialImpl*> liveMaterials;
 

@@ -1,4 +1,5 @@
 // Objects, their tags, and materials.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -303,6 +304,32 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
     return uvw[static_cast<size_t>(index)];
 }
 
+int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
+    if (count <= 0) return 1;
+    if (out == nullptr) {
+        hostState().fault("tag uv_of_polygons: null records");
+        return 0;
+    }
+    std::fill(out, out + count, KrvPolygonUV{});
+    TagImpl* t = tagImpl(tag, "tag uv_of_polygons");
+    if (!t) return 0;
+    if (t->type != KRV_TAG_UVW) {
+        hostState().fault("tag uv_of_polygons: not a UV tag");
+        return 0;
+    }
+    const std::vector<KrvPolygonUV>& uvw = *t->owner->uvw;
+    const int64_t end = int64_t{first} + count;
+    const int64_t from = first < 0 ? 0 : first;
+    const int64_t to = end < int64_t(uvw.size()) ? end : int64_t(uvw.size());
+    if (from < to) std::copy(uvw.begin() + from, uvw.begin() + to, out + (from - first));
+    if (first < 0 || end > int64_t(uvw.size())) {
+        hostState().fault("tag uv_of_polygons: polygons " + std::to_string(first) + " to " + std::to_string(end - 1) +
+                          " out of range (" + std::to_string(uvw.size()) + " polygons)");
+        return 0;
+    }
+    return 1;
+}
+
 KrvMaterial KRV_CALL tagMaterial(KrvTag tag) {
     TagImpl* t = tagImpl(tag, "tag material");
     if (!t || t->type != KRV_TAG_TEXTURE) return nullptr;
@@ -383,7 +410,8 @@ const KrvObjectTable kObjectTable = {
     points, polygons, boneWeights, findTag, hasBoneWeights, weightingBones,
 };
 
-const KrvTagTable kTagTable = {sizeof(KrvTagTable), tagReadParameter, tagGetParameters, uvOfPolygon, tagMaterial};
+const KrvTagTable kTagTable = {sizeof(KrvTagTable), tagReadParameter, tagGetParameters, uvOfPolygon, tagMaterial,
+                                uvOfPolygons};
 
 const KrvMaterialTable kMaterialTable = {
     sizeof(KrvMaterialTable), materialChannel, channelData, channelEnabled, materialReadParameter,

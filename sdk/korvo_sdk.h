@@ -406,6 +406,11 @@ typedef struct KrvTagTable {
     KrvPolygonUV (KRV_CALL* uv_of_polygon)(KrvTag tag, int32_t index);
     /* The material a texture tag refers to, or null. */
     KrvMaterial (KRV_CALL* material)(KrvTag tag);
+    /* The UV records of polygons first .. first + count - 1 of a UV tag into out[0 .. count - 1],
+     * as uv_of_polygon gives them one by one: nonzero, or 0 when the tag is no UV tag or the
+     * range leaves its polygons (out is then zero where uv_of_polygon would answer zero).
+     * Check KRV_HAS_ENTRY before calling: older hosts lack it. */
+    int32_t (KRV_CALL* uv_of_polygons)(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out);
 } KrvTagTable;
 
 /* Material channels and their colour parameters. */

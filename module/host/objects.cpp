@@ -83,6 +83,15 @@ void tagParameters(KrvTag tag, SettingsContainer& out) { host()->tag->get_parame
 
 KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index) { return host()->tag->uv_of_polygon(tag, index); }
 
+void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
+    const KrvTagTable* tags = host()->tag;
+    if (KRV_HAS_ENTRY(tags, KrvTagTable, uv_of_polygons)) {
+        tags->uv_of_polygons(tag, first, count, out);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) out[i] = tags->uv_of_polygon(tag, first + i);
+}
+
 KrvMaterial materialOfTag(KrvTag tag) { return host()->tag->material(tag); }
 
 KrvChannel materialChannel(KrvMaterial material, int32_t channel) {

@@ -56,6 +56,9 @@ void releaseCommandResult(KrvObjectList* result);
 int32_t readTagParameter(KrvTag tag, const ParameterId& id, ValueHolder& out, int32_t flags);
 void tagParameters(KrvTag tag, SettingsContainer& out);
 KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index);
+// The UV records of polygons first .. first + count - 1 into out[0 .. count - 1]: in one
+// host call where the host has uv_of_polygons, else one call per polygon.
+void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out);
 // The material a texture tag refers to, or null.
 KrvMaterial materialOfTag(KrvTag tag);
 

@@ -26,18 +26,18 @@ void message(const char* format, ...) {
 
 }  // namespace
 
-void listNormals(const NormalGroupList* groups, int32_t pointCount) {
+void listNormals(const NormalGroups* groups, int32_t pointCount) {
     if (!exportSettings.debugListing) return;
     message("\n\nNORMALS\n========\n");
     if (!groups) return;
     for (int32_t p = 0; p < pointCount; ++p) {
-        const NormalGroupList& list = groups[p];
-        message("Point: %4i Normalcount: %i\n", p, list.count);
-        for (int32_t j = 0; j < list.count; ++j) {
-            const NormalGroup& group = list.items[j];
-            message("\t%4i  x %0.3f y %0.3f z %0.3f Indices ", j, double(group.normal.x),
-                    double(group.normal.y), double(group.normal.z));
-            for (int32_t i = 0; i < group.corners.count; ++i) message("%4i ", group.corners.items[i]);
+        message("Point: %4i Normalcount: %i\n", p, groupsOfPoint(*groups, p));
+        for (int32_t j = 0; j < groupsOfPoint(*groups, p); ++j) {
+            const int32_t g = groups->groupStarts[p] + j;
+            const Vector& normal = groups->normals[g];
+            message("\t%4i  x %0.3f y %0.3f z %0.3f Indices ", j, double(normal.x), double(normal.y), double(normal.z));
+            for (int32_t i = groups->cornerStarts[g]; i < groups->cornerStarts[g + 1]; ++i)
+                message("%4i ", groups->corners[i]);
             message("\n");
         }
     }

@@ -11,7 +11,7 @@
 namespace dorna {
 
 // The smoothing groups of every point: normal and corner numbers.
-void listNormals(const NormalGroupList* groups, int32_t pointCount);
+void listNormals(const NormalGroups* groups, int32_t pointCount);
 // The index triples; a last incomplete triple is not printed.
 void listIndices(const int32_t* indices, int32_t count);
 // The vertices: position, texture coordinate, normal.

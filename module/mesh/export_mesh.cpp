@@ -58,15 +58,23 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
     return -1;
 }
 
-int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount) {
+int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
-    if (!uvTag) return 0;
+    if (!uvTag || !mesh.points) return 0;
+    mesh.cornerUVs = static_cast<float*>(hostAlloc(sizeof(float) * 6 * static_cast<size_t>(polygonCount)));
+    if (!mesh.cornerUVs) {
+        // Without them the mesh would lose its texture coordinates unnoticed: the points
+        // go too, and the mesh ends up without vertices.
+        hostFreeAndClear(mesh.points);
+        mesh.pointCount = 0;
+        return 0;
+    }
     const TextureTransform transform = textureTransform(object);
     KrvPolygonUV records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
         const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
-        for (int32_t i = 0; i < count; ++i) records[i] = uvOfPolygon(uvTag, first + i);
-        if (!addPolygonUVs(mesh, polygons, records, first, count, transform)) return 0;
+        uvOfPolygons(uvTag, first, count, records);
+        addPolygonUVs(mesh, records, first, count, transform);
     }
     return 1;
 }
@@ -99,11 +107,12 @@ MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
             releaseExportMesh(mesh);
             return MeshBuild::PolygonOutOfRange;
         }
-        mesh.hasUV = collectUVs(mesh, object, polygons, polygonCount);
+        mesh.hasUV = collectUVs(mesh, object, polygonCount);
         computeFaceNormals(mesh, polygons, polygonCount);
-        smoothNormals(mesh, smoothingLimit(object));
-        listNormals(mesh.normalGroups, mesh.pointCount);
         buildIndices(mesh, polygons, polygonCount);
+        smoothNormals(mesh, smoothingLimit(object));
+        listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
+        if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
         splitByNormals(mesh);
     }
     // A pass short of storage leaves the passes after it without their input: polygons
@@ -141,15 +150,14 @@ void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* ma
 }
 
 void releaseExportMesh(ExportMesh& mesh) {
-    // Every small block of the points and groups lives in the arena.
     hostFree(mesh.points);
-    hostFree(mesh.normalGroups);
+    hostFree(mesh.cornerUVs);
     hostFree(mesh.faceNormals);
     hostFree(mesh.cornerStarts);
     hostFree(mesh.pointCorners);
+    releaseNormalGroups(mesh.normalGroups);
     hostFree(mesh.indices);
     hostFree(mesh.vertices);
-    releaseArena(mesh.arena);
     mesh = ExportMesh{};
 }
 

@@ -12,7 +12,6 @@
 
 #include <cstdint>
 
-#include "mesh/arena.h"
 #include "mesh/grow_arrays.h"
 #include "math/matrix.h"
 
@@ -26,21 +25,21 @@ struct ExportVertex {
 
 // A cleared mesh (every field zero) is ready to be built; the mesh owns all its arrays.
 struct ExportMesh {
-    MeshPoint* points;                // one per host point
-    NormalGroupList* normalGroups;    // one per host point: its smoothing groups
+    Vector* points;                   // one position per host point
     int32_t pointCount;
+    float* cornerUVs;                 // u, v of every corner, while the object's UV tag is read
+    int32_t hasUV;                    // 1 when the object has a UV tag
     // From the face normals to the smoothing: the unit normal of every polygon, and the
     // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
-    // in corner order. Flat arrays, as a group per corner would cost ten times the memory.
+    // in corner order.
     Vector* faceNormals;
     int32_t* cornerStarts;            // pointCount + 1 entries
     int32_t* pointCorners;            // one per corner
-    int32_t hasUV;                    // 1 when the object has a UV tag
+    NormalGroups normalGroups;        // from the smoothing to the vertex splits
     int32_t* indices;                 // vertex index of every corner
     int32_t indexCount;               // 3 x number of polygons
     ExportVertex* vertices;
     int32_t vertexCount;
-    MeshArena arena;                  // the small blocks of the points and groups
 };
 
 // Offset and scale of the texture tag: U = (u - offsetU) * scaleU, likewise V.
@@ -64,30 +63,31 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
 // could not do its work; an allocation failure leaves the arrays so that the passes
 // after it find them missing and the mesh ends up without vertices.
 
-// Takes one MeshPoint per point, with its position.
+// Takes the position of every point.
 int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount);
-// The distinct texture coordinates of the object's UV tag at every point; 0 when the
-// object has none. Reads the texture tag's offset and scale.
-int32_t collectUVs(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount);
-// The part of collectUVs over plain arrays: polygons first .. first + count - 1, whose
-// UV records are records[0 .. count - 1]. 0 when storage ran out; the points' texture
-// coordinates are then dropped together with the points.
-int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPolygonUV* records,
-                      int32_t first, int32_t count, const TextureTransform& transform);
+// The texture coordinates of every corner from the object's UV tag; 0 when the object
+// has none. Reads the texture tag's offset and scale.
+int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
+// The part of collectUVs over plain arrays: the UV records of polygons first ..
+// first + count - 1, placed by the transform, as the texture coordinates of their corners.
+int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
+                      const TextureTransform& transform);
 // The unit normal of every polygon and the corners of every point (faceNormals,
 // cornerStarts, pointCorners).
 int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// The corner-to-vertex map and the vertices' positions and texture coordinates: the
+// distinct texture coordinates of a point (compared exactly, the first corner's kept)
+// each take a vertex, the first the point's own, the others numbered after the points
+// in point order. Normals are left zero. Gives back the corners' texture coordinates.
+int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
 // or from the object's phong tag when the settings say so.
 float smoothingLimit(KrvObject object);
 // Merges the corners of every point into smoothing groups (normalGroups): each group is
 // seeded by the first corner not taken yet and takes every later corner whose face
-// normal makes a dot product of at least cosLimit with the seed's. Returns the face
-// normals and corner arrays, which nothing needs after it.
+// normal makes a dot product of at least cosLimit with the seed's. Gives back the face
+// normals and the corners by point, which nothing needs after it.
 int32_t smoothNormals(ExportMesh& mesh, float cosLimit);
-// The corner-to-vertex map, with a vertex of its own for every texture coordinate of a
-// point beyond its first. Ends with the debug listing of the indices.
-int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
 // The final vertices: every corner whose group normal differs from the normal its
 // vertex already has gets a copy of the vertex with the group normal.
 int32_t splitByNormals(ExportMesh& mesh);

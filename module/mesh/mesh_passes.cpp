@@ -13,7 +13,7 @@ namespace dorna {
 namespace {
 
 template <typename T>
-T* allocArray(int32_t count) {
+T* allocArray(int64_t count) {
     return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 0)));
 }
 
@@ -37,57 +37,8 @@ bool isZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
 
 bool sameVector(const Vector& a, const Vector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
-int32_t cornerPoint(const KrvPolygon& polygon, int32_t corner) {
-    return corner == 0 ? polygon.a : corner == 1 ? polygon.b : polygon.c;
-}
-
 const KrvVector& cornerUV(const KrvPolygonUV& record, int32_t corner) {
     return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
-}
-
-// The points are given up together with their texture coordinates; the passes after
-// this see no points and leave the mesh without vertices.
-void dropPoints(ExportMesh& mesh) {
-    for (int32_t p = 0; p < mesh.pointCount; ++p) destroyMeshPoint(mesh.arena, mesh.points[p]);
-    hostFreeAndClear(mesh.points);
-    mesh.pointCount = 0;
-}
-
-void releaseGroupLists(MeshArena& arena, NormalGroupList*& lists, int32_t count) {
-    if (!lists) return;
-    for (int32_t p = 0; p < count; ++p) destroyNormalGroupList(arena, lists[p]);
-    hostFreeAndClear(lists);
-}
-
-NormalGroupList* newGroupLists(int32_t count) {
-    auto* lists = allocArray<NormalGroupList>(count);
-    if (lists)
-        for (int32_t p = 0; p < count; ++p) lists[p] = newNormalGroupList();
-    return lists;
-}
-
-// The corners of one point (`count` corner numbers in corner order) merged into
-// `groups`. False when storage ran out.
-bool smoothPoint(MeshArena& arena, const int32_t* corners, int32_t count, const Vector* faceNormals,
-                 NormalGroupList& groups, float cosLimit, unsigned char* taken) {
-    std::memset(taken, 0, static_cast<size_t>(count));
-    for (int32_t j = 0; j < count; ++j) {
-        if (taken[j]) continue;
-        const Vector& seed = faceNormals[corners[j] / 3];
-        if (!appendGroup(arena, groups, seed, corners[j])) return false;
-        NormalGroup& group = groups.items[groups.count - 1];
-        for (int32_t k = j + 1; k < count; ++k) {
-            if (taken[k]) continue;
-            const Vector& other = faceNormals[corners[k] / 3];
-            // Summed in this order; a NaN never reaches the limit.
-            const float d = seed.z * other.z + seed.y * other.y + other.x * seed.x;
-            if (!(d >= cosLimit)) continue;
-            if (!addToGroup(arena, group, other, corners[k])) return false;
-            taken[k] = 1;
-        }
-    }
-    normalizeGroups(groups);
-    return true;
 }
 
 void releaseFaceCorners(ExportMesh& mesh) {
@@ -104,24 +55,81 @@ void setPositionAndUV(ExportVertex& vertex, const Vector& position, float u, flo
     vertex.v = v;
 }
 
-// The vertices of the points and their texture splits, numbered as buildIndices does.
-ExportVertex* baseVertices(const ExportMesh& mesh, int32_t baseCount) {
-    auto* base = allocArray<ExportVertex>(baseCount);
-    if (!base) return nullptr;
-    fillBytes(base, sizeof(ExportVertex) * static_cast<size_t>(baseCount), 0);
-    int32_t next = mesh.pointCount;
-    for (int32_t p = 0; p < mesh.pointCount; ++p) {
-        const MeshPoint& point = mesh.points[p];
-        const PointUVList& uvs = point.uvs;
-        if (uvs.count > 0)
-            setPositionAndUV(base[p], point.position, uvs.items[0].u, uvs.items[0].v);
-        else
-            setPositionAndUV(base[p], point.position, 0.0f, 0.0f);
-        if (!mesh.hasUV) continue;
-        for (int32_t e = 1; e < uvs.count; ++e)
-            setPositionAndUV(base[next++], point.position, uvs.items[e].u, uvs.items[e].v);
+// The most corners any point has: the size of the per-point scratch arrays.
+int32_t mostCornersOfAPoint(const int32_t* cornerStarts, int32_t pointCount) {
+    int32_t most = 0;
+    for (int32_t p = 0; p < pointCount; ++p)
+        if (cornerStarts[p + 1] - cornerStarts[p] > most) most = cornerStarts[p + 1] - cornerStarts[p];
+    return most;
+}
+
+// The vertex of every corner of one point (`count` corner numbers in corner order):
+// the point's own for its first texture coordinate, numbers from `next` on for the
+// others. `seen` holds room for `count` coordinates.
+void numberPointUVs(int32_t point, const int32_t* corners, int32_t count, const float* cornerUVs,
+                    int32_t* indices, float* seen, int32_t& next) {
+    int32_t distinct = 0;
+    int32_t firstNumber = next - 1;  // entry e > 0 is vertex firstNumber + e
+    for (int32_t j = 0; j < count; ++j) {
+        const float u = cornerUVs[2 * corners[j]];
+        const float v = cornerUVs[2 * corners[j] + 1];
+        int32_t e = 0;
+        while (e < distinct && !(seen[2 * e] == u && seen[2 * e + 1] == v)) ++e;
+        if (e == distinct) {
+            seen[2 * e] = u;
+            seen[2 * e + 1] = v;
+            ++distinct;
+            if (e > 0) ++next;
+        }
+        indices[corners[j]] = e == 0 ? point : firstNumber + e;
     }
-    return base;
+}
+
+// The corners of one point (`count` corner numbers in corner order, rewritten in place
+// by group) merged into groups from `firstGroup` on, whose corner starts begin at
+// `firstCorner`. `scratch` holds room for 3 x count numbers. Returns the group count.
+int32_t smoothPoint(int32_t* corners, int32_t count, const Vector* faceNormals, float cosLimit,
+                    NormalGroups& groups, int32_t firstGroup, int32_t firstCorner, int32_t* scratch) {
+    int32_t* groupOf = scratch;
+    int32_t* inCorner = scratch + count;
+    int32_t* cursor = scratch + 2 * count;
+    for (int32_t j = 0; j < count; ++j) {
+        groupOf[j] = -1;
+        inCorner[j] = corners[j];
+    }
+    int32_t groupCount = 0;
+    for (int32_t j = 0; j < count; ++j) {
+        if (groupOf[j] >= 0) continue;
+        const Vector& seed = faceNormals[inCorner[j] / 3];
+        Vector sum = seed;
+        int32_t size = 1;
+        groupOf[j] = groupCount;
+        for (int32_t k = j + 1; k < count; ++k) {
+            if (groupOf[k] >= 0) continue;
+            const Vector& other = faceNormals[inCorner[k] / 3];
+            // Summed in this order; a NaN never reaches the limit.
+            const float d = seed.z * other.z + seed.y * other.y + other.x * seed.x;
+            if (!(d >= cosLimit)) continue;
+            sum.x += other.x;
+            sum.y += other.y;
+            sum.z += other.z;
+            groupOf[k] = groupCount;
+            ++size;
+        }
+        groups.normals[firstGroup + groupCount] = normalizedOrZero(sum);
+        cursor[groupCount] = size;
+        ++groupCount;
+    }
+    // Each group's corners in corner order: sizes turned into starts, then placed.
+    int32_t start = 0;
+    for (int32_t g = 0; g < groupCount; ++g) {
+        const int32_t size = cursor[g];
+        groups.cornerStarts[firstGroup + g] = firstCorner + start;
+        cursor[g] = start;
+        start += size;
+    }
+    for (int32_t j = 0; j < count; ++j) corners[cursor[groupOf[j]]++] = inCorner[j];
+    return groupCount;
 }
 
 // The vertices: the base records first, then those added for corners whose group
@@ -156,37 +164,22 @@ bool appendVertex(VertexBuffer& buffer, const ExportVertex& vertex) {
 
 int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
     if (!points || pointCount < 0) pointCount = 0;
-    mesh.points = allocArray<MeshPoint>(pointCount);
+    mesh.points = allocArray<Vector>(pointCount);
     if (!mesh.points) return 0;
     mesh.pointCount = pointCount;
-    for (int32_t p = 0; p < pointCount; ++p) mesh.points[p] = newMeshPoint(points[p]);
+    if (pointCount > 0) std::memcpy(mesh.points, points, sizeof(Vector) * static_cast<size_t>(pointCount));
     return 1;
 }
 
-int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPolygonUV* records,
-                      int32_t first, int32_t count, const TextureTransform& transform) {
-    if (!mesh.points) return 0;
+int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
+                      const TextureTransform& transform) {
+    if (!mesh.points || !mesh.cornerUVs) return 0;
+    float* uv = mesh.cornerUVs + 6 * static_cast<size_t>(first);
     for (int32_t i = 0; i < count; ++i) {
-        const int32_t k = first + i;
         for (int32_t corner = 0; corner < 3; ++corner) {
             const KrvVector& record = cornerUV(records[i], corner);
-            const float u = (record.x - transform.offsetU) * transform.scaleU;
-            const float v = (record.y - transform.offsetV) * transform.scaleV;
-            const int32_t cornerNumber = 3 * k + corner;
-            MeshPoint& point = mesh.points[cornerPoint(polygons[k], corner)];
-            PointUV* match = nullptr;
-            for (int32_t e = 0; e < point.uvs.count; ++e) {
-                if (point.uvs.items[e].u == u && point.uvs.items[e].v == v) {
-                    match = &point.uvs.items[e];
-                    break;
-                }
-            }
-            const int32_t stored = match ? appendCorner(mesh.arena, match->corners, cornerNumber)
-                                         : appendUV(mesh.arena, point, u, v, cornerNumber);
-            if (!stored) {
-                dropPoints(mesh);
-                return 0;
-            }
+            *uv++ = (record.x - transform.offsetU) * transform.scaleU;
+            *uv++ = (record.y - transform.offsetV) * transform.scaleV;
         }
     }
     return 1;
@@ -194,7 +187,7 @@ int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygon* polygons, const KrvPol
 
 int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
     if (mesh.pointCount <= 0 || !mesh.points) return 0;
-    releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
+    releaseNormalGroups(mesh.normalGroups);
     releaseFaceCorners(mesh);
     if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
     mesh.faceNormals = allocArray<Vector>(polygonCount);
@@ -220,9 +213,9 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
         mesh.pointCorners[starts[polygon.a]++] = 3 * k;
         mesh.pointCorners[starts[polygon.b]++] = 3 * k + 1;
         mesh.pointCorners[starts[polygon.c]++] = 3 * k + 2;
-        const Vector& a = mesh.points[polygon.a].position;
-        const Vector e1 = minus(a, mesh.points[polygon.b].position);
-        const Vector e2 = minus(a, mesh.points[polygon.c].position);
+        const Vector& a = mesh.points[polygon.a];
+        const Vector e1 = minus(a, mesh.points[polygon.b]);
+        const Vector e2 = minus(a, mesh.points[polygon.c]);
         mesh.faceNormals[k] = unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
                                                     e1.x * e2.y - e1.y * e2.x});
     }
@@ -231,31 +224,12 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
     return 1;
 }
 
-int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
-    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
-    const int32_t* starts = mesh.cornerStarts;
-    int32_t maxCorners = 0;
-    for (int32_t p = 0; p < mesh.pointCount; ++p)
-        if (starts[p + 1] - starts[p] > maxCorners) maxCorners = starts[p + 1] - starts[p];
-    releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-    mesh.normalGroups = newGroupLists(mesh.pointCount);
-    auto* taken = static_cast<unsigned char*>(hostAlloc(static_cast<size_t>(maxCorners)));
-    bool smoothed = mesh.normalGroups && taken && maxCorners > 0;
-    for (int32_t p = 0; smoothed && p < mesh.pointCount; ++p)
-        smoothed = smoothPoint(mesh.arena, mesh.pointCorners + starts[p], starts[p + 1] - starts[p],
-                               mesh.faceNormals, mesh.normalGroups[p], cosLimit, taken);
-    hostFree(taken);
-    releaseFaceCorners(mesh);
-    // Without corners the points keep their empty groups (and so zero normals). A
-    // failure midway leaves no groups: half-merged points would pass for the mesh's
-    // own, so the mesh ends up without vertices.
-    if (!smoothed && maxCorners > 0) releaseGroupLists(mesh.arena, mesh.normalGroups, mesh.pointCount);
-    return smoothed ? 1 : 0;
-}
-
 int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
     hostFreeAndClear(mesh.indices);
+    hostFreeAndClear(mesh.vertices);
     mesh.indexCount = 0;
+    mesh.vertexCount = 0;
+    if (!mesh.pointCorners || mesh.pointCount <= 0) return 0;
     const int32_t indexCount = 3 * (polygonCount > 0 ? polygonCount : 0);
     mesh.indices = allocArray<int32_t>(indexCount);
     if (!mesh.indices) return 0;
@@ -265,59 +239,115 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
         mesh.indices[3 * k + 1] = polygons[k].b;
         mesh.indices[3 * k + 2] = polygons[k].c;
     }
-    if (mesh.hasUV == 1) {
-        int32_t next = mesh.pointCount;
-        for (int32_t p = 0; p < mesh.pointCount; ++p) {
-            const PointUVList& uvs = mesh.points[p].uvs;
-            for (int32_t e = 1; e < uvs.count; ++e, ++next) {
-                const CornerList& corners = uvs.items[e].corners;
-                for (int32_t i = 0; i < corners.count; ++i) mesh.indices[corners.items[i]] = next;
-            }
+    int32_t vertexCount = mesh.pointCount;
+    const bool withUVs = mesh.hasUV == 1 && mesh.cornerUVs;
+    if (withUVs) {
+        const int32_t most = mostCornersOfAPoint(mesh.cornerStarts, mesh.pointCount);
+        auto* seen = allocArray<float>(int64_t{2} * most);
+        if (!seen) return 0;
+        for (int32_t p = 0; p < mesh.pointCount; ++p)
+            numberPointUVs(p, mesh.pointCorners + mesh.cornerStarts[p], mesh.cornerStarts[p + 1] - mesh.cornerStarts[p],
+                           mesh.cornerUVs, mesh.indices, seen, vertexCount);
+        hostFree(seen);
+    }
+    mesh.vertices = allocArray<ExportVertex>(vertexCount);
+    if (!mesh.vertices) return 0;
+    mesh.vertexCount = vertexCount;
+    fillBytes(mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount), 0);
+    // Every vertex takes the texture coordinate of its first corner. A point's first
+    // corner has the point's own vertex, and its added vertices were numbered as they
+    // were first met, so the next number not written yet is the only new one.
+    int32_t nextAdded = mesh.pointCount;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const int32_t first = mesh.cornerStarts[p];
+        const int32_t end = mesh.cornerStarts[p + 1];
+        if (!withUVs || first == end) {
+            setPositionAndUV(mesh.vertices[p], mesh.points[p], 0.0f, 0.0f);
+            continue;
+        }
+        const float* uv = mesh.cornerUVs + 2 * mesh.pointCorners[first];
+        setPositionAndUV(mesh.vertices[p], mesh.points[p], uv[0], uv[1]);
+        for (int32_t i = first + 1; i < end; ++i) {
+            const int32_t corner = mesh.pointCorners[i];
+            if (mesh.indices[corner] != nextAdded) continue;
+            uv = mesh.cornerUVs + 2 * corner;
+            setPositionAndUV(mesh.vertices[nextAdded++], mesh.points[p], uv[0], uv[1]);
         }
     }
-    listIndices(mesh.indices, mesh.indexCount);
+    hostFreeAndClear(mesh.cornerUVs);
     return 1;
 }
 
-int32_t splitByNormals(ExportMesh& mesh) {
-    if (!mesh.points || !mesh.indices || !mesh.normalGroups) return 0;
-    int32_t baseCount = mesh.pointCount;
-    if (mesh.hasUV)
-        for (int32_t p = 0; p < mesh.pointCount; ++p)
-            if (mesh.points[p].uvs.count > 1) baseCount += mesh.points[p].uvs.count - 1;
-    if (baseCount <= 0) return 0;
-    ExportVertex* base = baseVertices(mesh, baseCount);
-    if (!base) return 0;
+int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
+    releaseNormalGroups(mesh.normalGroups);
+    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
+    const int32_t* starts = mesh.cornerStarts;
+    const int32_t cornerCount = starts[mesh.pointCount];
+    const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
+    // A point has at most as many groups as corners: the normals and group starts take
+    // room for that many, of which only the pages in use are ever touched.
+    NormalGroups& groups = mesh.normalGroups;
+    groups.groupStarts = allocArray<int32_t>(mesh.pointCount + 1);
+    groups.normals = allocArray<Vector>(cornerCount);
+    groups.cornerStarts = allocArray<int32_t>(int64_t{cornerCount} + 1);
+    auto* scratch = allocArray<int32_t>(int64_t{3} * most);
+    const bool smoothed = groups.groupStarts && groups.normals && groups.cornerStarts && scratch;
+    if (smoothed) {
+        // The corners by point become the corners by point and group.
+        groups.corners = mesh.pointCorners;
+        mesh.pointCorners = nullptr;
+        int32_t groupCount = 0;
+        for (int32_t p = 0; p < mesh.pointCount; ++p) {
+            groups.groupStarts[p] = groupCount;
+            groupCount += smoothPoint(groups.corners + starts[p], starts[p + 1] - starts[p], mesh.faceNormals,
+                                      cosLimit, groups, groupCount, starts[p], scratch);
+        }
+        groups.groupStarts[mesh.pointCount] = groupCount;
+        groups.cornerStarts[groupCount] = cornerCount;
+        groups.groupCount = groupCount;
+    } else {
+        // Without groups the mesh ends up without vertices: half-merged points would
+        // pass for the mesh's own.
+        releaseNormalGroups(groups);
+    }
+    hostFree(scratch);
+    releaseFaceCorners(mesh);
+    return smoothed ? 1 : 0;
+}
 
-    VertexBuffer buffer{base, baseCount, baseCount};
-    for (int32_t p = 0; p < mesh.pointCount; ++p) {
-        const NormalGroupList& groups = mesh.normalGroups[p];
-        for (int32_t g = 0; g < groups.count; ++g) {
-            const NormalGroup& group = groups.items[g];
-            for (int32_t i = 0; i < group.corners.count; ++i) {
-                const int32_t corner = group.corners.items[i];
-                ExportVertex& vertex = buffer.items[mesh.indices[corner]];
-                const Vector current{vertex.nx, vertex.ny, vertex.nz};
-                if (isZero(current)) {
-                    // A zero normal counts as none: the next group reaching it gives one.
-                    vertex.nx = group.normal.x;
-                    vertex.ny = group.normal.y;
-                    vertex.nz = group.normal.z;
-                } else if (!sameVector(current, group.normal)) {
-                    ExportVertex copy = vertex;
-                    copy.nx = group.normal.x;
-                    copy.ny = group.normal.y;
-                    copy.nz = group.normal.z;
-                    if (!appendVertex(buffer, copy)) {
-                        hostFree(buffer.items);
-                        return 0;
-                    }
-                    mesh.indices[corner] = buffer.count - 1;
+int32_t splitByNormals(ExportMesh& mesh) {
+    VertexBuffer buffer{mesh.vertices, mesh.vertexCount, mesh.vertexCount};
+    mesh.vertices = nullptr;
+    mesh.vertexCount = 0;
+    const NormalGroups& groups = mesh.normalGroups;
+    if (!buffer.items || !mesh.indices || !groups.groupStarts) {
+        hostFree(buffer.items);
+        return 0;
+    }
+    for (int32_t g = 0; g < groups.groupCount; ++g) {
+        const Vector& normal = groups.normals[g];
+        for (int32_t i = groups.cornerStarts[g]; i < groups.cornerStarts[g + 1]; ++i) {
+            const int32_t corner = groups.corners[i];
+            ExportVertex& vertex = buffer.items[mesh.indices[corner]];
+            const Vector current{vertex.nx, vertex.ny, vertex.nz};
+            if (isZero(current)) {
+                // A zero normal counts as none: the next group reaching it gives one.
+                vertex.nx = normal.x;
+                vertex.ny = normal.y;
+                vertex.nz = normal.z;
+            } else if (!sameVector(current, normal)) {
+                ExportVertex copy = vertex;
+                copy.nx = normal.x;
+                copy.ny = normal.y;
+                copy.nz = normal.z;
+                if (!appendVertex(buffer, copy)) {
+                    hostFree(buffer.items);
+                    return 0;
                 }
+                mesh.indices[corner] = buffer.count - 1;
             }
         }
     }
-    hostFree(mesh.vertices);
     mesh.vertices = buffer.items;
     mesh.vertexCount = buffer.count;
     return 1;

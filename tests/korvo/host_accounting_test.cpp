@@ -2,6 +2,8 @@
 // N-th allocation can be refused, and misuse is recorded instead of crashing.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "korvo/host.h"
 
 namespace korvo {
@@ -87,6 +89,29 @@ TEST(HostAccounting, MisuseIsRecordedNotFatal) {
     h.document->release(document);  // the host's own document
     EXPECT_EQ(host.faults().size(), 3u);
     EXPECT_EQ(host.liveCounts().total(), 0);
+}
+
+TEST(HostAccounting, UVRangePastTheLastPolygonIsZeroedAndNamed) {
+    Host host;
+    const KrvHost& h = *host.root();
+    SceneObject o;
+    o.name = "Tri";
+    o.type = ObjectType::Polygon;
+    o.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    o.polygons = {{0, 1, 2, 2}};
+    o.uvw.emplace();
+    o.uvw->push_back({{Vec2{0, 0}, Vec2{1, 0}, Vec2{0, 1}, Vec2{0, 1}}});
+    Scene scene;
+    scene.objects = {o};
+    KrvTag uv = h.object->find_tag(host.findObject(host.loadDocument(scene), "Tri"), KRV_TAG_UVW, 0);
+    KrvPolygonUV records[3];
+    std::memset(records, 0x7f, sizeof records);
+    EXPECT_EQ(h.tag->uv_of_polygons(uv, -1, 3, records), 0);
+    EXPECT_EQ(records[0].b.x, 0.0f);
+    EXPECT_EQ(records[1].b.x, 1.0f);
+    EXPECT_EQ(records[2].c.y, 0.0f);
+    ASSERT_EQ(host.faults().size(), 1u);
+    EXPECT_EQ(host.faults()[0], "tag uv_of_polygons: polygons -1 to 1 out of range (1 polygons)");
 }
 
 TEST(HostAccounting, LeakReportNamesWhatIsAlive) {

@@ -263,6 +263,10 @@ TEST_F(HostDocument, PointsPolygonsAndTagsOfAPolygonObject) {
     ASSERT_NE(uv, nullptr);
     expectNear(h.tag->uv_of_polygon(uv, 0).b, 1, 1, 0);
     EXPECT_EQ(h.object->find_tag(quad, KRV_TAG_UVW, 1), nullptr);
+    // The records of a range in one call, as one by one.
+    KrvPolygonUV record{};
+    EXPECT_NE(h.tag->uv_of_polygons(uv, 0, 1, &record), 0);
+    expectNear(record.b, 1, 1, 0);
 
     KrvTag texture = h.object->find_tag(quad, KRV_TAG_TEXTURE, 0);
     ASSERT_NE(texture, nullptr);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -114,7 +115,7 @@ TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
     build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 3, 2}}));
     EXPECT_EQ(mesh.vertexCount, mesh.pointCount);
     EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 1, 3, 2}));
-    for (int32_t p = 0; p < 4; ++p) EXPECT_EQ(mesh.normalGroups[p].count, 1);
+    for (int32_t p = 0; p < 4; ++p) EXPECT_EQ(groupsOfPoint(mesh.normalGroups, p), 1);
 }
 
 TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
@@ -122,8 +123,8 @@ TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
         SCOPED_TRACE(angle);
         exportSettings.smoothingAngle = angle;
         build(rightAngleFold());
-        EXPECT_EQ(mesh.normalGroups[0].count, 2);
-        EXPECT_EQ(mesh.normalGroups[1].count, 2);
+        EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 2);
+        EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 1), 2);
         ASSERT_EQ(mesh.vertexCount, 6);
         EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 4, 3, 5}));
         expectNormal(0, 0, 0, 1);
@@ -138,7 +139,7 @@ TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
 TEST_F(MeshBuilding, FoldAboveTheAngleLimitSmoothsTheSharedPoints) {
     exportSettings.smoothingAngle = 100.0f;
     build(rightAngleFold());
-    EXPECT_EQ(mesh.normalGroups[0].count, 1);
+    EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     ASSERT_EQ(mesh.vertexCount, 4);
     EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 1}));
     const float half = static_cast<float>(1.0 / std::sqrt(2.0));
@@ -189,6 +190,48 @@ TEST_F(MeshBuilding, ExtraTextureCoordinatesAreNumberedAfterThePointsInPointOrde
     for (int32_t i = 0; i < 7; ++i) expectNormal(i, 0, 0, 1);
 }
 
+TEST_F(MeshBuilding, CoordinatesEqualAsNumbersShareAVertexWithTheFirstCornersSign) {
+    // 0 and -0 compare equal: one vertex, whose text ("0.000000" or "-0.000000") is the
+    // first corner's.
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {0, 1, 3}, {3, 2, 1}});
+    setUVs(o, {{{{0, 0}, {-0.0, 0}, {0, 1}}}, {{{-0.0, 0}, {0, 0}, {1, 1}}}, {{{1, 1}, {0, 1}, {-0.0, 0}}}});
+    build(o);
+    ASSERT_EQ(mesh.vertexCount, 4);
+    EXPECT_FALSE(std::signbit(mesh.vertices[0].u));
+    EXPECT_TRUE(std::signbit(mesh.vertices[1].u));
+}
+
+TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
+    // More triangles than one read takes, so that the reads meet at a boundary.
+    std::vector<korvo::Vec3> points;
+    std::vector<Triangle> triangles;
+    std::vector<UV> uvs;
+    for (int32_t k = 0; k < 300; ++k) {
+        points.insert(points.end(), {{double(k), 0, 0}, {double(k) + 1, 0, 0}, {double(k), 1, 0}});
+        triangles.push_back({3 * k, 3 * k + 1, 3 * k + 2});
+        uvs.push_back({{{k / 300.0, 0}, {k / 300.0, 0.5}, {1, k / 300.0}}});
+    }
+    SceneObject o = polygonObject(points, triangles);
+    setUVs(o, uvs);
+    build(o);
+    const std::vector<ExportVertex> ranged(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    expectPositionAndUV(899, 299, 1, 0, 1, float(299 / 300.0));
+
+    KrvHost older = *host.root();
+    KrvTagTable tags = *older.tag;
+    tags.size = offsetof(KrvTagTable, uv_of_polygons);
+    older.tag = &tags;
+    setHost(&older);
+    build(o);
+    ASSERT_EQ(mesh.vertexCount, int32_t(ranged.size()));
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) {
+        EXPECT_EQ(mesh.vertices[i].u, ranged[i].u) << i;
+        EXPECT_EQ(mesh.vertices[i].v, ranged[i].v) << i;
+    }
+    // The older host's tables end here: the mesh goes back through the full one.
+    setHost(host.root());
+}
+
 TEST_F(MeshBuilding, TextureTagOffsetsAndScalesTheCoordinates) {
     SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     setUVs(o, {{{{0.75, 0.25}, {1, 1}, {0, 0}}}});
@@ -212,8 +255,8 @@ TEST_F(MeshBuilding, DegenerateFaceTakesItsVertexNormalFromTheNextGroup) {
     // Triangle 0 lies on a line; triangle 1 is a proper face through the same points 0, 1.
     const SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}}, {{0, 1, 3}, {0, 1, 2}});
     build(o);
-    EXPECT_EQ(mesh.normalGroups[0].count, 2);
-    EXPECT_EQ(mesh.normalGroups[0].items[0].normal.z, 0.0f);
+    EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 2);
+    EXPECT_EQ(mesh.normalGroups.normals[0].z, 0.0f);
     EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 3, 0, 1, 2}));
     ASSERT_EQ(mesh.vertexCount, 4);
     expectNormal(0, 0, 0, 1);
@@ -222,7 +265,7 @@ TEST_F(MeshBuilding, DegenerateFaceTakesItsVertexNormalFromTheNextGroup) {
 
     exportSettings.smoothingAngle = 100.0f;
     build(o);
-    EXPECT_EQ(mesh.normalGroups[0].count, 1);
+    EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     EXPECT_EQ(mesh.vertexCount, 4);
     expectNormal(0, 0, 0, 1);
 }
@@ -263,11 +306,10 @@ TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
     }
     for (int32_t i = 0; i < blades; ++i) triangles.push_back({0, 1 + i, 1 + (i + 1) % blades});
     build(polygonObject(points, triangles));
-    const NormalGroupList& centre = mesh.normalGroups[0];
-    ASSERT_EQ(centre.count, 1);
-    ASSERT_EQ(centre.items[0].corners.count, blades);
-    EXPECT_EQ(centre.items[0].corners.capacity, 20);
-    for (int32_t i = 0; i < blades; ++i) EXPECT_EQ(centre.items[0].corners.items[i], 3 * i);
+    const NormalGroups& groups = mesh.normalGroups;
+    ASSERT_EQ(groupsOfPoint(groups, 0), 1);
+    ASSERT_EQ(groups.cornerStarts[1] - groups.cornerStarts[0], blades);
+    for (int32_t i = 0; i < blades; ++i) EXPECT_EQ(groups.corners[groups.cornerStarts[0] + i], 3 * i);
     EXPECT_EQ(mesh.vertexCount, blades + 1);
 }
 
@@ -295,21 +337,21 @@ TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
     std::vector<int32_t> seen(mesh.indexCount, 0);
     int32_t expectedVertices = mesh.pointCount;
     for (int32_t p = 0; p < mesh.pointCount; ++p) {
-        const NormalGroupList& groups = mesh.normalGroups[p];
-        for (int32_t g = 0; g < groups.count; ++g) {
-            const NormalGroup& group = groups.items[g];
+        const NormalGroups& groups = mesh.normalGroups;
+        for (int32_t g = groups.groupStarts[p]; g < groups.groupStarts[p + 1]; ++g) {
+            const Vector& normal = groups.normals[g];
             // Every corner outside the point's first group gets a vertex of its own.
-            if (g > 0) expectedVertices += group.corners.count;
-            for (int32_t i = 0; i < group.corners.count; ++i) {
-                const int32_t corner = group.corners.items[i];
+            if (g > groups.groupStarts[p]) expectedVertices += groups.cornerStarts[g + 1] - groups.cornerStarts[g];
+            for (int32_t i = groups.cornerStarts[g]; i < groups.cornerStarts[g + 1]; ++i) {
+                const int32_t corner = groups.corners[i];
                 ++seen[corner];
                 const ExportVertex& v = mesh.vertices[mesh.indices[corner]];
                 ASSERT_EQ(v.x, float(points[p][0]));
                 ASSERT_EQ(v.y, float(points[p][1]));
                 ASSERT_EQ(v.z, float(points[p][2]));
-                ASSERT_EQ(v.nx, group.normal.x);
-                ASSERT_EQ(v.ny, group.normal.y);
-                ASSERT_EQ(v.nz, group.normal.z);
+                ASSERT_EQ(v.nx, normal.x);
+                ASSERT_EQ(v.ny, normal.y);
+                ASSERT_EQ(v.nz, normal.z);
             }
         }
     }
