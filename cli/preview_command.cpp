@@ -274,6 +274,9 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
                                        ", not " + std::to_string(a.frames));
     std::string error;
     if (!targetFolderUsable(a.output, error, {a.input})) return fail(kExitBadInput, error);
+    // Before an export or a read that may take long, so that a preview that cannot draw says so at once.
+    OpenRendererFn* const openRenderer = loadDrawingLibrary(error);
+    if (!openRenderer) return fail(kExitFailed, error);
 
     std::string file = a.input;
     std::string shownName = fileNameOf(a.input);
@@ -309,8 +312,9 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         return fail(kExitBadInput, (exported.folder.empty() ? file : "the export of " + a.input) +
                                        " has no animation set: --frames needs one");
 
-    Renderer renderer;
-    if (!renderer.open(width, height, error)) return fail(kExitFailed, error);
+    const std::unique_ptr<Renderer> opened(openRenderer(width, height, &error));
+    if (!opened) return fail(kExitFailed, error);
+    Renderer& renderer = *opened;
     const Triangulation triangulation = triangulate(model);
     const std::vector<bool> bones = boneNodes(model);
     renderer.setSurfaces(loadSurfaces(model, textureFolders, renderer));

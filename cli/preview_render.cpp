@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
+#include <string>
+#include <type_traits>
 
 #include "stb_easy_font.h"
 
@@ -255,9 +258,26 @@ std::string printable(const std::string& text) {
     return out;
 }
 
-}  // namespace
+class MesaRenderer final : public Renderer {
+public:
+    ~MesaRenderer() override {
+        if (context) OSMesaDestroyContext(context);
+    }
+    bool open(int pictureWidth, int pictureHeight, std::string& error);
 
-struct Renderer::State {
+    void fill(const Rect& rect, Rgb colour) override;
+    int addTexture(const Image& image) override;
+    void setSurfaces(std::vector<Surface> surfaces) override { this->surfaces = std::move(surfaces); }
+    void setMesh(const PosedCorners& corners, const std::vector<float>& uv, const std::vector<DrawRange>& ranges) override;
+    void setSkeleton(const Skeleton& skeleton) override { this->skeleton = skeleton; }
+    void drawView(ViewKind kind, const Rect& rect, const Bounds& bounds) override;
+    void drawText(int x, int y, int scale, const std::string& text, Rgb colour) override;
+    Image pixels() override;
+
+private:
+    void drawLines(const std::vector<float>& points, GLenum mode, const Matrix& transform, Rgb colour) const;
+    void drawMesh(const Matrix& view, const Matrix& projection, bool isPerspective) const;
+
     OSMesaContext context = nullptr;
     std::vector<uint8_t> buffer;
     int width = 0, height = 0;
@@ -267,87 +287,79 @@ struct Renderer::State {
     std::vector<Surface> surfaces;
     std::vector<DrawRange> ranges;
     Skeleton skeleton;
-
-    void drawLines(const std::vector<float>& points, GLenum mode, const Matrix& transform, Rgb colour) const {
-        if (points.empty()) return;
-        glUseProgram(flatProgram);
-        setMatrix(flatProgram, "transform", transform);
-        setColour(flatProgram, "colour", colour);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glEnableVertexAttribArray(kPosition);
-        glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, 0, points.data());
-        glDrawArrays(mode, 0, GLsizei(points.size() / 3));
-        glDisableVertexAttribArray(kPosition);
-    }
-
-    void drawMesh(const Matrix& view, const Matrix& projection, bool isPerspective) const {
-        glUseProgram(meshProgram);
-        setMatrix(meshProgram, "view", view);
-        setMatrix(meshProgram, "projection", projection);
-        glUniform1i(glGetUniformLocation(meshProgram, "perspective"), isPerspective);
-        glUniform1i(glGetUniformLocation(meshProgram, "image"), 0);
-        setColour(meshProgram, "warning", colours::kWarning);
-        setColour(meshProgram, "warningStripe", colours::kWarningStripe);
-        setColour(meshProgram, "checkerLight", colours::kCheckerLight);
-        setColour(meshProgram, "checkerDark", colours::kCheckerDark);
-        const GLuint attributes[4] = {kPosition, kNormal, kFaceNormal, kUv};
-        for (int i = 0; i < 4; ++i) {
-            glBindBuffer(GL_ARRAY_BUFFER, buffers[i]);
-            glEnableVertexAttribArray(attributes[i]);
-            glVertexAttribPointer(attributes[i], i == 3 ? 2 : 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-        }
-        for (const DrawRange& range : ranges) {
-            const Surface surface = range.material >= 0 && size_t(range.material) < surfaces.size()
-                                        ? surfaces[size_t(range.material)]
-                                        : Surface{};
-            glUniform1i(glGetUniformLocation(meshProgram, "surface"), int(surface.kind));
-            setColour(meshProgram, "colour", surface.colour);
-            if (surface.kind == Surface::Texture) glBindTexture(GL_TEXTURE_2D, textures[size_t(surface.texture)]);
-            glDrawArrays(GL_TRIANGLES, GLint(range.firstCorner), GLsizei(range.cornerCount));
-        }
-        for (GLuint a : attributes) glDisableVertexAttribArray(a);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-    }
 };
 
-bool Renderer::open(int width, int height, std::string& error) {
-    state_ = std::make_unique<State>();
-    State& s = *state_;
-    s.width = width;
-    s.height = height;
-    s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-    if (!s.context) {
+void MesaRenderer::drawLines(const std::vector<float>& points, GLenum mode, const Matrix& transform, Rgb colour) const {
+    if (points.empty()) return;
+    glUseProgram(flatProgram);
+    setMatrix(flatProgram, "transform", transform);
+    setColour(flatProgram, "colour", colour);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glEnableVertexAttribArray(kPosition);
+    glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, 0, points.data());
+    glDrawArrays(mode, 0, GLsizei(points.size() / 3));
+    glDisableVertexAttribArray(kPosition);
+}
+
+void MesaRenderer::drawMesh(const Matrix& view, const Matrix& projection, bool isPerspective) const {
+    glUseProgram(meshProgram);
+    setMatrix(meshProgram, "view", view);
+    setMatrix(meshProgram, "projection", projection);
+    glUniform1i(glGetUniformLocation(meshProgram, "perspective"), isPerspective);
+    glUniform1i(glGetUniformLocation(meshProgram, "image"), 0);
+    setColour(meshProgram, "warning", colours::kWarning);
+    setColour(meshProgram, "warningStripe", colours::kWarningStripe);
+    setColour(meshProgram, "checkerLight", colours::kCheckerLight);
+    setColour(meshProgram, "checkerDark", colours::kCheckerDark);
+    const GLuint attributes[4] = {kPosition, kNormal, kFaceNormal, kUv};
+    for (int i = 0; i < 4; ++i) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[i]);
+        glEnableVertexAttribArray(attributes[i]);
+        glVertexAttribPointer(attributes[i], i == 3 ? 2 : 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    }
+    for (const DrawRange& range : ranges) {
+        const Surface surface = range.material >= 0 && size_t(range.material) < surfaces.size()
+                                    ? surfaces[size_t(range.material)]
+                                    : Surface{};
+        glUniform1i(glGetUniformLocation(meshProgram, "surface"), int(surface.kind));
+        setColour(meshProgram, "colour", surface.colour);
+        if (surface.kind == Surface::Texture) glBindTexture(GL_TEXTURE_2D, textures[size_t(surface.texture)]);
+        glDrawArrays(GL_TRIANGLES, GLint(range.firstCorner), GLsizei(range.cornerCount));
+    }
+    for (GLuint a : attributes) glDisableVertexAttribArray(a);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+bool MesaRenderer::open(int pictureWidth, int pictureHeight, std::string& error) {
+    width = pictureWidth;
+    height = pictureHeight;
+    context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
+    if (!context) {
         error = "the drawing library (OSMesa) cannot make a context";
         return false;
     }
-    s.buffer.assign(size_t(width) * size_t(height) * 4, 0);
-    if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
+    buffer.assign(size_t(width) * size_t(height) * 4, 0);
+    if (!OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
         error = "the drawing library (OSMesa) cannot draw a picture of " + std::to_string(width) + "x" +
                 std::to_string(height) + " pixels";
         return false;
     }
-    s.meshProgram = link(kMeshVertexShader, kMeshFragmentShader, error);
-    s.flatProgram = link(kFlatVertexShader, kFlatFragmentShader, error);
+    meshProgram = link(kMeshVertexShader, kMeshFragmentShader, error);
+    flatProgram = link(kFlatVertexShader, kFlatFragmentShader, error);
     if (!error.empty()) return false;
-    glGenBuffers(4, s.buffers);
+    glGenBuffers(4, buffers);
     glEnable(GL_SCISSOR_TEST);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     return true;
 }
 
-Renderer::Renderer() = default;
-
-Renderer::~Renderer() {
-    if (state_ && state_->context) OSMesaDestroyContext(state_->context);
-}
-
-void Renderer::fill(const Rect& rect, Rgb colour) {
-    glScissor(rect.x, state_->height - rect.y - rect.height, rect.width, rect.height);
+void MesaRenderer::fill(const Rect& rect, Rgb colour) {
+    glScissor(rect.x, height - rect.y - rect.height, rect.width, rect.height);
     glClearColor(colour.r, colour.g, colour.b, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-int Renderer::addTexture(const Image& image) {
+int MesaRenderer::addTexture(const Image& image) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -356,26 +368,21 @@ int Renderer::addTexture(const Image& image) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
-    state_->textures.push_back(texture);
-    return int(state_->textures.size() - 1);
+    textures.push_back(texture);
+    return int(textures.size() - 1);
 }
 
-void Renderer::setSurfaces(std::vector<Surface> surfaces) { state_->surfaces = std::move(surfaces); }
-
-void Renderer::setMesh(const PosedCorners& corners, const std::vector<float>& uv, const std::vector<DrawRange>& ranges) {
+void MesaRenderer::setMesh(const PosedCorners& corners, const std::vector<float>& uv, const std::vector<DrawRange>& ranges) {
     const std::vector<float>* arrays[4] = {&corners.positions, &corners.normals, &corners.faceNormals, &uv};
     for (int i = 0; i < 4; ++i) {
-        glBindBuffer(GL_ARRAY_BUFFER, state_->buffers[i]);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[i]);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(arrays[i]->size() * sizeof(float)), arrays[i]->data(), GL_STATIC_DRAW);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    state_->ranges = ranges;
+    this->ranges = ranges;
 }
 
-void Renderer::setSkeleton(const Skeleton& skeleton) { state_->skeleton = skeleton; }
-
-void Renderer::drawView(ViewKind kind, const Rect& rect, const Bounds& bounds) {
-    const State& s = *state_;
+void MesaRenderer::drawView(ViewKind kind, const Rect& rect, const Bounds& bounds) {
     Vector centre{0, 0, 0};
     double radius = 1;
     if (!bounds.empty) {
@@ -410,28 +417,22 @@ void Renderer::drawView(ViewKind kind, const Rect& rect, const Bounds& bounds) {
     const Matrix view = lookFrom(eye, back, up);
     const Matrix transform = multiply(projection, view);
 
-    glViewport(rect.x, s.height - rect.y - rect.height, rect.width, rect.height);
-    glScissor(rect.x, s.height - rect.y - rect.height, rect.width, rect.height);
+    glViewport(rect.x, height - rect.y - rect.height, rect.width, rect.height);
+    glScissor(rect.x, height - rect.y - rect.height, rect.width, rect.height);
     glEnable(GL_DEPTH_TEST);
     glLineWidth(1);
-    s.drawLines(grid.lines, GL_LINES, transform, colours::kGrid);
-    s.drawLines(grid.axes, GL_LINES, transform, colours::kGridAxis);
-    s.drawMesh(view, projection, kind == ViewKind::Perspective);
+    drawLines(grid.lines, GL_LINES, transform, colours::kGrid);
+    drawLines(grid.axes, GL_LINES, transform, colours::kGridAxis);
+    drawMesh(view, projection, kind == ViewKind::Perspective);
     // The skeleton shows through the mesh.
     glDisable(GL_DEPTH_TEST);
     glLineWidth(3);
-    s.drawLines(s.skeleton.lines, GL_LINES, transform, colours::kBone);
+    drawLines(skeleton.lines, GL_LINES, transform, colours::kBone);
     glPointSize(7);
-    s.drawLines(s.skeleton.joints, GL_POINTS, transform, colours::kBone);
+    drawLines(skeleton.joints, GL_POINTS, transform, colours::kBone);
 }
 
-int Renderer::textWidth(const std::string& text, int scale) {
-    std::string ascii = printable(text);
-    return stb_easy_font_width(ascii.data()) * scale;
-}
-
-void Renderer::drawText(int x, int y, int scale, const std::string& text, Rgb colour) {
-    const State& s = *state_;
+void MesaRenderer::drawText(int x, int y, int scale, const std::string& text, Rgb colour) {
     std::string ascii = printable(text);
     std::vector<char> quads(ascii.size() * 400 + 64);
     const int count = stb_easy_font_print(0, 0, ascii.data(), nullptr, quads.data(), int(quads.size()));
@@ -445,30 +446,40 @@ void Renderer::drawText(int x, int y, int scale, const std::string& text, Rgb co
     }
     // Font units to the picture's pixels, then to the -1..1 of the viewport.
     Matrix transform{};
-    transform[0] = float(2.0 * scale / s.width);
-    transform[5] = float(-2.0 * scale / s.height);
+    transform[0] = float(2.0 * scale / width);
+    transform[5] = float(-2.0 * scale / height);
     transform[10] = 1;
-    transform[12] = float(2.0 * x / s.width - 1);
-    transform[13] = float(1 - 2.0 * y / s.height);
+    transform[12] = float(2.0 * x / width - 1);
+    transform[13] = float(1 - 2.0 * y / height);
     transform[15] = 1;
-    glViewport(0, 0, s.width, s.height);
-    glScissor(0, 0, s.width, s.height);
+    glViewport(0, 0, width, height);
+    glScissor(0, 0, width, height);
     glDisable(GL_DEPTH_TEST);
-    s.drawLines(triangles, GL_TRIANGLES, transform, colour);
+    drawLines(triangles, GL_TRIANGLES, transform, colour);
 }
 
-Image Renderer::pixels() {
+Image MesaRenderer::pixels() {
     glFinish();
-    const State& s = *state_;
     Image image;
-    image.width = s.width;
-    image.height = s.height;
-    image.rgba.resize(s.buffer.size());
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(buffer.size());
     // OSMesa's rows run from the bottom up.
-    const size_t row = size_t(s.width) * 4;
-    for (int y = 0; y < s.height; ++y)
-        std::copy_n(s.buffer.data() + size_t(s.height - 1 - y) * row, row, image.rgba.data() + size_t(y) * row);
+    const size_t row = size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        std::copy_n(buffer.data() + size_t(height - 1 - y) * row, row, image.rgba.data() + size_t(y) * row);
     return image;
 }
 
+}  // namespace
+
 }  // namespace korvo::cli::preview
+
+// The library's only exported symbol (it is built with hidden visibility).
+extern "C" __attribute__((visibility("default"))) korvo::cli::preview::Renderer* korvo_preview_open_renderer(
+    int width, int height, std::string* error) {
+    static_assert(std::is_same_v<decltype(korvo_preview_open_renderer), korvo::cli::preview::OpenRendererFn>);
+    auto renderer = std::make_unique<korvo::cli::preview::MesaRenderer>();
+    if (!renderer->open(width, height, *error)) return nullptr;
+    return renderer.release();
+}

@@ -1,6 +1,10 @@
 // Draws the preview offscreen with Mesa's software OpenGL (OSMesa): no window, no
 // display server. One renderer draws one picture: views into rectangles of it, text on
 // it, then hands back its pixels.
+//
+// The drawing is a library of its own, korvo_preview.so beside the command, loaded only
+// when a preview is drawn: Mesa brings LLVM, whose relocated code made 43 MiB of every
+// korvo command's memory when the command itself was linked to it.
 #pragma once
 
 #include <cstdint>
@@ -55,34 +59,34 @@ constexpr Rgb kCheckerDark{0.30f, 0.30f, 0.30f};
 
 class Renderer {
 public:
-    // The picture's size is fixed for the renderer's life. False with `error` when Mesa
-    // cannot make the context or its shaders.
-    bool open(int width, int height, std::string& error);
-    Renderer();
-    ~Renderer();
-    Renderer(const Renderer&) = delete;
-    Renderer& operator=(const Renderer&) = delete;
+    virtual ~Renderer() = default;
 
     // Fills the whole picture with `colour`, or one rectangle of it.
-    void fill(const Rect& rect, Rgb colour);
+    virtual void fill(const Rect& rect, Rgb colour) = 0;
     // An image as a texture; its index for Surface::texture.
-    int addTexture(const Image& image);
-    void setSurfaces(std::vector<Surface> surfaces);  // by material index
+    virtual int addTexture(const Image& image) = 0;
+    virtual void setSurfaces(std::vector<Surface> surfaces) = 0;  // by material index
     // The mesh to draw from now on: `uv` per corner as Triangulation has it.
-    void setMesh(const PosedCorners& corners, const std::vector<float>& uv, const std::vector<DrawRange>& ranges);
-    void setSkeleton(const Skeleton& skeleton);
+    virtual void setMesh(const PosedCorners& corners, const std::vector<float>& uv,
+                         const std::vector<DrawRange>& ranges) = 0;
+    virtual void setSkeleton(const Skeleton& skeleton) = 0;
 
     // The mesh, the ground grid and the skeleton seen from one side, fitted to `bounds`.
-    void drawView(ViewKind kind, const Rect& rect, const Bounds& bounds);
+    virtual void drawView(ViewKind kind, const Rect& rect, const Bounds& bounds) = 0;
     // One line of text at `scale` times the font's size (7 pixels high); its top-left at x, y.
-    void drawText(int x, int y, int scale, const std::string& text, Rgb colour);
-    static int textWidth(const std::string& text, int scale);
+    virtual void drawText(int x, int y, int scale, const std::string& text, Rgb colour) = 0;
 
-    Image pixels();
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
+    virtual Image pixels() = 0;
 };
+
+// The drawing library's one entry point: a renderer of a picture of `width` x `height`
+// pixels, its size fixed for its life; null with `error` when Mesa cannot make the
+// context or its shaders.
+using OpenRendererFn = Renderer*(int width, int height, std::string* error);
+constexpr const char* kOpenRendererSymbol = "korvo_preview_open_renderer";
+
+// Loads the drawing library beside the command and finds its entry point. Null with
+// `error` when it cannot be loaded (Mesa missing too) or is not that library.
+OpenRendererFn* loadDrawingLibrary(std::string& error);
 
 }  // namespace korvo::cli::preview

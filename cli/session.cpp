@@ -14,15 +14,11 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
-namespace {
-
 std::string folderOfCommand() {
     const std::string path = platform::commandPath();
     const size_t slash = platform::lastSeparator(path);
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
-
-}  // namespace
 
 std::string resolveModulePath(const std::string& option) {
     if (!option.empty()) return option;

@@ -13,6 +13,9 @@ namespace korvo::cli {
 // Prints "korvo: MESSAGE" on standard error and returns `status`.
 int fail(int status, const std::string& message);
 
+// The folder of the running command, where the libraries it loads on demand lie.
+std::string folderOfCommand();
+
 // --module, else $KORVO_MODULE, else module/dorna.so beside the folder of the command
 // (build/cli/korvo -> build/module/dorna.so).
 std::string resolveModulePath(const std::string& option);

@@ -46,11 +46,7 @@ std::unique_ptr<ObjectImpl> makeEditable(const ObjectImpl& generator) {
     for (const Vec3& p : points) o->points.edit().push_back(toVector(p));
     for (const Polygon& p : polygons) o->polygons.edit().push_back({p.a, p.b, p.c, p.d});
     o->hasUV = !uvw.empty();
-    for (const PolygonUV& uv : uvw) {
-        KrvVector c[4];
-        for (int i = 0; i < 4; ++i) c[i] = {static_cast<float>(uv.corners[i][0]), static_cast<float>(uv.corners[i][1]), 0};
-        o->uvw.edit().push_back({c[0], c[1], c[2], c[3]});
-    }
+    for (const PolygonUV& uv : uvw) o->uvw.edit().push_back(toCornerUVs(uv));
     // Weights are per point; they survive only when they fit the generated points.
     for (const BoneWeights& w : *generator.weights)
         if (w.perPoint.size() == o->points->size()) o->weights.edit().push_back(w);
@@ -80,14 +76,14 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
     auto* o = reinterpret_cast<ObjectImpl*>(data.object);
     if (o->type != KRV_TYPE_POLYGON) return 0;
     const std::vector<KrvPolygon>& source = *o->polygons;
-    const std::vector<KrvPolygonUV>& sourceUVs = *o->uvw;
+    const std::vector<PolygonCornerUVs>& sourceUVs = *o->uvw;
     // Triangles only, with no UV record beyond them: nothing changes, and the arrays
     // stay shared with the document the object was copied from.
     const bool triangles =
         std::all_of(source.begin(), source.end(), [](const KrvPolygon& p) { return p.d == p.c; });
     if (triangles && (!o->hasUV || sourceUVs.size() <= source.size())) return 1;
     std::vector<KrvPolygon> polygons;
-    std::vector<KrvPolygonUV> uvw;
+    std::vector<PolygonCornerUVs> uvw;
     polygons.reserve(source.size() * 2);
     uvw.reserve(o->hasUV ? sourceUVs.size() * 2 : 0);
     for (size_t i = 0; i < source.size(); ++i) {
@@ -100,7 +96,7 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
             polygons.push_back(p);
         }
         if (o->hasUV && i < sourceUVs.size()) {
-            const KrvPolygonUV& u = sourceUVs[i];
+            const PolygonCornerUVs& u = sourceUVs[i];
             if (quad) {
                 uvw.push_back({u.a, u.b, u.c, u.c});
                 uvw.push_back({u.a, u.c, u.d, u.d});
@@ -110,7 +106,7 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
         }
     }
     o->polygons = CopyOnWrite<std::vector<KrvPolygon>>(std::move(polygons));
-    if (o->hasUV) o->uvw = CopyOnWrite<std::vector<KrvPolygonUV>>(std::move(uvw));
+    if (o->hasUV) o->uvw = CopyOnWrite<std::vector<PolygonCornerUVs>>(std::move(uvw));
     return 1;
 }
 

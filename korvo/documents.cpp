@@ -82,14 +82,9 @@ std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
     for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
     if (source.uvw) {
         o->hasUV = true;
-        std::vector<KrvPolygonUV>& uvw = o->uvw.edit();
+        std::vector<PolygonCornerUVs>& uvw = o->uvw.edit();
         uvw.reserve(source.uvw->size());
-        for (const PolygonUV& uv : *source.uvw) {
-            KrvVector corner[4];
-            for (int i = 0; i < 4; ++i)
-                corner[i] = {static_cast<float>(uv.corners[i][0]), static_cast<float>(uv.corners[i][1]), 0};
-            uvw.push_back({corner[0], corner[1], corner[2], corner[3]});
-        }
+        for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
     }
     o->texture = source.texture;
     if (source.texture) o->material = materialNamed(materials, source.texture->material);

@@ -71,6 +71,22 @@ struct MaterialImpl {
 struct DocumentImpl;
 struct ObjectImpl;
 
+// A polygon's texture coordinates as the document keeps them: u and v per corner. The
+// host interface's record has a third coordinate, always 0, added when a polygon's
+// record is asked for (a third of these arrays, 16 MB for a million polygons).
+struct CornerUV {
+    float u = 0, v = 0;
+};
+struct PolygonCornerUVs {
+    CornerUV a, b, c, d;
+};
+
+inline PolygonCornerUVs toCornerUVs(const PolygonUV& uv) {
+    CornerUV c[4];
+    for (int i = 0; i < 4; ++i) c[i] = {static_cast<float>(uv.corners[i][0]), static_cast<float>(uv.corners[i][1])};
+    return {c[0], c[1], c[2], c[3]};
+}
+
 struct TagImpl {
     int32_t type = 0;
     ObjectImpl* owner = nullptr;
@@ -95,7 +111,7 @@ struct ObjectImpl {
     CopyOnWrite<std::vector<KrvVector>> points;
     CopyOnWrite<std::vector<KrvPolygon>> polygons;
     bool hasUV = false;
-    CopyOnWrite<std::vector<KrvPolygonUV>> uvw;
+    CopyOnWrite<std::vector<PolygonCornerUVs>> uvw;
     std::optional<TextureTag> texture;
     std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
     std::optional<PhongTag> phong;

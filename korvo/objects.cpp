@@ -295,13 +295,14 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
         hostState().fault("tag uv_of_polygon: not a UV tag");
         return {};
     }
-    const std::vector<KrvPolygonUV>& uvw = *t->owner->uvw;
+    const std::vector<PolygonCornerUVs>& uvw = *t->owner->uvw;
     if (index < 0 || static_cast<size_t>(index) >= uvw.size()) {
         hostState().fault("tag uv_of_polygon: polygon " + std::to_string(index) + " out of range (" +
                           std::to_string(uvw.size()) + " polygons)");
         return {};
     }
-    return uvw[static_cast<size_t>(index)];
+    const PolygonCornerUVs& uv = uvw[static_cast<size_t>(index)];
+    return {{uv.a.u, uv.a.v, 0}, {uv.b.u, uv.b.v, 0}, {uv.c.u, uv.c.v, 0}, {uv.d.u, uv.d.v, 0}};
 }
 
 int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {

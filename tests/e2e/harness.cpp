@@ -59,8 +59,9 @@ std::vector<std::string> TempFolder::entries() const {
     return names;
 }
 
-CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder,
-                       const std::map<std::string, std::string>& environment, Limits limits) {
+CommandResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& folder, const std::map<std::string, std::string>& environment,
+                         Limits limits) {
     TempFolder capture;
     const std::string outPath = capture / "out", errPath = capture / "err";
     std::vector<std::string> env;
@@ -70,7 +71,7 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
     }
     for (const auto& [name, value] : environment)
         if (!value.empty()) env.push_back(name + "=" + value);
-    std::vector<std::string> argv = {KORVO_COMMAND_PATH};
+    std::vector<std::string> argv = {program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> p;
@@ -105,6 +106,11 @@ CommandResult runKorvo(const std::vector<std::string>& arguments, const std::str
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder,
+                       const std::map<std::string, std::string>& environment, Limits limits) {
+    return runProgram(KORVO_COMMAND_PATH, arguments, folder, environment, limits);
 }
 
 bool timedOut(const CommandResult& r) { return r.status == 128 + SIGALRM; }

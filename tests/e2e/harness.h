@@ -31,8 +31,12 @@ struct Limits {
     int64_t fileSizeLimit = -1;
 };
 
-// Runs KORVO_COMMAND_PATH with `arguments` in `folder`, with `environment` added to
-// (or, for an empty value, removed from) the test's own, under `limits`.
+// Runs `program` with `arguments` in `folder`, with `environment` added to (or, for an
+// empty value, removed from) the test's own, under `limits`.
+CommandResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& folder = ".", const std::map<std::string, std::string>& environment = {},
+                         Limits limits = {});
+// runProgram of KORVO_COMMAND_PATH.
 CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder = ".",
                        const std::map<std::string, std::string>& environment = {}, Limits limits = {});
 

@@ -2,6 +2,7 @@
 // differ), not its exact pixels, which differ between drawing libraries.
 #ifdef DORNA_WITH_IMPORT
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -182,6 +183,34 @@ TEST_F(Preview, AFileTheReaderRefusesFailsWithItsReason) {
     EXPECT_EQ(r.err, check.err);
     EXPECT_NE(r.err.find("korvo: bad.x: cannot be read: "), std::string::npos) << r.err;
     EXPECT_FALSE(testfiles::exists(folder / "bad.png"));
+}
+
+// Mesa is loaded by the preview alone: linked into the command, it made most of every
+// other command's memory before anything was read.
+TEST_F(Preview, OnlyThePreviewLoadsMesa) {
+    writeFile(folder / "cube.korvo.json", kRedCube);
+    const std::map<std::string, std::string> tellLibraries{{"LD_DEBUG", "libs"}, {"TMPDIR", temporary.path()}};
+    const CommandResult exported = runKorvo({"export", "cube.korvo.json", "-o", "cube.x"}, folder.path(), tellLibraries);
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.err.find("libOSMesa"), std::string::npos);
+    const CommandResult previewed = runKorvo({"preview", "cube.x", "-o", "cube.png"}, folder.path(), tellLibraries);
+    ASSERT_EQ(previewed.status, 0) << previewed.err;
+    EXPECT_NE(previewed.err.find("libOSMesa"), std::string::npos);
+}
+
+// A command installed without its drawing library says so before it exports anything.
+TEST_F(Preview, WithoutItsDrawingLibraryFailsAtOnceInOneLine) {
+    writeFile(folder / "cube.korvo.json", kRedCube);
+    const std::string lone = folder / "korvo";
+    writeFile(lone, readFile(KORVO_COMMAND_PATH));
+    ASSERT_EQ(chmod(lone.c_str(), 0700), 0);
+    const CommandResult r =
+        runProgram(lone, {"preview", "cube.korvo.json", "-o", "cube.png", "--module", DORNA_MODULE_PATH}, folder.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "korvo: cannot load the preview's drawing library: " + folder.path() +
+                         "/korvo_preview.so: cannot open shared object file: No such file or directory\n");
+    EXPECT_FALSE(testfiles::exists(folder / "cube.png"));
 }
 
 }  // namespace
