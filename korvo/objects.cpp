@@ -288,6 +288,11 @@ void KRV_CALL tagGetParameters(KrvTag tag, KrvContainer* out) {
     }
 }
 
+// The interface's record of a polygon's texture coordinates, with its third coordinate.
+KrvPolygonUV toPolygonUV(const PolygonCornerUVs& uv) {
+    return {{uv.a.u, uv.a.v, 0}, {uv.b.u, uv.b.v, 0}, {uv.c.u, uv.c.v, 0}, {uv.d.u, uv.d.v, 0}};
+}
+
 KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
     TagImpl* t = tagImpl(tag, "tag uv_of_polygon");
     if (!t) return {};
@@ -301,8 +306,7 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
                           std::to_string(uvw.size()) + " polygons)");
         return {};
     }
-    const PolygonCornerUVs& uv = uvw[static_cast<size_t>(index)];
-    return {{uv.a.u, uv.a.v, 0}, {uv.b.u, uv.b.v, 0}, {uv.c.u, uv.c.v, 0}, {uv.d.u, uv.d.v, 0}};
+    return toPolygonUV(uvw[static_cast<size_t>(index)]);
 }
 
 int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
@@ -318,11 +322,13 @@ int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolyg
         hostState().fault("tag uv_of_polygons: not a UV tag");
         return 0;
     }
-    const std::vector<KrvPolygonUV>& uvw = *t->owner->uvw;
+    const std::vector<PolygonCornerUVs>& uvw = *t->owner->uvw;
     const int64_t end = int64_t{first} + count;
     const int64_t from = first < 0 ? 0 : first;
     const int64_t to = end < int64_t(uvw.size()) ? end : int64_t(uvw.size());
-    if (from < to) std::copy(uvw.begin() + from, uvw.begin() + to, out + (from - first));
+    for (int64_t i = from; i < to; ++i) {
+        out[i - first] = toPolygonUV(uvw[static_cast<size_t>(i)]);
+    }
     if (first < 0 || end > int64_t(uvw.size())) {
         hostState().fault("tag uv_of_polygons: polygons " + std::to_string(first) + " to " + std::to_string(end - 1) +
                           " out of range (" + std::to_string(uvw.size()) + " polygons)");
