@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "cli/input_kind.h"
 #include "cli/model_options.h"
 #include "cli/session.h"
 #include "korvo/import/model_reader.h"
@@ -55,6 +56,9 @@ Subcommand addCheckCommand(CLI::App& korvo) {
     return {app,
             [options] {
                 const std::string& path = options->path;
+                if (isSceneFile(path))
+                    return fail(kExitBadInput, path + " is a scene file: korvo check reads .x files and models "
+                                                      "(korvo preview draws a scene as its export would be)");
                 return runWithModelReader(path, options->readerTimeLimit, [&path] { return runCheck(path); });
             },
             nullptr};

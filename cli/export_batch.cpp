@@ -11,6 +11,7 @@
 #include "cli/batch_workers.h"
 #include "cli/command.h"
 #include "cli/dialog_probe.h"
+#include "cli/input_kind.h"
 #include "cli/session.h"
 #include "cli/target_rules.h"
 #include "korvo/platform.h"

@@ -10,6 +10,7 @@
 #include "cli/export_batch.h"
 #include "cli/export_command.h"
 #include "cli/export_session.h"
+#include "cli/input_kind.h"
 #include "cli/session.h"
 #include "cli/target_rules.h"
 #include "korvo/platform.h"
@@ -117,8 +118,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
                 // A single model is read in a child process that a crash or hang of the reader cannot take
                 // down; a batch watches the reader in its worker processes.
                 const std::string& input = arguments->inputs.front();
-                if (arguments->inputs.size() == 1 && !namesFolder(arguments->output) &&
-                    !endsWithIgnoringCase(input, ".json"))
+                if (arguments->inputs.size() == 1 && !namesFolder(arguments->output) && readsModel(input))
                     return runWithModelReader(input, arguments->readerTimeLimit, [arguments] { return runExport(*arguments); });
 #endif
                 return runExport(*arguments);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "cli/command.h"
+#include "cli/input_kind.h"
 #include "cli/session.h"
 #include "korvo/scene_json.h"
 #include "korvo/target_file.h"
@@ -76,15 +77,6 @@ HostBehaviour echoing() {
 }
 
 }  // namespace
-
-bool readsModel(const std::string& input) {
-#ifdef KORVO_WITH_IMPORT
-    return input.size() < 5 || input.compare(input.size() - 5, 5, ".json") != 0;
-#else
-    (void)input;
-    return false;
-#endif
-}
 
 std::string sizeText(uint64_t bytes) {
     char buffer[32];

@@ -59,10 +59,6 @@ private:
     int moduleStatus_ = 0;  // why the module could not be loaded
 };
 
-// Whether `input` is read by the model reader (with import built in): any file not
-// ending in ".json".
-bool readsModel(const std::string& input);
-
 // "12.3 KiB".
 std::string sizeText(uint64_t bytes);
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "cli/input_kind.h"
 #include "cli/model_options.h"
 #include "cli/session.h"
 #include "cli/target_rules.h"
@@ -63,6 +64,9 @@ Subcommand addImportCommand(CLI::App& korvo) {
     addKeepTexturePaths(*app, arguments->keepTexturePaths);
     return {app,
             [arguments] {
+                if (isSceneFile(arguments->model))
+                    return fail(kExitBadInput, arguments->model + " is a scene file already: korvo import reads models "
+                                                                  "(korvo formats lists them)");
                 return runWithModelReader(arguments->model, arguments->readerTimeLimit,
                                           [arguments] { return runImport(*arguments); });
             },

@@ -32,7 +32,7 @@ void addKeepTexturePaths(CLI::App& command, bool& keep) {
 
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
     using End = import::GuardedRun::End;
-    const import::GuardedRun run = import::runReaderGuarded(seconds, job);
+    const import::GuardedRun run = import::runReaderGuarded(seconds, file, job);
     switch (run.end) {
     case End::Exited:
         return run.status;

@@ -7,6 +7,7 @@
 
 #include "cli/dialog_probe.h"
 #include "cli/export_command.h"
+#include "cli/input_kind.h"
 #include "cli/model_options.h"
 #include "cli/preview_image.h"
 #include "cli/preview_pose.h"
@@ -299,8 +300,11 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
         if (exported.written.size() > 1)
             std::fprintf(stderr, "korvo: note: the export wrote %zu files; the preview shows the first\n", exported.written.size());
-        // Texture names stay as the scene gives them: relative to the scene's folder.
+        // A scene's texture names stay as it gives them, relative to its folder; a model's
+        // become relative to the exported file, beside which its embedded images lie (a name
+        // the import did not find stays as the model gives it).
         file = exported.written.front();
+        if (readsModel(a.input)) textureFolders.insert(textureFolders.begin(), folderOf(file));
         shownName = fileNameOf(a.input) + " exported";
     }
 

@@ -60,7 +60,7 @@ private:
     struct sigaction previous_[std::size(kForwarded)];
 };
 
-[[noreturn]] void runChild(pid_t parent, int writeEnd, const std::function<int()>& job) {
+[[noreturn]] void runChild(pid_t parent, int writeEnd, const std::string& input, const std::function<int()>& job) {
 #ifdef __linux__
     // A parent killed outright (SIGKILL, an alarm) takes a hanging reader with it.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -73,7 +73,11 @@ private:
     try {
         status = job();
     } catch (const std::bad_alloc&) {
-        std::fputs("korvo: out of memory\n", stderr);
+        // Named as every other out-of-memory line names it; no allocation while memory is short.
+        const bool reading = finishedPipe >= 0;
+        std::fprintf(stderr, reading ? "korvo: %s: cannot be read: out of memory\n" : "korvo: %s: out of memory\n",
+                     input.c_str());
+        status = reading ? 2 : 1;
     }
     std::exit(status);  // flushes the standard streams, runs the leak check of a sanitizer build
 }
@@ -111,7 +115,7 @@ int waitForChild(pid_t child) {
 
 }  // namespace
 
-GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job) {
+GuardedRun runReaderGuarded(unsigned seconds, const std::string& input, const std::function<int()>& job) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return {GuardedRun::End::Exited, job(), 0};
     std::fflush(nullptr);  // nothing buffered may be written twice
@@ -124,7 +128,7 @@ GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job) {
     }
     if (child == 0) {
         close(ends[0]);
-        runChild(parent, ends[1], job);
+        runChild(parent, ends[1], input, job);
     }
     close(ends[1]);
     const ForwardSignals forward(child);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace korvo::import {
 
@@ -23,8 +24,10 @@ struct GuardedRun {
 // Forks; the child runs `job` and exits with its result. The parent forwards SIGINT,
 // SIGTERM and SIGHUP sent to it alone (a terminal's Ctrl-C reaches both processes by
 // itself) and kills the child when it has not called readerFinished() within `seconds`
-// (0: no limit). When no child can be made, `job` runs in this process.
-GuardedRun runReaderGuarded(unsigned seconds, const std::function<int()>& job);
+// (0: no limit). When no child can be made, `job` runs in this process. Memory running
+// out in the child's `job` ends it with one line naming `input` (the model read) and the
+// status 2 while the reader runs, as for input that cannot be read, 1 after.
+GuardedRun runReaderGuarded(unsigned seconds, const std::string& input, const std::function<int()>& job);
 
 // Called by the job once the model reader has returned (and released its scene); outside
 // a guarded run it only calls what onReaderFinished() gave.

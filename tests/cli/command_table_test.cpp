@@ -130,6 +130,10 @@ TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {
         {{"export", "scene.korvo.json", "-o", "pipe", "--cancel"}, 0, "korvo: export cancelled"},
         {{"export", "scene.korvo.json", "-o", "-", "--cancel"}, 0, "korvo: export cancelled"},
         {{"import", "out.x", "-o", "scene.KORVO.JSON"}, 0, ""},
+        // A scene file in any letter case, to every subcommand.
+        {{"export", "scene.KORVO.JSON", "-o", "upper.x"}, 0, "korvo: wrote 1 file (upper.x)"},
+        {{"import", "scene.KORVO.JSON", "-o", "again.korvo.json"}, 2, "korvo: scene.KORVO.JSON is a scene file already"},
+        {{"check", "scene.KORVO.JSON"}, 2, "korvo: scene.KORVO.JSON is a scene file: "},
     };
     for (const auto& row : rows) {
         const CommandResult r = run(row.arguments);

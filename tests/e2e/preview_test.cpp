@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "e2e/harness.h"
@@ -173,6 +174,26 @@ TEST_F(Preview, SkinnedExampleMovesAndItsBonesLieInsideTheMesh) {
     EXPECT_GT(bone, 300u);
     // The joints' squares at the mesh's ends reach a few pixels past it.
     EXPECT_GT(inside, bone * 9 / 10);
+}
+
+// A model's export names its textures relative to the exported file in the private
+// folder. The duck's texture lies in a folder of its own, so that its bare name beside
+// the model cannot stand in for the name the export wrote, and the model two folders
+// down, so that the name does not lead to it from the model's folder by chance.
+TEST_F(Preview, ModelShowsTheTextureItsExportNames) {
+    const std::string collada = "/usr/share/assimp/models/Collada/";
+    std::string duck = readFile(collada + "duck.dae");
+    const size_t name = duck.find("./duckCM.tga");
+    ASSERT_NE(name, std::string::npos);
+    duck.replace(name, 12, "textures/duckCM.tga");
+    std::filesystem::create_directories(folder / "models/duck/textures");
+    writeFile(folder / "models/duck/duck.dae", duck);
+    std::filesystem::copy_file(collada + "duckCM.tga", folder / "models/duck/textures/duckCM.tga");
+    const CommandResult r = run({"preview", "models/duck/duck.dae", "-o", "duck.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("note"), std::string::npos) << r.err;
+    const ColourTest yellow = [](const uint8_t* p) { return p[0] > 180 && p[1] > 150 && p[2] < 80; };
+    EXPECT_GT(find(readPicture(folder / "duck.png"), kFrontView, yellow).count, 10000u);
 }
 
 TEST_F(Preview, AFileTheReaderRefusesFailsWithItsReason) {
