@@ -147,8 +147,11 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
         const std::string& input = inputs[report.index];
         if (report.timedOut)
             std::fprintf(stderr, "korvo: the model reader gave up after %u s on %s\n", readerSeconds, input.c_str());
+#ifdef KORVO_WITH_IMPORT
+        // Only a model's reader is watched, and only where models are read.
         else if (report.signal != 0 && report.inWatchedPart)
             std::fprintf(stderr, "korvo: the model reader crashed on %s (%s)\n", input.c_str(), strsignal(report.signal));
+#endif
         else if (report.signal != 0)
             std::fprintf(stderr, "korvo: the export of %s failed: its worker process ended by signal %d\n",
                          input.c_str(), report.signal);
