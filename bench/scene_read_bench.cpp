@@ -36,10 +36,8 @@ size_t writeSphereScene(const std::string& path, int32_t segments) {
     return text.size();
 }
 
-void readScene(benchmark::State& state) {
-    const std::string folder = platform::createTemporaryFolder();
-    const std::string path = folder + "/sphere.korvo.json";
-    const size_t bytes = writeSphereScene(path, int32_t(state.range(0)));
+// Reads the scene file at `path` (`bytes` long) once per iteration.
+void readTimed(benchmark::State& state, const std::string& path, size_t bytes) {
     for (auto _ : state) {
         Scene scene;
         std::string error;
@@ -48,6 +46,13 @@ void readScene(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
     state.counters["megabytes"] = double(bytes) / 1e6;
+}
+
+void readScene(benchmark::State& state) {
+    const std::string folder = platform::createTemporaryFolder();
+    const std::string path = folder + "/sphere.korvo.json";
+    const size_t bytes = writeSphereScene(path, int32_t(state.range(0)));
+    readTimed(state, path, size_t(bytes));
     platform::removeFile(path);
     platform::removeFolder(folder);
 }
@@ -61,14 +66,7 @@ void readFile(benchmark::State& state, const std::string& path) {
     std::fseek(file, 0, SEEK_END);
     const long bytes = std::ftell(file);
     std::fclose(file);
-    for (auto _ : state) {
-        Scene scene;
-        std::string error;
-        if (!loadSceneFile(path, scene, error)) state.SkipWithError(error.c_str());
-        benchmark::DoNotOptimize(scene.objects.data());
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
-    state.counters["megabytes"] = double(bytes) / 1e6;
+    readTimed(state, path, size_t(bytes));
 }
 
 }  // namespace
