@@ -267,16 +267,24 @@ enum class NumberFault { None, Malformed, OutOfRange };
     return result.ec == std::errc() && result.ptr == s + length ? NumberFault::None : NumberFault::Malformed;
 }
 
-}  // namespace
-
-JsonNumber JsonInput::readNumber() {
+// Scans the number at `p`, asking `ensure` for more bytes while it may go on past `end`
+// (which moves both); a text that is no number is malformed.
+template <class Ensure>
+NumberScan scanWholeNumber(const char* const& p, const char* const& end, Ensure ensure) {
     NumberScan scan;
     for (;;) {
-        const size_t available = size_t(end_ - p_);
-        scan = scanNumber(p_, available);
+        const size_t available = size_t(end - p);
+        scan = scanNumber(p, available);
         if (scan.complete || !ensure(available + 1)) break;
     }
     if (scan.length == 0) throw MalformedJson{};
+    return scan;
+}
+
+}  // namespace
+
+JsonNumber JsonInput::readNumber() {
+    const NumberScan scan = scanWholeNumber(p_, end_, [this](size_t count) { return ensure(count); });
     JsonNumber number;
     const NumberFault fault = numberValue(p_, scan, number);
     if (fault == NumberFault::OutOfRange) {
@@ -290,13 +298,7 @@ JsonNumber JsonInput::readNumber() {
 }
 
 void JsonInput::skipNumber() {
-    NumberScan scan;
-    for (;;) {
-        const size_t available = size_t(end_ - p_);
-        scan = scanNumber(p_, available);
-        if (scan.complete || !ensure(available + 1)) break;
-    }
-    if (scan.length == 0) throw MalformedJson{};
+    const NumberScan scan = scanWholeNumber(p_, end_, [this](size_t count) { return ensure(count); });
     // Below 10^300 by its digits and exponent alone, a number needs no value to be known finite.
     if (int64_t(scan.length) + scan.exponent >= 300) {
         readNumber();
