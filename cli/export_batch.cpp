@@ -53,6 +53,12 @@ bool batchPlanned(const std::vector<std::string>& inputs, const std::string& fol
     ProtectedFiles written;
     for (size_t i = 0; i < inputs.size(); ++i) {
         targets.push_back(batchTarget(folder, inputs[i]));
+        // The user named the folder, not this file: a FIFO there would block the export.
+        if (platform::fileKind(targets.back()) == platform::FileKind::Other) {
+            fail(kExitBadInput, "cannot write " + targets.back() + " for " + inputs[i] +
+                                    ": it is not a regular file (a device, a FIFO or a socket)");
+            return false;
+        }
         if (const std::string* other = written.find(targets.back())) {
             fail(kExitBadInput, *other + " and " + inputs[i] + " would both be written to " + targets.back() +
                                     ": export them into different folders");

@@ -431,9 +431,15 @@ void forgetTemporary(const std::string& path) {
         if (path.compare(slot) == 0) slot[0] = '\0';
 }
 
+namespace {
+// Standard output was closed when the command started: what goes there is lost.
+bool gStandardOutputClosed = false;
+}  // namespace
+
 void keepStandardDescriptorsOpen() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            if (fd == STDOUT_FILENO) gStandardOutputClosed = true;
             // open takes the lowest free descriptor: this one.
             const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
             if (opened >= 0 && opened != fd) ::close(opened);
@@ -451,7 +457,14 @@ bool endWithParent(long parent) {
 
 int openInPlace(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC); }
 
-int duplicateStandardOutput() { return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3); }
+int duplicateStandardOutput() {
+    // A closed standard output is not written as if it were /dev/null, which holds it open.
+    if (gStandardOutputClosed) {
+        errno = EBADF;
+        return -1;
+    }
+    return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+}
 
 int syncFile(int fd) {
     int result;

@@ -82,7 +82,8 @@ bool endWithParent(long parent);
 
 // Opens /dev/null on any of standard input, output and error that is closed, so that no
 // file or socket the command opens later takes their place (a socket on descriptor 2
-// would receive every message).
+// would receive every message). Standard output that was closed stays refused as a
+// target (duplicateStandardOutput fails with EBADF).
 void keepStandardDescriptorsOpen();
 
 std::FILE* openForReading(const std::string& path);

@@ -111,8 +111,8 @@ TEST_F(BatchExport, ABatchThatCannotStartWritesNothing) {
 }
 
 // With standard error closed no channel of a worker takes its place: every export is
-// written, as it is with standard error open.
-TEST_F(BatchExport, StandardErrorClosedLosesNoExport) {
+// written, as it is with standard error open. A closed standard output is no target.
+TEST_F(BatchExport, ClosedStandardDescriptorsLoseNoExport) {
     const std::string scene = readFile(DORNA_SOURCE_DIR "/examples/skinned.korvo.json");
     writeFile(folder / "a.korvo.json", scene);
     writeFile(folder / "b.korvo.json", scene);
@@ -125,6 +125,11 @@ TEST_F(BatchExport, StandardErrorClosedLosesNoExport) {
     EXPECT_EQ(namesIn(folder / "out"), (std::vector<std::string>{"a.x", "b.x"}));
     EXPECT_TRUE(readFile(folder / "out/a.x") == readFile(folder / "one.x"));
     EXPECT_TRUE(readFile(folder / "out/b.x") == readFile(folder / "one.x"));
+    const CommandResult closedOutput =
+        runProgram("/bin/sh", {"-c", "exec \"$0\" \"$@\" >&-", KORVO_COMMAND_PATH, "export", "a.korvo.json", "-o", "-"},
+                   folder.path());
+    EXPECT_EQ(closedOutput.status, 1) << closedOutput.err;
+    EXPECT_NE(closedOutput.err.find("cannot create -: Bad file descriptor"), std::string::npos) << closedOutput.err;
 }
 
 #ifdef DORNA_WITH_IMPORT

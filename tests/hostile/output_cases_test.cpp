@@ -59,6 +59,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     for (const char* out : {"out", "out2", "out3"}) ASSERT_EQ(mkdir((folder / out).c_str(), 0755), 0);
     ASSERT_EQ(symlink("a.x", (folder / "out/b.x").c_str()), 0);
     writeFile(folder / "out2/a.x", kEarlier);
+    ASSERT_EQ(mkfifo((folder / "out2/walk.x").c_str(), 0644), 0);
     ASSERT_EQ(symlink("out2/a.x", (folder / "c.korvo.json").c_str()), 0);
 #ifdef DORNA_WITH_IMPORT
     // An embedded PNG whose model names its type "image/a/b".
@@ -97,6 +98,8 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
         {"an input that another target replaces", {"export", "a.korvo.json", "c.korvo.json", "-o", "out2/"}, 2,
          "korvo: c.korvo.json would be replaced by the export of a.korvo.json before it is read: export into another "
          "folder\n"},
+        {"a batch's target that is a FIFO", {"export", "walk.korvo.json", "-o", "out2/"}, 2,
+         "korvo: cannot write out2/walk.x for walk.korvo.json: it is not a regular file (a device, a FIFO or a socket)\n"},
         {"a target among another's frame files", with({"export", "a.korvo.json", "a_3.korvo.json", "-o", "out3/"}, perFrame),
          2, "korvo: the frame files of out3/a.x would include out3/a_3.x, which another input is exported to\n"},
 #ifdef DORNA_WITH_IMPORT
