@@ -145,6 +145,8 @@ fs::path imageFile(const fs::path& target, size_t n, const std::string& suffix) 
 // a FIFO), or a name another export of a batch took, is not.
 bool imageMayTake(const fs::path& file, const ModelImage& image, const TexturePlacement& placement, bool& write) {
     write = false;
+    // A target named like an image (-o out.png --force-name) is not the image's file.
+    if (file == fs::path(placement.targetPath)) return false;
     const ProtectedFiles none;
     if (!sideFileProblem(placement.targetPath, file.string(),
                          placement.protectedFiles ? *placement.protectedFiles : none).empty())

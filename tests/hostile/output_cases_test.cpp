@@ -107,6 +107,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: note: box.glb: texture \"*0\": the embedded image is not written (nothing is written beside standard "
          "output); its stored name is kept\n"},
         {"an image's suffix from a list, not the model's type", {"import", "box.glb", "-o", "m.korvo.json"}, 0, ""},
+        {"a target named like its image", {"import", "box.glb", "-o", "i.png", "--force-name"}, 0, ""},
         {"the model as the target, through a link", {"export", "m.x", "-o", "link.x"}, 2,
          "korvo: cannot write link.x: it is the input m.x\n"},
         {"the model as the import's target", {"import", "m.x", "-o", "./m.x"}, 2,
@@ -129,7 +130,9 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
                                         "pipe",         "pipe.x",       "run_0.x",        "s.korvo.json",
                                         "walk.korvo.json", "walk_3.x",  shortest + ".x",  longest + ".x"};
 #ifdef DORNA_WITH_IMPORT
-    for (const char* name : {"box.glb", "m.a", "m.korvo.json", "m.png"}) entries.push_back(name);
+    for (const char* name : {"box.glb", "i.png", "i_1.png", "m.a", "m.korvo.json", "m.png"}) entries.push_back(name);
+    EXPECT_NE(readFile(folder / "i.png").find("\"texture\": \"i_1.png\""), std::string::npos);
+    EXPECT_EQ(readFile(folder / "i_1.png"), readFile(folder / "m.png"));
     EXPECT_NE(readFile(folder / "m.korvo.json").find("\"texture\": \"m.png\""), std::string::npos);
     EXPECT_EQ(readFile(folder / "m.png").substr(1, 3), "PNG");
     EXPECT_TRUE(std::filesystem::is_empty(folder / "m.a"));
