@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "korvo/scene_json.h"
 
 namespace korvo::hostile {
 namespace {
@@ -142,6 +143,26 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_EQ(readFile(folder / "walk.korvo.json"), readFile(kSkinned));
     EXPECT_EQ(readFile(folder / "out2/a.x"), kEarlier);
     EXPECT_TRUE(std::filesystem::is_empty(folder / "out3"));
+}
+
+// Whatever the command checked before, the host refuses a side file of a save that is
+// protected: a frame file that became the input meanwhile is not replaced.
+TEST(OutputCases, TheHostRefusesAProtectedFrameFile) {
+    TempFolder folder;
+    writeFile(folder / "walk_1.x", kEarlier);
+    e2e::ModuleSession session;
+    ProtectedFiles inputs;
+    inputs.add(folder / "walk_1.x", "the input walk_1.x");
+    session.host.protectFiles(inputs);
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(loadSceneFile(kSkinned, scene, error)) << error;
+    const KrvDocument document = session.host.loadDocument(scene);
+    const DialogScript perFrame{{{KRV_SETTINGS_ANIMATION, 1, ""}, {KRV_SETTINGS_FRAME_PER_FILE, 1, ""}}};
+    EXPECT_NE(session.save(document, folder / "walk.x", perFrame), 0);
+    EXPECT_EQ(readFile(folder / "walk_1.x"), kEarlier);
+    ASSERT_EQ(session.host.fileErrors().size(), 1u);
+    EXPECT_EQ(session.host.fileErrors()[0], "cannot create " + folder / "walk_1.x" + ": it is the input walk_1.x");
 }
 
 }  // namespace
