@@ -1,8 +1,10 @@
 #include "cli/batch_workers.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #ifdef _WIN32
@@ -30,6 +32,8 @@ unsigned coreCount() {
 
 void watchedPartDone() {}
 
+bool reserveName(const std::string&) { return true; }
+
 int runInWorkers(size_t count, unsigned, const WorkerTasks& tasks, const std::function<void(size_t)>& started,
                  const std::function<void(const JobReport&)>& ended) {
     for (size_t i = 0; i < count; ++i) {
@@ -53,10 +57,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What a worker sends back: that a job's watched part has ended, or that the job has
-// ended, followed by `textSize` bytes of messages.
+// What a worker sends back: that a job's watched part has ended, that the job has ended
+// (followed by `textSize` bytes of messages), or that it asks for a name (followed by
+// the name's `textSize` bytes; the command answers one byte, 1 when it is granted).
 struct ReportHeader {
-    enum Kind : uint32_t { JobEnded, WatchedPartDone };
+    enum Kind : uint32_t { JobEnded, WatchedPartDone, ReserveName };
     uint64_t index;
     int32_t status;
     uint32_t files;
@@ -157,6 +162,7 @@ bool startWorker(std::vector<Worker>& workers, const WorkerTasks& tasks) {
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) return false;
     std::fflush(stdout);
     std::fflush(stderr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         close(ends[0]);
@@ -164,13 +170,22 @@ bool startWorker(std::vector<Worker>& workers, const WorkerTasks& tasks) {
         return false;
     }
     if (pid == 0) {
+        // A command killed outright takes its workers with it: none writes after the batch ended.
+        if (!platform::endWithParent(parent)) _exit(1);
         close(ends[0]);
         for (const Worker& w : workers) close(w.channel);
         workerMain(ends[1], tasks);
     }
     close(ends[1]);
-    // An interrupt of the command reaches the worker first, which removes its temporary files.
-    platform::forwardInterruptsTo(pid);
+    // An interrupt of the command reaches the worker first, which removes its temporary
+    // files; a worker it could not reach is not used.
+    if (!platform::forwardInterruptsTo(pid)) {
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        close(ends[0]);
+        return false;
+    }
     Worker worker;
     worker.pid = pid;
     worker.channel = ends[0];
@@ -196,9 +211,18 @@ void watchedPartDone() {
     sendAll(workerChannel, &header, sizeof header);
 }
 
+bool reserveName(const std::string& name) {
+    if (workerChannel < 0) return true;
+    const ReportHeader header{0, 0, 0, 0, name.size(), ReportHeader::ReserveName};
+    unsigned char granted = 0;
+    return sendAll(workerChannel, &header, sizeof header) && sendAll(workerChannel, name.data(), name.size()) &&
+           receiveAll(workerChannel, &granted, 1) && granted == 1;
+}
+
 int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, const std::function<void(size_t)>& started,
                  const std::function<void(const JobReport&)>& ended) {
     std::vector<Worker> workers;
+    std::map<std::string, size_t> reserved;  // name -> the job holding it
     size_t next = 0;
     int worst = 0;
     const auto retire = [&](size_t w) {
@@ -247,6 +271,14 @@ int runInWorkers(size_t count, unsigned parallel, const WorkerTasks& tasks, cons
             if (received && header.kind == ReportHeader::WatchedPartDone) {
                 workers[w].watching = false;
                 continue;
+            }
+            if (received && header.kind == ReportHeader::ReserveName) {
+                std::string name(header.textSize, '\0');
+                if (receiveAll(p.fd, name.data(), name.size())) {
+                    const auto holder = reserved.emplace(name, workers[w].job).first;
+                    const unsigned char granted = holder->second == workers[w].job ? 1 : 0;
+                    if (sendAll(p.fd, &granted, 1)) continue;
+                }
             }
             if (received) {
                 report.messages.resize(header.textSize);

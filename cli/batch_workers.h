@@ -44,6 +44,12 @@ struct WorkerTasks {
 // In a worker, during a job: its watched part has ended.
 void watchedPartDone();
 
+// In a worker, during a job: reserves the file name `name` for the job, in one step in
+// the command's process, so that two jobs never pick one name for files they write
+// (an embedded image of each). False when another job of the batch holds it. Outside a
+// worker every name is free.
+bool reserveName(const std::string& name);
+
 // The processors the system offers (at least 1).
 unsigned coreCount();
 

@@ -35,8 +35,12 @@ std::string folderOf(const std::string& output) {
     return output.substr(0, end);
 }
 
-// Refuses a batch that cannot start: one line, and false.
-bool batchPlanned(const std::vector<std::string>& inputs, const std::string& folder, std::vector<std::string>& targets) {
+// Refuses a batch that cannot start: one line, and false. Targets are compared by what
+// they name, links followed: two names for one file are one target, and a target that is
+// an input (any input: the batch would replace it before it is read) is refused. The
+// targets and inputs go to `protectedFiles`: no export writes another file over them.
+bool batchPlanned(const std::vector<std::string>& inputs, const std::string& folder, bool framePerFile,
+                  std::vector<std::string>& targets, ProtectedFiles& protectedFiles) {
     if (!platform::isFolder(folder)) {
         fail(kExitBadInput, "cannot write into " + folder + "/: " +
                                 (platform::exists(folder) ? "it is a file, not a folder" : "the folder does not exist"));
@@ -46,17 +50,39 @@ bool batchPlanned(const std::vector<std::string>& inputs, const std::string& fol
         fail(kExitBadInput, "cannot write into " + folder + "/: the folder is not writable");
         return false;
     }
-    std::map<std::string, size_t> seen;
+    ProtectedFiles written;
     for (size_t i = 0; i < inputs.size(); ++i) {
         targets.push_back(batchTarget(folder, inputs[i]));
-        const auto [at, added] = seen.emplace(targets.back(), i);
-        if (!added) {
-            fail(kExitBadInput, inputs[at->second] + " and " + inputs[i] + " would both be written to " + targets.back() +
+        // The user named the folder, not this file: a FIFO there would block the export.
+        if (platform::fileKind(targets.back()) == platform::FileKind::Other) {
+            fail(kExitBadInput, "cannot write " + targets.back() + " for " + inputs[i] +
+                                    ": it is not a regular file (a device, a FIFO or a socket)");
+            return false;
+        }
+        if (const std::string* other = written.find(targets.back())) {
+            fail(kExitBadInput, *other + " and " + inputs[i] + " would both be written to " + targets.back() +
                                     ": export them into different folders");
             return false;
         }
-        if (platform::sameFile(inputs[i], targets.back())) {
+        written.add(targets.back(), inputs[i]);
+    }
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const std::string* writer = platform::exists(inputs[i]) ? written.find(inputs[i]) : nullptr;
+        if (writer && *writer == inputs[i]) {
             fail(kExitBadInput, inputs[i] + " would be replaced by its own export: export it into another folder");
+            return false;
+        }
+        if (writer) {
+            fail(kExitBadInput, inputs[i] + " would be replaced by the export of " + *writer + " before it is read: "
+                                "export into another folder");
+            return false;
+        }
+        protectedFiles.add(inputs[i], "the input " + inputs[i]);
+    }
+    for (size_t i = 0; i < inputs.size(); ++i) protectedFiles.add(targets[i], "the target of " + inputs[i]);
+    if (framePerFile) {
+        if (const std::string problem = frameFilesProblem(targets, protectedFiles); !problem.empty()) {
+            fail(kExitBadInput, problem);
             return false;
         }
     }
@@ -73,6 +99,15 @@ std::string someNames(const std::vector<std::string>& names) {
 }
 
 }  // namespace
+
+bool writesFilePerFrame(const DialogScript& script) {
+    bool animation = false, perFrame = false;
+    for (const DialogChange& change : script.changes) {
+        if (change.source == "--animation") animation = true;
+        if (change.source == "--frame-per-file") perFrame = true;
+    }
+    return animation && perFrame;
+}
 
 bool namesFolder(const std::string& output) {
     return !output.empty() && platform::isSeparator(static_cast<unsigned char>(output.back()));
@@ -93,7 +128,12 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::vector<std::string> targets;
-    if (!batchPlanned(inputs, folderOf(output), targets)) return kExitBadInput;
+    ExportSettings batchSettings = settings;
+    if (!batchPlanned(inputs, folderOf(output), writesFilePerFrame(settings.script), targets,
+                      batchSettings.protectedFiles))
+        return kExitBadInput;
+    // Two exports side by side never pick one name for their embedded images.
+    batchSettings.claimImage = reserveName;
     if (!platform::exists(settings.modulePath))
         return fail(kExitBadInput, "the module " + settings.modulePath + " does not exist (give --module PATH or set KORVO_MODULE)");
     // Options the dialog refuses are refused once, before any export.
@@ -109,7 +149,7 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
     std::unique_ptr<ExportSession> session;
     WorkerTasks tasks;
     tasks.run = [&](size_t i) {
-        if (!session) session = std::make_unique<ExportSession>(settings);
+        if (!session) session = std::make_unique<ExportSession>(batchSettings);
         const ExportResult r = session->exportOne(inputs[i], targets[i]);
         JobOutcome outcome{r.status, uint32_t(r.files.size()), 0};
         for (const WrittenFile& f : r.files) outcome.bytes += f.bytes;

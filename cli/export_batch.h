@@ -9,6 +9,9 @@
 
 namespace korvo::cli {
 
+// Whether the user's options turn on one file per frame: the module's defaults leave it off.
+bool writesFilePerFrame(const DialogScript& script);
+
 // True when -o names a folder to export into: it ends in a separator. (A folder named
 // without one is refused as a target, as before.)
 bool namesFolder(const std::string& output);

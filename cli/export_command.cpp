@@ -23,16 +23,6 @@ namespace korvo::cli {
 
 namespace {
 
-// Whether the user's options turn on one file per frame: the module's defaults leave it off.
-bool writesFilePerFrame(const DialogScript& script) {
-    bool animation = false, perFrame = false;
-    for (const DialogChange& change : script.changes) {
-        if (change.source == "--animation") animation = true;
-        if (change.source == "--frame-per-file") perFrame = true;
-    }
-    return animation && perFrame;
-}
-
 void printSummary(const ExportResult& r) {
     uint64_t total = 0;
     for (const WrittenFile& f : r.files) total += f.bytes;
@@ -79,12 +69,22 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     }
     if (a.inputs.size() > 1)
         return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
-    if (a.output == kStandardOutput && writesFilePerFrame(settings.script))
+    const bool framePerFile = writesFilePerFrame(settings.script);
+    if (a.output == kStandardOutput && framePerFile)
         return fail(kExitBadInput,
                     "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
     if (!targetFolderUsable(a.output, error, a.inputs) ||
         !targetSuffixAccepted(a.output, ".x", a.forceName, "korvo export writes DirectX .x files", error))
         return fail(kExitBadInput, error);
+    settings.protectedFiles.add(a.inputs.front(), "the input " + a.inputs.front());
+    if (framePerFile) {
+        // The frame files go beside the target: never beside a device, never over an input.
+        if (const std::string beside = sideFileProblem(a.output, std::string()); !beside.empty())
+            return fail(kExitBadInput, "--animation with --frame-per-file writes one file per frame beside the target: " +
+                                           beside);
+        if (const std::string problem = frameFilesProblem({a.output}, settings.protectedFiles); !problem.empty())
+            return fail(kExitBadInput, problem);
+    }
     platform::guardInterrupts("the export to " + a.output);
     settings.progress = platform::isTerminal(stderr);
     return runSingle(a, settings, written, images);

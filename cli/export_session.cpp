@@ -49,9 +49,11 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
 #ifdef KORVO_WITH_IMPORT
     if (readsModel(path)) {
         const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-        const bool keep = settings.keepTexturePaths || target == kStandardOutput;
         images.output.target = target;
-        if (!import::importModel(path, scene, error, note, {settings.animationChoice}, keep ? nullptr : &images.output))
+        images.output.protectedFiles = settings.protectedFiles;
+        images.output.claim = settings.claimImage;
+        if (!import::importModel(path, scene, error, note, {settings.animationChoice},
+                                 settings.keepTexturePaths ? nullptr : &images.output))
             return false;
         for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
         return true;
@@ -87,6 +89,7 @@ std::string sizeText(uint64_t bytes) {
 }
 
 ExportSession::ExportSession(ExportSettings settings) : settings_(std::move(settings)), host_(echoing()) {
+    host_.protectFiles(settings_.protectedFiles);
     const bool progress = settings_.progress;
     host_.onFileWritten([this, progress](const WrittenFile&) {
         const size_t n = host_.writtenFiles().size();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ struct ExportSettings {
     bool progress = false;                  // count the files of one export on standard error
     std::string animationChoice;            // --animation-index: the animation of a model to keep
     bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
+    // Never written beside a target (frame files, embedded images): the inputs, a batch's targets.
+    ProtectedFiles protectedFiles;
+    // In a batch: reserves the file of an embedded image for this export (texture_paths.h).
+    std::function<bool(const std::string& path)> claimImage;
 };
 
 struct ExportResult {

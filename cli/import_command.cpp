@@ -33,7 +33,9 @@ int runImport(const ImportArguments& a) {
     platform::guardInterrupts("the import to " + a.output);
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-    import::TextureOutput textures{a.output, {}};
+    import::TextureOutput textures;
+    textures.target = a.output;
+    textures.protectedFiles.add(a.model, "the input " + a.model);
     try {
         if (!import::importModel(a.model, scene, error, note, {a.animationChoice},
                                  a.keepTexturePaths ? nullptr : &textures))

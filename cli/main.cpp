@@ -51,6 +51,7 @@ std::string inputsOf(const CLI::App& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    korvo::platform::keepStandardDescriptorsOpen();
     CLI::App korvo{"The stand-in Korvo host: drives the Dorna module as Korvo would."};
     korvo.formatter(std::make_shared<HelpFormat>());
     korvo.require_subcommand(1);

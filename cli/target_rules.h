@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "korvo/target_file.h"
+
 namespace korvo::cli {
 
 // The target can be written as every command writes one (korvo/target_file.h): a file
@@ -18,6 +20,12 @@ bool targetFolderUsable(const std::string& target, std::string& error, const std
 // `writes` says what the command writes ("korvo export writes DirectX .x files").
 bool targetSuffixAccepted(const std::string& target, const std::string& suffix, bool forced, const std::string& writes,
                           std::string& error);
+
+// With one file per frame, the export to a target writes STEM_0.x, STEM_1.x, ... beside
+// it (STEM: the target's name without its suffix). "" when no such name of any of
+// `targets` is taken by a file that may not be written over (one of `protectedFiles`,
+// a FIFO, a device) or by another of `targets`; else one line naming both.
+std::string frameFilesProblem(const std::vector<std::string>& targets, const ProtectedFiles& protectedFiles);
 
 // True when `s` ends in `end`, ignoring the case of ASCII letters.
 bool endsWithIgnoringCase(const std::string& s, const std::string& end);

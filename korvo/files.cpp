@@ -165,7 +165,10 @@ int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, i
     }
     const std::string target = toPathBytes(n->path);
     std::string error;
-    if (!openTarget(target, f->out, error)) {
+    // Any other file than the one handed to save is written beside it.
+    if (!state.saveTarget.empty() && target != state.saveTarget)
+        error = sideFileProblem(state.saveTarget, target, state.protectedFiles);
+    if (!error.empty() || !openTarget(target, f->out, error)) {
         state.fileErrors.push_back("cannot create " + target + ": " + error);
         return 0;
     }

@@ -253,12 +253,16 @@ int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::stri
     auto* name = new FileNameImpl{fromPathBytes(target)};
     state_->hostFileNames.insert(name);
     KrvFileName fileName{name};
+    state_->saveTarget = target;
     const int32_t result = saver.save(object, nullptr, &fileName, document, flags);
+    state_->saveTarget.clear();
     state_->hostFileNames.erase(name);
     delete name;
     saver.destroy(object);
     return result;
 }
+
+void Host::protectFiles(ProtectedFiles files) { state_->protectedFiles = std::move(files); }
 
 void Host::setDialogScript(DialogScript script) { state_->script = std::move(script); }
 const std::vector<DialogRun>& Host::dialogRuns() const { return state_->dialogRuns; }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "korvo/scene.h"
+#include "korvo/target_file.h"
 
 namespace korvo {
 
@@ -188,6 +189,10 @@ public:
     const std::vector<std::string>& fileErrors() const;
     // Every write after `bytes` more bytes fails (as on a full disk); -1: no limit.
     void limitWrites(int64_t bytes);
+    // Files no save may write beside its target (frame files, say): the inputs of the
+    // export, a batch's other targets. Such a file fails to open, with its reason in
+    // fileErrors(), as does any file beside a target that is not a regular file.
+    void protectFiles(ProtectedFiles files);
     // Seconds spent handing file bytes to the operating system: writes, closes, commits.
     double fileSystemSeconds() const;
     void onFileWritten(std::function<void(const WrittenFile&)> callback);

@@ -218,6 +218,8 @@ struct Host::State {
     double fileSystemSeconds = 0;
     std::vector<WrittenFile> written;
     std::vector<std::string> fileErrors;
+    ProtectedFiles protectedFiles;
+    std::string saveTarget;  // the file name handed to the running save, as bytes
     std::function<void(const WrittenFile&)> onWritten;
 
     std::vector<SaverInfo> savers;

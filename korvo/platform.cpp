@@ -13,6 +13,9 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,6 +130,19 @@ bool sameFile(const std::string& a, const std::string& b) {
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
+bool fileIdentity(const std::string& path, uint64_t& device, uint64_t& inode) {
+    const HANDLE h = CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known) return false;
+    device = info.dwVolumeSerialNumber;
+    inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 std::string resolveLinks(const std::string& path, bool& viaDescriptor) {
     viaDescriptor = false;
     return path;
@@ -157,7 +173,9 @@ int syncFile(int fd) { return _commit(fd); }
 void syncFolder(const std::string&) {}
 
 void guardInterrupts(const std::string&) {}
-void forwardInterruptsTo(long) {}
+bool forwardInterruptsTo(long) { return true; }
+void keepStandardDescriptorsOpen() {}
+bool endWithParent(long) { return true; }
 void stopForwardingTo(long) {}
 
 long writeSome(int fd, const char* bytes, size_t count) { return _write(fd, bytes, unsigned(count)); }
@@ -169,6 +187,14 @@ bool removeFile(const std::string& path) { return _wunlink(wide(path).c_str()) =
 bool replaceFile(const std::string& from, const std::string& to) {
     if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     errno = errnoOf(GetLastError());
+    return false;
+}
+
+bool placeNewFile(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) return true;
+    const DWORD error = GetLastError();
+    errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : errnoOf(error);
     return false;
 }
 
@@ -249,6 +275,14 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.st_ino == second.st_ino;
 }
 
+bool fileIdentity(const std::string& path, uint64_t& device, uint64_t& inode) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return false;
+    device = uint64_t(info.st_dev);
+    inode = uint64_t(info.st_ino);
+    return true;
+}
+
 std::string resolveLinks(const std::string& path, bool& viaDescriptor) {
     // As many links as the system itself follows before it reports a loop.
     constexpr int kMostLinks = 40;
@@ -278,7 +312,8 @@ namespace {
 constexpr int kTrackedFiles = 16;
 constexpr size_t kTrackedPath = 4096 + 1;
 char gTemporaries[kTrackedFiles][kTrackedPath];
-constexpr int kChildren = 64;
+// As many as a batch may run side by side (-j takes at most 1024), and a few more.
+constexpr int kChildren = 1024 + 16;
 pid_t gChildren[kChildren];
 char gInterruptWhat[4096];
 pid_t gGuardingProcess = 0;
@@ -350,13 +385,14 @@ void guardInterrupts(const std::string& what) {
     ::signal(SIGXFSZ, SIG_IGN);
 }
 
-void forwardInterruptsTo(long processId) {
+bool forwardInterruptsTo(long processId) {
     const InterruptsHeld held;
     for (pid_t& child : gChildren)
         if (child == 0) {
             child = pid_t(processId);
-            return;
+            return true;
         }
+    return false;
 }
 
 void stopForwardingTo(long processId) {
@@ -395,9 +431,40 @@ void forgetTemporary(const std::string& path) {
         if (path.compare(slot) == 0) slot[0] = '\0';
 }
 
+namespace {
+// Standard output was closed when the command started: what goes there is lost.
+bool gStandardOutputClosed = false;
+}  // namespace
+
+void keepStandardDescriptorsOpen() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            if (fd == STDOUT_FILENO) gStandardOutputClosed = true;
+            // open takes the lowest free descriptor: this one.
+            const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (opened >= 0 && opened != fd) ::close(opened);
+        }
+}
+
+bool endWithParent(long parent) {
+#ifdef __linux__
+    // SIGTERM, so that the child's interrupt handling removes its temporary files.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
+    // The parent may have ended before the request was made.
+    return ::getppid() == pid_t(parent);
+}
+
 int openInPlace(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC); }
 
-int duplicateStandardOutput() { return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3); }
+int duplicateStandardOutput() {
+    // A closed standard output is not written as if it were /dev/null, which holds it open.
+    if (gStandardOutputClosed) {
+        errno = EBADF;
+        return -1;
+    }
+    return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+}
 
 int syncFile(int fd) {
     int result;
@@ -421,6 +488,17 @@ int closeFile(int fd) { return ::close(fd); }
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool placeNewFile(const std::string& from, const std::string& to) {
+#ifdef __linux__
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    // A file system without the flag: a new link fails as well when `to` exists.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
 
 std::FILE* openForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 

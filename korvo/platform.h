@@ -26,6 +26,9 @@ enum class FileKind { Missing, Regular, Folder, Other };
 FileKind fileKind(const std::string& path);
 // True when both paths name one existing file (same device and inode, links followed).
 bool sameFile(const std::string& a, const std::string& b);
+// The device and inode of the file `path` names (links followed; on Windows its volume
+// and file index). False when there is no such file.
+bool fileIdentity(const std::string& path, uint64_t& device, uint64_t& inode);
 // The path the chain of symbolic links at `path` finally points to (`path` itself when it
 // is no link; the end of a dangling link). `viaDescriptor` is set when the chain passes
 // through /proc, as /dev/stdout does: such a path names an open descriptor, not a file.
@@ -56,6 +59,9 @@ bool removeFile(const std::string& path);
 // Renames `from` over `to`: an earlier file at `to` is replaced in one step. False with
 // errno set when that fails.
 bool replaceFile(const std::string& from, const std::string& to);
+// Renames `from` to `to` only when no file is named `to`, in one step. False with errno
+// set (EEXIST when `to` exists).
+bool placeNewFile(const std::string& from, const std::string& to);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary files of createUniqueFile,
 // end the processes of forwardInterruptsTo after handing them the signal, print
@@ -66,8 +72,19 @@ bool replaceFile(const std::string& from, const std::string& to);
 // Windows keeps the system's handling of Ctrl-C.
 void guardInterrupts(const std::string& what);
 // A child process that an interrupt must reach (and is waited for) before the exit.
-void forwardInterruptsTo(long processId);
+// False when the command already has as many as it can track.
+bool forwardInterruptsTo(long processId);
 void stopForwardingTo(long processId);
+
+// In a forked child: it gets SIGTERM when the process `parent` ends, however it ends.
+// False when `parent` has ended already (the child should end).
+bool endWithParent(long parent);
+
+// Opens /dev/null on any of standard input, output and error that is closed, so that no
+// file or socket the command opens later takes their place (a socket on descriptor 2
+// would receive every message). Standard output that was closed stays refused as a
+// target (duplicateStandardOutput fails with EBADF).
+void keepStandardDescriptorsOpen();
 
 std::FILE* openForReading(const std::string& path);
 // The size of the file, or -1.

@@ -46,7 +46,45 @@ bool resolveTarget(const std::string& target, Resolved& out, std::string& error)
     return true;
 }
 
+std::string nameOf(const std::string& path) {
+    const size_t slash = platform::lastSeparator(path);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
+
+void ProtectedFiles::add(const std::string& path, const std::string& what) {
+    uint64_t device = 0, inode = 0;
+    if (platform::fileIdentity(path, device, inode)) keys_.emplace(Key{device, inode, std::string()}, what);
+    bool viaDescriptor = false;
+    const std::string resolved = platform::resolveLinks(path, viaDescriptor);
+    if (!resolved.empty() && platform::fileIdentity(folderOf(resolved), device, inode))
+        keys_.emplace(Key{device, inode, nameOf(resolved)}, what);
+}
+
+const std::string* ProtectedFiles::find(const std::string& path) const {
+    if (keys_.empty()) return nullptr;
+    uint64_t device = 0, inode = 0;
+    if (platform::fileIdentity(path, device, inode))
+        if (const auto at = keys_.find(Key{device, inode, std::string()}); at != keys_.end()) return &at->second;
+    bool viaDescriptor = false;
+    const std::string resolved = platform::resolveLinks(path, viaDescriptor);
+    if (!resolved.empty() && platform::fileIdentity(folderOf(resolved), device, inode))
+        if (const auto at = keys_.find(Key{device, inode, nameOf(resolved)}); at != keys_.end()) return &at->second;
+    return nullptr;
+}
+
+std::string sideFileProblem(const std::string& target, const std::string& sideFile, const ProtectedFiles& protectedFiles) {
+    if (target == kStandardOutput) return "nothing is written beside standard output";
+    Resolved resolved;
+    std::string error;
+    if (resolveTarget(target, resolved, error) && resolved.inPlace)
+        return "nothing is written beside " + target + ", which is not a regular file";
+    if (sideFile.empty()) return std::string();
+    if (const std::string* what = protectedFiles.find(sideFile)) return "it is " + *what;
+    if (!resolveTarget(sideFile, resolved, error)) return error;
+    return resolved.inPlace ? "it is not a regular file" : std::string();
+}
 
 std::string targetProblem(const std::string& target, const std::vector<std::string>& inputs) {
     if (target == kStandardOutput) return std::string();
@@ -138,6 +176,37 @@ void abandonTarget(TargetFile& file) {
     platform::removeFile(file.temporary);
     platform::forgetTemporary(file.temporary);
     file.temporary.clear();
+}
+
+bool writeNewFile(const std::string& path, const char* bytes, size_t count, bool& existed, std::string& error) {
+    existed = false;
+    TargetFile file;
+    file.target = path;
+    file.temporary = folderOf(path) + "/" + kTemporaryName;
+    file.fd = platform::createUniqueFile(file.temporary, std::string());
+    if (file.fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = writeTarget(file, bytes, count, error);
+    if (ok && platform::syncFile(file.fd) != 0) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (platform::closeFile(file.fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    file.fd = -1;
+    if (ok && !platform::placeNewFile(file.temporary, path)) {
+        existed = errno == EEXIST;
+        error = existed ? "a file of that name appeared meanwhile" : std::strerror(errno);
+        ok = false;
+    }
+    if (ok) platform::syncFolder(folderOf(path));
+    else platform::removeFile(file.temporary);
+    platform::forgetTemporary(file.temporary);
+    return ok;
 }
 
 bool writeWholeTarget(const std::string& target, const char* bytes, size_t count, std::string& error) {

@@ -16,7 +16,9 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         return false;
     }
     const NoteSink modelNote = [&](const std::string& line) { note(path + ": " + line); };
-    if (textures) placeTextures(model, {path, textures->target}, textures->images, modelNote);
+    if (textures)
+        placeTextures(model, {path, textures->target, &textures->protectedFiles, textures->claim}, textures->images,
+                      modelNote);
     if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;
         return false;

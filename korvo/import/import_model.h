@@ -17,6 +17,8 @@ namespace korvo::import {
 struct TextureOutput {
     std::string target;
     std::vector<ImageFile> images;
+    ProtectedFiles protectedFiles;  // never an image's file (texture_paths.h)
+    std::function<bool(const std::string& path)> claim;  // a batch's reservation of an image's file
 };
 
 // False with one line naming the file and the reader's reason in `error` when the file

@@ -1,5 +1,6 @@
 #include "korvo/import/texture_paths.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -104,12 +105,56 @@ bool holdsBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
     return same;
 }
 
+bool startsWith(const std::vector<unsigned char>& bytes, const char* magic, size_t length, size_t at = 0) {
+    return bytes.size() >= at + length && std::equal(magic, magic + length, bytes.begin() + long(at),
+                                                     [](char m, unsigned char b) { return (unsigned char)m == b; });
+}
+
+// The file suffix of an embedded image: its format as the model names it when that is
+// one of the image formats a suffix is known for, else as its first bytes show it, else
+// "" (the image is not written). The model's name is never used unchecked: it may hold
+// any text ("a/b" would name a folder).
+std::string imageSuffix(const std::string& format, const std::vector<unsigned char>& bytes) {
+    static const char* const kSuffixes[] = {"png", "jpg", "bmp", "tga", "dds", "gif", "tif",
+                                            "tiff", "webp", "hdr", "psd", "ktx", "ktx2"};
+    std::string lower;
+    for (char c : format) lower += lowerAscii(c);
+    if (lower == "jpeg") lower = "jpg";
+    for (const char* suffix : kSuffixes)
+        if (lower == suffix) return lower;
+    if (startsWith(bytes, "\x89PNG\r\n\x1a\n", 8)) return "png";
+    if (startsWith(bytes, "\xff\xd8\xff", 3)) return "jpg";
+    if (startsWith(bytes, "GIF8", 4)) return "gif";
+    if (startsWith(bytes, "BM", 2)) return "bmp";
+    if (startsWith(bytes, "DDS ", 4)) return "dds";
+    if (startsWith(bytes, "II*\0", 4) || startsWith(bytes, "MM\0*", 4)) return "tif";
+    if (startsWith(bytes, "RIFF", 4) && startsWith(bytes, "WEBP", 4, 8)) return "webp";
+    return std::string();
+}
+
 // The file name number `n` for an embedded image beside `target`.
-fs::path imageFile(const fs::path& target, size_t n, const std::string& format) {
+fs::path imageFile(const fs::path& target, size_t n, const std::string& suffix) {
     std::string name = target.stem().string();
     if (name.size() > 6 && name.compare(name.size() - 6, 6, ".korvo") == 0) name.resize(name.size() - 6);
     if (n > 0) name += "_" + std::to_string(n);
-    return target.parent_path() / (name + "." + (format == "jpeg" ? "jpg" : format));
+    return target.parent_path() / (name + "." + suffix);
+}
+
+// Whether an embedded image may take `file`, and whether it is to be written there: an
+// earlier file of the same bytes is taken as it is; any other file (the user's, an input,
+// a FIFO), or a name another export of a batch took, is not.
+bool imageMayTake(const fs::path& file, const ModelImage& image, const TexturePlacement& placement, bool& write) {
+    write = false;
+    // A target named like an image (-o out.png --force-name) is not the image's file.
+    if (file == fs::path(placement.targetPath)) return false;
+    const ProtectedFiles none;
+    if (!sideFileProblem(placement.targetPath, file.string(),
+                         placement.protectedFiles ? *placement.protectedFiles : none).empty())
+        return false;
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(file, error))) return holdsBytes(file, image.bytes);
+    write = !placement.claim || placement.claim(file.string());
+    return write;
 }
 
 std::string relativeTo(const fs::path& file, const fs::path& folder) {
@@ -139,6 +184,17 @@ std::string findTexture(const std::string& stored, const std::string& modelFolde
 void placeTextures(ModelData& model, const TexturePlacement& placement, std::vector<ImageFile>& images,
                    const NoteSink& note) {
     const std::string modelFolder = folderOf(placement.modelPath);
+    // Standard output, a device, a FIFO: no file goes beside it, every name stays as stored.
+    const std::string noSideFiles = sideFileProblem(placement.targetPath, std::string());
+    if (!noSideFiles.empty()) {
+        std::map<int, bool> noted;
+        for (const ModelMaterial& material : model.materials)
+            for (const ModelTexture& texture : material.textures)
+                if (const int image = embeddedImage(model, texture.path); image >= 0 && noted.emplace(image, true).second)
+                    note("texture \"" + texture.path + "\": the embedded image is not written (" + noSideFiles +
+                         "); its stored name is kept");
+        return;
+    }
     const fs::path target(placement.targetPath);
     const fs::path targetFolder = folderOf(placement.targetPath);
     std::map<std::string, std::string> placed;  // stored name -> name written, each looked up once
@@ -153,17 +209,23 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
             }
             std::string name = texture.path;
             const int image = embeddedImage(model, texture.path);
-            if (image >= 0 && !model.images[image].format.empty()) {
+            const std::string suffix =
+                image >= 0 ? imageSuffix(model.images[image].format, model.images[image].bytes) : std::string();
+            if (image >= 0 && !model.images[image].format.empty() && suffix.empty()) {
+                note("texture \"" + texture.path + "\": the embedded image's format \"" + model.images[image].format +
+                     "\" is not an image format known to the import; its stored name is kept");
+            } else if (image >= 0 && !suffix.empty()) {
                 auto writtenImage = imageNames.find(image);
                 if (writtenImage == imageNames.end()) {
                     // A file of that name the user already has is never replaced: an
                     // earlier export of the same image is used again, any other file
                     // makes the image take the next name.
                     ModelImage& bytes = model.images[image];
-                    fs::path file = imageFile(target, nextImageFile++, bytes.format);
-                    while (fs::exists(fs::symlink_status(file)) && !holdsBytes(file, bytes.bytes))
-                        file = imageFile(target, nextImageFile++, bytes.format);
-                    if (!fs::exists(file)) images.push_back({file.string(), std::move(bytes.bytes)});
+                    bool write = false;
+                    fs::path file = imageFile(target, nextImageFile++, suffix);
+                    while (!imageMayTake(file, bytes, placement, write))
+                        file = imageFile(target, nextImageFile++, suffix);
+                    if (write) images.push_back({file.string(), std::move(bytes.bytes)});
                     writtenImage = imageNames.emplace(image, relativeTo(file, targetFolder)).first;
                 }
                 name = writtenImage->second;
@@ -180,15 +242,17 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
 
 bool writeImages(const std::vector<ImageFile>& images, std::string& error) {
     for (const ImageFile& image : images) {
-        // Another export may have written the same image there meanwhile (a batch's
-        // workers); a different file that appeared meanwhile is the user's.
-        if (fs::exists(fs::symlink_status(image.path))) {
-            if (holdsBytes(image.path, image.bytes)) continue;
-            error = "cannot write " + image.path + ": a different file of that name appeared during the export";
-            return false;
-        }
-        if (!writeWholeTarget(image.path, reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size(), error))
-            return false;
+        // The name is taken only if it is still free, in one step: a file that appeared
+        // meanwhile is never replaced. One of the same bytes serves as well.
+        bool existed = false;
+        std::string reason;
+        if (writeNewFile(image.path, reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size(), existed,
+                         reason))
+            continue;
+        if (existed && holdsBytes(image.path, image.bytes)) continue;
+        error = "cannot write " + image.path + ": " +
+                (existed ? "a different file of that name appeared during the export" : reason);
+        return false;
     }
     return true;
 }

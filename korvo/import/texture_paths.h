@@ -4,17 +4,24 @@
 // folder the written file goes into.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "korvo/import/model_data.h"
 #include "korvo/import/scene_from_model.h"
+#include "korvo/target_file.h"
 
 namespace korvo::import {
 
 struct TexturePlacement {
     std::string modelPath;     // the model the references come from
     std::string targetPath;    // the file written: names become relative to its folder
+    // Never an embedded image's file: the inputs, a batch's targets.
+    const ProtectedFiles* protectedFiles = nullptr;
+    // In a batch: reserves an embedded image's file for this export, false when another
+    // export of the batch has it. Empty: every name is free.
+    std::function<bool(const std::string& path)> claim;
 };
 
 // An embedded image to write beside the target, once the target itself is written.
@@ -33,14 +40,18 @@ std::string findTexture(const std::string& stored, const std::string& modelFolde
 // Rewrites the texture references of `model` for `placement`: found images by their path
 // relative to the target's folder with forward slashes; embedded images by the file they
 // are to be written to beside the target (TARGET_NAME.png, TARGET_NAME_1.jpg, ... by their
-// own format), which go to `images` (an earlier file of the same bytes is used again and
-// not listed). A reference that cannot be followed keeps its stored name and gets one note.
+// own format, one of a fixed list of image formats), which go to `images` (an earlier
+// file of the same bytes is used again and not listed). A reference that cannot be
+// followed keeps its stored name and gets one note. Nothing goes beside a target that
+// is standard output, a device or a FIFO: every name is kept as stored, with a note for
+// each embedded image.
 void placeTextures(ModelData& model, const TexturePlacement& placement, std::vector<ImageFile>& images,
                    const NoteSink& note);
 
-// Writes `images` through the target writer, each whole or not at all. Call it only once
-// the file that names them is written, so that a failed command leaves nothing new beside
-// its target. False with "cannot write FILE: REASON" in `error` at the first that fails.
+// Writes `images`, each whole or not at all and never over a file that appeared since
+// they were placed (one of the same bytes is taken as it is). Call it only once the file
+// that names them is written, so that a failed command leaves nothing new beside its
+// target. False with "cannot write FILE: REASON" in `error` at the first that fails.
 bool writeImages(const std::vector<ImageFile>& images, std::string& error);
 
 }  // namespace korvo::import

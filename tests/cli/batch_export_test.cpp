@@ -110,5 +110,53 @@ TEST_F(BatchExport, ABatchThatCannotStartWritesNothing) {
     EXPECT_EQ(readFile(folder / "sub/b.x"), "earlier");
 }
 
+// With standard error closed no channel of a worker takes its place: every export is
+// written, as it is with standard error open. A closed standard output is no target.
+TEST_F(BatchExport, ClosedStandardDescriptorsLoseNoExport) {
+    const std::string scene = readFile(DORNA_SOURCE_DIR "/examples/skinned.korvo.json");
+    writeFile(folder / "a.korvo.json", scene);
+    writeFile(folder / "b.korvo.json", scene);
+    ASSERT_EQ(mkdir((folder / "out").c_str(), 0755), 0);
+    const CommandResult r = runProgram("/bin/sh", {"-c", "exec \"$0\" \"$@\" 2>&-", KORVO_COMMAND_PATH, "export",
+                                                   "a.korvo.json", "b.korvo.json", "-o", "out/", "-j", "2"},
+                                       folder.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(run({"export", "a.korvo.json", "-o", "one.x"}).status, 0);
+    EXPECT_EQ(namesIn(folder / "out"), (std::vector<std::string>{"a.x", "b.x"}));
+    EXPECT_TRUE(readFile(folder / "out/a.x") == readFile(folder / "one.x"));
+    EXPECT_TRUE(readFile(folder / "out/b.x") == readFile(folder / "one.x"));
+    const CommandResult closedOutput =
+        runProgram("/bin/sh", {"-c", "exec \"$0\" \"$@\" >&-", KORVO_COMMAND_PATH, "export", "a.korvo.json", "-o", "-"},
+                   folder.path());
+    EXPECT_EQ(closedOutput.status, 1) << closedOutput.err;
+    EXPECT_NE(closedOutput.err.find("cannot create -: Bad file descriptor"), std::string::npos) << closedOutput.err;
+}
+
+#ifdef DORNA_WITH_IMPORT
+// a.glb's image takes a_1.png (a.png is the user's), the name a_1.glb's image takes first:
+// side by side, each export names a file that holds its own image, whatever runs first.
+TEST_F(BatchExport, ImagesOfExportsSideBySideNeverShareAName) {
+    std::string glb = readFile(kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb");
+    writeFile(folder / "a.glb", glb);
+    glb[glb.find("\x89PNG") + 100] ^= 1;  // another image of the same size
+    writeFile(folder / "a_1.glb", glb);
+    const std::string marker = "TextureFilename { \"";
+    for (const std::string out : {"o1", "o2", "o3"}) {
+        ASSERT_EQ(mkdir((folder / out).c_str(), 0755), 0);
+        writeFile(folder / out + "/a.png", "mine");
+        const CommandResult r = run({"export", "a.glb", "a_1.glb", "-o", out + "/", "-j", "2"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(readFile(folder / out + "/a.png"), "mine");
+        for (const char* model : {"a", "a_1"}) {
+            const std::string x = readFile(folder / out + "/" + model + ".x");
+            const size_t at = x.find(marker) + marker.size();
+            const std::string image = readFile(folder / out + "/" + x.substr(at, x.find('"', at) - at));
+            ASSERT_GT(image.size(), 100u) << model;
+            EXPECT_NE(readFile(folder / model + ".glb").find(image), std::string::npos) << model << " names another image";
+        }
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace korvo::e2e

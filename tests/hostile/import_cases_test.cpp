@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,32 +110,46 @@ INSTANTIATE_TEST_SUITE_P(
         HostileModel{"zero_matrix_export", zeroMatrix(), "zero.x", {"export", "IN", "-o", "out.x"}, 0, "wrote 1 file"}),
     [](const testing::TestParamInfo<HostileModel>& info) { return std::string(info.param.name); });
 
-// A signal for the command reaches the reader's process too: nothing is left running.
-TEST(ImportCases, TerminatedWhileTheReaderHangsLeavesNothingRunning) {
+// A signal for the command reaches the reader's process too, and a command killed
+// outright takes its batch workers with it: nothing is left running.
+TEST(ImportCases, AnEndedCommandLeavesNothingRunning) {
     TempFolder folder;
     writeFile(folder / "damaged.ply", kDamagedPly);
-    const std::string model = folder / "damaged.ply";
-    const pid_t korvo = fork();
-    if (korvo == 0) {
-        setpgid(0, 0);  // a group of its own, to see afterwards that it is empty
-        alarm(60);
-        execl(KORVO_COMMAND_PATH, KORVO_COMMAND_PATH, "check", model.c_str(), "--reader-time-limit", "0",
-              static_cast<char*>(nullptr));
-        _exit(127);
+    writeFile(folder / "damaged2.ply", kDamagedPly);
+    ASSERT_EQ(mkdir((folder / "out").c_str(), 0755), 0);
+    const struct {
+        std::vector<std::string> arguments;
+        int signal;
+    } rows[] = {
+        {{"check", "damaged.ply", "--reader-time-limit", "0"}, SIGTERM},
+        {{"export", "damaged.ply", "damaged2.ply", "-o", "out/", "-j", "2", "--reader-time-limit", "0"}, SIGKILL},
+    };
+    for (const auto& row : rows) {
+        std::vector<char*> argv = {const_cast<char*>(KORVO_COMMAND_PATH)};
+        for (const std::string& a : row.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const pid_t korvo = fork();
+        if (korvo == 0) {
+            setpgid(0, 0);  // a group of its own, to see afterwards that it is empty
+            alarm(60);
+            if (chdir(folder.path().c_str()) == 0) execv(KORVO_COMMAND_PATH, argv.data());
+            _exit(127);
+        }
+        setpgid(korvo, korvo);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(korvo, row.signal);
+        int status = 0;
+        waitpid(korvo, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << row.arguments[0];
+        EXPECT_EQ(WTERMSIG(status), row.signal);
+        bool groupGone = false;
+        for (int i = 0; i < 200 && !groupGone; ++i) {
+            groupGone = kill(-korvo, 0) != 0 && errno == ESRCH;
+            if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(groupGone) << row.arguments[0];
+        if (!groupGone) kill(-korvo, SIGKILL);
     }
-    setpgid(korvo, korvo);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(korvo, SIGTERM);
-    int status = 0;
-    waitpid(korvo, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    bool groupGone = false;
-    for (int i = 0; i < 200 && !groupGone; ++i) {
-        groupGone = kill(-korvo, 0) != 0 && errno == ESRCH;
-        if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(groupGone);
 }
 
 }  // namespace
