@@ -50,7 +50,7 @@ int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vec
     if (written)
         for (const WrittenFile& f : r.files) written->push_back(f.path);
     if (images) images->insert(images->end(), r.images.begin(), r.images.end());
-    if (r.status == kExitOk && !r.files.empty()) printSummary(r);
+    if (r.status == kExitOk && !r.files.empty() && !a.forPreview) printSummary(r);
     double unload = 0;
     const int status = session.finish(r.status, &unload);
     if (a.timings && !r.phases.empty())

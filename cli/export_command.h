@@ -15,6 +15,7 @@ struct ExportArguments {
     std::string module;
     bool timings = false;
     bool verbose = false;
+    bool forPreview = false;  // into a private folder: no summary naming a file the user never sees
     bool forceName = false;  // a target file whose name does not end in .x
     unsigned jobs = 0;       // exports side by side into a folder; 0: one per core
     unsigned readerTimeLimit = 0;

@@ -305,6 +305,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         a.exportArguments.inputs = {a.input};
         a.exportArguments.output = exported.folder + "/" + fileNameOf(a.input) + ".x";
         a.exportArguments.module = a.module;
+        a.exportArguments.forPreview = true;
         const int status = runExport(a.exportArguments, &exported.written, &exported.images);
         if (status != kExitOk) return status;
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");

@@ -185,6 +185,7 @@ TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
         {{"preview", "a.x", "-o", "p.png", "--frames", "6"}, 2,
          "korvo: --frames is now --poses: --poses 6 draws a contact sheet of 6 poses", ""},
         {{"preview", "a.x", "-o", "p.png", "--no-frames"}, 2, "--no-export-frames", ""},
+        {{"preview", "scene.korvo.json", "-o", "p.png"}, 0, "korvo: wrote p.png", "wrote 1 file"},
         // A .x file with an export option is drawn as its export would be.
         {{"preview", "walk.x", "-o", "p.png", "--poses", "2"}, 0, "korvo: wrote p.png", ""},
         {{"preview", "walk.x", "-o", "p.png", "--poses", "2", "--no-animation"}, 2,
