@@ -108,9 +108,14 @@ int main(int argc, char** argv) {
             if (s.app->get_name() == name) return true;
         return false;
     };
-    if (arguments.size() >= 2 && !arguments[1].empty() && arguments[1][0] != '-' && !known(arguments[1]))
-        return fail(kExitBadInput, "unknown subcommand \"" + arguments[1] + "\": the subcommands are " +
-                                       subcommandList(subcommands) + " (korvo --help)");
+    if (arguments.size() >= 2 && !arguments[1].empty() && arguments[1][0] != '-' && !known(arguments[1])) {
+        std::vector<std::string> names;
+        for (const Subcommand& sub : subcommands) names.push_back(sub.app->get_name());
+        const std::string near = nearestName(arguments[1], names);
+        return fail(kExitBadInput, "unknown subcommand \"" + arguments[1] + "\"" +
+                                       (near.empty() ? "" : ": did you mean " + near + "?") + " (the subcommands are " +
+                                       subcommandList(subcommands) + "; korvo --help)");
+    }
     try {
         std::vector<const char*> pointers;
         for (const std::string& a : arguments) pointers.push_back(a.c_str());

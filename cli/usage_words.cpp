@@ -59,23 +59,26 @@ std::string valueNeeded(const std::string& subcommand, const CLI::Option& option
     return spelled + " needs a value (" + option.get_type_name() + ")";
 }
 
-std::string nearestOption(const CLI::App& command, const std::string& unknown) {
-    const std::string typed = unknown.substr(0, unknown.find('='));
+std::string nearestName(const std::string& typed, const std::vector<std::string>& names) {
     std::string best;
     size_t bestDistance = 0;
-    for (const CLI::Option* option : command.get_options()) {
-        if (option->get_group().empty()) continue;  // hidden: a spelling that is refused
-        std::vector<std::string> names;
-        for (const std::string& l : option->get_lnames()) names.push_back("--" + l);
-        for (const std::string& s : option->get_snames()) names.push_back("-" + s);
-        for (const std::string& name : names) {
-            const size_t d = editDistance(typed, name);
-            if (best.empty() || d < bestDistance) best = name, bestDistance = d;
-        }
+    for (const std::string& name : names) {
+        const size_t d = editDistance(typed, name);
+        if (best.empty() || d < bestDistance) best = name, bestDistance = d;
     }
-    // A slip of a letter or two, more in a long name; a single letter names nothing near.
+    // A slip of a letter or two, more in a long name; a name of two letters names nothing near.
     const size_t allowed = std::max<size_t>(1, std::min<size_t>(3, typed.size() / 4));
     return !best.empty() && typed.size() > 2 && bestDistance <= allowed ? best : "";
+}
+
+std::string nearestOption(const CLI::App& command, const std::string& unknown) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->get_group().empty()) continue;  // hidden: a spelling that is refused
+        for (const std::string& l : option->get_lnames()) names.push_back("--" + l);
+        for (const std::string& s : option->get_snames()) names.push_back("-" + s);
+    }
+    return nearestName(unknown.substr(0, unknown.find('=')), names);
 }
 
 }  // namespace korvo::cli
