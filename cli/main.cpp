@@ -78,6 +78,8 @@ std::string parseErrorText(const CLI::ParseError& e, const CLI::App& command, co
             const std::string near = nearestOption(command, extra);
             return "unknown option " + extra + (near.empty() ? "" : ": did you mean " + near + "?");
         }
+        if (!command.remaining().empty() && command.get_parent() != nullptr)
+            return command.remaining().front() + ": one input too many, korvo " + command.get_name() + " takes one";
     }
     return what;
 }

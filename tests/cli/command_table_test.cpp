@@ -179,6 +179,7 @@ TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
         {{"export", "scene.korvo.json", "-o", "a.x", "--animaton"}, 2,
          "korvo: unknown option --animaton: did you mean --animation? (korvo export --help", ""},
         {{"dialog", "--no-bonse"}, 2, "did you mean --no-bones?", ""},
+        {{"check", "a.x", "b.x"}, 2, "korvo: b.x: one input too many, korvo check takes one (", ""},
         {{"export", "models", "-o", "a.x"}, 2, "korvo: models is a folder, not a scene or model file (its files: models/*)", ""},
         {{"import", "models/", "-o", "s.korvo.json"}, 2, "korvo: models/ is a folder", ""},
         {{"preview", "models", "-o", "p.png"}, 2, "korvo: models is a folder", ""},
