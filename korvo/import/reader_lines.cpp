@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <system_error>
 
 namespace korvo::import {
 
@@ -33,19 +34,31 @@ ReaderLines::ReaderLines(const std::string& model) : prefix_("korvo: " + model +
     int ends[2];
     flushStreams();
     if (::pipe(ends) != 0) return;
-    savedOutput_ = ::dup(STDOUT_FILENO);
-    savedError_ = ::dup(STDERR_FILENO);
-    if (savedOutput_ < 0 || savedError_ < 0 || ::dup2(ends[1], STDOUT_FILENO) < 0 || ::dup2(ends[1], STDERR_FILENO) < 0) {
-        // Nothing caught: the reader's lines go where they went.
-        if (savedOutput_ >= 0) ::dup2(savedOutput_, STDOUT_FILENO), ::close(savedOutput_);
-        if (savedError_ >= 0) ::dup2(savedError_, STDERR_FILENO), ::close(savedError_);
-        savedOutput_ = savedError_ = -1;
+    // With standard output or error closed the pipe would take their numbers: nothing is caught.
+    if (ends[0] <= STDERR_FILENO || ends[1] <= STDERR_FILENO) {
         ::close(ends[0]);
         ::close(ends[1]);
         return;
     }
+    savedOutput_ = ::dup(STDOUT_FILENO);
+    savedError_ = ::dup(STDERR_FILENO);
+    bool caught = savedOutput_ >= 0 && savedError_ >= 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0 &&
+                  ::dup2(ends[1], STDERR_FILENO) >= 0;
     ::close(ends[1]);
-    reader_ = std::thread([this, from = ends[0]] { passOn(from); });
+    if (caught) {
+        try {
+            reader_ = std::thread([this, from = ends[0]] { passOn(from); });
+        } catch (const std::system_error&) {
+            caught = false;
+        }
+    }
+    if (!caught) {
+        // The reader's lines go where they went.
+        ::close(ends[0]);
+        if (savedOutput_ >= 0) ::dup2(savedOutput_, STDOUT_FILENO), ::close(savedOutput_);
+        if (savedError_ >= 0) ::dup2(savedError_, STDERR_FILENO), ::close(savedError_);
+        savedOutput_ = savedError_ = -1;
+    }
 }
 
 ReaderLines::~ReaderLines() {
