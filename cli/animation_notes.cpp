@@ -6,18 +6,23 @@ namespace {
 
 // The dialog's defaults of a freshly loaded module, and its elements.
 struct AnimationSettings {
+    bool frames = true;      // Export frames: without it, neither bones nor animation
     bool animation = false;  // Export animation
     bool bones = true;       // Export bones
     bool onlyBones = true;   // Only bones
+    bool animationTurnedOff = false;  // by the user: --no-animation or --no-frames
 };
 
 AnimationSettings settingsAfter(const DialogScript& script) {
     AnimationSettings s;
     for (const DialogChange& change : script.changes) {
         const bool on = change.value != 0;
+        if (change.id == KRV_SETTINGS_FRAMES) s.frames = on;
         if (change.id == KRV_SETTINGS_ANIMATION) s.animation = on;
         if (change.id == KRV_SETTINGS_BONES) s.bones = on;
         if (change.id == KRV_SETTINGS_ONLY_BONES) s.onlyBones = on;
+        if ((change.id == KRV_SETTINGS_ANIMATION || change.id == KRV_SETTINGS_FRAMES) && !on)
+            s.animationTurnedOff = true;
     }
     return s;
 }
@@ -49,6 +54,7 @@ std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& 
     countAnimated(scene.objects, animated, notBones);
     if (animated == 0) return {};
     const AnimationSettings s = settingsAfter(script);
+    if (s.animationTurnedOff) return {};
     if (!s.animation)
         return {"the model is animated, but the file will be static: --animation writes its animation"};
     if (s.bones && s.onlyBones && notBones > 0)
@@ -56,6 +62,12 @@ std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& 
                 " not a bone and left out by \"Only bones\": --no-only-bones writes " +
                 (notBones == 1 ? "its" : "their") + " animation"};
     return {};
+}
+
+void chooseImportNotes(const DialogScript& script, import::ImportChoices& choices) {
+    const AnimationSettings s = settingsAfter(script);
+    choices.noteSkins = s.frames && s.bones;
+    choices.noteAnimations = !s.animationTurnedOff;
 }
 
 }  // namespace korvo::cli

@@ -6,12 +6,18 @@
 #include <vector>
 
 #include "korvo/host.h"
+#include "korvo/import/scene_from_model.h"
 #include "korvo/scene.h"
 
 namespace korvo::cli {
 
 // One line per thing left out by the dialog's settings after `script`, each naming the
 // option that keeps it; none when nothing animated is left out.
+// None either when the user turned the animation off.
 std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& script);
+
+// Which of the import's notes concern the export after `script`: none on skins when no
+// bones are written, none on animations when the user turned the animation off.
+void chooseImportNotes(const DialogScript& script, import::ImportChoices& choices);
 
 }  // namespace korvo::cli

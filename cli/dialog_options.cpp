@@ -202,15 +202,21 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
         const std::string text = join(details(elements), needs);
         return text.empty() ? text : " (" + text + ")";
     };
-    // Ticks per frame and the frame-rate record decide how fast a reader plays the animation.
+    // Ticks per frame, Distance per frame and the frame-rate record decide how fast a reader
+    // plays the animation; "frames" alone would be taken for the animation's.
     const auto speed = [](int32_t element) -> std::string {
         if (element == KRV_SETTINGS_FRAME_RATE)
-            return ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
-                   "that readers play it at the scene's speed; without it readers assume their own rate (D3DX: 4800 "
-                   "ticks per second)";
+            return ". The animation set then states its key ticks per second (frame rate x ticks per frame / distance "
+                   "per frame), so that readers play it at the scene's speed; without it readers assume their own "
+                   "rate (D3DX: 4800 ticks per second)";
         if (element == KRV_SETTINGS_TICKS_PER_FRAME)
-            return ": the key time units per animation frame. A reader that finds no frame-rate record plays 4800 "
-                   "ticks per second (D3DX), so 160 at 30 fps plays in real time without --frame-rate";
+            return ": key k of the animation set has the time k x N. With --frame-rate readers play it at the "
+                   "scene's speed whatever N; without, at their own rate (D3DX: 4800 ticks per second, so 160 at 30 "
+                   "fps is real time)";
+        if (element == KRV_SETTINGS_FRAMES) return ": the file's hierarchy of Frame records, one per object (not animation frames)";
+        if (element == KRV_SETTINGS_DISTANCE_PER_FRAME)
+            return ": a key (and with --frame-per-file a file) every N frames of the scene. Fewer keys, each still "
+                   "ticks per frame apart: without --frame-rate the animation plays N times faster";
         return "";
     };
     for (Switch& s : switches_)

@@ -8,7 +8,7 @@
 
 namespace korvo::cli {
 
-int probeDialog(const std::string& modulePath, const DialogScript& script, bool echo, DialogRun& run) {
+int probeDialog(const std::string& modulePath, const DialogScript& script, bool echo, DialogRun& run, bool verbose) {
     // The dialog opens when a save starts. An empty document gives the module nothing
     // to write; the target lies in a private folder that is removed afterwards.
     const std::string folder = platform::createTemporaryFolder();
@@ -19,7 +19,7 @@ int probeDialog(const std::string& modulePath, const DialogScript& script, bool 
     const KrvDocument document = host.loadDocument(Scene{});
     int status = kExitOk;
     const SaverInfo* saver = nullptr;
-    std::unique_ptr<LoadedModule> module = loadModule(host, modulePath, saver, status);
+    std::unique_ptr<LoadedModule> module = loadModule(host, modulePath, saver, status, verbose);
     if (module) {
         host.setDialogScript(script);
         host.save(*saver, document, folder + "/dialog.x");

@@ -40,7 +40,7 @@ int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vec
     if (written)
         for (const WrittenFile& f : r.files) written->push_back(f.path);
     if (images) images->insert(images->end(), r.images.begin(), r.images.end());
-    if (r.status == kExitOk && !r.files.empty()) printSummary(r);
+    if (r.status == kExitOk && !r.files.empty() && !a.forPreview) printSummary(r);
     double unload = 0;
     const int status = session.finish(r.status, &unload);
     if (a.timings && !r.phases.empty())
@@ -62,6 +62,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     settings.dialog = &a.dialog;
     settings.animationChoice = a.animationChoice;
     settings.keepTexturePaths = a.keepTexturePaths;
+    settings.verbose = a.verbose;
     if (namesFolder(a.output)) {
         if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
         platform::guardInterrupts("the export to " + a.output);
@@ -106,6 +107,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
     app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .x");
     app->add_option("--module", arguments->module, "the module to load (default: beside the command)")->type_name("PATH");
     app->add_flag("--timings", arguments->timings, "print the time of each phase");
+    addVerbose(*app, arguments->verbose);
     arguments->dialog.addTo(*app);
 #ifdef KORVO_WITH_IMPORT
     addReaderTimeLimit(*app, arguments->readerTimeLimit);

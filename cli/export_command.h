@@ -14,6 +14,8 @@ struct ExportArguments {
     std::string output;               // a file, or a folder ending in a separator
     std::string module;
     bool timings = false;
+    bool verbose = false;
+    bool forPreview = false;  // into a private folder: no summary naming a file the user never sees
     bool forceName = false;  // a target file whose name does not end in .x
     unsigned jobs = 0;       // exports side by side into a folder; 0: one per core
     unsigned readerTimeLimit = 0;

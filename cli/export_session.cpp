@@ -52,7 +52,10 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
         images.output.target = target;
         images.output.protectedFiles = settings.protectedFiles;
         images.output.claim = settings.claimImage;
-        if (!import::importModel(path, scene, error, note, {settings.animationChoice},
+        import::ImportChoices choices;
+        choices.animation = settings.animationChoice;
+        chooseImportNotes(settings.script, choices);
+        if (!import::importModel(path, scene, error, note, choices,
                                  settings.keepTexturePaths ? nullptr : &images.output))
             return false;
         for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
@@ -117,8 +120,9 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     ModelImages images;
     std::string error;
     bool read = false;
+    error = folderGivenAsInput(input);
     try {
-        read = readScene(input, target, settings_, scene, images, error);
+        read = error.empty() && readScene(input, target, settings_, scene, images, error);
     } catch (const std::bad_alloc&) {
         error = input + ": cannot be read: out of memory";
     }
@@ -136,7 +140,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     const Clock::time_point built = Clock::now();
 
     // Loaded once, on the first export; a module that cannot be loaded fails each.
-    if (!module_) module_ = loadModule(host_, settings_.modulePath, saver_, moduleStatus_);
+    if (!module_) module_ = loadModule(host_, settings_.modulePath, saver_, moduleStatus_, settings_.verbose);
     if (!module_) {
         host_.releaseDocument(document);
         result.status = moduleStatus_;

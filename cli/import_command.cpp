@@ -26,7 +26,8 @@ struct ImportArguments {
 };
 
 int runImport(const ImportArguments& a) {
-    std::string error;
+    std::string error = folderGivenAsInput(a.model);
+    if (!error.empty()) return fail(kExitBadInput, error);
     if (!targetFolderUsable(a.output, error, {a.model}) ||
         !targetSuffixAccepted(a.output, ".json", a.forceName, "korvo import writes scene files (NAME.korvo.json)", error))
         return fail(kExitBadInput, error);

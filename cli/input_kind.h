@@ -10,6 +10,10 @@ namespace korvo::cli {
 // Whether `input` is a scene file.
 bool isSceneFile(const std::string& input);
 
+// When `input` names a folder, the line that says so (naming the files in it as what
+// to give instead); otherwise "".
+std::string folderGivenAsInput(const std::string& input);
+
 // Whether `input` is read by the model reader: with import built in, any file that is
 // not a scene file; without it, none.
 bool readsModel(const std::string& input);

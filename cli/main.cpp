@@ -7,6 +7,7 @@
 #include "cli/dialog_probe.h"
 #include "cli/help_format.h"
 #include "cli/session.h"
+#include "cli/usage_words.h"
 #include "korvo/platform.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/check_command.h"
@@ -48,6 +49,41 @@ std::string inputsOf(const CLI::App& app) {
     return names;
 }
 
+// Whether `--version` stands among the options (not after "--"), wherever the subcommand.
+bool asksVersion(const std::vector<std::string>& arguments) {
+    for (size_t i = 1; i < arguments.size() && arguments[i] != "--"; ++i)
+        if (arguments[i] == "--version") return true;
+    return false;
+}
+
+// The spelling the user typed of `option` that lacks its value: the last one given.
+std::string spelledName(const CLI::Option& option, const std::vector<std::string>& arguments) {
+    for (size_t i = arguments.size(); i-- > 1;)
+        if (option.check_name(arguments[i])) return arguments[i];
+    return option.get_name();
+}
+
+// One line in words for what CLI11 found wrong with the command line of `command`.
+std::string parseErrorText(const CLI::ParseError& e, const CLI::App& command, const std::vector<std::string>& arguments) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        // "--jobs: 1 required N missing"
+        const std::string name = what.substr(0, what.find(':'));
+        if (const CLI::Option* option = command.get_option_no_throw(name))
+            return valueNeeded(command.get_name(), *option, spelledName(*option, arguments));
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+        for (const std::string& extra : command.remaining()) {
+            if (extra.size() < 2 || extra[0] != '-') continue;
+            const std::string near = nearestOption(command, extra);
+            return "unknown option " + extra + (near.empty() ? "" : ": did you mean " + near + "?");
+        }
+        if (!command.remaining().empty() && command.get_parent() != nullptr)
+            return command.remaining().front() + ": one input too many, korvo " + command.get_name() + " takes one";
+    }
+    return what;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,16 +104,21 @@ int main(int argc, char** argv) {
     };
     // UTF-8 on every system: file names may hold any character.
     const std::vector<std::string> arguments = korvo::platform::commandArguments(argc, argv);
-    if (arguments.size() == 2 && arguments[1] == "--version") return printVersions();
+    if (asksVersion(arguments)) return printVersions();
     // The first word that is not an option names the subcommand.
     const auto known = [&subcommands](const std::string& name) {
         for (const Subcommand& s : subcommands)
             if (s.app->get_name() == name) return true;
         return false;
     };
-    if (arguments.size() >= 2 && !arguments[1].empty() && arguments[1][0] != '-' && !known(arguments[1]))
-        return fail(kExitBadInput, "unknown subcommand \"" + arguments[1] + "\": the subcommands are " +
-                                       subcommandList(subcommands) + " (korvo --help)");
+    if (arguments.size() >= 2 && !arguments[1].empty() && arguments[1][0] != '-' && !known(arguments[1])) {
+        std::vector<std::string> names;
+        for (const Subcommand& sub : subcommands) names.push_back(sub.app->get_name());
+        const std::string near = nearestName(arguments[1], names);
+        return fail(kExitBadInput, "unknown subcommand \"" + arguments[1] + "\"" +
+                                       (near.empty() ? "" : ": did you mean " + near + "?") + " (the subcommands are " +
+                                       subcommandList(subcommands) + "; korvo --help)");
+    }
     try {
         std::vector<const char*> pointers;
         for (const std::string& a : arguments) pointers.push_back(a.c_str());
@@ -87,10 +128,11 @@ int main(int argc, char** argv) {
             if (s.app->parsed() && s.prepareHelp) s.prepareHelp();
         return korvo.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::string where = "korvo --help";
+        const CLI::App* command = &korvo;
         for (Subcommand& s : subcommands)
-            if (s.app->parsed()) where = "korvo " + s.app->get_name() + " --help";
-        return fail(kExitBadInput, std::string(e.what()) + " (" + where + " lists the options)");
+            if (s.app->parsed()) command = s.app;
+        const std::string where = command == &korvo ? "korvo --help" : "korvo " + command->get_name() + " --help";
+        return fail(kExitBadInput, parseErrorText(e, *command, arguments) + " (" + where + " lists the options)");
     }
     for (Subcommand& s : subcommands) {
         if (!s.app->parsed()) continue;

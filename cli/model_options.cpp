@@ -12,8 +12,8 @@ namespace korvo::cli {
 void addReaderTimeLimit(CLI::App& command, unsigned& seconds) {
     seconds = kReaderTimeLimit;
     command.add_option("--reader-time-limit", seconds,
-                       "seconds the model reader may take before it is stopped (0: no limit)")
-        ->capture_default_str()
+                       "seconds the model reader may take before it is stopped (default " +
+                           std::to_string(kReaderTimeLimit) + "; 0: no limit)")
         ->type_name("SECONDS");
 }
 

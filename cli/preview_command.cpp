@@ -35,7 +35,9 @@ struct PreviewArguments {
     std::string output;
     std::string module;
     std::string size = "1600x1000";
-    int frames = 0;
+    int poses = 0;
+    std::string oldPoses;  // --frames N, the former spelling of --poses N
+    bool oldNoFrames = false;
     unsigned readerTimeLimit = kReaderTimeLimit;
     ExportArguments exportArguments;  // its dialog options
 };
@@ -269,11 +271,19 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     if (!parseSize(a.size, width, height))
         return fail(kExitBadInput, "--size needs WIDTHxHEIGHT, each from " + std::to_string(kSmallestSide) + " to " +
                                        std::to_string(kLargestSide) + " pixels, not \"" + a.size + "\"");
-    const bool sheet = app.count("--frames") > 0;
-    if (sheet && (a.frames < 1 || a.frames > kMostFrames))
-        return fail(kExitBadInput, "--frames needs a number of poses from 1 to " + std::to_string(kMostFrames) +
-                                       ", not " + std::to_string(a.frames));
-    std::string error;
+    // In korvo export --frames is the "Export frames" switch; here no option means two things.
+    if (app.count("--frames") > 0) {
+        const std::string n = a.oldPoses.empty() ? "N" : a.oldPoses;
+        return fail(kExitBadInput, "--frames is now --poses: --poses " + n + " draws a contact sheet of " + n +
+                                       " poses (the \"Export frames\" switch is --export-frames here)");
+    }
+    if (a.oldNoFrames) return fail(kExitBadInput, "--no-frames: the \"Export frames\" switch is --no-export-frames here");
+    const bool sheet = app.count("--poses") > 0;
+    if (sheet && (a.poses < 1 || a.poses > kMostFrames))
+        return fail(kExitBadInput, "--poses needs a number of poses from 1 to " + std::to_string(kMostFrames) +
+                                       ", not " + std::to_string(a.poses));
+    std::string error = folderGivenAsInput(a.input);
+    if (!error.empty()) return fail(kExitBadInput, error);
     if (!targetFolderUsable(a.output, error, {a.input})) return fail(kExitBadInput, error);
     // Before an export or a read that may take long, so that a preview that cannot draw says so at once.
     OpenRendererFn* const openRenderer = loadDrawingLibrary(error);
@@ -283,18 +293,19 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     std::string shownName = fileNameOf(a.input);
     std::vector<std::string> textureFolders{folderOf(a.input)};
     TemporaryExport exported;
-    if (isXFile(a.input)) {
-        DialogScript script;
-        if (!a.exportArguments.dialog.script(script, error)) return fail(kExitBadInput, error);
-        if (!script.changes.empty() || script.cancel || !a.module.empty())
-            return fail(kExitBadInput, "the dialog options and --module apply when previewing a scene or model, not the .x file " + a.input);
-    } else {
+    // A .x file is drawn as it is, unless an option asks what its export would give.
+    DialogScript script;
+    if (!a.exportArguments.dialog.script(script, error)) return fail(kExitBadInput, error);
+    const bool asExported = !isXFile(a.input) || !script.changes.empty() || script.cancel || !a.module.empty() ||
+                            !a.exportArguments.animationChoice.empty();
+    if (asExported) {
         // What a save would give: the export into a private folder, then its preview.
         exported.folder = platform::createTemporaryFolder();
         if (exported.folder.empty()) return fail(kExitFailed, "cannot make a temporary folder for the export");
         a.exportArguments.inputs = {a.input};
         a.exportArguments.output = exported.folder + "/" + fileNameOf(a.input) + ".x";
         a.exportArguments.module = a.module;
+        a.exportArguments.forPreview = true;
         const int status = runExport(a.exportArguments, &exported.written, &exported.images);
         if (status != kExitOk) return status;
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
@@ -309,12 +320,13 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     }
 
     ModelData model;
-    const bool read = import::readModel(file, import::ReadMode::AsStored, model, error);
+    // The reader's own lines name what the user gave, not the private export.
+    const bool read = import::readModel(file, import::ReadMode::AsStored, model, error, a.input);
     import::readerFinished();
     if (!read) return fail(kExitFailed, file + ": cannot be read: " + error);
     if (sheet && model.animations.empty())
         return fail(kExitBadInput, (exported.folder.empty() ? file : "the export of " + a.input) +
-                                       " has no animation set: --frames needs one");
+                                       " has no animation set: --poses needs one");
 
     const std::unique_ptr<Renderer> opened(openRenderer(width, height, &error));
     if (!opened) return fail(kExitFailed, error);
@@ -322,17 +334,17 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     const Triangulation triangulation = triangulate(model);
     const std::vector<bool> bones = boneNodes(model);
     renderer.setSurfaces(loadSurfaces(model, textureFolders, renderer));
-    const Layout layout = layOut(width, height, sheet ? size_t(a.frames) : 4);
+    const Layout layout = layOut(width, height, sheet ? size_t(a.poses) : 4);
     const int scale = textScale(height);
     renderer.fill({0, 0, width, height}, colours::kPanelEdge);
     for (const Rect& cell : layout.cells) renderer.fill(cell, colours::kBackground);
-    if (sheet) drawContactSheet(model, triangulation, bones, renderer, layout, scale, a.frames);
+    if (sheet) drawContactSheet(model, triangulation, bones, renderer, layout, scale, a.poses);
     else drawViews(model, triangulation, bones, renderer, layout, scale);
     drawLegend(renderer, layout, scale, legendText(shownName, model, triangulation.triangles(), bones));
 
     if (!writePng(renderer.pixels(), a.output, error)) return fail(kExitFailed, error);
     std::fprintf(stderr, "korvo: wrote %s (%dx%d, %s)\n", a.output.c_str(), width, height,
-                 sheet ? (std::to_string(a.frames) + (a.frames == 1 ? " pose" : " poses")).c_str() : "4 views");
+                 sheet ? (std::to_string(a.poses) + (a.poses == 1 ? " pose" : " poses")).c_str() : "4 views");
     return kExitOk;
 }
 
@@ -343,12 +355,23 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
     CLI::App* app = korvo.add_subcommand(
         "preview", "draw a .x file as an independent reader sees it (or a scene or model as its export would be) "
                    "into a PNG: four views, or a contact sheet of the animation's poses");
-    app->add_option("FILE", arguments->input, "the .x file, or a scene or model file to export first")->required();
-    app->add_option("-o,--output", arguments->output, "the PNG file to write")->required();
-    app->add_option("--frames", arguments->frames, "N: a contact sheet of N poses over the first animation set");
-    app->add_option("--size", arguments->size, "WIDTHxHEIGHT of the picture (default 1600x1000)");
-    app->add_option("--module", arguments->module, "the module to load for a scene (default: beside the command)");
-    // --frames is the contact sheet here: the "Export frames" switch is --export-frames.
+    app->add_option("FILE", arguments->input,
+                    "the .x file (drawn as it is unless an export option is given), or a scene or model file to "
+                    "export first")
+        ->required()
+        ->type_name("FILE");
+    app->add_option("-o,--output", arguments->output, "the PNG file to write")->required()->type_name("FILE");
+    app->add_option("--poses", arguments->poses, "a contact sheet of N poses (1 to 100) over the first animation set, instead of the four views")
+        ->type_name("N");
+    app->add_option("--size", arguments->size, "the picture's size in pixels (default 1600x1000)")
+        ->type_name("WIDTHxHEIGHT");
+    app->add_option("--module", arguments->module, "the module to load for an export (default: beside the command)")
+        ->type_name("PATH");
+    addVerbose(*app, arguments->exportArguments.verbose);
+    // The former spellings, refused with a pointer to the present ones.
+    app->add_option("--frames", arguments->oldPoses)->expected(0, 1)->group("");
+    app->add_flag("--no-frames", arguments->oldNoFrames)->group("");
+    // The "Export frames" switch under a name that cannot be taken for the poses.
     arguments->exportArguments.dialog.addTo(*app, "export-frames");
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->exportArguments.animationChoice);

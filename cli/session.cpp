@@ -26,13 +26,18 @@ std::string resolveModulePath(const std::string& option) {
     return folderOfCommand() + "/../module/" + platform::moduleFileName();
 }
 
-std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status) {
+std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status,
+                                         bool verbose) {
     if (!platform::exists(path)) {
         status = fail(kExitBadInput, "the module " + path + " does not exist (give --module PATH or set KORVO_MODULE)");
         return nullptr;
     }
     std::string error;
+    // The module greets the console when it starts; the host records the line either way.
+    const bool echo = host.behaviour().echo;
+    host.behaviour().echo = echo && verbose;
     std::unique_ptr<LoadedModule> module = LoadedModule::load(host, path, error);
+    host.behaviour().echo = echo;
     if (!module) {
         status = fail(kExitFailed, error);
         return nullptr;
@@ -43,6 +48,10 @@ std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, co
         return nullptr;
     }
     return module;
+}
+
+void addVerbose(CLI::App& command, bool& verbose) {
+    command.add_flag("--verbose", verbose, "also print the module's start line from the host's console");
 }
 
 bool allocationToRefuse(int64_t& n) {

@@ -2,6 +2,8 @@
 // switches of the environment, and the one-line failure messages.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
 #include <memory>
 #include <string>
 
@@ -21,8 +23,14 @@ std::string folderOfCommand();
 std::string resolveModulePath(const std::string& option);
 
 // Loads the module and finds its .x saver. On failure prints the reason and sets
-// `status` (2 for a module file that does not exist, 1 otherwise).
-std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status);
+// `status` (2 for a module file that does not exist, 1 otherwise). The lines the module
+// prints on the host's console as it starts reach standard error only when `verbose`;
+// its later lines as the host's echo has them.
+std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status,
+                                         bool verbose = false);
+
+// Adds --verbose to `command`: the module's start line too.
+void addVerbose(CLI::App& command, bool& verbose);
 
 // KORVO_FAIL_ALLOC=N: 0 when unset. False (after printing why) when malformed.
 bool allocationToRefuse(int64_t& n);

@@ -7,6 +7,8 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "korvo/import/reader_lines.h"
+
 #include <charconv>
 #include <unordered_map>
 
@@ -172,13 +174,18 @@ double statedFrameRate(const aiScene& scene) {
 
 }  // namespace
 
-bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error) {
+bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
+               const std::string& shownName) {
     Assimp::Importer importer;
     // Keep the node tree as the artist built it, without the pivot helper nodes.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     unsigned flags = aiProcess_ValidateDataStructure;
     if (mode == ReadMode::Triangles) flags |= aiProcess_Triangulate | aiProcess_SortByPType;
-    const aiScene* scene = importer.ReadFile(path, flags);
+    const aiScene* scene = nullptr;
+    {
+        const ReaderLines caught(shownName.empty() ? path : shownName);
+        scene = importer.ReadFile(path, flags);
+    }
     if (!scene || !scene->mRootNode) {
         error = importer.GetErrorString();
         if (error.empty()) error = "the reader returned no scene";

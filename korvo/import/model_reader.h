@@ -12,7 +12,9 @@ enum class ReadMode {
     Triangles,  // polygons split into triangles, each mesh of one primitive type
 };
 
-// False with the reader's reason in `error` when the file cannot be read.
-bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error);
+// False with the reader's reason in `error` when the file cannot be read. The reader's
+// own lines name the model as `shownName` ("": `path`), see reader_lines.h.
+bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
+               const std::string& shownName = "");
 
 }  // namespace korvo::import

@@ -28,6 +28,7 @@ struct PlanItem {
 struct Conversion {
     const ModelData& model;
     const NoteSink& note;
+    const NoteSink& skinNote;  // `note`, or nothing when no skin is written
     std::unordered_map<std::string, int> nodeByName;
     std::vector<bool> usableMesh;  // meshes with at least one triangle
     std::vector<bool> boneNode;
@@ -67,7 +68,7 @@ void findBoneNodes(Conversion& c) {
         for (const ModelBone& bone : c.model.meshes[m].bones) {
             const int node = boneNodeOf(c, bone);
             if (node < 0)
-                c.note("mesh " + quoted(c.model.meshes[m].name) + ": bone " + quoted(bone.name) +
+                c.skinNote("mesh " + quoted(c.model.meshes[m].name) + ": bone " + quoted(bone.name) +
                        " has no node of that name; its weights are left out");
             else
                 c.boneNode[node] = true;
@@ -488,7 +489,7 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
             const Affine wanted = inverse(bone.offset);  // in this mesh's space
             const Affine written = multiply(inverse(space), *bind[node]);
             if (maxDifference(wanted, written) > 1e-5 * scaleOf(wanted))
-                c.note("mesh " + quoted(c.plan[item].name) + ": bone " + quoted(bone.name) +
+                c.skinNote("mesh " + quoted(c.plan[item].name) + ": bone " + quoted(bone.name) +
                        " has another bind pose in mesh " + quoted(first) +
                        "; its offset matrix follows that mesh");
         }
@@ -638,7 +639,8 @@ int chosenAnimation(const ModelData& model, const std::string& choice) {
 
 bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
                     const ImportChoices& choices) {
-    Conversion c{model, note, {}, {}, {}, {}, {}, {}, {}, {}};
+    const NoteSink silent = [](const std::string&) {};
+    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;
@@ -696,7 +698,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     setRestPoses(c, objectOfItem);
     if (animation >= 0) {
         sampleAnimation(c, model.animations[animation], out, objectOfItem);
-        if (model.animations.size() > 1)
+        if (model.animations.size() > 1 && choices.noteAnimations)
             note("the model has " + std::to_string(model.animations.size()) + " animations; a scene holds one, " +
                  std::to_string(animation) + " " + quoted(model.animations[animation].name) +
                  ", the others are left out (--animation-index picks another)");

@@ -115,10 +115,11 @@ TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {
         {{"import", "nosuch.obj", "-o", "s.korvo.json"}, 2, "nosuch.obj"},
         {{"export", "scene.korvo.json", "-o", "nowhere/out.x"}, 2, "the folder nowhere does not exist"},
         {{"import", "out.x", "-o", "nowhere/s.korvo.json"}, 2, "the folder nowhere does not exist"},
-        {{"export", "scene.korvo.json", "-o", "out.x", "--frobnicate"}, 2, "korvo: The following argument"},
+        {{"export", "scene.korvo.json", "-o", "out.x", "--frobnicate"}, 2, "korvo: unknown option --frobnicate ("},
         {{"export", "scene.korvo.json", "-o", "out.x", "--smoothing-angle", "0x10", "--no-phong-angle"}, 2,
          "korvo: --smoothing-angle needs a finite decimal number, not \"0x10\"\n"},
-        {{"frobnicate"}, 2, "korvo: unknown subcommand \"frobnicate\": the subcommands are export, dialog, import, check"},
+        {{"frobnicate"}, 2, "korvo: unknown subcommand \"frobnicate\" (the subcommands are export, dialog, import, check"},
+        {{"exprot"}, 2, "korvo: unknown subcommand \"exprot\": did you mean export? (the subcommands are"},
         {{"export", "scene.korvo.json", "-o", "out.obj"}, 2,
          "korvo: out.obj: korvo export writes DirectX .x files; use a name ending in .x, or --force-name\n"},
         {{"import", "out.x", "-o", "scene.x"}, 2, "korvo: scene.x: korvo import writes scene files"},
@@ -142,6 +143,71 @@ TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {
     }
     EXPECT_EQ(readFile(folder / "junk.x"), "not a model at all");
     EXPECT_FALSE(testfiles::exists(folder / "scene.x"));
+}
+
+// Every line a user reads: the command's own, in words, naming the model a reader's line
+// is about, and only notes on what is written.
+TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
+    const std::string models = "/usr/share/assimp/models/";
+    const std::string skinned = models + "X/anim_test.x";  // animated; two bones the file lacks
+    const std::string ddl = models + "OpenGEX/empty_camera.ogex";
+    const std::string animated = std::string(DORNA_SOURCE_DIR) + "/examples/skinned.korvo.json";
+    ASSERT_EQ(mkdir((folder / "models").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((folder / "batch").c_str(), 0700), 0);
+    ASSERT_EQ(run({"export", animated, "-o", "walk.x", "--animation"}).status, 0);
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string shown;      // in standard output or error
+        std::string notShown;   // "": nothing left out
+    } rows[] = {
+        {{"export", "scene.korvo.json", "-o", "a.x"}, 0, "korvo: wrote 1 file (a.x)", "Initialize"},
+        {{"export", "scene.korvo.json", "-o", "a.x", "--verbose"}, 0, "Initialize X-Export Plugin\n", ""},
+        {{"dialog"}, 0, "title ", "Initialize"},
+        {{"dialog", "--verbose"}, 0, "Initialize X-Export Plugin\n", ""},
+        {{"check", ddl}, 1, "korvo: " + ddl + ": reader: nullptr returned by creating DDLNode.\n", ""},
+        {{"export", ddl, "scene.korvo.json", "-o", "batch/"}, 1, "korvo: " + ddl + ": reader: nullptr returned", ""},
+        {{"export", "--version"}, 0, "Dorna Version", ""},
+        {{"preview", "a.x", "--version"}, 0, "Dorna Version", ""},
+        {{"check", "--help"}, 0, "FILE", " TEXT"},
+        {{"import", "--help"}, 0, "--reader-time-limit SECONDS ", " TEXT"},
+        {{"preview", "--help"}, 0, "--poses N ", " TEXT"},
+        {{"preview", "--help"}, 0, "--size WIDTHxHEIGHT ", " INT"},
+        {{"export", "scene.korvo.json", "-o", "a.x", "-j"}, 2, "korvo: -j needs a number of workers, e.g. -j 4 (", ""},
+        {{"export", "scene.korvo.json", "--output"}, 2, "korvo: --output needs the .x file to write", ""},
+        {{"preview", "a.x", "-o", "p.png", "--poses"}, 2, "korvo: --poses needs a number of poses, e.g. --poses 6", ""},
+        {{"export", "scene.korvo.json", "-o", "a.x", "--animaton"}, 2,
+         "korvo: unknown option --animaton: did you mean --animation? (korvo export --help", ""},
+        {{"dialog", "--no-bonse"}, 2, "did you mean --no-bones?", ""},
+        {{"check", "a.x", "b.x"}, 2, "korvo: b.x: one input too many, korvo check takes one (", ""},
+        {{"export", "models", "-o", "a.x"}, 2, "korvo: models is a folder, not a scene or model file (its files: models/*)", ""},
+        {{"import", "models/", "-o", "s.korvo.json"}, 2, "korvo: models/ is a folder", ""},
+        {{"preview", "models", "-o", "p.png"}, 2, "korvo: models is a folder", ""},
+        {{"export", "models", "scene.korvo.json", "-o", "batch/"}, 1, "korvo: models is a folder", ""},
+        {{"preview", "a.x", "-o", "p.png", "--frames", "6"}, 2,
+         "korvo: --frames is now --poses: --poses 6 draws a contact sheet of 6 poses", ""},
+        {{"preview", "a.x", "-o", "p.png", "--no-frames"}, 2, "--no-export-frames", ""},
+        {{"preview", "scene.korvo.json", "-o", "p.png"}, 0, "korvo: wrote p.png", "wrote 1 file"},
+        // A .x file with an export option is drawn as its export would be.
+        {{"preview", "walk.x", "-o", "p.png", "--poses", "2"}, 0, "korvo: wrote p.png", ""},
+        {{"preview", "walk.x", "-o", "p.png", "--poses", "2", "--no-animation"}, 2,
+         "the export of walk.x has no animation set", ""},
+        {{"preview", "walk.x", "-o", "p.png", "--poses", "2", "--animation"}, 0, "korvo: wrote p.png", ""},
+        {{"export", skinned, "-o", "s.x"}, 0, "has no node of that name", ""},
+        {{"export", skinned, "-o", "s.x"}, 0, "the file will be static: --animation", ""},
+        {{"export", skinned, "-o", "s.x", "--no-bones"}, 0, "korvo: wrote 1 file", "has no node of that name"},
+        {{"export", skinned, "-o", "s.x", "--no-animation"}, 0, "korvo: wrote 1 file", "static"},
+    };
+    for (const auto& row : rows) {
+        const CommandResult r = run(row.arguments);
+        std::string line;
+        for (const std::string& a : row.arguments) line += " " + a;
+        EXPECT_EQ(r.status, row.status) << line << "\n" << r.err;
+        EXPECT_NE((r.out + r.err).find(row.shown), std::string::npos) << line << " should show " << row.shown << "\n" << r.err;
+        if (!row.notShown.empty()) {
+            EXPECT_EQ((r.out + r.err).find(row.notShown), std::string::npos) << line << "\n" << r.out << r.err;
+        }
+    }
 }
 
 TEST_F(CommandTable, VersionNamesTheCommandAndTheModule) {

@@ -148,7 +148,7 @@ TEST_F(Preview, TexturedQuadShowsItsTextureAndAMissingOneIsAChecker) {
 // mesh (a bone pixel has mesh on both sides of it along its row).
 TEST_F(Preview, SkinnedExampleMovesAndItsBonesLieInsideTheMesh) {
     const std::string example = std::string(DORNA_SOURCE_DIR) + "/examples/skinned.korvo.json";
-    CommandResult r = run({"preview", example, "-o", "sheet.png", "--animation", "--frames", "2"});
+    CommandResult r = run({"preview", example, "-o", "sheet.png", "--animation", "--poses", "2"});
     ASSERT_EQ(r.status, 0) << r.err;
     const Picture sheet = readPicture(folder / "sheet.png");
     // Two cells side by side of 800x960, each with its label in its top 40 rows.

@@ -21,7 +21,7 @@ TEST(CommandCases, EachIsRefusedWithOneLine) {
     } rows[] = {
         {{"export", "scene.korvo.json"}, 2, "korvo: --output is required (korvo export --help lists the options)\n"},
         {{"export", "scene.korvo.json", "-o", "out.x", "--frobnicate"}, 2,
-         "korvo: The following argument was not expected: --frobnicate (korvo export --help lists the options)\n"},
+         "korvo: unknown option --frobnicate (korvo export --help lists the options)\n"},
         {{"export", "scene.korvo.json", "-o", "out.x", "--no-phong-angle", "--smoothing-angle", "0x10"}, 2,
          "korvo: --smoothing-angle needs a finite decimal number, not \"0x10\"\n"},
         {{"export", "scene.korvo.json", "-o", "out.x", "--scale-scene", "--scale", "inf,1,1"}, 2,
