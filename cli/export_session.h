@@ -22,6 +22,7 @@ struct ExportSettings {
     bool progress = false;                  // count the files of one export on standard error
     std::string animationChoice;            // --animation-index: the animation of a model to keep
     bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
+    bool copyTextures = false;              // --copy-textures: every image found copied beside the target
 };
 
 struct ExportResult {

@@ -23,6 +23,7 @@ struct ImportArguments {
     unsigned readerTimeLimit = kReaderTimeLimit;
     std::string animationChoice;  // --animation-index
     bool keepTexturePaths = false;
+    bool copyTextures = false;
 };
 
 int runImport(const ImportArguments& a) {
@@ -33,7 +34,9 @@ int runImport(const ImportArguments& a) {
     platform::guardInterrupts("the import to " + a.output);
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
-    import::TextureOutput textures{a.output, {}};
+    import::TextureOutput textures;
+    textures.target = a.output;
+    textures.copyBeside = a.copyTextures;
     try {
         if (!import::importModel(a.model, scene, error, note, {a.animationChoice},
                                  a.keepTexturePaths ? nullptr : &textures))
@@ -62,6 +65,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
     addKeepTexturePaths(*app, arguments->keepTexturePaths);
+    addCopyTextures(*app, arguments->copyTextures);
     return {app,
             [arguments] {
                 if (isSceneFile(arguments->model))

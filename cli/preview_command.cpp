@@ -37,6 +37,7 @@ struct PreviewArguments {
     std::string size = "1600x1000";
     int frames = 0;
     unsigned readerTimeLimit = kReaderTimeLimit;
+    bool forceName = false;  // a picture whose name does not end in .png
     ExportArguments exportArguments;  // its dialog options
 };
 
@@ -274,7 +275,9 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         return fail(kExitBadInput, "--frames needs a number of poses from 1 to " + std::to_string(kMostFrames) +
                                        ", not " + std::to_string(a.frames));
     std::string error;
-    if (!targetFolderUsable(a.output, error, {a.input})) return fail(kExitBadInput, error);
+    if (!targetFolderUsable(a.output, error, {a.input}) ||
+        !targetSuffixAccepted(a.output, ".png", a.forceName, "korvo preview writes PNG pictures", error))
+        return fail(kExitBadInput, error);
     // Before an export or a read that may take long, so that a preview that cannot draw says so at once.
     OpenRendererFn* const openRenderer = loadDrawingLibrary(error);
     if (!openRenderer) return fail(kExitFailed, error);
@@ -300,11 +303,11 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
         if (exported.written.size() > 1)
             std::fprintf(stderr, "korvo: note: the export wrote %zu files; the preview shows the first\n", exported.written.size());
-        // A scene's texture names stay as it gives them, relative to its folder; a model's
-        // become relative to the exported file, beside which its embedded images lie (a name
-        // the import did not find stays as the model gives it).
+        // Texture names become relative to the exported file, beside which a model's
+        // embedded images lie; a name that was not found stays as the input gives it,
+        // relative to the input's folder.
         file = exported.written.front();
-        if (readsModel(a.input)) textureFolders.insert(textureFolders.begin(), folderOf(file));
+        textureFolders.insert(textureFolders.begin(), folderOf(file));
         shownName = fileNameOf(a.input) + " exported";
     }
 
@@ -345,6 +348,7 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
                    "into a PNG: four views, or a contact sheet of the animation's poses");
     app->add_option("FILE", arguments->input, "the .x file, or a scene or model file to export first")->required();
     app->add_option("-o,--output", arguments->output, "the PNG file to write")->required();
+    app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .png");
     app->add_option("--frames", arguments->frames, "N: a contact sheet of N poses over the first animation set");
     app->add_option("--size", arguments->size, "WIDTHxHEIGHT of the picture (default 1600x1000)");
     app->add_option("--module", arguments->module, "the module to load for a scene (default: beside the command)");

@@ -16,7 +16,8 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         return false;
     }
     const NoteSink modelNote = [&](const std::string& line) { note(path + ": " + line); };
-    if (textures) placeTextures(model, {path, textures->target}, textures->images, modelNote);
+    for (const std::string& line : model.notes) modelNote(line);
+    if (textures) placeTextures(model, {path, textures->target, textures->copyBeside}, textures->images, modelNote);
     if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;
         return false;

@@ -16,6 +16,7 @@ namespace korvo::import {
 // target is written.
 struct TextureOutput {
     std::string target;
+    bool copyBeside = false;  // every image found copied beside the target (texture_paths.h)
     std::vector<ImageFile> images;
 };
 
