@@ -46,6 +46,14 @@ TEST(TexturePaths, ExportedModelsNameImagesThatOpenFromTheOutputFolder) {
     ASSERT_EQ(box.status, 0) << box.err;
     EXPECT_EQ(textureNames(readFile(folder / "out/box.x")), std::vector<std::string>{"box.png"});
     EXPECT_EQ(readFile(folder / "out/box.png").substr(1, 3), "PNG");
+    EXPECT_NE(box.err.find("korvo: wrote 2 files (out/box.x, out/box.png), "), std::string::npos) << box.err;
+    // Kept as a reference, the embedded image has no file: the user hears so.
+    const CommandResult reference = runKorvo(
+        {"export", kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", "out/ref.x", "--keep-texture-paths"},
+        folder.path());
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    EXPECT_NE(reference.err.find("texture \"*0\" is an image inside the model; it is written as a reference without a file"),
+              std::string::npos) << reference.err;
     // A file of the image's name that is not the image is the user's: it stays.
     writeFile(folder / "out/scene.png", "mine");
     const CommandResult imported = runKorvo(
