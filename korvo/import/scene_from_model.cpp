@@ -535,6 +535,14 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
 
 int32_t roundedRate(double rate) { return static_cast<int32_t>(std::lround(rate)); }
 
+// Whether the node has a channel in any of the model's animations.
+bool animatedNode(const Conversion& c, int node) {
+    for (const ModelAnimation& animation : c.model.animations)
+        for (const ModelChannel& channel : animation.channels)
+            if (channel.node == node) return true;
+    return false;
+}
+
 void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scene,
                      std::vector<SceneObject*>& objectOfItem) {
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
@@ -547,17 +555,26 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
     for (int32_t f = 0; f <= lastFrame; ++f) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
 
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
-        const Affine rest = localOf(c, c.restGlobal, item);
+        // Below a still parent whose placement leaves a remainder, the keys take it on
+        // as the rest placement does.
+        const int parent = c.plan[item].parent;
+        const bool stillParent = parent == 0 || !animatedNode(c, c.plan[parent].node);
+        const Affine above = stillParent && c.plan[item].type != ObjectType::Bone ? c.remainder[parent] : Affine{};
+        const bool carries = !isIdentity(above);
+        const auto placedLocal = [&](const std::vector<Affine>& globals, int32_t f) {
+            const Affine local = localOf(c, globals, item, &animation, ticksOfFrame(f));
+            return carries ? multiply(above, local) : local;
+        };
+        const Affine rest = carries ? multiply(above, localOf(c, c.restGlobal, item)) : localOf(c, c.restGlobal, item);
         const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
             const int32_t f = static_cast<int32_t>(&g - frames.data());
-            return maxDifference(localOf(c, g, item, &animation, ticksOfFrame(f)), rest) > 1e-6 * scaleOf(rest);
+            return maxDifference(placedLocal(g, f), rest) > 1e-6 * scaleOf(rest);
         });
         if (!moves) continue;
         SceneObject& object = *objectOfItem[item];
         Vec3 previous = object.rotation;
         for (int32_t f = 0; f <= lastFrame; ++f) {
-            Placement p = hostPlacement(c, item, localOf(c, frames[f], item, &animation, ticksOfFrame(f)),
-                                        "the animated placement");
+            Placement p = hostPlacement(c, item, placedLocal(frames[f], f), "the animated placement");
             p.rotation = nearestEquivalentRotation(p.rotation, previous);
             previous = p.rotation;
             const double frame = f;
@@ -610,14 +627,6 @@ void assignIds(Conversion& c) {
     }
 }
 
-// Whether the node has a channel in any of the model's animations.
-bool animatedNode(const Conversion& c, int node) {
-    for (const ModelAnimation& animation : c.model.animations)
-        for (const ModelChannel& channel : animation.channels)
-            if (channel.node == node) return true;
-    return false;
-}
-
 // The mesh with `remainder` applied to its positions and normals (the normals by the
 // inverse transpose, made unit length again).
 ModelMesh foldedMesh(const ModelMesh& mesh, const Affine& remainder) {
@@ -638,8 +647,9 @@ ModelMesh foldedMesh(const ModelMesh& mesh, const Affine& remainder) {
 // The rest placement of a null or polygon object whose host placement cannot hold its
 // node's: the rest goes into the object's own points where it has points of its own
 // (a polygon object that is neither skinned nor animated), and into each child's
-// placement (c.remainder), so that every vertex lands where the model puts it. Only an
-// object that keeps it nowhere is placed approximately, with the note.
+// placement (c.remainder), so that every vertex lands where the model puts it. A null
+// has no points to misplace; only a polygon object that cannot keep it is placed
+// approximately, with the note.
 Placement restPlacement(Conversion& c, int item, bool& foldIntoPoints) {
     const PlanItem& plan = c.plan[item];
     foldIntoPoints = false;
@@ -653,7 +663,7 @@ Placement restPlacement(Conversion& c, int item, bool& foldIntoPoints) {
     c.remainder[item] = remainder;
     foldIntoPoints = plan.type == ObjectType::Polygon && c.model.meshes[plan.mesh].bones.empty() &&
                      !animatedNode(c, plan.node);
-    if (!foldIntoPoints && !c.oddPlacementNoted[item]) {
+    if (plan.type == ObjectType::Polygon && !foldIntoPoints && !c.oddPlacementNoted[item]) {
         c.oddPlacementNoted[item] = true;
         c.note("node " + quoted(plan.name) +
                ": the placement has shear or a scale along turned axes, which the host's placement cannot hold; the "
