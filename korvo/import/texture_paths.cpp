@@ -208,7 +208,12 @@ std::string copyBeside(const fs::path& found, Copies& copies, std::vector<ImageF
         const std::string name = n == 0 ? stem + extension : stem + "_" + std::to_string(n) + extension;
         if (copies.taken.count(name)) continue;
         const fs::path there = copies.targetFolder / name;
-        if (fs::exists(fs::symlink_status(there, error))) {
+        // An embedded image of this export may be bound for that name already.
+        const auto pending = std::find_if(images.begin(), images.end(),
+                                          [&](const ImageFile& image) { return fs::path(image.path) == there; });
+        if (pending != images.end()) {
+            if (pending->bytes != bytes) continue;
+        } else if (fs::exists(fs::symlink_status(there, error))) {
             if (!holdsBytes(there, bytes)) continue;
         } else {
             images.push_back({there.string(), std::move(bytes)});
