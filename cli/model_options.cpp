@@ -26,8 +26,8 @@ void addAnimationChoice(CLI::App& command, std::string& choice) {
 
 void addKeepTexturePaths(CLI::App& command, bool& keep) {
     command.add_flag("--keep-texture-paths", keep,
-                     "write a model's texture names as it stores them (default: the path of each image found, "
-                     "relative to the written file, embedded images written beside it)");
+                     "write texture names as the scene or model stores them (default: the path of each image "
+                     "found, relative to the written file, a model's embedded images written beside it)");
 }
 
 void addCopyTextures(CLI::App& command, bool& copy) {

@@ -22,8 +22,8 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 // Adds --animation-index N|NAME to `command`: the animation of a model to keep.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
-// Adds --keep-texture-paths to `command`: texture names as the model stores them instead
-// of paths relative to the written file.
+// Adds --keep-texture-paths to `command`: texture names as the scene or model stores them
+// instead of paths relative to the written file.
 void addKeepTexturePaths(CLI::App& command, bool& keep);
 
 // Whether an imported model kept normals of its own (a polygon object with normals).
