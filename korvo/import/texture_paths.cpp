@@ -183,6 +183,13 @@ bool readBytes(const fs::path& path, std::vector<unsigned char>& bytes) {
     return read;
 }
 
+// The image of this export already bound for `file`, or null.
+const ImageFile* boundFor(const std::vector<ImageFile>& images, const fs::path& file) {
+    const auto bound = std::find_if(images.begin(), images.end(),
+                                    [&](const ImageFile& image) { return fs::path(image.path) == file; });
+    return bound == images.end() ? nullptr : &*bound;
+}
+
 // The images copied beside one target: the bare name each found file takes there.
 struct Copies {
     fs::path targetFolder;
@@ -209,10 +216,8 @@ std::string copyBeside(const fs::path& found, Copies& copies, std::vector<ImageF
         if (copies.taken.count(name)) continue;
         const fs::path there = copies.targetFolder / name;
         // An embedded image of this export may be bound for that name already.
-        const auto pending = std::find_if(images.begin(), images.end(),
-                                          [&](const ImageFile& image) { return fs::path(image.path) == there; });
-        if (pending != images.end()) {
-            if (pending->bytes != bytes) continue;
+        if (const ImageFile* bound = boundFor(images, there)) {
+            if (bound->bytes != bytes) continue;
         } else if (fs::exists(fs::symlink_status(there, error))) {
             if (!holdsBytes(there, bytes)) continue;
         } else {
@@ -286,9 +291,15 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
                     // makes the image take the next name.
                     ModelImage& bytes = model.images[image];
                     fs::path file = imageFile(target, nextImageFile++, bytes.format);
-                    while (fs::exists(fs::symlink_status(file)) && !holdsBytes(file, bytes.bytes))
-                        file = imageFile(target, nextImageFile++, bytes.format);
-                    if (!fs::exists(file)) images.push_back({file.string(), std::move(bytes.bytes)});
+                    // Nor is a name another image of this export is bound for.
+                    const auto taken = [&](const fs::path& name) {
+                        const ImageFile* bound = boundFor(images, name);
+                        return bound ? bound->bytes != bytes.bytes
+                                     : fs::exists(fs::symlink_status(name)) && !holdsBytes(name, bytes.bytes);
+                    };
+                    while (taken(file)) file = imageFile(target, nextImageFile++, bytes.format);
+                    if (!fs::exists(file) && !boundFor(images, file))
+                        images.push_back({file.string(), std::move(bytes.bytes)});
                     writtenImage = imageNames.emplace(image, relativeTo(file, targetFolder)).first;
                 }
                 name = writtenImage->second;
