@@ -24,6 +24,7 @@ const char* elementLabel(int32_t element) {
         case KRV_SETTINGS_ONLY_BONES: return "Only bones";
         case KRV_SETTINGS_FRAME_RATE: return "Write frame rate (AnimTicksPerSecond)";
         case KRV_SETTINGS_PHONG_ANGLE: return "Read smoothing-angle from PhongTag";
+        case KRV_SETTINGS_NORMAL_TAGS: return "Use normal tags";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "Smoothing angle";
         case KRV_SETTINGS_UNIQUE_NAMES: return "Add unique number to each entity name";
         case KRV_SETTINGS_NORMALS: return "Export normals";
@@ -148,6 +149,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     on("frame-rate", KRV_SETTINGS_FRAME_RATE);
     on("phong-angle", KRV_SETTINGS_PHONG_ANGLE);
     number("--smoothing-angle", {KRV_SETTINGS_SMOOTHING_ANGLE}, false);
+    on("normal-tags", KRV_SETTINGS_NORMAL_TAGS);
     on("unique-names", KRV_SETTINGS_UNIQUE_NAMES);
     on("normals", KRV_SETTINGS_NORMALS);
     on("textures", KRV_SETTINGS_TEXTURES);
@@ -219,9 +221,15 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
                    "ticks per frame apart: without --frame-rate the animation plays N times faster";
         return "";
     };
+    const auto modelDefault = [](int32_t element) -> std::string {
+        return element == KRV_SETTINGS_NORMAL_TAGS
+                   ? ": vertex normals from the normals a model carries instead of the smoothing angle; on for "
+                     "models that carry normals"
+                   : "";
+    };
     for (Switch& s : switches_)
         s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}) +
-                              speed(s.element));
+                              speed(s.element) + modelDefault(s.element));
     for (Numbers& n : numbers_) {
         const int32_t first = n.elements[0];
         const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"

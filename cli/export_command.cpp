@@ -2,6 +2,7 @@
 // .x saver, exactly as Korvo would, and reports what was written. With -o FOLDER/ it
 // exports each of several inputs to FOLDER/NAME.x (cli/export_batch.cpp).
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "cli/command.h"
@@ -23,12 +24,21 @@ namespace korvo::cli {
 
 namespace {
 
+// Every file written is named: the .x file (the first and last of one per frame) and each
+// image written beside it.
 void printSummary(const ExportResult& r) {
     uint64_t total = 0;
     for (const WrittenFile& f : r.files) total += f.bytes;
-    const std::string what = r.files.size() == 1 ? "wrote 1 file (" + r.files.front().path + ")"
-                                                 : "wrote " + std::to_string(r.files.size()) + " files (" +
-                                                       r.files.front().path + " .. " + r.files.back().path + ")";
+    std::string names = r.files.size() == 1 ? r.files.front().path : r.files.front().path + " .. " + r.files.back().path;
+    for (const std::string& image : r.images) {
+        std::error_code error;
+        const uintmax_t bytes = std::filesystem::file_size(image, error);
+        if (!error) total += bytes;
+        names += ", " + image;
+    }
+    const size_t count = r.files.size() + r.images.size();
+    const std::string what =
+        "wrote " + std::to_string(count) + (count == 1 ? " file (" : " files (") + names + ")";
     std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", what.c_str(), sizeText(total).c_str(), r.objects,
                  r.objects == 1 ? "" : "s", r.seconds);
 }
@@ -63,6 +73,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     settings.animationChoice = a.animationChoice;
     settings.keepTexturePaths = a.keepTexturePaths;
     settings.verbose = a.verbose;
+    settings.copyTextures = a.copyTextures;
     if (namesFolder(a.output)) {
         if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
         platform::guardInterrupts("the export to " + a.output);
@@ -113,6 +124,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
     addKeepTexturePaths(*app, arguments->keepTexturePaths);
+    addCopyTextures(*app, arguments->copyTextures);
 #endif
     return {app,
             [arguments] {

@@ -21,6 +21,7 @@ struct ExportArguments {
     unsigned readerTimeLimit = 0;
     std::string animationChoice;
     bool keepTexturePaths = false;
+    bool copyTextures = false;
     DialogOptions dialog;
 };
 

@@ -1,5 +1,6 @@
 #include "cli/export_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "korvo/target_file.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
+#include "cli/model_options.h"
 #include "korvo/import/import_model.h"
 #endif
 
@@ -41,15 +43,35 @@ struct ModelImages {
     }
 };
 
+#ifdef KORVO_WITH_IMPORT
+// A texture name kept as stored that names an image inside the model ("*0") leads a
+// reader to no file: one note for each such name.
+void noteEmbeddedReferences(const Scene& scene, const std::string& target, const import::NoteSink& note) {
+    std::vector<std::string> noted;
+    for (const Material& material : scene.materials) {
+        const std::optional<std::string>& name = material.color.texture;
+        const bool embedded = name && name->size() > 1 && (*name)[0] == '*' &&
+                              name->find_first_not_of("0123456789", 1) == std::string::npos;
+        if (!embedded || std::find(noted.begin(), noted.end(), *name) != noted.end()) continue;
+        noted.push_back(*name);
+        note("texture \"" + *name + "\" is an image inside the model; it is written as a reference without a file" +
+             (target == kStandardOutput ? " (-o FILE.x writes the image beside the file)"
+                                        : " (without --keep-texture-paths the image is written beside the file)"));
+    }
+}
+#endif
+
 // A scene file, or (with import built in) any model file the importer reads, with a
-// note on what of its animation the dialog's settings would leave out. A model's texture
-// names become paths relative to `target`'s folder, its embedded images go to `images`.
+// note on what of its animation the dialog's settings would leave out. The texture names
+// of either become paths relative to `target`'s folder (with --copy-textures the bare
+// names of copies beside it); a model's embedded images and the copies go to `images`.
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
                ModelImages& images, std::string& error) {
 #ifdef KORVO_WITH_IMPORT
+    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
     if (readsModel(path)) {
-        const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
         images.output.target = target;
+        images.output.copyBeside = settings.copyTextures;
         images.output.protectedFiles = settings.protectedFiles;
         images.output.claim = settings.claimImage;
         import::ImportChoices choices;
@@ -59,8 +81,17 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
                                  settings.keepTexturePaths ? nullptr : &images.output))
             return false;
         for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
+        if (settings.keepTexturePaths)
+            noteEmbeddedReferences(scene, target, [&](const std::string& line) { note(path + ": " + line); });
         return true;
     }
+    if (!loadSceneFile(path, scene, error)) return false;
+    const import::NoteSink sceneNote = [&](const std::string& line) { note(path + ": " + line); };
+    if (!settings.keepTexturePaths)
+        import::placeSceneTextures(
+            scene, {path, target, settings.copyTextures, &settings.protectedFiles, settings.claimImage},
+            images.output.images, sceneNote);
+    return true;
 #else
     (void)settings;
     (void)target;
@@ -132,6 +163,10 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     }
     const Clock::time_point loaded = Clock::now();
 
+    DialogScript script = settings_.script;
+#ifdef KORVO_WITH_IMPORT
+    if (readsModel(input)) presetNormalTags(scene, script);
+#endif
     const KrvDocument document = host_.loadDocument(scene);
     // The document holds its own copy of everything; the records would only add their
     // size to the peak memory of the save.
@@ -151,7 +186,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     const size_t runsBefore = host_.dialogRuns().size();
     const size_t filesBefore = host_.writtenFiles().size();
     const size_t errorsBefore = host_.fileErrors().size();
-    host_.setDialogScript(settings_.script);
+    host_.setDialogScript(script);
     host_.refuseAllocation(settings_.refuseAllocation);
     const int32_t answer = host_.save(*saver_, document, target);
     const bool refusedMemory = settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation;

@@ -28,6 +28,7 @@ struct ExportSettings {
     ProtectedFiles protectedFiles;
     // In a batch: reserves the file of an embedded image for this export (texture_paths.h).
     std::function<bool(const std::string& path)> claimImage;
+    bool copyTextures = false;              // --copy-textures: every image found copied beside the target
 };
 
 struct ExportResult {

@@ -23,6 +23,7 @@ struct ImportArguments {
     unsigned readerTimeLimit = kReaderTimeLimit;
     std::string animationChoice;  // --animation-index
     bool keepTexturePaths = false;
+    bool copyTextures = false;
 };
 
 int runImport(const ImportArguments& a) {
@@ -37,6 +38,7 @@ int runImport(const ImportArguments& a) {
     import::TextureOutput textures;
     textures.target = a.output;
     textures.protectedFiles.add(a.model, "the input " + a.model);
+    textures.copyBeside = a.copyTextures;
     try {
         if (!import::importModel(a.model, scene, error, note, {a.animationChoice},
                                  a.keepTexturePaths ? nullptr : &textures))
@@ -65,6 +67,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
     addKeepTexturePaths(*app, arguments->keepTexturePaths);
+    addCopyTextures(*app, arguments->copyTextures);
     return {app,
             [arguments] {
                 if (isSceneFile(arguments->model))

@@ -26,8 +26,34 @@ void addAnimationChoice(CLI::App& command, std::string& choice) {
 
 void addKeepTexturePaths(CLI::App& command, bool& keep) {
     command.add_flag("--keep-texture-paths", keep,
-                     "write a model's texture names as it stores them (default: the path of each image found, "
-                     "relative to the written file, embedded images written beside it)");
+                     "write texture names as the scene or model stores them (default: the path of each image "
+                     "found, relative to the written file, a model's embedded images written beside it)");
+}
+
+void addCopyTextures(CLI::App& command, bool& copy) {
+    command.add_flag("--copy-textures", copy,
+                     "copy every texture image found beside the written file and write their bare names, so that "
+                     "the file and its images move together (a different file of the same name is never replaced: "
+                     "the copy takes NAME_1.EXT)")
+        ->excludes("--keep-texture-paths");
+}
+
+namespace {
+
+bool anyCarriesNormals(const std::vector<SceneObject>& objects) {
+    for (const SceneObject& object : objects)
+        if ((object.normals && !object.normals->empty()) || anyCarriesNormals(object.children)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool modelCarriesNormals(const Scene& scene) { return anyCarriesNormals(scene.objects); }
+
+void presetNormalTags(const Scene& scene, DialogScript& script) {
+    for (const DialogChange& change : script.changes)
+        if (change.id == KRV_SETTINGS_NORMAL_TAGS) return;
+    if (modelCarriesNormals(scene)) script.changes.push_back({KRV_SETTINGS_NORMAL_TAGS, 1.0, "the model's normals"});
 }
 
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {

@@ -8,6 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "korvo/host.h"
+#include "korvo/scene.h"
+
 namespace korvo::cli {
 
 // The default of --reader-time-limit, in seconds.
@@ -19,9 +22,19 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 // Adds --animation-index N|NAME to `command`: the animation of a model to keep.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
-// Adds --keep-texture-paths to `command`: texture names as the model stores them instead
-// of paths relative to the written file.
+// Adds --keep-texture-paths to `command`: texture names as the scene or model stores them
+// instead of paths relative to the written file.
 void addKeepTexturePaths(CLI::App& command, bool& keep);
+
+// Whether an imported model kept normals of its own (a polygon object with normals).
+bool modelCarriesNormals(const Scene& scene);
+// The model preset's part for normals: "Use normal tags" on for a model that carries
+// normals, unless the user's options set it either way.
+void presetNormalTags(const Scene& scene, DialogScript& script);
+
+// Adds --copy-textures to `command`: every image found copied beside the written file and
+// named by its bare name.
+void addCopyTextures(CLI::App& command, bool& copy);
 
 // Runs `job` (the whole command) in a child process, `file` being the model it reads.
 // A child killed by a signal that reached this process ends this process by the same signal.

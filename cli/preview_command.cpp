@@ -39,6 +39,7 @@ struct PreviewArguments {
     std::string oldPoses;  // --frames N, the former spelling of --poses N
     bool oldNoFrames = false;
     unsigned readerTimeLimit = kReaderTimeLimit;
+    bool forceName = false;  // a picture whose name does not end in .png
     ExportArguments exportArguments;  // its dialog options
 };
 
@@ -284,7 +285,9 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
                                        ", not " + std::to_string(a.poses));
     std::string error = folderGivenAsInput(a.input);
     if (!error.empty()) return fail(kExitBadInput, error);
-    if (!targetFolderUsable(a.output, error, {a.input})) return fail(kExitBadInput, error);
+    if (!targetFolderUsable(a.output, error, {a.input}) ||
+        !targetSuffixAccepted(a.output, ".png", a.forceName, "korvo preview writes PNG pictures", error))
+        return fail(kExitBadInput, error);
     // Before an export or a read that may take long, so that a preview that cannot draw says so at once.
     OpenRendererFn* const openRenderer = loadDrawingLibrary(error);
     if (!openRenderer) return fail(kExitFailed, error);
@@ -311,11 +314,11 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
         if (exported.written.empty()) return fail(kExitFailed, "the export wrote no file: there is nothing to preview");
         if (exported.written.size() > 1)
             std::fprintf(stderr, "korvo: note: the export wrote %zu files; the preview shows the first\n", exported.written.size());
-        // A scene's texture names stay as it gives them, relative to its folder; a model's
-        // become relative to the exported file, beside which its embedded images lie (a name
-        // the import did not find stays as the model gives it).
+        // Texture names become relative to the exported file, beside which a model's
+        // embedded images lie; a name that was not found stays as the input gives it,
+        // relative to the input's folder.
         file = exported.written.front();
-        if (readsModel(a.input)) textureFolders.insert(textureFolders.begin(), folderOf(file));
+        textureFolders.insert(textureFolders.begin(), folderOf(file));
         shownName = fileNameOf(a.input) + " exported";
     }
 
@@ -361,6 +364,7 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
         ->required()
         ->type_name("FILE");
     app->add_option("-o,--output", arguments->output, "the PNG file to write")->required()->type_name("FILE");
+    app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .png");
     app->add_option("--poses", arguments->poses, "a contact sheet of N poses (1 to 100) over the first animation set, instead of the four views")
         ->type_name("N");
     app->add_option("--size", arguments->size, "the picture's size in pixels (default 1600x1000)")

@@ -71,21 +71,38 @@ int32_t makeEditableCommand(Host::State& state, KrvCommandData& data) {
     return 1;
 }
 
+// A polygon's per-corner records (UVs, normals) as the triangulation splits it: a quad's
+// become (a, b, c) and (a, c, d), the last corner repeated.
+template <typename Record>
+void splitCornerRecords(const Record& r, bool quad, std::vector<Record>& out) {
+    if (quad) {
+        out.push_back({r.a, r.b, r.c, r.c});
+        out.push_back({r.a, r.c, r.d, r.d});
+    } else {
+        out.push_back(r);
+    }
+}
+
 int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
     if (!state.validObject(data.object, "command 221")) return 0;
     auto* o = reinterpret_cast<ObjectImpl*>(data.object);
     if (o->type != KRV_TYPE_POLYGON) return 0;
     const std::vector<KrvPolygon>& source = *o->polygons;
     const std::vector<PolygonCornerUVs>& sourceUVs = *o->uvw;
-    // Triangles only, with no UV record beyond them: nothing changes, and the arrays
-    // stay shared with the document the object was copied from.
+    const std::vector<KrvPolygonNormals>& sourceNormals = *o->normals;
+    // Triangles only, with no UV or normal record beyond them: nothing changes, and the
+    // arrays stay shared with the document the object was copied from.
     const bool triangles =
         std::all_of(source.begin(), source.end(), [](const KrvPolygon& p) { return p.d == p.c; });
-    if (triangles && (!o->hasUV || sourceUVs.size() <= source.size())) return 1;
+    if (triangles && (!o->hasUV || sourceUVs.size() <= source.size()) &&
+        (!o->hasNormals || sourceNormals.size() <= source.size()))
+        return 1;
     std::vector<KrvPolygon> polygons;
     std::vector<PolygonCornerUVs> uvw;
+    std::vector<KrvPolygonNormals> normals;
     polygons.reserve(source.size() * 2);
     uvw.reserve(o->hasUV ? sourceUVs.size() * 2 : 0);
+    normals.reserve(o->hasNormals ? sourceNormals.size() * 2 : 0);
     for (size_t i = 0; i < source.size(); ++i) {
         const KrvPolygon& p = source[i];
         const bool quad = p.d != p.c;
@@ -95,18 +112,12 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
         } else {
             polygons.push_back(p);
         }
-        if (o->hasUV && i < sourceUVs.size()) {
-            const PolygonCornerUVs& u = sourceUVs[i];
-            if (quad) {
-                uvw.push_back({u.a, u.b, u.c, u.c});
-                uvw.push_back({u.a, u.c, u.d, u.d});
-            } else {
-                uvw.push_back(u);
-            }
-        }
+        if (o->hasUV && i < sourceUVs.size()) splitCornerRecords(sourceUVs[i], quad, uvw);
+        if (o->hasNormals && i < sourceNormals.size()) splitCornerRecords(sourceNormals[i], quad, normals);
     }
     o->polygons = CopyOnWrite<std::vector<KrvPolygon>>(std::move(polygons));
     if (o->hasUV) o->uvw = CopyOnWrite<std::vector<PolygonCornerUVs>>(std::move(uvw));
+    if (o->hasNormals) o->normals = CopyOnWrite<std::vector<KrvPolygonNormals>>(std::move(normals));
     return 1;
 }
 

@@ -86,6 +86,14 @@ std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
         uvw.reserve(source.uvw->size());
         for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
     }
+    if (source.normals) {
+        o->hasNormals = true;
+        std::vector<KrvPolygonNormals>& normals = o->normals.edit();
+        normals.reserve(source.normals->size());
+        for (const PolygonNormals& n : *source.normals)
+            normals.push_back({toVector(n.corners[0]), toVector(n.corners[1]), toVector(n.corners[2]),
+                               toVector(n.corners[3])});
+    }
     o->texture = source.texture;
     if (source.texture) o->material = materialNamed(materials, source.texture->material);
     o->phong = source.phong;
@@ -143,6 +151,8 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
     o->polygons = s.polygons;
     o->hasUV = s.hasUV;
     o->uvw = s.uvw;
+    o->hasNormals = s.hasNormals;
+    o->normals = s.normals;
     o->texture = s.texture;
     o->material = s.material;
     o->phong = s.phong;

@@ -61,11 +61,13 @@ ObjectImpl::ObjectImpl() {
     uvTag = {KRV_TAG_UVW, this};
     textureTag = {KRV_TAG_TEXTURE, this};
     phongTag = {KRV_TAG_PHONG, this};
+    normalTag = {KRV_TAG_NORMALS, this};
     if (currentState) {
         currentState->liveObjects.insert(this);
         currentState->liveTags.insert(&uvTag);
         currentState->liveTags.insert(&textureTag);
         currentState->liveTags.insert(&phongTag);
+        currentState->liveTags.insert(&normalTag);
     }
 }
 
@@ -75,6 +77,7 @@ ObjectImpl::~ObjectImpl() {
         currentState->liveTags.erase(&uvTag);
         currentState->liveTags.erase(&textureTag);
         currentState->liveTags.erase(&phongTag);
+        currentState->liveTags.erase(&normalTag);
         currentState->lastLiveTag = nullptr;
     }
 }

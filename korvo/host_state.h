@@ -112,12 +112,14 @@ struct ObjectImpl {
     CopyOnWrite<std::vector<KrvPolygon>> polygons;
     bool hasUV = false;
     CopyOnWrite<std::vector<PolygonCornerUVs>> uvw;
+    bool hasNormals = false;
+    CopyOnWrite<std::vector<KrvPolygonNormals>> normals;
     std::optional<TextureTag> texture;
     std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
     std::optional<PhongTag> phong;
     RestPose rest;
     CopyOnWrite<std::vector<BoneWeights>> weights;
-    TagImpl uvTag, textureTag, phongTag;
+    TagImpl uvTag, textureTag, phongTag, normalTag;
 
     ObjectImpl* parent = nullptr;
     ObjectImpl* next = nullptr;

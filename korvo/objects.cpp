@@ -235,6 +235,7 @@ KrvTag KRV_CALL findTag(KrvObject object, int32_t type, int32_t index) {
     if (type == KRV_TAG_UVW && o->hasUV) tag = &o->uvTag;
     if (type == KRV_TAG_TEXTURE && o->texture) tag = &o->textureTag;
     if (type == KRV_TAG_PHONG && o->phong) tag = &o->phongTag;
+    if (type == KRV_TAG_NORMALS && o->hasNormals) tag = &o->normalTag;
     return reinterpret_cast<KrvTag>(const_cast<TagImpl*>(tag));
 }
 
@@ -309,32 +310,48 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
     return toPolygonUV(uvw[static_cast<size_t>(index)]);
 }
 
-int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
+// The records of polygons first .. first + count - 1 of a per-polygon tag of `type`
+// (its records in `stored` of the tag's owner, made host records by `convert`), zero
+// where the range leaves them, as uv_of_polygons and normals_of_polygons answer.
+template <typename Record, typename Stored, typename Convert>
+int32_t polygonRecords(const char* entry, const char* kindText, int32_t type, KrvTag tag, int32_t first,
+                       int32_t count, Record* out, CopyOnWrite<std::vector<Stored>> ObjectImpl::*stored,
+                       Convert convert) {
     if (count <= 0) return 1;
     if (out == nullptr) {
-        hostState().fault("tag uv_of_polygons: null records");
+        hostState().fault(std::string(entry) + ": null records");
         return 0;
     }
-    std::fill(out, out + count, KrvPolygonUV{});
-    TagImpl* t = tagImpl(tag, "tag uv_of_polygons");
+    std::fill(out, out + count, Record{});
+    TagImpl* t = tagImpl(tag, entry);
     if (!t) return 0;
-    if (t->type != KRV_TAG_UVW) {
-        hostState().fault("tag uv_of_polygons: not a UV tag");
+    if (t->type != type) {
+        hostState().fault(std::string(entry) + ": not " + kindText);
         return 0;
     }
-    const std::vector<PolygonCornerUVs>& uvw = *t->owner->uvw;
+    const std::vector<Stored>& records = *(t->owner->*stored);
     const int64_t end = int64_t{first} + count;
     const int64_t from = first < 0 ? 0 : first;
-    const int64_t to = end < int64_t(uvw.size()) ? end : int64_t(uvw.size());
+    const int64_t to = end < int64_t(records.size()) ? end : int64_t(records.size());
     for (int64_t i = from; i < to; ++i) {
-        out[i - first] = toPolygonUV(uvw[static_cast<size_t>(i)]);
+        out[i - first] = convert(records[static_cast<size_t>(i)]);
     }
-    if (first < 0 || end > int64_t(uvw.size())) {
-        hostState().fault("tag uv_of_polygons: polygons " + std::to_string(first) + " to " + std::to_string(end - 1) +
-                          " out of range (" + std::to_string(uvw.size()) + " polygons)");
+    if (first < 0 || end > int64_t(records.size())) {
+        hostState().fault(std::string(entry) + ": polygons " + std::to_string(first) + " to " +
+                          std::to_string(end - 1) + " out of range (" + std::to_string(records.size()) + " polygons)");
         return 0;
     }
     return 1;
+}
+
+int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
+    return polygonRecords("tag uv_of_polygons", "a UV tag", KRV_TAG_UVW, tag, first, count, out, &ObjectImpl::uvw,
+                          toPolygonUV);
+}
+
+int32_t KRV_CALL normalsOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonNormals* out) {
+    return polygonRecords("tag normals_of_polygons", "a normal tag", KRV_TAG_NORMALS, tag, first, count, out,
+                          &ObjectImpl::normals, [](const KrvPolygonNormals& n) { return n; });
 }
 
 KrvMaterial KRV_CALL tagMaterial(KrvTag tag) {
@@ -418,7 +435,7 @@ const KrvObjectTable kObjectTable = {
 };
 
 const KrvTagTable kTagTable = {sizeof(KrvTagTable), tagReadParameter, tagGetParameters, uvOfPolygon, tagMaterial,
-                                uvOfPolygons};
+                                uvOfPolygons, normalsOfPolygons};
 
 const KrvMaterialTable kMaterialTable = {
     sizeof(KrvMaterialTable), materialChannel, channelData, channelEnabled, materialReadParameter,

@@ -40,6 +40,11 @@ struct PolygonUV {
     std::array<Vec2, 4> corners{};
 };
 
+// The normals of one polygon's corners a, b, c, d; a triangle's d repeats c.
+struct PolygonNormals {
+    std::array<Vec3, 4> corners{};
+};
+
 struct TextureTag {
     std::string material;  // by name
     Vec2 offset{0, 0};
@@ -93,6 +98,7 @@ struct SceneObject {
     std::vector<Vec3> points;
     std::vector<Polygon> polygons;
     std::optional<std::vector<PolygonUV>> uvw;
+    std::optional<std::vector<PolygonNormals>> normals;  // the normal tag
     std::optional<TextureTag> texture;
     std::optional<PhongTag> phong;
     std::vector<BoneWeights> weights;

@@ -174,7 +174,7 @@ constexpr unsigned kGenerators = bit(ObjectType::Cube) | bit(ObjectType::Plane) 
 std::string withArticle(ObjectType type) { return "a " + std::string(typeName(type)); }
 
 enum class Member {
-    Name, Id, Type, Position, Rotation, Scale, Points, Polygons, Uvw, Texture, Phong, Weights, Rest,
+    Name, Id, Type, Position, Rotation, Scale, Points, Polygons, Uvw, Normals, Texture, Phong, Weights, Rest,
     Animation, Size, Radius, Segments, Children
 };
 
@@ -195,6 +195,7 @@ constexpr ObjectKey kObjectKeys[] = {
     {"points", Member::Points, bit(ObjectType::Polygon), "polygon objects"},
     {"polygons", Member::Polygons, bit(ObjectType::Polygon), "polygon objects"},
     {"uvw", Member::Uvw, bit(ObjectType::Polygon), "polygon objects"},
+    {"normals", Member::Normals, bit(ObjectType::Polygon), "polygon objects"},
     {"texture", Member::Texture, bit(ObjectType::Polygon) | kGenerators, "polygon objects and generators"},
     {"phong", Member::Phong, bit(ObjectType::Polygon) | kGenerators, "polygon objects and generators"},
     {"weights", Member::Weights, bit(ObjectType::Polygon), "polygon objects"},
@@ -283,9 +284,14 @@ struct ObjectProgress {
     bool pointsKnown = false;
     bool polygonsKnown = false;
     bool polygonsBeforePoints = false;
-    bool uvwBeforePolygons = false;
     std::vector<uint8_t> polygonCorners;  // as each polygon was given: 3 or 4
-    std::vector<uint8_t> uvwCorners;      // of each uvw entry, until the polygons are known
+    // A per-corner list ("uvw", "normals") given before the polygons: the corner count
+    // of each entry, checked when the object ends.
+    struct CornerList {
+        bool beforePolygons = false;
+        std::vector<uint8_t> corners;
+    };
+    CornerList uvw, normals;
     std::optional<SmallArray<3>> size;    // until the type is known
     std::optional<Value> segments;        // until the type is known
     struct WeightsCount {
@@ -604,31 +610,46 @@ private:
         fail(at, "expected " + std::to_string(expected) + " corners like its polygon, found " + std::to_string(found));
     }
 
-    // One entry per polygon with as many corners as the polygon was given with.
-    void readUvw(const Path& at, ObjectProgress& progress, std::vector<PolygonUV>& out) {
+    // One entry per polygon with as many corners as the polygon was given with, each
+    // corner N numbers.
+    template <size_t N, typename Record>
+    void readCornerList(const Path& at, ObjectProgress& progress, ObjectProgress::CornerList& list,
+                        const char* cornerText, std::vector<Record>& out) {
         openArray(at, "per-polygon corner lists");
-        progress.uvwBeforePolygons = !progress.polygonsKnown;
+        list.beforePolygons = !progress.polygonsKnown;
         if (progress.polygonsKnown) out.reserve(progress.polygonCorners.size());
         const size_t entries = forEachElement([&](size_t i) {
             const Path here = at[i];
-            openArray(here, "[u, v] corners");
-            PolygonUV uv;
+            openArray(here, cornerText);
+            Record record;
             const size_t corners = forEachElement([&](size_t k) {
-                const Vec2 corner = readVector<2>(here[k]);
-                if (k < 4) uv.corners[k] = corner;
+                const auto corner = readVector<N>(here[k]);
+                if (k < 4) record.corners[k] = corner;
             });
-            if (corners == 3) uv.corners[3] = uv.corners[2];
+            if (corners == 3) record.corners[3] = record.corners[2];
             if (progress.polygonsKnown) {
                 if (i < progress.polygonCorners.size() && corners != progress.polygonCorners[i]) {
                     refuseCorners(here, progress.polygonCorners[i], corners);
                 }
             } else {
-                progress.uvwCorners.push_back(uint8_t(std::min<size_t>(corners, 255)));
+                list.corners.push_back(uint8_t(std::min<size_t>(corners, 255)));
             }
-            out.push_back(uv);
+            out.push_back(record);
         });
         if (progress.polygonsKnown && entries != progress.polygonCorners.size()) {
             refuseUvwCount(at, progress.polygonCorners.size(), entries);
+        }
+    }
+
+    // The checks of a per-corner list given before the polygons.
+    static void checkCornerList(const Path& at, size_t entries, const ObjectProgress& progress,
+                                const ObjectProgress::CornerList& list) {
+        if (!list.beforePolygons) return;
+        if (entries != progress.polygonCorners.size()) refuseUvwCount(at, progress.polygonCorners.size(), entries);
+        for (size_t i = 0; i < list.corners.size(); ++i) {
+            if (list.corners[i] != progress.polygonCorners[i]) {
+                refuseCorners(at[i], progress.polygonCorners[i], list.corners[i]);
+            }
         }
     }
 
@@ -809,7 +830,12 @@ private:
                 progress.pointsKnown = true;
                 break;
             case Member::Polygons: readPolygons(here, object, progress, object.polygons); break;
-            case Member::Uvw: readUvw(here, progress, object.uvw.emplace()); break;
+            case Member::Uvw:
+                readCornerList<2>(here, progress, progress.uvw, "[u, v] corners", object.uvw.emplace());
+                break;
+            case Member::Normals:
+                readCornerList<3>(here, progress, progress.normals, "[x, y, z] corners", object.normals.emplace());
+                break;
             case Member::Texture: object.texture = readTextureTag(here); break;
             case Member::Phong: object.phong = readPhongTag(here); break;
             case Member::Weights: readWeights(here, object, progress, object.weights); break;
@@ -858,15 +884,8 @@ private:
                 }
             }
         }
-        if (progress.uvwBeforePolygons) {
-            const Path uvwAt = at / "uvw";
-            if (object.uvw->size() != object.polygons.size()) refuseUvwCount(uvwAt, object.polygons.size(), object.uvw->size());
-            for (size_t i = 0; i < progress.uvwCorners.size(); ++i) {
-                if (progress.uvwCorners[i] != progress.polygonCorners[i]) {
-                    refuseCorners(uvwAt[i], progress.polygonCorners[i], progress.uvwCorners[i]);
-                }
-            }
-        }
+        if (object.uvw) checkCornerList(at / "uvw", object.uvw->size(), progress, progress.uvw);
+        if (object.normals) checkCornerList(at / "normals", object.normals->size(), progress, progress.normals);
         for (const ObjectProgress::WeightsCount& weights : progress.weightCounts) {
             if (weights.count != pointCount) {
                 refuseWeightCount(at / "weights" / object.weights[weights.entry].bone, pointCount, weights.count);

@@ -130,14 +130,20 @@ void appendMaterial(std::string& out, const Material& material, int level) {
     m.close();
 }
 
-// A triangle (d == c) is written with three corners unless its UV corner d differs from c,
-// which only a four-corner entry can keep.
+// Whether entry i of a per-corner list, if there is one, repeats corner c as corner d.
+template <typename Record>
+bool lastCornerRepeated(const std::optional<std::vector<Record>>& list, size_t i) {
+    if (!list || i >= list->size()) return true;
+    const Record& record = (*list)[i];
+    return record.corners[3] == record.corners[2];
+}
+
+// A triangle (d == c) is written with three corners unless its UV or normal corner d
+// differs from c, which only a four-corner entry can keep.
 bool writtenAsTriangle(const SceneObject& object, size_t i) {
     const Polygon& polygon = object.polygons[i];
     if (polygon.d != polygon.c) return false;
-    if (!object.uvw || i >= object.uvw->size()) return true;
-    const PolygonUV& uv = (*object.uvw)[i];
-    return uv.corners[3] == uv.corners[2];
+    return lastCornerRepeated(object.uvw, i) && lastCornerRepeated(object.normals, i);
 }
 
 void appendPolygons(std::string& out, const SceneObject& object, int level) {
@@ -158,21 +164,21 @@ void appendPolygons(std::string& out, const SceneObject& object, int level) {
     out += ']';
 }
 
-void appendUvw(std::string& out, const SceneObject& object, int level) {
-    const std::vector<PolygonUV>& uvw = *object.uvw;
-    if (uvw.empty()) {
+template <typename Record>
+void appendCornerList(std::string& out, const SceneObject& object, const std::vector<Record>& list, int level) {
+    if (list.empty()) {
         out += "[]";
         return;
     }
     out += '[';
-    for (size_t i = 0; i < uvw.size(); ++i) {
+    for (size_t i = 0; i < list.size(); ++i) {
         if (i) out += ',';
         newline(out, level + 1);
         const size_t corners = i < object.polygons.size() && writtenAsTriangle(object, i) ? 3 : 4;
         out += '[';
         for (size_t k = 0; k < corners; ++k) {
             if (k) out += ", ";
-            appendVector(out, uvw[i].corners[k]);
+            appendVector(out, list[i].corners[k]);
         }
         out += ']';
     }
@@ -209,7 +215,11 @@ void appendObject(std::string& out, const SceneObject& object, int level) {
         appendPolygons(out, object, m.inner());
         if (object.uvw) {
             m.key("uvw");
-            appendUvw(out, object, m.inner());
+            appendCornerList(out, object, *object.uvw, m.inner());
+        }
+        if (object.normals) {
+            m.key("normals");
+            appendCornerList(out, object, *object.normals, m.inner());
         }
     }
     if (object.texture) {

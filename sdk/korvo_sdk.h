@@ -67,6 +67,10 @@ typedef struct KrvPolygon { int32_t a, b, c, d; } KrvPolygon;
 /* Texture coordinates of one polygon's corners a, b, c, d: x is u, y is v, z is 0. */
 typedef struct KrvPolygonUV { KrvVector a, b, c, d; } KrvPolygonUV;
 
+/* The normals of one polygon's corners a, b, c, d, as a normal tag keeps them (not
+ * necessarily of unit length). */
+typedef struct KrvPolygonNormals { KrvVector a, b, c, d; } KrvPolygonNormals;
+
 /* ---------------------------------------------------------------------------------
  * Handles and module-provided storage
  * ------------------------------------------------------------------------------- */
@@ -134,7 +138,8 @@ enum {
     KRV_TAG_POLYGONS = 5604,
     KRV_TAG_PHONG = 5612,
     KRV_TAG_TEXTURE = 5616,
-    KRV_TAG_UVW = 5671
+    KRV_TAG_UVW = 5671,
+    KRV_TAG_NORMALS = 5690  /* a normal per polygon corner: KrvTagTable.normals_of_polygons */
 };
 
 /* Parameter entries the module reads and the host answers.
@@ -411,6 +416,11 @@ typedef struct KrvTagTable {
      * range leaves its polygons (out is then zero where uv_of_polygon would answer zero).
      * Check KRV_HAS_ENTRY before calling: older hosts lack it. */
     int32_t (KRV_CALL* uv_of_polygons)(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out);
+    /* The corner normals of polygons first .. first + count - 1 of a normal tag into
+     * out[0 .. count - 1]: nonzero, or 0 when the tag is no normal tag or the range leaves
+     * its polygons (out is then zero there). Check KRV_HAS_ENTRY before calling: older
+     * hosts lack it, and their objects carry no normal tag. */
+    int32_t (KRV_CALL* normals_of_polygons)(KrvTag tag, int32_t first, int32_t count, KrvPolygonNormals* out);
 } KrvTagTable;
 
 /* Material channels and their colour parameters. */
@@ -580,7 +590,8 @@ enum {
     KRV_SETTINGS_SCALING = 10045,           /* group "Scaling (percent)" */
     KRV_SETTINGS_UNIQUE_NAMES = 10046,      /* checkbox: add a unique number to each entity name */
     KRV_SETTINGS_FRAME_PER_FILE = 10047,    /* checkbox "Each frame to separat file" */
-    KRV_SETTINGS_FRAME_RATE = 10048         /* checkbox: write the animation's ticks per second */
+    KRV_SETTINGS_FRAME_RATE = 10048,        /* checkbox: write the animation's ticks per second */
+    KRV_SETTINGS_NORMAL_TAGS = 10050        /* checkbox "Use normal tags": vertex normals from the normal tag */
 };
 
 /* ---------------------------------------------------------------------------------

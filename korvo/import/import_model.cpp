@@ -16,9 +16,11 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
         return false;
     }
     const NoteSink modelNote = [&](const std::string& line) { note(path + ": " + line); };
+    for (const std::string& line : model.notes) modelNote(line);
     if (textures)
-        placeTextures(model, {path, textures->target, &textures->protectedFiles, textures->claim}, textures->images,
-                      modelNote);
+        placeTextures(model,
+                      {path, textures->target, textures->copyBeside, &textures->protectedFiles, textures->claim},
+                      textures->images, modelNote);
     if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;
         return false;

@@ -16,6 +16,7 @@ namespace korvo::import {
 // target is written.
 struct TextureOutput {
     std::string target;
+    bool copyBeside = false;  // every image found copied beside the target (texture_paths.h)
     std::vector<ImageFile> images;
     ProtectedFiles protectedFiles;  // never an image's file (texture_paths.h)
     std::function<bool(const std::string& path)> claim;  // a batch's reservation of an image's file

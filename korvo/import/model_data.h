@@ -95,6 +95,7 @@ struct ModelData {
     std::vector<ModelAnimation> animations;
     std::vector<ModelImage> images;  // referred to as "*N" or by their name
     double frameRate = 0;  // the document frame rate the model states, 0 when it states none
+    std::vector<std::string> notes;  // what the reading left out of the file, one line each
 };
 
 }  // namespace korvo::import

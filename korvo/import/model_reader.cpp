@@ -172,6 +172,23 @@ double statedFrameRate(const aiScene& scene) {
     return kRateOfMode[mode];
 }
 
+// Drops the entries of `items` (lights or cameras) that name no node of the scene, which
+// the reader's validation refuses though nothing of them is exported; their count.
+template <typename Item>
+unsigned dropUnplaced(const aiNode& root, Item** items, unsigned& count) {
+    unsigned kept = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        if (root.FindNode(items[i]->mName)) {
+            items[kept++] = items[i];
+        } else {
+            delete items[i];
+        }
+    }
+    const unsigned dropped = count - kept;
+    count = kept;
+    return dropped;
+}
+
 }  // namespace
 
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
@@ -181,10 +198,26 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     unsigned flags = aiProcess_ValidateDataStructure;
     if (mode == ReadMode::Triangles) flags |= aiProcess_Triangulate | aiProcess_SortByPType;
+    // Read as stored, then checked and converted once the parts the export does not use
+    // and the validation would refuse are dropped.
     const aiScene* scene = nullptr;
+    std::string dropped;
     {
         const ReaderLines caught(shownName.empty() ? path : shownName);
-        scene = importer.ReadFile(path, flags);
+        scene = importer.ReadFile(path, 0);
+        if (scene && scene->mRootNode) {
+            auto* editable = const_cast<aiScene*>(scene);
+            const unsigned lights = dropUnplaced(*scene->mRootNode, editable->mLights, editable->mNumLights);
+            const unsigned cameras = dropUnplaced(*scene->mRootNode, editable->mCameras, editable->mNumCameras);
+            const auto counted = [](unsigned n, const char* one, const char* many) {
+                return std::to_string(n) + " " + (n == 1 ? one : many);
+            };
+            if (lights + cameras > 0)
+                dropped = "left out " + counted(lights, "light", "lights") + " and " +
+                          counted(cameras, "camera", "cameras") +
+                          " that no node places (the reader's check refuses them; the export uses neither)";
+            scene = importer.ApplyPostProcessing(flags);
+        }
     }
     if (!scene || !scene->mRootNode) {
         error = importer.GetErrorString();
@@ -202,6 +235,7 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
         out.animations.push_back(copyAnimation(*scene->mAnimations[a], nodeByName));
     for (unsigned t = 0; t < scene->mNumTextures; ++t) out.images.push_back(copyImage(*scene->mTextures[t]));
     out.frameRate = statedFrameRate(*scene);
+    if (!dropped.empty()) out.notes.push_back(dropped);
     return true;
 }
 

@@ -37,6 +37,9 @@ struct Conversion {
     std::vector<Affine> restGlobal;        // per node, stored transforms
     std::vector<std::string> ids;          // per plan item
     std::vector<bool> oddPlacementNoted;   // per plan item: shear, scale 0 or no placement
+    // Per plan item, the part of its rest placement the host's placement cannot hold
+    // (identity for nearly every item): the host's placement times it is the model's.
+    std::vector<Affine> remainder;
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
@@ -260,8 +263,10 @@ Affine localOf(const Conversion& c, const std::vector<Affine>& globals, int item
 }
 
 // The host's placement for `local`. One that is not finite (a skinned mesh moved out
-// from below a placement of scale 0) becomes no placement at all.
-Placement hostPlacement(Conversion& c, int item, const Affine& local, const char* what) {
+// from below a placement of scale 0) becomes no placement at all. Where the placement
+// cannot hold `local` (shear, a scale along turned axes), what it leaves over goes to
+// `remainder` when given, and the note is left to the caller.
+Placement hostPlacement(Conversion& c, int item, const Affine& local, const char* what, Affine* remainder = nullptr) {
     if (!finite(local)) {
         if (!c.oddPlacementNoted[item])
             c.note("node " + quoted(c.plan[item].name) + ": " + what +
@@ -271,6 +276,10 @@ Placement hostPlacement(Conversion& c, int item, const Affine& local, const char
     }
     bool shear = false;
     const Placement placement = decomposePlacement(mirrorZ(local), shear);
+    if (shear && remainder) {
+        *remainder = multiply(inverse(mirrorZ(composePlacement(placement))), local);
+        return placement;
+    }
     if (shear && !c.oddPlacementNoted[item]) {
         c.oddPlacementNoted[item] = true;
         c.note("node " + quoted(c.plan[item].name) + ": " + what +
@@ -394,9 +403,12 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
 
     // Mirroring Z turns the winding, so corners b and c trade places to keep the front.
     const bool hasUv = !mesh.uv.empty();
+    const bool hasNormals = mesh.normals.size() == mesh.positions.size() && !mesh.normals.empty();
     std::vector<PolygonUV> uvw;
+    std::vector<PolygonNormals> normals;
     out.polygons.reserve(mesh.faceSizes.size());
     if (hasUv) uvw.reserve(mesh.faceSizes.size());
+    if (hasNormals) normals.reserve(mesh.faceSizes.size());
     size_t first = 0;
     for (uint32_t size : mesh.faceSizes) {
         if (size == 3) {
@@ -406,10 +418,19 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
                 auto corner = [&](uint32_t v) { return Vec2{mesh.uv[v][0], 1 - mesh.uv[v][1]}; };
                 uvw.push_back({{corner(a), corner(b), corner(cc), corner(cc)}});
             }
+            if (hasNormals) {
+                // A normal that is not finite is left zero: the export takes the face's there.
+                auto corner = [&](uint32_t v) {
+                    const Vec3& n = mesh.normals[v];
+                    return finite(n) ? Vec3{n[0], n[1], -n[2]} : Vec3{0, 0, 0};
+                };
+                normals.push_back({{corner(a), corner(b), corner(cc), corner(cc)}});
+            }
         }
         first += size;
     }
     if (hasUv) out.uvw = std::move(uvw);
+    if (hasNormals) out.normals = std::move(normals);
 
     std::unordered_map<int, size_t> entryOfItem;
     for (size_t b = 0; b < mesh.bones.size(); ++b) {
@@ -515,6 +536,14 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
 
 int32_t roundedRate(double rate) { return static_cast<int32_t>(std::lround(rate)); }
 
+// Whether the node has a channel in any of the model's animations.
+bool animatedNode(const Conversion& c, int node) {
+    for (const ModelAnimation& animation : c.model.animations)
+        for (const ModelChannel& channel : animation.channels)
+            if (channel.node == node) return true;
+    return false;
+}
+
 void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scene,
                      std::vector<SceneObject*>& objectOfItem) {
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
@@ -527,17 +556,26 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
     for (int32_t f = 0; f <= lastFrame; ++f) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
 
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
-        const Affine rest = localOf(c, c.restGlobal, item);
+        // Below a still parent whose placement leaves a remainder, the keys take it on
+        // as the rest placement does.
+        const int parent = c.plan[item].parent;
+        const bool stillParent = parent == 0 || !animatedNode(c, c.plan[parent].node);
+        const Affine above = stillParent && c.plan[item].type != ObjectType::Bone ? c.remainder[parent] : Affine{};
+        const bool carries = !isIdentity(above);
+        const auto placedLocal = [&](const std::vector<Affine>& globals, int32_t f) {
+            const Affine local = localOf(c, globals, item, &animation, ticksOfFrame(f));
+            return carries ? multiply(above, local) : local;
+        };
+        const Affine rest = carries ? multiply(above, localOf(c, c.restGlobal, item)) : localOf(c, c.restGlobal, item);
         const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
             const int32_t f = static_cast<int32_t>(&g - frames.data());
-            return maxDifference(localOf(c, g, item, &animation, ticksOfFrame(f)), rest) > 1e-6 * scaleOf(rest);
+            return maxDifference(placedLocal(g, f), rest) > 1e-6 * scaleOf(rest);
         });
         if (!moves) continue;
         SceneObject& object = *objectOfItem[item];
         Vec3 previous = object.rotation;
         for (int32_t f = 0; f <= lastFrame; ++f) {
-            Placement p = hostPlacement(c, item, localOf(c, frames[f], item, &animation, ticksOfFrame(f)),
-                                        "the animated placement");
+            Placement p = hostPlacement(c, item, placedLocal(frames[f], f), "the animated placement");
             p.rotation = nearestEquivalentRotation(p.rotation, previous);
             previous = p.rotation;
             const double frame = f;
@@ -590,6 +628,51 @@ void assignIds(Conversion& c) {
     }
 }
 
+// The mesh with `remainder` applied to its positions and normals (the normals by the
+// inverse transpose, made unit length again).
+ModelMesh foldedMesh(const ModelMesh& mesh, const Affine& remainder) {
+    ModelMesh folded = mesh;
+    for (Vec3& p : folded.positions) p = transformPoint(remainder, p);
+    Affine normalMap = inverse(remainder);
+    normalMap.offset = {0, 0, 0};
+    for (Vec3& n : folded.normals) {
+        Vec3 turned{0, 0, 0};
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 3; ++k) turned[r] += normalMap.linear[k][r] * n[k];
+        const double length = std::sqrt(turned[0] * turned[0] + turned[1] * turned[1] + turned[2] * turned[2]);
+        n = length > 0 ? Vec3{turned[0] / length, turned[1] / length, turned[2] / length} : turned;
+    }
+    return folded;
+}
+
+// The rest placement of a null or polygon object whose host placement cannot hold its
+// node's: the rest goes into the object's own points where it has points of its own
+// (a polygon object that is neither skinned nor animated), and into each child's
+// placement (c.remainder), so that every vertex lands where the model puts it. A null
+// has no points to misplace; only a polygon object that cannot keep it is placed
+// approximately, with the note.
+Placement restPlacement(Conversion& c, int item, bool& foldIntoPoints) {
+    const PlanItem& plan = c.plan[item];
+    foldIntoPoints = false;
+    Affine local = localOf(c, c.restGlobal, item);
+    if (plan.type == ObjectType::Bone) return hostPlacement(c, item, local, "the placement");
+    const Affine& above = c.remainder[plan.parent];
+    if (!isIdentity(above)) local = multiply(above, local);
+    Affine remainder;
+    const Placement placement = hostPlacement(c, item, local, "the placement", &remainder);
+    if (isIdentity(remainder)) return placement;
+    c.remainder[item] = remainder;
+    foldIntoPoints = plan.type == ObjectType::Polygon && c.model.meshes[plan.mesh].bones.empty() &&
+                     !animatedNode(c, plan.node);
+    if (plan.type == ObjectType::Polygon && !foldIntoPoints && !c.oddPlacementNoted[item]) {
+        c.oddPlacementNoted[item] = true;
+        c.note("node " + quoted(plan.name) +
+               ": the placement has shear or a scale along turned axes, which the host's placement cannot hold; the "
+               "nearest placement is used (the objects below it are placed exactly)");
+    }
+    return placement;
+}
+
 void buildObject(Conversion& c, int item, const std::vector<std::string>& materialNames, SceneObject& out,
                  std::vector<SceneObject*>& objectOfItem) {
     const PlanItem& plan = c.plan[item];
@@ -597,7 +680,8 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
     out.name = plan.name;
     out.id = c.ids[item];
     out.type = plan.type;
-    const Placement placement = hostPlacement(c, item, localOf(c, c.restGlobal, item), "the placement");
+    bool foldIntoPoints = false;
+    const Placement placement = restPlacement(c, item, foldIntoPoints);
     out.position = placement.position;
     out.rotation = placement.rotation;
     out.scale = placement.scale;
@@ -606,7 +690,10 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
                ": the placement has a scale of 0, which flattens the object and everything below it; it is kept");
     if (plan.type == ObjectType::Polygon) {
         const ModelMesh& mesh = c.model.meshes[plan.mesh];
-        convertMesh(c, mesh, out);
+        if (foldIntoPoints)
+            convertMesh(c, foldedMesh(mesh, c.remainder[item]), out);
+        else
+            convertMesh(c, mesh, out);
         if (mesh.material >= 0 && mesh.material < static_cast<int>(materialNames.size()))
             out.texture = TextureTag{materialNames[mesh.material], {0, 0}, {1, 1}};
     }
@@ -640,7 +727,7 @@ int chosenAnimation(const ModelData& model, const std::string& choice) {
 bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
                     const ImportChoices& choices) {
     const NoteSink silent = [](const std::string&) {};
-    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}};
+    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;
@@ -678,6 +765,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     placeSkinnedMeshes(c);
     c.restGlobal = nodeGlobals(model, nullptr, 0);
     c.oddPlacementNoted.assign(c.plan.size(), false);
+    c.remainder.assign(c.plan.size(), Affine{});
     assignIds(c);
 
     out = Scene{};

@@ -11,16 +11,18 @@
 #include "korvo/import/model_data.h"
 #include "korvo/import/scene_from_model.h"
 #include "korvo/target_file.h"
+#include "korvo/scene.h"
 
 namespace korvo::import {
 
 struct TexturePlacement {
-    std::string modelPath;     // the model the references come from
+    std::string modelPath;     // the model (or scene file) the references come from
     std::string targetPath;    // the file written: names become relative to its folder
-    // Never an embedded image's file: the inputs, a batch's targets.
+    bool copyBeside = false;   // copy every image found into the target's folder, named bare
+    // Never an image's file (embedded or copied): the inputs, a batch's targets.
     const ProtectedFiles* protectedFiles = nullptr;
-    // In a batch: reserves an embedded image's file for this export, false when another
-    // export of the batch has it. Empty: every name is free.
+    // In a batch: reserves an image's file (embedded or copied) for this export, false when
+    // another export of the batch has it. Empty: every name is free.
     std::function<bool(const std::string& path)> claim;
 };
 
@@ -38,7 +40,9 @@ struct ImageFile {
 std::string findTexture(const std::string& stored, const std::string& modelFolder, const NoteSink& note);
 
 // Rewrites the texture references of `model` for `placement`: found images by their path
-// relative to the target's folder with forward slashes; embedded images by the file they
+// relative to the target's folder with forward slashes (with `copyBeside`, by the bare
+// name of their copy beside the target: their own name, or NAME_1.EXT, ... where a
+// different file has it; the copies go to `images`); embedded images by the file they
 // are to be written to beside the target (TARGET_NAME.png, TARGET_NAME_1.jpg, ... by their
 // own format, one of a fixed list of image formats), which go to `images` (an earlier
 // file of the same bytes is used again and not listed). A reference that cannot be
@@ -47,6 +51,13 @@ std::string findTexture(const std::string& stored, const std::string& modelFolde
 // each embedded image.
 void placeTextures(ModelData& model, const TexturePlacement& placement, std::vector<ImageFile>& images,
                    const NoteSink& note);
+
+// The same for the texture names of a scene file's materials (`placement.modelPath` is the
+// scene file): a name the scene's folder leads to is written relative to the target's
+// folder, except that a stored name which already leads to that image from the target's
+// folder is kept as it is. With `copyBeside` found images go to `images` as for a model.
+void placeSceneTextures(Scene& scene, const TexturePlacement& placement, std::vector<ImageFile>& images,
+                        const NoteSink& note);
 
 // Writes `images`, each whole or not at all and never over a file that appeared since
 // they were placed (one of the same bytes is taken as it is). Call it only once the file

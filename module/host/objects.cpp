@@ -94,6 +94,15 @@ void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
 
 KrvMaterial materialOfTag(KrvTag tag) { return host()->tag->material(tag); }
 
+KrvTag findNormalTag(KrvObject object) {
+    if (!KRV_HAS_ENTRY(host()->tag, KrvTagTable, normals_of_polygons)) return nullptr;
+    return findTag(object, KRV_TAG_NORMALS);
+}
+
+int32_t normalsOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonNormals* out) {
+    return host()->tag->normals_of_polygons(tag, first, count, out);
+}
+
 KrvChannel materialChannel(KrvMaterial material, int32_t channel) {
     return host()->material->channel(material, channel);
 }

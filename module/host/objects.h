@@ -61,6 +61,11 @@ KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index);
 void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out);
 // The material a texture tag refers to, or null.
 KrvMaterial materialOfTag(KrvTag tag);
+// The object's normal tag, or null; always null on a host without normals_of_polygons.
+KrvTag findNormalTag(KrvObject object);
+// The corner normals of polygons first .. first + count - 1 of a normal tag into
+// out[0 .. count - 1]; 0 when the host refused them.
+int32_t normalsOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonNormals* out);
 
 // Materials.
 KrvChannel materialChannel(KrvMaterial material, int32_t channel);

@@ -18,7 +18,7 @@ namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kPi = 3.141592653589793;
 
-// UV records are read from the host this many at a time.
+// UV and normal records are read from the host this many at a time.
 constexpr int32_t kUVRecordsPerRead = 256;
 
 float readTagReal(KrvTag tag, int32_t id) {
@@ -79,6 +79,27 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     return 1;
 }
 
+int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
+    if (!exportSettings.useNormalTags || !mesh.faceNormals) return 0;
+    const KrvTag tag = findNormalTag(object);
+    if (!tag) return 0;
+    mesh.cornerNormals = static_cast<Vector*>(hostAlloc(sizeof(Vector) * 3 * static_cast<size_t>(polygonCount)));
+    if (!mesh.cornerNormals) {
+        // Smoothed normals in place of the model's would go unnoticed: the mesh ends up
+        // without vertices instead.
+        hostFreeAndClear(mesh.faceNormals);
+        return 0;
+    }
+    KrvPolygonNormals records[kUVRecordsPerRead];
+    for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
+        const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
+        // A range the tag does not cover comes back zero: those corners take their face normals.
+        normalsOfPolygons(tag, first, count, records);
+        addPolygonNormals(mesh, records, first, count);
+    }
+    return 1;
+}
+
 float smoothingLimit(KrvObject object) {
     const double angle = double(exportSettings.smoothingAngle) * kRadiansPerDegree;
     float cosLimit = static_cast<float>(std::cos(angle));
@@ -109,8 +130,12 @@ MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
         }
         mesh.hasUV = collectUVs(mesh, object, polygonCount);
         computeFaceNormals(mesh, polygons, polygonCount);
+        const bool tagNormals = collectTagNormals(mesh, object, polygonCount);
         buildIndices(mesh, polygons, polygonCount);
-        smoothNormals(mesh, smoothingLimit(object));
+        if (tagNormals)
+            groupByTagNormals(mesh);
+        else
+            smoothNormals(mesh, smoothingLimit(object));
         listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
         if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
         splitByNormals(mesh);
@@ -152,6 +177,7 @@ void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* ma
 void releaseExportMesh(ExportMesh& mesh) {
     hostFree(mesh.points);
     hostFree(mesh.cornerUVs);
+    hostFree(mesh.cornerNormals);
     hostFree(mesh.faceNormals);
     hostFree(mesh.cornerStarts);
     hostFree(mesh.pointCorners);

@@ -29,6 +29,8 @@ struct ExportMesh {
     int32_t pointCount;
     float* cornerUVs;                 // u, v of every corner, while the object's UV tag is read
     int32_t hasUV;                    // 1 when the object has a UV tag
+    Vector* cornerNormals;            // the unit normal of every corner from the normal tag, while
+                                      // it is used (zero where the tag's is unusable)
     // From the face normals to the smoothing: the unit normal of every polygon, and the
     // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
     // in corner order.
@@ -80,6 +82,17 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
 // each take a vertex, the first the point's own, the others numbered after the points
 // in point order. Normals are left zero. Gives back the corners' texture coordinates.
 int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// The normal of every corner from the object's normal tag when the settings say to use
+// it; 0 when they do not or the object has none. Reads after computeFaceNormals.
+int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
+// The part of collectTagNormals over plain arrays: the normal records of polygons first ..
+// first + count - 1, normalised, as the normals of their corners; a zero or non-finite
+// normal is kept as zero.
+int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count);
+// Instead of smoothNormals for a mesh with tag normals: the corners of every point whose
+// normals are the same form a group with that normal (a corner without a usable normal
+// takes its face normal). Gives back the tag normals, the face normals and the corners by point.
+int32_t groupByTagNormals(ExportMesh& mesh);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
 // or from the object's phong tag when the settings say so.
 float smoothingLimit(KrvObject object);

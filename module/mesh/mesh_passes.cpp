@@ -85,11 +85,56 @@ void numberPointUVs(int32_t point, const int32_t* corners, int32_t count, const 
     }
 }
 
+// How the corners of a point are grouped by their faces: a group takes every later
+// corner whose face normal makes a dot product of at least the limit with its seed's,
+// and its normal is the sum of its face normals, normalised.
+struct FaceSmoothing {
+    const Vector* faceNormals;
+    float cosLimit;
+    Vector seed, sum;
+
+    void start(int32_t corner) {
+        seed = faceNormals[corner / 3];
+        sum = seed;
+    }
+    bool joins(int32_t corner) {
+        const Vector& other = faceNormals[corner / 3];
+        // Summed in this order; a NaN never reaches the limit.
+        const float d = seed.z * other.z + seed.y * other.y + other.x * seed.x;
+        if (!(d >= cosLimit)) return false;
+        sum.x += other.x;
+        sum.y += other.y;
+        sum.z += other.z;
+        return true;
+    }
+    Vector normal() const { return normalizedOrZero(sum); }
+};
+
+// How the corners of a point are grouped by the normal tag: a group takes the corners
+// whose normal equals its seed's, and that is its normal. A corner whose tag normal is
+// unusable (zero or not finite, left zero when read) takes its face normal.
+struct TagNormals {
+    const Vector* cornerNormals;
+    const Vector* faceNormals;
+    Vector seed;
+
+    Vector normalOf(int32_t corner) const {
+        const Vector& n = cornerNormals[corner];
+        return isZero(n) ? faceNormals[corner / 3] : n;
+    }
+    void start(int32_t corner) { seed = normalOf(corner); }
+    bool joins(int32_t corner) const { return sameVector(normalOf(corner), seed); }
+    Vector normal() const { return seed; }
+};
+
 // The corners of one point (`count` corner numbers in corner order, rewritten in place
 // by group) merged into groups from `firstGroup` on, whose corner starts begin at
-// `firstCorner`. `scratch` holds room for 3 x count numbers. Returns the group count.
-int32_t smoothPoint(int32_t* corners, int32_t count, const Vector* faceNormals, float cosLimit,
-                    NormalGroups& groups, int32_t firstGroup, int32_t firstCorner, int32_t* scratch) {
+// `firstCorner`: each group is seeded by the first corner not taken yet and takes the
+// later corners the rule lets join. `scratch` holds room for 3 x count numbers.
+// Returns the group count.
+template <typename Rule>
+int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& groups, int32_t firstGroup,
+                   int32_t firstCorner, int32_t* scratch) {
     int32_t* groupOf = scratch;
     int32_t* inCorner = scratch + count;
     int32_t* cursor = scratch + 2 * count;
@@ -100,23 +145,15 @@ int32_t smoothPoint(int32_t* corners, int32_t count, const Vector* faceNormals, 
     int32_t groupCount = 0;
     for (int32_t j = 0; j < count; ++j) {
         if (groupOf[j] >= 0) continue;
-        const Vector& seed = faceNormals[inCorner[j] / 3];
-        Vector sum = seed;
+        rule.start(inCorner[j]);
         int32_t size = 1;
         groupOf[j] = groupCount;
         for (int32_t k = j + 1; k < count; ++k) {
-            if (groupOf[k] >= 0) continue;
-            const Vector& other = faceNormals[inCorner[k] / 3];
-            // Summed in this order; a NaN never reaches the limit.
-            const float d = seed.z * other.z + seed.y * other.y + other.x * seed.x;
-            if (!(d >= cosLimit)) continue;
-            sum.x += other.x;
-            sum.y += other.y;
-            sum.z += other.z;
+            if (groupOf[k] >= 0 || !rule.joins(inCorner[k])) continue;
             groupOf[k] = groupCount;
             ++size;
         }
-        groups.normals[firstGroup + groupCount] = normalizedOrZero(sum);
+        groups.normals[firstGroup + groupCount] = rule.normal();
         cursor[groupCount] = size;
         ++groupCount;
     }
@@ -131,6 +168,51 @@ int32_t smoothPoint(int32_t* corners, int32_t count, const Vector* faceNormals, 
     for (int32_t j = 0; j < count; ++j) corners[cursor[groupOf[j]]++] = inCorner[j];
     return groupCount;
 }
+
+// The groups of every point by `rule`; see smoothNormals.
+template <typename Rule>
+int32_t groupCorners(ExportMesh& mesh, Rule& rule) {
+    releaseNormalGroups(mesh.normalGroups);
+    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
+    const int32_t* starts = mesh.cornerStarts;
+    const int32_t cornerCount = starts[mesh.pointCount];
+    const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
+    // A point has at most as many groups as corners: the normals and group starts take
+    // room for that many, of which only the pages in use are ever touched.
+    NormalGroups& groups = mesh.normalGroups;
+    groups.groupStarts = allocArray<int32_t>(mesh.pointCount + 1);
+    groups.normals = allocArray<Vector>(cornerCount);
+    groups.cornerStarts = allocArray<int32_t>(int64_t{cornerCount} + 1);
+    auto* scratch = allocArray<int32_t>(int64_t{3} * most);
+    const bool grouped = groups.groupStarts && groups.normals && groups.cornerStarts && scratch;
+    if (grouped) {
+        // The corners by point become the corners by point and group.
+        groups.corners = mesh.pointCorners;
+        mesh.pointCorners = nullptr;
+        int32_t groupCount = 0;
+        for (int32_t p = 0; p < mesh.pointCount; ++p) {
+            groups.groupStarts[p] = groupCount;
+            groupCount += groupPoint(groups.corners + starts[p], starts[p + 1] - starts[p], rule, groups, groupCount,
+                                     starts[p], scratch);
+        }
+        groups.groupStarts[mesh.pointCount] = groupCount;
+        groups.cornerStarts[groupCount] = cornerCount;
+        groups.groupCount = groupCount;
+    } else {
+        // Without groups the mesh ends up without vertices: half-merged points would
+        // pass for the mesh's own.
+        releaseNormalGroups(groups);
+    }
+    hostFree(scratch);
+    releaseFaceCorners(mesh);
+    return grouped ? 1 : 0;
+}
+
+const KrvVector& cornerNormal(const KrvPolygonNormals& record, int32_t corner) {
+    return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
+}
+
+bool isFinite(const KrvVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // The vertices: the base records first, then those added for corners whose group
 // normal differs from the one their vertex already has. The room for added vertices
@@ -279,40 +361,27 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
 }
 
 int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
-    releaseNormalGroups(mesh.normalGroups);
-    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
-    const int32_t* starts = mesh.cornerStarts;
-    const int32_t cornerCount = starts[mesh.pointCount];
-    const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
-    // A point has at most as many groups as corners: the normals and group starts take
-    // room for that many, of which only the pages in use are ever touched.
-    NormalGroups& groups = mesh.normalGroups;
-    groups.groupStarts = allocArray<int32_t>(mesh.pointCount + 1);
-    groups.normals = allocArray<Vector>(cornerCount);
-    groups.cornerStarts = allocArray<int32_t>(int64_t{cornerCount} + 1);
-    auto* scratch = allocArray<int32_t>(int64_t{3} * most);
-    const bool smoothed = groups.groupStarts && groups.normals && groups.cornerStarts && scratch;
-    if (smoothed) {
-        // The corners by point become the corners by point and group.
-        groups.corners = mesh.pointCorners;
-        mesh.pointCorners = nullptr;
-        int32_t groupCount = 0;
-        for (int32_t p = 0; p < mesh.pointCount; ++p) {
-            groups.groupStarts[p] = groupCount;
-            groupCount += smoothPoint(groups.corners + starts[p], starts[p + 1] - starts[p], mesh.faceNormals,
-                                      cosLimit, groups, groupCount, starts[p], scratch);
+    FaceSmoothing rule{mesh.faceNormals, cosLimit, {}, {}};
+    return groupCorners(mesh, rule);
+}
+
+int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
+    if (!mesh.cornerNormals) return 0;
+    Vector* normal = mesh.cornerNormals + 3 * static_cast<size_t>(first);
+    for (int32_t i = 0; i < count; ++i) {
+        for (int32_t corner = 0; corner < 3; ++corner) {
+            const KrvVector& n = cornerNormal(records[i], corner);
+            *normal++ = isFinite(n) ? normalizedOrZero(Vector{n.x, n.y, n.z}) : Vector{0.0f, 0.0f, 0.0f};
         }
-        groups.groupStarts[mesh.pointCount] = groupCount;
-        groups.cornerStarts[groupCount] = cornerCount;
-        groups.groupCount = groupCount;
-    } else {
-        // Without groups the mesh ends up without vertices: half-merged points would
-        // pass for the mesh's own.
-        releaseNormalGroups(groups);
     }
-    hostFree(scratch);
-    releaseFaceCorners(mesh);
-    return smoothed ? 1 : 0;
+    return 1;
+}
+
+int32_t groupByTagNormals(ExportMesh& mesh) {
+    TagNormals rule{mesh.cornerNormals, mesh.faceNormals, {}};
+    const int32_t grouped = mesh.cornerNormals ? groupCorners(mesh, rule) : 0;
+    hostFreeAndClear(mesh.cornerNormals);
+    return grouped;
 }
 
 int32_t splitByNormals(ExportMesh& mesh) {

@@ -62,6 +62,7 @@ constexpr EditedElement kElements[] = {
     {KRV_SETTINGS_UNIQUE_NAMES, ValueKind::Flag, offsetof(ExportSettings, uniqueNames), kAlways},
     {KRV_SETTINGS_FRAME_PER_FILE, ValueKind::Flag, offsetof(ExportSettings, framePerFile), kWithAnimation},
     {KRV_SETTINGS_FRAME_RATE, ValueKind::Flag, offsetof(ExportSettings, writeFrameRate), kWithAnimation},
+    {KRV_SETTINGS_NORMAL_TAGS, ValueKind::Flag, offsetof(ExportSettings, useNormalTags), kAlways},
     {KRV_SETTINGS_TICKS_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, ticksPerFrame), kWithAnimation},
     {KRV_SETTINGS_DISTANCE_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, distancePerFrame), kWithAnimation},
     {KRV_SETTINGS_SMOOTHING_ANGLE, ValueKind::Real, offsetof(ExportSettings, smoothingAngle), kWithoutPhongAngle},
@@ -194,6 +195,7 @@ int32_t SettingsDialog::buildControls() {
     numberField(d, KRV_SETTINGS_SMOOTHING_ANGLE, 16, 70);
     endGroup(d);
     checkbox(d, KRV_SETTINGS_PHONG_ANGLE, "Read smoothing-angle from PhongTag (if available)");
+    checkbox(d, KRV_SETTINGS_NORMAL_TAGS, "Use normal tags");
     endGroup(d);
 
     openGroup(d, KRV_SETTINGS_OPTIONS, "", 57, 1, 1);

@@ -114,9 +114,11 @@ void writeRow(BufferedText& out, const float* values, int32_t count, const char*
     out.text(end);
 }
 
+// An object without a material gets the standard material: all-zero colours with alpha 0
+// would be invisible in a reader that blends by alpha and black in the others.
 void writeMaterial(BufferedText& out, const MaterialValues& values, const ExportSettings& settings) {
-    const MaterialNumbers n =
-        settings.useStandardMaterial ? standardNumbers(settings) : hostNumbers(values, settings.specularPower);
+    const bool standard = settings.useStandardMaterial || !values.hasTag;
+    const MaterialNumbers n = standard ? standardNumbers(settings) : hostNumbers(values, settings.specularPower);
     out.openBlock("Material {\r\n");
     writeRow(out, n.face, 4, ";\r\n");
     writeRow(out, &n.power, 1, "\r\n");

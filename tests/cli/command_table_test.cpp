@@ -59,6 +59,7 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         {"--frame-rate", "", {10048}, "--animation", {}},
         {"--phong-angle", "", {10040}, "", {}},
         {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
+        {"--normal-tags", "", {10050}, "", {}},
         {"--unique-names", "", {10046}, "", {}},
         {"--normals", "", {10006}, "", {}},
         {"--textures", "", {10007}, "", {}},
@@ -123,6 +124,8 @@ TEST_F(CommandTable, EveryRowOfTheExitStatusTable) {
         {{"export", "scene.korvo.json", "-o", "out.obj"}, 2,
          "korvo: out.obj: korvo export writes DirectX .x files; use a name ending in .x, or --force-name\n"},
         {{"import", "out.x", "-o", "scene.x"}, 2, "korvo: scene.x: korvo import writes scene files"},
+        {{"preview", "scene.korvo.json", "-o", "p.jpg"}, 2,
+         "korvo: p.jpg: korvo preview writes PNG pictures; use a name ending in .png, or --force-name\n"},
         {{"export", "scene.korvo.json", "-o", "out.x", "--module", "notamodule.so"}, 1, "korvo: "},
         {{"check", "junk.x"}, 1, "korvo: junk.x: cannot be read: "},
         // Named as it is, and exempt from the suffix rules: standard output and non-files.

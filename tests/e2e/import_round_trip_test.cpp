@@ -75,6 +75,32 @@ TEST(ExportCommand, AnimationLeftOutOfAModelIsNotedWithTheOptionThatKeepsIt) {
     }
 }
 
+// A model's own normals are written as it gives them (the model preset turns "Use normal
+// tags" on); without it the smoothing angle decides, as for a scene file.
+TEST(ExportCommand, AModelsOwnNormalsAreKeptUnlessTurnedOff) {
+    TempFolder folder;
+    writeFile(folder / "tilted.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0.6 0 0.8\nf 1//1 2//1 3//1\n");
+    const std::string tilted = "0.600000; 0.000000; -0.800000;";
+    const std::pair<std::vector<std::string>, bool> cases[] = {{{}, true}, {{"--no-normal-tags"}, false}};
+    for (const auto& [options, kept] : cases) {
+        std::vector<std::string> arguments = {"export", "tilted.obj", "-o", "tilted.x"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CommandResult r = runKorvo(arguments, folder.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(readFile(folder / "tilted.x").find(tilted) != std::string::npos, kept) << readFile(folder / "tilted.x");
+    }
+}
+
+// Lights and cameras that the reader's check refuses are left out with a note; the meshes export.
+TEST(ExportCommand, LightsTheReadersCheckRefusesAreLeftOut) {
+    TempFolder folder;
+    for (const char* model : {"OpenGEX/collada.ogex", "OpenGEX/camera.ogex"}) {
+        const CommandResult r = runKorvo({"export", kModels + model, "-o", folder / "out.x"});
+        EXPECT_EQ(r.status, 0) << model << ": " << r.err;
+        EXPECT_NE(r.err.find("that no node places (the reader's check refuses them"), std::string::npos) << r.err;
+    }
+}
+
 TEST(CheckCommand, PrintsWhatTheReaderSeesOrFailsWithItsReason) {
     TempFolder folder;
     const CommandResult export_ =

@@ -40,7 +40,8 @@ const ColourTest kGreen = [](const uint8_t* p) { return p[1] > 150 && p[0] < 70 
 const ColourTest kBlue = [](const uint8_t* p) { return p[2] > 150 && p[0] < 70 && p[1] < 70; };
 const ColourTest kWarning = [](const uint8_t* p) { return p[0] > 100 && p[2] > 100 && p[1] < 40; };
 const ColourTest kBone = [](const uint8_t* p) { return p[0] > 230 && p[1] > 170 && p[1] < 230 && p[2] < 40; };
-const ColourTest kBlack = [](const uint8_t* p) { return p[0] < 40 && p[1] < 40 && p[2] < 40; };
+// A mesh without a material, in the standard material's grey, lit.
+const ColourTest kPlainGrey = [](const uint8_t* p) { return p[0] > 60 && p[0] < 190 && p[0] == p[1] && p[1] == p[2]; };
 
 // The default picture: 1600x1000, a legend of 40 pixels at the bottom and four panels
 // of 800x480 with a one-pixel edge; the front view is the top-left one.
@@ -145,7 +146,8 @@ TEST_F(Preview, TexturedQuadShowsItsTextureAndAMissingOneIsAChecker) {
 }
 
 // The skinned example: the poses of its animation differ, and its bones lie within the
-// mesh (a bone pixel has mesh on both sides of it along its row).
+// mesh (a bone pixel has mesh on both sides of it along its row), which has no material
+// and is drawn in the standard material's grey, not black.
 TEST_F(Preview, SkinnedExampleMovesAndItsBonesLieInsideTheMesh) {
     const std::string example = std::string(DORNA_SOURCE_DIR) + "/examples/skinned.korvo.json";
     CommandResult r = run({"preview", example, "-o", "sheet.png", "--animation", "--poses", "2"});
@@ -169,7 +171,7 @@ TEST_F(Preview, SkinnedExampleMovesAndItsBonesLieInsideTheMesh) {
             int left = x, right = x;
             while (left > kFrontView.x0 && kBone(still.at(left, y))) --left;
             while (right < kFrontView.x1 && kBone(still.at(right, y))) ++right;
-            inside += kBlack(still.at(left, y)) && kBlack(still.at(right, y));
+            inside += kPlainGrey(still.at(left, y)) && kPlainGrey(still.at(right, y));
         }
     EXPECT_GT(bone, 300u);
     // The joints' squares at the mesh's ends reach a few pixels past it.

@@ -46,6 +46,14 @@ TEST(TexturePaths, ExportedModelsNameImagesThatOpenFromTheOutputFolder) {
     ASSERT_EQ(box.status, 0) << box.err;
     EXPECT_EQ(textureNames(readFile(folder / "out/box.x")), std::vector<std::string>{"box.png"});
     EXPECT_EQ(readFile(folder / "out/box.png").substr(1, 3), "PNG");
+    EXPECT_NE(box.err.find("korvo: wrote 2 files (out/box.x, out/box.png), "), std::string::npos) << box.err;
+    // Kept as a reference, the embedded image has no file: the user hears so.
+    const CommandResult reference = runKorvo(
+        {"export", kModels + "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", "out/ref.x", "--keep-texture-paths"},
+        folder.path());
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    EXPECT_NE(reference.err.find("texture \"*0\" is an image inside the model; it is written as a reference without a file"),
+              std::string::npos) << reference.err;
     // A file of the image's name that is not the image is the user's: it stays.
     writeFile(folder / "out/scene.png", "mine");
     const CommandResult imported = runKorvo(
@@ -92,6 +100,49 @@ TEST(TexturePaths, NamesInAnotherLetterCaseAreFoundTheExactOneFirst) {
     const CommandResult exact = runKorvo({"export", "m/wood.obj", "-o", "exact.x"}, folder.path());
     ASSERT_EQ(exact.status, 0) << exact.err;
     EXPECT_EQ(textureNames(readFile(folder / "exact.x")), std::vector<std::string>{"m/c/Wood.JPG"});
+}
+
+// A scene file's texture names: found from its folder (a folder in another letter case, a
+// sibling folder for a name from another machine), written relative to the file written or,
+// with --copy-textures, as bare names of copies beside it; a name not found is kept.
+TEST(TexturePaths, SceneTextureNamesLeadFromTheWrittenFileOrMoveWithIt) {
+    TempFolder folder;
+    fs::create_directories(folder / "scenes/textures");
+    fs::create_directories(folder / "maps");
+    fs::create_directories(folder / "out");
+    writeFile(folder / "scenes/textures/holz.png", "wood");
+    writeFile(folder / "maps/bark.png", "bark");
+    std::string materials, objects;
+    const char* const textures[] = {"Textures\\Holz.png", "D:\\art\\bark.png", "missing.png"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "m" + std::to_string(i);
+        materials += std::string(i ? "," : "") + R"({"name": ")" + name + R"(", "color": {"on": true, "value": [1, 1, 1],
+            "texture": ")" + std::regex_replace(textures[i], std::regex("\\\\"), "\\\\") + R"("}})";
+        objects += std::string(i ? "," : "") + R"({"name": "o)" + name + R"(", "type": "polygon",
+            "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0,1,2]], "texture": {"material": ")" + name + R"("}})";
+    }
+    writeFile(folder / "scenes/s.korvo.json",
+              R"({"korvo": 1, "materials": [)" + materials + R"(], "objects": [)" + objects + "]}");
+
+    const CommandResult placed = runKorvo({"export", "scenes/s.korvo.json", "-o", "out/s.x"}, folder.path());
+    ASSERT_EQ(placed.status, 0) << placed.err;
+    EXPECT_EQ(textureNames(readFile(folder / "out/s.x")),
+              (std::vector<std::string>{"../scenes/textures/holz.png", "../maps/bark.png", "missing.png"}));
+    EXPECT_NE(placed.err.find("texture \"missing.png\" not found; its name is kept as stored"), std::string::npos)
+        << placed.err;
+
+    // A different file of the image's name stays; the copy takes the next name, once.
+    writeFile(folder / "out/holz.png", "mine");
+    const CommandResult copied =
+        runKorvo({"export", "scenes/s.korvo.json", "-o", "out/c.x", "--copy-textures"}, folder.path());
+    ASSERT_EQ(copied.status, 0) << copied.err;
+    EXPECT_EQ(textureNames(readFile(folder / "out/c.x")),
+              (std::vector<std::string>{"holz_1.png", "bark.png", "missing.png"}));
+    EXPECT_EQ(readFile(folder / "out/holz.png"), "mine");
+    EXPECT_EQ(readFile(folder / "out/holz_1.png"), "wood");
+    EXPECT_EQ(readFile(folder / "out/bark.png"), "bark");
+    EXPECT_NE(copied.err.find("korvo: wrote 3 files (out/c.x, out/holz_1.png, out/bark.png), "), std::string::npos)
+        << copied.err;
 }
 
 }  // namespace

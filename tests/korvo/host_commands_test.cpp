@@ -41,6 +41,11 @@ TEST_F(HostCommands, TriangulationSplitsQuadsInPlaceWithTheirUVs) {
     o.polygons = {{0, 1, 2, 3}, {1, 4, 2, 2}, {3, 2, 4, 0}};
     const Vec2 ua{0, 0}, ub{1, 0}, uc{1, 1}, ud{0, 1}, ue{0.5, 0.5};
     o.uvw = std::vector<PolygonUV>{{{ua, ub, uc, ud}}, {{ub, ue, uc, uc}}, {{ud, uc, ue, ua}}};
+    // The normal tag holds the same corners with z 0: it must be split alike.
+    const auto normal = [](const Vec2& uv) { return Vec3{uv[0], uv[1], 0}; };
+    o.normals.emplace();
+    for (const PolygonUV& p : *o.uvw)
+        o.normals->push_back({{normal(p.corners[0]), normal(p.corners[1]), normal(p.corners[2]), normal(p.corners[3])}});
     scene.objects.push_back(o);
     KrvObject mesh = host.findObject(host.loadDocument(scene), "Mesh");
 
@@ -49,6 +54,8 @@ TEST_F(HostCommands, TriangulationSplitsQuadsInPlaceWithTheirUVs) {
     EXPECT_EQ(polygons(mesh), (std::vector<KrvPolygon>{
                                   {0, 1, 2, 2}, {0, 2, 3, 3}, {1, 4, 2, 2}, {3, 2, 4, 4}, {3, 4, 0, 0}}));
     KrvTag uv = h.object->find_tag(mesh, KRV_TAG_UVW, 0);
+    KrvPolygonNormals normals[5];
+    EXPECT_EQ(h.tag->normals_of_polygons(h.object->find_tag(mesh, KRV_TAG_NORMALS, 0), 0, 5, normals), 1);
     const KrvVector a{0, 0, 0}, b{1, 0, 0}, c{1, 1, 0}, d{0, 1, 0}, e{0.5f, 0.5f, 0};
     const KrvVector expected[5][4] = {{a, b, c, c}, {a, c, d, d}, {b, e, c, c}, {d, c, e, e}, {d, e, a, a}};
     for (int32_t i = 0; i < 5; ++i) {
@@ -56,6 +63,9 @@ TEST_F(HostCommands, TriangulationSplitsQuadsInPlaceWithTheirUVs) {
         EXPECT_TRUE(got.a == expected[i][0] && got.b == expected[i][1] && got.c == expected[i][2] &&
                     got.d == expected[i][3])
             << "polygon " << i;
+        const KrvPolygonNormals& n = normals[i];
+        EXPECT_TRUE(n.a == expected[i][0] && n.b == expected[i][1] && n.c == expected[i][2] && n.d == expected[i][3])
+            << "normals of polygon " << i;
     }
     // Triangulating again changes nothing; optimising never does.
     EXPECT_TRUE(send(KRV_COMMAND_TRIANGULATE, mesh));

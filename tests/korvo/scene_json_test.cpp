@@ -24,6 +24,7 @@ bool same(const Material& a, const Material& b) {
 
 bool same(const Polygon& a, const Polygon& b) { return std::tie(a.a, a.b, a.c, a.d) == std::tie(b.a, b.b, b.c, b.d); }
 bool same(const PolygonUV& a, const PolygonUV& b) { return a.corners == b.corners; }
+bool same(const PolygonNormals& a, const PolygonNormals& b) { return a.corners == b.corners; }
 bool same(const Key& a, const Key& b) { return a.frame == b.frame && a.value == b.value; }
 bool same(const BoneWeights& a, const BoneWeights& b) { return a.bone == b.bone && a.perPoint == b.perPoint; }
 
@@ -48,9 +49,11 @@ bool same(const SceneObject& a, const SceneObject& b) {
         return std::tie(x->limit, x->angle) == std::tie(y->limit, y->angle);
     };
     const bool sameUvw = a.uvw.has_value() == b.uvw.has_value() && (!a.uvw || same(*a.uvw, *b.uvw));
+    const bool sameNormals =
+        a.normals.has_value() == b.normals.has_value() && (!a.normals || same(*a.normals, *b.normals));
     return std::tie(a.name, a.id, a.type, a.position, a.rotation, a.scale, a.points) ==
                std::tie(b.name, b.id, b.type, b.position, b.rotation, b.scale, b.points) &&
-           same(a.polygons, b.polygons) && sameUvw && sameTexture(a.texture, b.texture) &&
+           same(a.polygons, b.polygons) && sameUvw && sameNormals && sameTexture(a.texture, b.texture) &&
            samePhong(a.phong, b.phong) && same(a.weights, b.weights) &&
            std::tie(a.rest.position, a.rest.rotation, a.rest.scale) ==
                std::tie(b.rest.position, b.rest.rotation, b.rest.scale) &&
@@ -232,6 +235,9 @@ TEST(SceneJson, RoundTripKeepsNumbersAndOddCases) {
     // The second triangle keeps a distinct UV corner d: it must come back as four corners.
     mesh.uvw = std::vector<PolygonUV>{{{Vec2{0, 0}, Vec2{1, 0}, Vec2{1, 1}, Vec2{1, 1}}},
                                       {{Vec2{0, 0}, Vec2{1, 0}, Vec2{1, 1}, Vec2{0.5, 0.25}}}};
+    // The first keeps a distinct normal corner d as well.
+    mesh.normals = std::vector<PolygonNormals>{{{Vec3{0, 0, 1}, Vec3{0, 0.6, 0.8}, Vec3{1, 0, 0}, Vec3{0, 1, 0}}},
+                                               {{Vec3{0, 0, 2}, Vec3{0, 0, 2}, Vec3{0, 0, 2}, Vec3{0, 0, 2}}}};
     mesh.weights = {{"zeta bone", std::vector<double>(3, 0.2)}, {"alpha", {0.1, 0.2, 0.3}}};
     SceneObject bone1, bone2;
     bone1.name = bone1.id = "zeta bone";
@@ -468,6 +474,13 @@ const BadCase kBadCases[] = {
      "objects[0].uvw: expected one entry per polygon (0), found 1"},
     {"UvwCornerLength", polygonScene(R"(, "uvw": [[[0,0],[1,0],[0,1]], [[0,0],[1,0,0],[0,1]]])"),
      "objects[0].uvw[1][1]: expected 2 numbers, found 3"},
+    {"NormalsCount", polygonScene(R"(, "normals": [[[0,0,1],[0,0,1],[0,0,1]]])"),
+     "objects[0].normals: expected one entry per polygon (2), found 1"},
+    {"NormalsBeforePolygons", R"({"korvo": 1, "objects": [{"type": "polygon", "normals": [[[0,0,1],[0,0,1],[0,0,1]],
+        [[0,0,1],[0,0,1],[0,0,1],[0,0,1]]], "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0,1,2],[2,1,0]]}]})",
+     "objects[0].normals[1]: expected 3 corners like its polygon, found 4"},
+    {"NormalCornerLength", polygonScene(R"(, "normals": [[[0,0,1],[0,0,1],[0,0,1]], [[0,0,1],[1,0],[0,0,1]]])"),
+     "objects[0].normals[1][1]: expected 3 numbers, found 2"},
     {"WeightsLength", polygonScene(R"(, "weights": {"b": [1, 1]}, "children": [{"name": "b", "type": "bone"}])"),
      "objects[0].weights.b: expected one weight per point (3), found 2"},
     {"WeightsNotObject", polygonScene(R"(, "weights": [[1, 1, 1]])"),

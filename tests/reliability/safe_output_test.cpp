@@ -68,11 +68,13 @@ int statusOf(pid_t child) {
 class SafeOutput : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(runKorvo({"export", kShowcase, "-o", folder / "whole.x"}).status, 0);
+        // Texture names as stored: the same text whatever folder a target lies in.
+        ASSERT_EQ(runKorvo({"export", kShowcase, "-o", folder / "whole.x", "--keep-texture-paths"}).status, 0);
         whole = readFile(folder / "whole.x");
     }
     CommandResult exportTo(const std::string& target, Limits limits = {}) {
-        return runKorvo({"export", kShowcase, "-o", target}, folder.path(), {{"KORVO_CHECK_LEAKS", "1"}}, limits);
+        return runKorvo({"export", kShowcase, "-o", target, "--keep-texture-paths"}, folder.path(),
+                        {{"KORVO_CHECK_LEAKS", "1"}}, limits);
     }
     TempFolder folder;
     std::string whole;

@@ -200,9 +200,31 @@ TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
     EXPECT_NEAR(animation.rotation.back().value[0], 3 * kPi, 1e-9);
 }
 
+// A placement the host cannot hold goes into the object's own points, and into its
+// children's placements: every corner lands where the model puts it, without a note (a
+// null, which has no points, is placed approximately, its children exactly).
+TEST(SceneFromModel, ShearIsFoldedIntoPointsAndChildren) {
+    Affine shear = rotationAboutY(0.7);
+    shear.linear[0][1] += 0.4;
+    shear.linear[2][2] *= 2.5;
+    shear.offset = {1, -2, 3};
+    ModelData model = modelWithSquare(shear);  // a polygon object with shear
+    const int null = addNode(model, "Frame", 0, shear);
+    const int child = addNode(model, "Child", null, multiply(translation(0.5, 1, -2), rotationAboutY(0.3)));
+    model.nodes[child].meshes = {0};
+    std::vector<std::string> notes;
+    const Scene scene = convert(model, &notes);
+    EXPECT_EQ(notes, std::vector<std::string>{});
+    const std::vector<WorldTriangle> expected = worldTriangles(model), got = sceneTrianglesInModelSpace(scene);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t t = 0; t < got.size(); ++t)
+        for (int k = 0; k < 3; ++k)
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(got[t].corners[k].position[i], expected[t].corners[k].position[i], 1e-9) << t << " " << k;
+}
+
 TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     ModelData model = modelWithSquare();
-    model.nodes[1].transform.linear[0][1] = 0.3;  // shear
     ModelMesh lines;
     lines.name = "Wire";
     lines.positions = {{0, 0, 0}, {1, 0, 0}};
@@ -218,8 +240,6 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
                          "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
                          "1 mesh has vertex colours, which are not exported (a mesh is written with its material's "
                          "colour)",
-                         "node 'Square': the placement has shear or a scale along turned axes, which the host's "
-                         "placement cannot hold; the nearest placement is used",
                          "the model has 2 animations; a scene holds one, 0 'first', the others are left out "
                          "(--animation-index picks another)"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left

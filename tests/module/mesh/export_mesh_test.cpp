@@ -37,6 +37,11 @@ void setUVs(SceneObject& o, const std::vector<UV>& uvs) {
     for (const UV& uv : uvs) o.uvw->push_back({{uv[0], uv[1], uv[2], uv[2]}});
 }
 
+void setNormals(SceneObject& o, const std::vector<std::array<korvo::Vec3, 3>>& normals) {
+    o.normals.emplace();
+    for (const auto& n : normals) o.normals->push_back({{n[0], n[1], n[2], n[2]}});
+}
+
 // Two triangles meeting at a right angle along the edge from point 0 to point 1: the
 // first faces +z, the second +y.
 SceneObject rightAngleFold() {
@@ -199,6 +204,38 @@ TEST_F(MeshBuilding, CoordinatesEqualAsNumbersShareAVertexWithTheFirstCornersSig
     ASSERT_EQ(mesh.vertexCount, 4);
     EXPECT_FALSE(std::signbit(mesh.vertices[0].u));
     EXPECT_TRUE(std::signbit(mesh.vertices[1].u));
+}
+
+TEST_F(MeshBuilding, NormalTagGivesEveryCornerTheModelsNormalWhenAskedTo) {
+    SceneObject fold = rightAngleFold();
+    // Point 0 has one normal on both faces (given at two lengths), point 1 two; the
+    // second face's point 3 has none usable and takes its face's.
+    const double nan = std::nan("");
+    setNormals(fold, {{{{0, 0, 2}, {0, 0, 1}, {0, 0.6, 0.8}}}, {{{0, 0, 1}, {nan, 0, 0}, {0, 1, 0}}}});
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 6) << "off: the smoothing angle decides";
+
+    exportSettings.useNormalTags = 1;
+    build(fold);
+    ASSERT_EQ(mesh.vertexCount, 5);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 4}));
+    expectNormal(0, 0, 0, 1);
+    expectNormal(1, 0, 0, 1);
+    expectNormal(2, 0, 0.6f, 0.8f);
+    expectNormal(3, 0, 1, 0);
+    expectNormal(4, 0, 1, 0);
+
+    // A host without the entry has no normal tags to give.
+    KrvHost older = *host.root();
+    KrvTagTable tags = *older.tag;
+    tags.size = offsetof(KrvTagTable, normals_of_polygons);
+    older.tag = &tags;
+    setHost(&older);
+    build(fold);
+    EXPECT_EQ(mesh.vertexCount, 6);
+    setHost(host.root());
+    releaseExportMesh(mesh);
+    expectNothingHeld();
 }
 
 TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
@@ -396,29 +433,35 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
     // Enough of everything to reach every allocation: texture splits, a fold, a fan.
     SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}});
     setUVs(o, {{{{0, 0}, {1, 0}, {0, 1}}}, {{{1, 1}, {1, 0}, {0, 1}}}});
+    setNormals(o, {{{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}}, {{{0, 1, 0}, {0, 1, 0}, {0, 1, 0}}}});
     const KrvObject object = load(o);
-    host.refuseAllocation(0);
-    buildExportMesh(mesh, object);
-    const int32_t fullVertexCount = mesh.vertexCount;
-    releaseExportMesh(mesh);
-    const int64_t requests = host.allocationRequests();
-    ASSERT_GT(requests, 3);
-    for (int64_t n = 1; n <= requests; ++n) {
-        SCOPED_TRACE(n);
-        host.refuseAllocation(n);
-        const MeshBuild build = buildExportMesh(mesh, object);
+    // Once smoothed, once from the normal tag.
+    for (const int32_t useTags : {0, 1}) {
+        SCOPED_TRACE(useTags);
+        exportSettings.useNormalTags = useTags;
         host.refuseAllocation(0);
-        // A mesh the refusal emptied says so: the file must not be kept without it.
-        if (!mesh.vertices || !mesh.indices) {
-            EXPECT_EQ(build, MeshBuild::StorageRefused);
-        }
-        EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
-        for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {
-            ASSERT_GE(mesh.indices[i], 0);
-            ASSERT_LT(mesh.indices[i], mesh.vertexCount);
-        }
+        buildExportMesh(mesh, object);
+        const int32_t fullVertexCount = mesh.vertexCount;
         releaseExportMesh(mesh);
-        expectNothingHeld();
+        const int64_t requests = host.allocationRequests();
+        ASSERT_GT(requests, 3);
+        for (int64_t n = 1; n <= requests; ++n) {
+            SCOPED_TRACE(n);
+            host.refuseAllocation(n);
+            const MeshBuild build = buildExportMesh(mesh, object);
+            host.refuseAllocation(0);
+            // A mesh the refusal emptied says so: the file must not be kept without it.
+            if (!mesh.vertices || !mesh.indices) {
+                EXPECT_EQ(build, MeshBuild::StorageRefused);
+            }
+            EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
+            for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {
+                ASSERT_GE(mesh.indices[i], 0);
+                ASSERT_LT(mesh.indices[i], mesh.vertexCount);
+            }
+            releaseExportMesh(mesh);
+            expectNothingHeld();
+        }
     }
 }
 

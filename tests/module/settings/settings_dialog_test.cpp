@@ -123,6 +123,7 @@ TEST_F(SettingsDialogTest, LayoutValuesAndEnabledStatesWithTheDefaults) {
               "      static 10003 \"Smoothing angle\" layout 56 width 150 extra 0\n"
               "      number 10004 layout 16 width 70 extra 0 = 80 (disabled)\n"
               "    checkbox 10040 \"Read smoothing-angle from PhongTag (if available)\" layout 8 width 0 extra 0 = 1\n"
+              "    checkbox 10050 \"Use normal tags\" layout 8 width 0 extra 0 = 0\n"
               "  group 10005 \"\" layout 57 columns 1 rows 0 flags 0 border 00000001 spacing 4,4 space 4,4,4,4\n"
               "    checkbox 10046 \"Add unique number to each entity name\" layout 8 width 0 extra 0 = 1\n"
               "    checkbox 10006 \"Export normals\" layout 8 width 0 extra 0 = 1\n"
@@ -183,9 +184,9 @@ TEST_F(SettingsDialogTest, FillControlsSetsValuesInOrderAndTheirRanges) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {}));
     std::vector<std::string> expected;
-    for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10048, 10011, 10039,
-                   10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026, 10027, 10028, 10030,
-                   10031, 10032, 10033, 10035})
+    for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10048, 10050,
+                   10011, 10039, 10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026, 10027,
+                   10028, 10030, 10031, 10032, 10033, 10035})
         expected.push_back("set_value " + std::to_string(id));
     EXPECT_EQ(spy.callsStartingWith("set_value"), expected);
 
@@ -237,6 +238,7 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
         {10012, &ExportSettings::useStandardMaterial}, {10038, &ExportSettings::onlyBones},
         {10041, &ExportSettings::scaleScene},     {10046, &ExportSettings::uniqueNames},
         {10047, &ExportSettings::framePerFile},   {10048, &ExportSettings::writeFrameRate},
+        {10050, &ExportSettings::useNormalTags},
     };
     for (const auto& [onId, onField] : flags) {
         for (const auto& flag : flags) settings.*flag.second = 0;

@@ -95,8 +95,11 @@ TEST_F(MaterialWriter, TheAlphaIsTheMeanOfTheTransparencyColour) {
               "0.000000; 0.000000; 0.000000;;\r\n");
 }
 
-TEST_F(MaterialWriter, WithoutATextureTagEveryColourIsZeroTheAlphaIncluded) {
+TEST_F(MaterialWriter, WithoutATextureTagTheStandardMaterialOfTheSettingsIsWritten) {
     exportSettings.specularPower = 7.0f;
+    exportSettings.faceColor = {0.25f, 0.5f, 0.75f, 0.5f};
+    exportSettings.specularColor = {0.125f, 0.25f, 0.375f, 0.0f};
+    exportSettings.emissiveColor = {0.5f, 0.0f, 1.0f, 0.0f};
     const KrvObject object = objectWith(nullptr);
     const std::string text = written(object, 1);
     EXPECT_EQ(text,
@@ -105,10 +108,10 @@ TEST_F(MaterialWriter, WithoutATextureTagEveryColourIsZeroTheAlphaIncluded) {
               " 1;\r\n"
               " 0;;\r\n"
               "Material {\r\n"
-              "0.000000; 0.000000; 0.000000; 0.000000;;\r\n"
+              "0.250000; 0.500000; 0.750000; 0.500000;;\r\n"
               "7.000000;\r\n"
-              "0.000000; 0.000000; 0.000000;;\r\n"
-              "0.000000; 0.000000; 0.000000;;\r\n"
+              "0.125000; 0.250000; 0.375000;;\r\n"
+              "0.500000; 0.000000; 1.000000;;\r\n"
               "}\r\n"
               "}\r\n");
 }
