@@ -30,9 +30,11 @@ void addKeepTexturePaths(CLI::App& command, bool& keep) {
                      "relative to the written file, embedded images written beside it)");
 }
 
-int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
+int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job,
+                       const std::function<void()>& cleanUp) {
     using End = import::GuardedRun::End;
     const import::GuardedRun run = import::runReaderGuarded(seconds, file, job);
+    if (cleanUp) cleanUp();
     switch (run.end) {
     case End::Exited:
         return run.status;
