@@ -97,7 +97,7 @@ std::string keyTimeRefusal(const DialogNode& shown, int64_t endFrame) {
     if (!keys || endFrame <= 0) return "";
     const int64_t last = (endFrame + step - 1) / step - 1;
     if (last <= INT32_MAX / ticks) return "";
-    return "--ticks-per-frame " + std::to_string(ticks) + " puts the last animation key (frame " +
+    return std::to_string(ticks) + " ticks per frame (--ticks-per-frame) put the last animation key (frame " +
            std::to_string(last * step) + ") at tick " + std::to_string(last * ticks) +
            ", past the largest key time a file stores (2147483647): nothing written";
 }

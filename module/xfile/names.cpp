@@ -322,6 +322,8 @@ bool beginFrameNames(KrvDocument document, bool withBones, bool nonBonesReferenc
     for (KrvObject o = first; o; o = nextDepthFirst(o))
         if (isInstance(o, KRV_TYPE_BONE)) ++bones;
     if (bones > INT32_MAX / 8) return false;
+    // Without bones and animated frames no reference names a frame: no table.
+    if (bones == 0 && !nonBonesReferenced) return true;
 
     int32_t slots = 16;
     while (slots < 2 * bones) slots *= 2;
@@ -338,7 +340,11 @@ bool beginFrameNames(KrvDocument document, bool withBones, bool nonBonesReferenc
 
 bool claimFrameName(KrvObject object, KrvObject named, NameText* name) {
     const bool bone = isInstance(object, KRV_TYPE_BONE);
-    if (gFrames.slots == 0 || (bone && gFrames.count > 0 && findObject(object) >= 0)) {
+    if (gFrames.slots == 0) {
+        *name = frameName(named);
+        return true;
+    }
+    if (bone && gFrames.count > 0 && findObject(object) >= 0) {
         *name = frameName(object);
         return true;
     }
@@ -350,12 +356,17 @@ bool claimFrameName(KrvObject object, KrvObject named, NameText* name) {
     const bool referenced = bone || gFrames.nonBonesReferenced;
     const NameText plain = plainFrameName(named);
     if (!referenced) {
+        // A frame no reference names needs no entry: it may share a name with another
+        // such frame, as the host's names may, and only keeps clear of referenced ones.
         uint32_t slot = 0;
         const int32_t owner = findName(plain.text, plain.length, &slot);
-        // Frames no reference names may share a name, as the host's names do.
-        if (owner >= 0 && !gFrames.entries[owner].referenced) {
-            *name = plain;
-            return true;
+        *name = plain;
+        if (owner < 0 || !gFrames.entries[owner].referenced) return true;
+        char* numbered = const_cast<char*>(plain.text);
+        for (int32_t number = gFrames.entries[owner].nextNumber;; ++number) {
+            numbered[plain.length] = '_';
+            name->length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
+            if (findName(numbered, name->length, &slot) < 0) return true;
         }
     }
     if (!enterName(object, plain, referenced)) return false;

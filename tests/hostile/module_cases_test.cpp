@@ -145,7 +145,7 @@ std::vector<Case> cases() {
          {"Frame a_b {", "Frame a_b_2 {", "Frame a_b_3 {", "Frame a_b_4 {", "{a_b_4}"}, {}},
         {"key times past the largest a file stores", scene({triangle("Mover", kMoves)}, R"("endFrame": 3)"),
          {"--animation", "--no-only-bones", "--ticks-per-frame", "2147483647"}, 2,
-         "korvo: --ticks-per-frame 2147483647 puts the last animation key (frame 2) at tick 4294967294, past", {}, {}},
+         "korvo: 2147483647 ticks per frame (--ticks-per-frame) put the last animation key (frame 2) at tick 4294967294, past", {}, {}},
         {"key times up to the largest a file stores", scene({triangle("Mover", kMoves)}, R"("endFrame": 3)"),
          {"--animation", "--no-only-bones", "--ticks-per-frame", "1073741823", "--frame-rate"}, 0, "",
          {"  2147483646;16;"}, {}},
