@@ -567,7 +567,8 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
                      std::vector<SceneObject*>& objectOfItem) {
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
     const double seconds = animation.duration / ticksPerSecond;
-    const int32_t lastFrame = static_cast<int32_t>(std::lround(seconds * scene.fps));
+    // The caller refused more than kMostAnimationFrames; an end before the start has no frame.
+    const int32_t lastFrame = static_cast<int32_t>(std::lround(std::max(seconds * scene.fps, -1.0)));
     scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
 
     const std::vector<int32_t> sampled = sampledFrames(lastFrame, sampleStep(animation, lastFrame, c.note));
