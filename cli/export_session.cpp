@@ -73,11 +73,13 @@ size_t countObjects(const std::vector<SceneObject>& objects) {
     return n;
 }
 
-// The frame the scene ends at, as the module reads it from the document; 0 without an end.
+// The frame the scene ends at, as the module reads it from the document (at most the
+// largest 32-bit number); 0 without an end.
 int64_t endFrameOf(const Scene& scene) {
     if (!scene.end || std::floor(scene.end->denominator) < 1) return 0;
     const double frame = std::trunc(std::floor(scene.fps * scene.end->numerator) / std::floor(scene.end->denominator));
-    return frame > 0 && frame < 9e15 ? static_cast<int64_t>(frame) : 0;
+    if (!(frame > 0)) return 0;
+    return frame < INT32_MAX ? static_cast<int64_t>(frame) : INT32_MAX;
 }
 
 double elementValue(const DialogNode& node, int32_t id) {

@@ -1,7 +1,8 @@
 // Entity names: every host name the exporter writes as a .x identifier is cleaned
 // first, and with unique names on every object except bones is numbered. The writers
 // take a name as 8-bit text (what reaches the file), from one naming step: clean, cut,
-// keep a frame's name from reading as a number or a keyword, keep two bones apart.
+// keep a frame's name from reading as a number or a keyword, keep every frame a
+// reference names apart from every other frame.
 #pragma once
 
 #include <korvo_sdk.h>
