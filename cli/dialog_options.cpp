@@ -240,6 +240,7 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
 }
 
 std::string DialogOptions::refusalMessage(const DialogRefusal& refusal) const {
+    if (!refusal.reason.empty()) return refusal.reason;
     const std::string who = refusal.change.source.empty() ? "a change" : refusal.change.source;
     const std::string element = refusal.element.empty() ? "element " + std::to_string(refusal.change.id)
                                                         : "\"" + refusal.element + "\"";

@@ -18,6 +18,7 @@
 #include "korvo/target_file.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/model_options.h"
+#include "korvo/text.h"
 #endif
 
 namespace korvo::cli {
@@ -39,7 +40,7 @@ void printSummary(const ExportResult& r) {
     const size_t count = r.files.size() + r.images.size();
     const std::string what =
         "wrote " + std::to_string(count) + (count == 1 ? " file (" : " files (") + names + ")";
-    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", what.c_str(), sizeText(total).c_str(), r.objects,
+    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", printable(what).c_str(), sizeText(total).c_str(), r.objects,
                  r.objects == 1 ? "" : "s", r.seconds);
 }
 
@@ -128,6 +129,7 @@ Subcommand addExportCommand(CLI::App& korvo) {
 #endif
     return {app,
             [arguments] {
+                arguments->output = standardOutputInPlace(arguments->output);
 #ifdef KORVO_WITH_IMPORT
                 // A single model is read in a child process that a crash or hang of the reader cannot take
                 // down; a batch watches the reader in its worker processes.

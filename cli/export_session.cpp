@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cinttypes>
 #include <cstdio>
 #include <new>
@@ -11,6 +12,7 @@
 #include "cli/session.h"
 #include "korvo/scene_json.h"
 #include "korvo/target_file.h"
+#include "korvo/text.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
 #include "cli/model_options.h"
@@ -68,7 +70,7 @@ void noteEmbeddedReferences(const Scene& scene, const std::string& target, const
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
                ModelImages& images, std::string& error) {
 #ifdef KORVO_WITH_IMPORT
-    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", printable(line).c_str()); };
     if (readsModel(path)) {
         images.output.target = target;
         images.output.copyBeside = settings.copyTextures;
@@ -104,6 +106,37 @@ size_t countObjects(const std::vector<SceneObject>& objects) {
     size_t n = objects.size();
     for (const SceneObject& o : objects) n += countObjects(o.children);
     return n;
+}
+
+// The frame the scene ends at, as the module reads it from the document (at most the
+// largest 32-bit number); 0 without an end.
+int64_t endFrameOf(const Scene& scene) {
+    if (!scene.end || std::floor(scene.end->denominator) < 1) return 0;
+    const double frame = std::trunc(std::floor(scene.fps * scene.end->numerator) / std::floor(scene.end->denominator));
+    if (!(frame > 0)) return 0;
+    return frame < INT32_MAX ? static_cast<int64_t>(frame) : INT32_MAX;
+}
+
+double elementValue(const DialogNode& node, int32_t id) {
+    if (!node.isGroup && node.id == id && node.value) return node.value->value;
+    for (const DialogNode& child : node.children)
+        if (double value = elementValue(child, id)) return value;
+    return 0;
+}
+
+// The refusal of settings under which the animation set's last key would fall past the
+// largest time a file stores (the module would refuse to write it), or "".
+std::string keyTimeRefusal(const DialogNode& shown, int64_t endFrame) {
+    const bool keys = elementValue(shown, KRV_SETTINGS_FRAMES) != 0 && elementValue(shown, KRV_SETTINGS_ANIMATION) != 0 &&
+                      elementValue(shown, KRV_SETTINGS_FRAME_PER_FILE) == 0;
+    const int64_t ticks = std::max<int64_t>(1, static_cast<int64_t>(elementValue(shown, KRV_SETTINGS_TICKS_PER_FRAME)));
+    const int64_t step = std::max<int64_t>(1, static_cast<int64_t>(elementValue(shown, KRV_SETTINGS_DISTANCE_PER_FRAME)));
+    if (!keys || endFrame <= 0) return "";
+    const int64_t last = (endFrame + step - 1) / step - 1;
+    if (last <= INT32_MAX / ticks) return "";
+    return std::to_string(ticks) + " ticks per frame (--ticks-per-frame) put the last animation key (frame " +
+           std::to_string(last * step) + ") at tick " + std::to_string(last * ticks) +
+           ", past the largest key time a file stores (2147483647): nothing written";
 }
 
 HostBehaviour echoing() {
@@ -171,6 +204,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     // The document holds its own copy of everything; the records would only add their
     // size to the peak memory of the save.
     result.objects = countObjects(scene.objects);
+    const int64_t endFrame = endFrameOf(scene);
     scene = Scene{};
     const Clock::time_point built = Clock::now();
 
@@ -186,10 +220,13 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     const size_t runsBefore = host_.dialogRuns().size();
     const size_t filesBefore = host_.writtenFiles().size();
     const size_t errorsBefore = host_.fileErrors().size();
+    const int64_t failedBefore = host_.failedAllocations();
     host_.setDialogScript(script);
+    host_.setCheckBeforeOk([endFrame](const DialogNode& shown) { return keyTimeRefusal(shown, endFrame); });
     host_.refuseAllocation(settings_.refuseAllocation);
     const int32_t answer = host_.save(*saver_, document, target);
-    const bool refusedMemory = settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation;
+    const bool refusedMemory = (settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation) ||
+                               host_.failedAllocations() > failedBefore;
     // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
     const int64_t refuse = settings_.refuseAllocation;
     if (refuse > host_.allocationRequests())

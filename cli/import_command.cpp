@@ -12,6 +12,7 @@
 #include "korvo/platform.h"
 #include "korvo/scene_json.h"
 #include "korvo/target_file.h"
+#include "korvo/text.h"
 
 namespace korvo::cli {
 
@@ -34,7 +35,7 @@ int runImport(const ImportArguments& a) {
         return fail(kExitBadInput, error);
     platform::guardInterrupts("the import to " + a.output);
     Scene scene;
-    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
+    const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", printable(line).c_str()); };
     import::TextureOutput textures;
     textures.target = a.output;
     textures.protectedFiles.add(a.model, "the input " + a.model);
@@ -70,6 +71,7 @@ Subcommand addImportCommand(CLI::App& korvo) {
     addCopyTextures(*app, arguments->copyTextures);
     return {app,
             [arguments] {
+                arguments->output = standardOutputInPlace(arguments->output);
                 if (isSceneFile(arguments->model))
                     return fail(kExitBadInput, arguments->model + " is a scene file already: korvo import reads models "
                                                                   "(korvo formats lists them)");

@@ -56,9 +56,11 @@ void presetNormalTags(const Scene& scene, DialogScript& script) {
     if (modelCarriesNormals(scene)) script.changes.push_back({KRV_SETTINGS_NORMAL_TAGS, 1.0, "the model's normals"});
 }
 
-int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job) {
+int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job,
+                       const std::function<void()>& cleanUp) {
     using End = import::GuardedRun::End;
     const import::GuardedRun run = import::runReaderGuarded(seconds, file, job);
+    if (cleanUp) cleanUp();
     switch (run.end) {
     case End::Exited:
         return run.status;

@@ -36,8 +36,10 @@ void presetNormalTags(const Scene& scene, DialogScript& script);
 // named by its bare name.
 void addCopyTextures(CLI::App& command, bool& copy);
 
-// Runs `job` (the whole command) in a child process, `file` being the model it reads.
-// A child killed by a signal that reached this process ends this process by the same signal.
-int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job);
+// Runs `job` (the whole command) in a child process, `file` being the model it reads,
+// then `cleanUp` (when given) however the child ended. A child killed by a signal that
+// reached this process ends this process by the same signal.
+int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job,
+                       const std::function<void()>& cleanUp = nullptr);
 
 }  // namespace korvo::cli

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <memory>
 
 #include "cli/dialog_probe.h"
@@ -17,6 +19,7 @@
 #include "korvo/import/model_reader.h"
 #include "korvo/import/reader_guard.h"
 #include "korvo/platform.h"
+#include "korvo/text.h"
 
 namespace korvo::cli {
 
@@ -41,6 +44,7 @@ struct PreviewArguments {
     unsigned readerTimeLimit = kReaderTimeLimit;
     bool forceName = false;  // a picture whose name does not end in .png
     ExportArguments exportArguments;  // its dialog options
+    std::string exportFolder;  // the private folder of a scene's or model's export
 };
 
 bool parseSize(const std::string& text, int& width, int& height) {
@@ -88,6 +92,7 @@ public:
 std::vector<Surface> loadSurfaces(const ModelData& model, const std::vector<std::string>& folders, Renderer& renderer) {
     std::vector<Surface> surfaces;
     std::vector<std::string> missing, unreadable;
+    std::map<std::string, Surface> decoded;  // by the file found: each is decoded once
     for (const import::ModelMaterial& material : model.materials) {
         Surface surface;
         surface.colour = material.diffuse ? Rgb{float((*material.diffuse)[0]), float((*material.diffuse)[1]),
@@ -109,12 +114,23 @@ std::vector<Surface> loadSurfaces(const ModelData& model, const std::vector<std:
             if (found == candidates.end()) {
                 if (std::find(missing.begin(), missing.end(), texture->path) == missing.end()) missing.push_back(texture->path);
                 surface.kind = Surface::Checker;
-            } else if (!readImage(*found, image, error)) {
-                unreadable.push_back(*found + " (" + error + ")");
-                surface.kind = Surface::Checker;
+            } else if (const auto known = decoded.find(*found); known != decoded.end()) {
+                surface.kind = known->second.kind;
+                surface.texture = known->second.texture;
             } else {
-                surface.kind = Surface::Texture;
-                surface.texture = renderer.addTexture(image);
+                // Opened only as a regular file (a FIFO would wait for a writer, a device
+                // never end), decoded only within the pixel budget.
+                if (platform::fileKind(*found) != platform::FileKind::Regular) {
+                    unreadable.push_back(*found + " (not a regular file)");
+                    surface.kind = Surface::Checker;
+                } else if (!readImage(*found, image, error)) {
+                    unreadable.push_back(*found + " (" + error + ")");
+                    surface.kind = Surface::Checker;
+                } else {
+                    surface.kind = Surface::Texture;
+                    surface.texture = renderer.addTexture(image);
+                }
+                decoded.emplace(*found, surface);
             }
         }
         surfaces.push_back(surface);
@@ -129,7 +145,7 @@ std::vector<Surface> loadSurfaces(const ModelData& model, const std::vector<std:
         note = "not found, drawn as a checker: " + list(missing) + " (looked in " + list(folders) + ")";
     }
     if (!unreadable.empty()) note += (note.empty() ? "" : "; ") + std::string("cannot be read, drawn as a checker: ") + list(unreadable);
-    if (!note.empty()) std::fprintf(stderr, "korvo: note: textures %s\n", note.c_str());
+    if (!note.empty()) std::fprintf(stderr, "korvo: note: textures %s\n", printable(note).c_str());
     return surfaces;
 }
 
@@ -303,7 +319,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
                             !a.exportArguments.animationChoice.empty();
     if (asExported) {
         // What a save would give: the export into a private folder, then its preview.
-        exported.folder = platform::createTemporaryFolder();
+        exported.folder = a.exportFolder;
         if (exported.folder.empty()) return fail(kExitFailed, "cannot make a temporary folder for the export");
         a.exportArguments.inputs = {a.input};
         a.exportArguments.output = exported.folder + "/" + fileNameOf(a.input) + ".x";
@@ -346,7 +362,7 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     drawLegend(renderer, layout, scale, legendText(shownName, model, triangulation.triangles(), bones));
 
     if (!writePng(renderer.pixels(), a.output, error)) return fail(kExitFailed, error);
-    std::fprintf(stderr, "korvo: wrote %s (%dx%d, %s)\n", a.output.c_str(), width, height,
+    std::fprintf(stderr, "korvo: wrote %s (%dx%d, %s)\n", printable(a.output).c_str(), width, height,
                  sheet ? (std::to_string(a.poses) + (a.poses == 1 ? " pose" : " poses")).c_str() : "4 views");
     return kExitOk;
 }
@@ -382,8 +398,18 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
     // The whole preview runs where a crash or hang of the model reader cannot take the command down.
     return {app,
             [arguments, app] {
+                // The export's private folder is made and removed here, outside the process
+                // that reads: whatever ends that one (a reader crash, an interrupt, the time
+                // limit), no folder or file of the export is left. A .x file given export
+                // options is exported too, so every preview gets one.
+                arguments->exportFolder = platform::createTemporaryFolder();
+                const std::string folder = arguments->exportFolder;
+                const auto removeFolder = [folder] {
+                    std::error_code ignored;
+                    if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+                };
                 return runWithModelReader(arguments->input, arguments->readerTimeLimit,
-                                          [arguments, app] { return runPreview(*arguments, *app); });
+                                          [arguments, app] { return runPreview(*arguments, *app); }, removeFolder);
             },
             [arguments] { describeDialogOptions(arguments->exportArguments.dialog, arguments->module); }};
 }

@@ -8,6 +8,13 @@ namespace korvo::cli::preview {
 
 bool readImage(const std::string& path, Image& out, std::string& error) {
     int channels = 0;
+    // The size first: a few hundred bytes may declare an image of gigabytes.
+    if (stbi_info(path.c_str(), &out.width, &out.height, &channels) &&
+        int64_t{out.width} * out.height > kMostTexturePixels) {
+        error = std::to_string(out.width) + "x" + std::to_string(out.height) + " pixels, more than the " +
+                std::to_string(kMostTexturePixels) + " a preview decodes";
+        return false;
+    }
     stbi_uc* pixels = stbi_load(path.c_str(), &out.width, &out.height, &channels, 4);
     if (!pixels) {
         error = stbi_failure_reason() ? stbi_failure_reason() : "unknown reason";

@@ -1,14 +1,18 @@
 // The preview's image files: textures read with stb_image, the picture written as PNG.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cli/preview_render.h"
 
 namespace korvo::cli::preview {
 
-// Any image stb_image reads (PNG, JPEG, BMP, TGA, GIF, PSD, PNM, HDR), as RGBA. False
-// with stb_image's reason in `error`.
+// The most pixels a texture may have to be decoded (64 Mpixels, 256 MiB as RGBA).
+constexpr int64_t kMostTexturePixels = int64_t{1} << 26;
+
+// Any image stb_image reads (PNG, JPEG, BMP, TGA, GIF, PSD, PNM, HDR), as RGBA, of at most
+// kMostTexturePixels pixels. False with the reason in `error` (stb_image's, or the size).
 bool readImage(const std::string& path, Image& out, std::string& error);
 
 // Writes `image` as a PNG beside `path` and then renames it over `path`, so that a

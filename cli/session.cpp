@@ -6,11 +6,13 @@
 
 #include "cli/command.h"
 #include "korvo/platform.h"
+#include "korvo/target_file.h"
+#include "korvo/text.h"
 
 namespace korvo::cli {
 
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "korvo: %s\n", message.c_str());
+    std::fprintf(stderr, "korvo: %s\n", printable(message).c_str());
     return status;
 }
 
@@ -32,11 +34,23 @@ std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, co
         status = fail(kExitBadInput, "the module " + path + " does not exist (give --module PATH or set KORVO_MODULE)");
         return nullptr;
     }
+    // The loader would wait on a FIFO for a writer, and read a device.
+    if (platform::fileKind(path) != platform::FileKind::Regular) {
+        status = fail(kExitBadInput, "the module " + path + " is not a regular file");
+        return nullptr;
+    }
+    // A name without a folder is the file of that name here, as for every other file
+    // the command takes; the system's loader would search its library folders instead.
+#ifdef _WIN32
+    const std::string file = platform::lastSeparator(path) == std::string::npos ? ".\\" + path : path;
+#else
+    const std::string file = platform::lastSeparator(path) == std::string::npos ? "./" + path : path;
+#endif
     std::string error;
     // The module greets the console when it starts; the host records the line either way.
     const bool echo = host.behaviour().echo;
     host.behaviour().echo = echo && verbose;
-    std::unique_ptr<LoadedModule> module = LoadedModule::load(host, path, error);
+    std::unique_ptr<LoadedModule> module = LoadedModule::load(host, file, error);
     host.behaviour().echo = echo;
     if (!module) {
         status = fail(kExitFailed, error);
@@ -52,6 +66,12 @@ std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, co
 
 void addVerbose(CLI::App& command, bool& verbose) {
     command.add_flag("--verbose", verbose, "also print the module's start line from the host's console");
+}
+
+std::string standardOutputInPlace(const std::string& target) {
+    for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"})
+        if (target == name) return kStandardOutput;
+    return target;
 }
 
 bool allocationToRefuse(int64_t& n) {

@@ -164,6 +164,10 @@ int32_t KRV_CALL open(KrvDialog dialog, int32_t /*mode*/, int32_t /*reserved*/, 
     sendMessage(*d, dialog, KRV_DIALOG_MSG_VALUES, {});
     runScript(state, *d, dialog, run);
     run.shown = Host::current().snapshot(dialog);
+    if (!run.refusal && !state.script.cancel && state.checkBeforeOk) {
+        std::string reason = state.checkBeforeOk(run.shown.root);
+        if (!reason.empty()) run.refusal = DialogRefusal{{}, {}, false, std::move(reason)};
+    }
     run.button = state.script.cancel || run.refusal ? KRV_BUTTON_CANCEL : KRV_BUTTON_OK;
     if (!d->closed) sendMessage(*d, dialog, KRV_DIALOG_MSG_ACTION, {{KRV_DIALOG_ENTRY_ELEMENT, run.button}});
     run.closedByModule = d->closed;

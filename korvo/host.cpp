@@ -235,6 +235,7 @@ void Host::refuseAllocation(int64_t n) {
 }
 
 int64_t Host::allocationRequests() const { return state_->allocationCount; }
+int64_t Host::failedAllocations() const { return state_->failedAllocations; }
 
 const std::vector<WrittenFile>& Host::writtenFiles() const { return state_->written; }
 const std::vector<std::string>& Host::fileErrors() const { return state_->fileErrors; }
@@ -268,6 +269,9 @@ int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::stri
 void Host::protectFiles(ProtectedFiles files) { state_->protectedFiles = std::move(files); }
 
 void Host::setDialogScript(DialogScript script) { state_->script = std::move(script); }
+void Host::setCheckBeforeOk(std::function<std::string(const DialogNode& shown)> check) {
+    state_->checkBeforeOk = std::move(check);
+}
 const std::vector<DialogRun>& Host::dialogRuns() const { return state_->dialogRuns; }
 
 }  // namespace korvo

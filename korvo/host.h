@@ -113,6 +113,7 @@ struct DialogRefusal {
     DialogChange change;
     std::string element;  // the element's label, UTF-8 ("" when unknown)
     bool missing = false; // no element with that id; otherwise it was disabled
+    std::string reason;   // set when the check before OK refused the settings; no change is named
 };
 
 // One modal run of a dialog.
@@ -182,6 +183,8 @@ public:
     void refuseAllocation(int64_t n);
     // Allocation requests since the last `refuseAllocation` (or since construction).
     int64_t allocationRequests() const;
+    // Memory blocks the module asked for that the system could not give.
+    int64_t failedAllocations() const;
 
     // Files committed by a successful close, in order.
     const std::vector<WrittenFile>& writtenFiles() const;
@@ -210,6 +213,9 @@ public:
 
     // Dialogs.
     void setDialogScript(DialogScript script);
+    // Asked with the dialog as it stands before the script presses OK: "" presses it, any
+    // other text is the reason for a refusal (DialogRefusal::reason), and Cancel is pressed.
+    void setCheckBeforeOk(std::function<std::string(const DialogNode& shown)> check);
     const std::vector<DialogRun>& dialogRuns() const;
     // The element tree, values and states of a live dialog now.
     DialogSnapshot snapshot(KrvDialog dialog) const;

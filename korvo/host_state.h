@@ -119,6 +119,12 @@ struct ObjectImpl {
     std::optional<PhongTag> phong;
     RestPose rest;
     CopyOnWrite<std::vector<BoneWeights>> weights;
+    // The position in `weights` of each bone's first entry, built on the first lookup
+    // of many weights (a mesh may be weighted by 200,000 bones); rebuilt when the
+    // weights are another vector or of another size.
+    mutable std::unordered_map<std::string, size_t> weightsByBone;
+    mutable const std::vector<BoneWeights>* weightsIndexed = nullptr;
+    mutable size_t weightsIndexedCount = 0;
     TagImpl uvTag, textureTag, phongTag, normalTag;
 
     ObjectImpl* parent = nullptr;
@@ -211,6 +217,7 @@ struct Host::State {
 
     int64_t refuseAt = 0;
     int64_t allocationCount = 0;
+    int64_t failedAllocations = 0;  // memory blocks the system could not give
     std::vector<std::string> faults;
 
     std::vector<std::string> console;
@@ -230,6 +237,7 @@ struct Host::State {
     int64_t idleCalls = 0;
 
     DialogScript script;
+    std::function<std::string(const DialogNode& shown)> checkBeforeOk;
     std::vector<DialogRun> dialogRuns;
 
     // False when this request is the one to refuse.

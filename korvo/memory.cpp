@@ -14,6 +14,7 @@ void* KRV_CALL allocate(size_t bytes, int32_t /*reserved1*/, int32_t /*reserved2
     if (!state.allowAllocation()) return nullptr;
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block) state.blocks.emplace(block, bytes);
+    else ++state.failedAllocations;
     return block;
 }
 
@@ -28,14 +29,14 @@ void KRV_CALL printLine(const KrvString* text) {
     Host::State& state = hostState();
     const StringImpl* impl = stringImpl(text);
     state.console.push_back(impl ? toUtf8(impl->text) : std::string());
-    if (state.behaviour.echo) std::fprintf(stderr, "%s\n", state.console.back().c_str());
+    if (state.behaviour.echo) std::fprintf(stderr, "%s\n", printable(state.console.back()).c_str());
 }
 
 void KRV_CALL message(const KrvString* text, int32_t /*kind*/) {
     Host::State& state = hostState();
     const StringImpl* impl = stringImpl(text);
     state.messages.push_back(impl ? toUtf8(impl->text) : std::string());
-    if (state.behaviour.echo) std::fprintf(stderr, "warning: %s\n", state.messages.back().c_str());
+    if (state.behaviour.echo) std::fprintf(stderr, "warning: %s\n", printable(state.messages.back()).c_str());
 }
 
 }  // namespace

@@ -173,9 +173,22 @@ const BoneWeights* weightsFor(KrvObject polygonObject, KrvObject bone, const cha
     ObjectImpl* o = objectImpl(polygonObject, entry);
     ObjectImpl* b = objectImpl(bone, entry);
     if (!o || !b || b->type != KRV_TYPE_BONE) return nullptr;
-    for (const BoneWeights& w : *o->weights)
-        if (w.bone == b->id) return &w;
-    return nullptr;
+    const std::vector<BoneWeights>& all = *o->weights;
+    // Few weights are searched; many are indexed, so that asking for each bone of a
+    // mesh stays linear in the bones.
+    if (all.size() <= 16) {
+        for (const BoneWeights& w : all)
+            if (w.bone == b->id) return &w;
+        return nullptr;
+    }
+    if (o->weightsIndexed != &all || o->weightsIndexedCount != all.size()) {
+        o->weightsByBone.clear();
+        for (size_t i = 0; i < all.size(); ++i) o->weightsByBone.emplace(all[i].bone, i);
+        o->weightsIndexed = &all;
+        o->weightsIndexedCount = all.size();
+    }
+    const auto found = o->weightsByBone.find(b->id);
+    return found == o->weightsByBone.end() ? nullptr : &all[found->second];
 }
 
 float* KRV_CALL boneWeights(KrvObject polygonObject, KrvObject bone) {

@@ -110,4 +110,29 @@ std::string toLatin1(const std::u32string& text) {
     return out;
 }
 
+std::string printable(const std::string& text, size_t most) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size() < most ? text.size() : most);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (c < 0x20 || c == 0x7F) out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+                 static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            const auto code = static_cast<unsigned char>(text[++i]);
+            out += std::string("\\u00") + kHex[code >> 4] + kHex[code & 15];
+        } else out += static_cast<char>(c);
+    }
+    if (out.size() <= most || most < 8) return out;
+    // Cut on character boundaries: never inside a UTF-8 sequence.
+    size_t head = most * 2 / 3;
+    size_t tail = out.size() - (most - head - 3);
+    while (head > 0 && (static_cast<unsigned char>(out[head]) & 0xC0) == 0x80) --head;
+    while (tail < out.size() && (static_cast<unsigned char>(out[tail]) & 0xC0) == 0x80) ++tail;
+    return out.substr(0, head) + "..." + out.substr(tail);
+}
+
 }  // namespace korvo

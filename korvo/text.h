@@ -19,4 +19,12 @@ std::u32string fromLatin1(const char* text, size_t length);
 // A code point above U+00FF becomes '?'.
 std::string toLatin1(const std::u32string& text);
 
+// The longest text printable() keeps whole.
+constexpr size_t kPrintableLength = 2000;
+// UTF-8 `text` as it may reach a terminal: control characters (C0, DEL and the C1 range,
+// which would move the cursor, clear the screen or set a window title) written as \n,
+// \r, \t or \xHH (\u00HH for C1), and a text longer than `most` bytes cut in the
+// middle to its start and end around "...". Everything else is kept as it is.
+std::string printable(const std::string& text, size_t most = kPrintableLength);
+
 }  // namespace korvo

@@ -10,7 +10,10 @@
 #include "korvo/import/reader_lines.h"
 
 #include <charconv>
+#include <new>
 #include <unordered_map>
+
+#include "korvo/platform.h"
 
 namespace korvo::import {
 
@@ -193,6 +196,14 @@ unsigned dropUnplaced(const aiNode& root, Item** items, unsigned& count) {
 
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
                const std::string& shownName) {
+    // Opened by the reader, a FIFO would wait for a writer and a folder reads as an empty
+    // model: both are named for what they are, before anything is opened.
+    const platform::FileKind kind = platform::fileKind(path);
+    if (kind == platform::FileKind::Folder || kind == platform::FileKind::Other) {
+        error = kind == platform::FileKind::Folder ? "it is a folder, not a model file"
+                                                   : "not a regular file (a device, a pipe or a socket)";
+        return false;
+    }
     Assimp::Importer importer;
     // Keep the node tree as the artist built it, without the pivot helper nodes.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
@@ -221,6 +232,9 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     }
     if (!scene || !scene->mRootNode) {
         error = importer.GetErrorString();
+        // The reader catches running out of memory and answers the exception's name;
+        // the callers name it as every other out-of-memory line does.
+        if (error == std::bad_alloc().what()) throw std::bad_alloc();
         if (error.empty()) error = "the reader returned no scene";
         return false;
     }

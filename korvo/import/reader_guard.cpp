@@ -6,6 +6,7 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +69,10 @@ private:
 #else
     (void)parent;
 #endif
+    // A crash the parent reports must not also leave a core file in the working folder,
+    // replacing a user's file named "core".
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     finishedPipe = writeEnd;
     int status = 1;
     try {

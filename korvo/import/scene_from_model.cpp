@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "korvo/import/model_pose.h"
 
@@ -40,6 +42,7 @@ struct Conversion {
     // Per plan item, the part of its rest placement the host's placement cannot hold
     // (identity for nearly every item): the host's placement times it is the model's.
     std::vector<Affine> remainder;
+    std::vector<bool> animatedNodes;  // per node (one more, never set), filled when first asked
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
@@ -291,9 +294,20 @@ Placement hostPlacement(Conversion& c, int item, const Affine& local, const char
 
 // ---- materials ----
 
-std::string uniqueName(const std::string& wanted, std::set<std::string>& used) {
-    std::string name = wanted;
-    for (int n = 2; !used.insert(name).second; ++n) name = wanted + "#" + std::to_string(n);
+// Names handed out, and for each wanted name the next number to try: a name is never
+// given back, so every number below it is taken, and N items of one name cost N tries.
+struct UsedNames {
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::string, int> nextNumber;
+};
+
+// `wanted`, or the first "wanted#N" (N from 2) not yet used.
+std::string uniqueName(const std::string& wanted, UsedNames& used) {
+    if (used.names.insert(wanted).second) return wanted;
+    int& n = used.nextNumber.emplace(wanted, 2).first->second;
+    std::string name = wanted + "#" + std::to_string(n);
+    while (!used.names.insert(name).second) name = wanted + "#" + std::to_string(++n);
+    ++n;
     return name;
 }
 
@@ -536,24 +550,67 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
 
 int32_t roundedRate(double rate) { return static_cast<int32_t>(std::lround(rate)); }
 
-// Whether the node has a channel in any of the model's animations.
-bool animatedNode(const Conversion& c, int node) {
-    for (const ModelAnimation& animation : c.model.animations)
-        for (const ModelChannel& channel : animation.channels)
-            if (channel.node == node) return true;
-    return false;
+// Whether the node has a channel in any of the model's animations (one pass over the
+// channels, on the first question).
+bool animatedNode(Conversion& c, int node) {
+    if (c.animatedNodes.empty()) {
+        c.animatedNodes.assign(c.model.nodes.size() + 1, false);
+        for (const ModelAnimation& animation : c.model.animations)
+            for (const ModelChannel& channel : animation.channels)
+                if (channel.node >= 0 && static_cast<size_t>(channel.node) < c.model.nodes.size())
+                    c.animatedNodes[static_cast<size_t>(channel.node)] = true;
+    }
+    return node >= 0 && c.animatedNodes[static_cast<size_t>(node)];
+}
+
+// The longest animation an import samples, in frames of the scene (over 9 hours at 30
+// frames per second); a longer one is refused rather than filling memory.
+constexpr double kMostAnimationFrames = 1e6;
+// Keys per channel sampled whatever the model holds, and per key the model stores in its
+// busiest channel: a few stored keys spread over a long time are not sampled at every
+// frame, which would cost memory the file's size does not justify.
+constexpr int64_t kFreeKeysPerChannel = 10000;
+constexpr int64_t kKeysPerStoredKey = 64;
+
+double animationSeconds(const ModelAnimation& animation) {
+    const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
+    return animation.duration / ticksPerSecond;
+}
+
+// The frames sampled: 0 to `lastFrame` every `step` frames, and the last one.
+std::vector<int32_t> sampledFrames(int32_t lastFrame, int32_t step) {
+    std::vector<int32_t> frames;
+    for (int32_t f = 0; f < lastFrame; f += step) frames.push_back(f);
+    if (lastFrame >= 0) frames.push_back(lastFrame);
+    return frames;
+}
+
+// The step between sampled frames: 1, or more (with a note) when every frame would give
+// a channel far more keys than the model stores in any.
+int32_t sampleStep(const ModelAnimation& animation, int32_t lastFrame, const NoteSink& note) {
+    size_t stored = 1;
+    for (const ModelChannel& channel : animation.channels)
+        stored = std::max({stored, channel.position.size(), channel.rotation.size(), channel.scale.size()});
+    const int64_t most = std::max<int64_t>(kFreeKeysPerChannel, kKeysPerStoredKey * static_cast<int64_t>(stored));
+    if (int64_t{lastFrame} + 1 <= most) return 1;
+    const auto step = static_cast<int32_t>((int64_t{lastFrame} + most - 2) / (most - 1));
+    note("the animation runs " + std::to_string(lastFrame) + " frames from at most " + std::to_string(stored) +
+         " stored keys per channel; it is sampled every " + std::to_string(step) + " frames");
+    return step;
 }
 
 void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scene,
                      std::vector<SceneObject*>& objectOfItem) {
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
     const double seconds = animation.duration / ticksPerSecond;
-    const int32_t lastFrame = static_cast<int32_t>(std::lround(seconds * scene.fps));
+    // The caller refused more than kMostAnimationFrames; an end before the start has no frame.
+    const int32_t lastFrame = static_cast<int32_t>(std::lround(std::max(seconds * scene.fps, -1.0)));
     scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
 
+    const std::vector<int32_t> sampled = sampledFrames(lastFrame, sampleStep(animation, lastFrame, c.note));
     std::vector<std::vector<Affine>> frames;
     const auto ticksOfFrame = [&](int32_t f) { return f * ticksPerSecond / scene.fps; };
-    for (int32_t f = 0; f <= lastFrame; ++f) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
+    for (int32_t f : sampled) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
 
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
         // Below a still parent whose placement leaves a remainder, the keys take it on
@@ -568,14 +625,15 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
         };
         const Affine rest = carries ? multiply(above, localOf(c, c.restGlobal, item)) : localOf(c, c.restGlobal, item);
         const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
-            const int32_t f = static_cast<int32_t>(&g - frames.data());
+            const int32_t f = sampled[static_cast<size_t>(&g - frames.data())];
             return maxDifference(placedLocal(g, f), rest) > 1e-6 * scaleOf(rest);
         });
         if (!moves) continue;
         SceneObject& object = *objectOfItem[item];
         Vec3 previous = object.rotation;
-        for (int32_t f = 0; f <= lastFrame; ++f) {
-            Placement p = hostPlacement(c, item, placedLocal(frames[f], f), "the animated placement");
+        for (size_t k = 0; k < sampled.size(); ++k) {
+            const int32_t f = sampled[k];
+            Placement p = hostPlacement(c, item, placedLocal(frames[k], f), "the animated placement");
             p.rotation = nearestEquivalentRotation(p.rotation, previous);
             previous = p.rotation;
             const double frame = f;
@@ -618,9 +676,9 @@ bool findNonFinite(const ModelData& model, std::string& error) {
 void assignIds(Conversion& c) {
     std::unordered_map<std::string, int> count;
     for (size_t item = 1; item < c.plan.size(); ++item) ++count[c.plan[item].name];
-    std::set<std::string> used;
+    UsedNames used;
     for (size_t item = 1; item < c.plan.size(); ++item)
-        if (count[c.plan[item].name] == 1) used.insert(c.plan[item].name);
+        if (count[c.plan[item].name] == 1) used.names.insert(c.plan[item].name);
     c.ids.assign(c.plan.size(), "");
     for (size_t item = 1; item < c.plan.size(); ++item) {
         const std::string& name = c.plan[item].name;
@@ -727,7 +785,7 @@ int chosenAnimation(const ModelData& model, const std::string& choice) {
 bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
                     const ImportChoices& choices) {
     const NoteSink silent = [](const std::string&) {};
-    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;
@@ -770,7 +828,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
 
     out = Scene{};
     out.fps = sceneFrameRate(model, animation);
-    std::set<std::string> usedMaterialNames;
+    UsedNames usedMaterialNames;
     std::vector<std::string> materialNames;
     for (size_t m = 0; m < model.materials.size(); ++m) {
         const std::string& wanted = model.materials[m].name;
@@ -785,6 +843,16 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     for (size_t k = 0; k < top.size(); ++k) buildObject(c, top[k], materialNames, out.objects[k], objectOfItem);
     setRestPoses(c, objectOfItem);
     if (animation >= 0) {
+        const double lastFrame = std::round(animationSeconds(model.animations[animation]) * out.fps);
+        if (!(lastFrame <= kMostAnimationFrames)) {
+            char frames[32];
+            std::snprintf(frames, sizeof frames, "%.0f", std::isfinite(lastFrame) ? lastFrame : 0.0);
+            error = "the animation " + quoted(model.animations[animation].name) + " runs " +
+                    (std::isfinite(lastFrame) ? std::string(frames) + " frames" : std::string("without end")) +
+                    ", more than an import samples (" + std::to_string(static_cast<int64_t>(kMostAnimationFrames)) +
+                    ", over 9 hours at 30 fps)";
+            return false;
+        }
         sampleAnimation(c, model.animations[animation], out, objectOfItem);
         if (model.animations.size() > 1 && choices.noteAnimations)
             note("the model has " + std::to_string(model.animations.size()) + " animations; a scene holds one, " +

@@ -184,9 +184,23 @@ std::string imageSuffix(const std::string& format, const std::vector<unsigned ch
     return std::string();
 }
 
+// `utf8` with "_" for each character outside Latin-1: the .x file holds its texture
+// names in Latin-1, and an image it names must be found by the name it holds.
+std::string latin1Characters(const std::string& utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const bool latin1 = length == 1 || (lead == 0xC2 || lead == 0xC3);
+        out += latin1 ? utf8.substr(i, length) : "_";
+        i += length;
+    }
+    return out;
+}
+
 // The file name number `n` for an embedded image beside `target`.
 fs::path imageFile(const fs::path& target, size_t n, const std::string& suffix) {
-    std::string name = target.stem().string();
+    std::string name = latin1Characters(target.stem().string());
     if (name.size() > 6 && name.compare(name.size() - 6, 6, ".korvo") == 0) name.resize(name.size() - 6);
     if (n > 0) name += "_" + std::to_string(n);
     return target.parent_path() / (name + "." + suffix);

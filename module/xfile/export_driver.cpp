@@ -1,10 +1,12 @@
 #include "xfile/export_driver.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "host/document.h"
 #include "settings/export_settings.h"
 #include "settings/settings_dialog.h"
+#include "skin/animation_samples.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
 #include "xfile/export_status.h"
@@ -76,12 +78,16 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
             outcome = FileOutcome::CannotCreate;
         } else {
             writeHeader(context);
-            // Without the bone table two bones could share a name: the file is not kept.
-            if (!beginBoneNames(copy))
+            // Without the frame table two referenced frames could share a name: the file
+            // is not kept.
+            const ExportSettings& settings = context.settings;
+            const bool nonBonesReferenced =
+                writesAnimationSet(settings, copy) && isAnimated(false, settings);
+            if (!beginFrameNames(copy, settings.exportBones && settings.exportFrames, nonBonesReferenced))
                 status.fail(ExportFailure::StorageRefused);
             else
                 writeScene(context);
-            endBoneNames();
+            endFrameNames();
             writer.finish();
             // After a refused write the host drops the file as it closes it, naming the
             // cause; a file short for any other reason is never closed, so never kept.
@@ -94,6 +100,24 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
     // A file not committed is dropped with the writer.
     releaseDocument(copy);
     return outcome;
+}
+
+// True, with a line, when the animation set's last key time would pass the largest time
+// the file stores: its times would wrap to negative ones that readers refuse or play
+// backwards, so nothing is written.
+bool lastKeyTimeOverflows(const ExportSettings& settings, KrvDocument document) {
+    if (!writesAnimationSet(settings, document)) return false;
+    const Sampling sampling = samplingOf(document, settings);
+    const int64_t last = int64_t{sampling.keyCount - 1} * sampling.ticks;
+    if (sampling.keyCount == 0 || last <= INT32_MAX) return false;
+    static const char kStart[] = "Dorna: nothing written: the last animation key would fall at tick ";
+    static const char kEnd[] = ", past 2147483647: fewer ticks per frame or a larger distance per frame keep it";
+    char line[sizeof kStart + 20 + sizeof kEnd];
+    std::memcpy(line, kStart, sizeof kStart - 1);
+    char* end = std::to_chars(line + sizeof kStart - 1, line + sizeof kStart + 20, last).ptr;
+    std::memcpy(end, kEnd, sizeof kEnd);
+    printLine(line);
+    return true;
 }
 
 }  // namespace
@@ -120,6 +144,8 @@ int32_t saveScene(const KrvFileName* target, KrvDocument document, int32_t flags
     dialog.copySettingsToDialog(&exportSettings);
     if (!dialog.runModal(kDialogMode, kDefaultPosition, kDefaultPosition, 0, 0)) return kSaveDone;
     dialog.copySettingsFromDialog(&exportSettings);
+
+    if (lastKeyTimeOverflows(exportSettings, document)) return kSaveCannotWriteFile;
 
     FramePlan plan{exportSettings.framePerFile && exportSettings.exportAnimation,
                    effectiveDistancePerFrame(exportSettings), 0};

@@ -8,8 +8,11 @@
 namespace dorna {
 
 void writeFrameHeader(XTextWriter& writer, KrvObject object, int32_t level) {
+    writeFrameHeader(writer, object, frameName(object), level);
+}
+
+void writeFrameHeader(XTextWriter& writer, KrvObject object, NameText name, int32_t level) {
     const Matrix m = objectExportMatrix(object);
-    const NameText name = frameName(object);
     writer.writeIndent(level);
     writer.writeText("Frame ");
     writer.writeBytes(name.text, name.length);

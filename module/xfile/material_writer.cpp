@@ -1,5 +1,7 @@
 #include "xfile/material_writer.h"
 
+#include <cstring>
+
 #include "host/containers.h"
 #include "host/host.h"
 #include "host/library.h"
@@ -8,6 +10,7 @@
 #include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
+#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -126,14 +129,50 @@ void writeMaterial(BufferedText& out, const MaterialValues& values, const Export
     writeRow(out, n.emissive, 3, ";\r\n");
 }
 
+// The texture name as written; one export runs at a time on the host's thread.
+char gTextureName[kHostStringBufferSize];
+
+void reportLostCharacters(KrvObject object, int32_t lost) {
+    static const char kStart[] = "Dorna: mesh M_";
+    static const char kEnd[] = " characters of its texture name are outside Latin-1 and written as \"?\"";
+    static const char kOneEnd[] = " character of its texture name is outside Latin-1 and written as \"?\"";
+    const NameText mesh = meshName(object);
+    const int32_t shown = mesh.length < 200 ? mesh.length : 200;
+    char line[sizeof kStart + 200 + 2 + kIntTextCapacity + sizeof kEnd];
+    char* end = line;
+    std::memcpy(end, kStart, sizeof kStart - 1);
+    end += sizeof kStart - 1;
+    std::memcpy(end, mesh.text, static_cast<size_t>(shown));
+    end += shown;
+    std::memcpy(end, ": ", 2);
+    end += 2;
+    end += formatInt(end, lost);
+    if (lost == 1)
+        std::memcpy(end, kOneEnd, sizeof kOneEnd);
+    else
+        std::memcpy(end, kEnd, sizeof kEnd);
+    printLine(line);
+}
+
 }  // namespace
 
-HostString textureNameForFile(const HostString& name) {
+int32_t textureNameForFile(const HostString& name, char* out, int32_t capacity, int32_t* lost) {
+    int32_t length = name.toText(out, capacity);
+    if (length < 0) length = 0;
+    if (length > capacity) length = capacity;
+    int32_t marks = 0;
     // The .x text has no escape inside a string.
-    constexpr char kStringEnders[] = {'"', '\r', '\n'};
-    HostString cleaned(name);
-    for (char ender : kStringEnders) replaceCharacter(cleaned, ender, "_");
-    return cleaned;
+    for (int32_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c < 0x20 || c == 0x7F || c == '"') out[i] = '_';
+        if (c == '?') ++marks;
+    }
+    // The marks the name holds itself are found in it; the others stand for characters.
+    const HostString mark("?");
+    int32_t position = 0;
+    for (int32_t start = 0; marks > 0 && name.find(mark, &position, start); start = position + 1) --marks;
+    *lost = marks;
+    return length;
 }
 
 void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCount) {
@@ -152,9 +191,12 @@ void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCou
         writeMaterial(out, values, context.settings);
     }
     if (writesTexture && values.textureName.length() > 0) {
+        int32_t lost = 0;
+        const int32_t length = textureNameForFile(values.textureName, gTextureName, kHostStringBufferSize - 1, &lost);
         writer.writeText("TextureFilename { \"");
-        writer.writeHostString(textureNameForFile(values.textureName));
+        writer.writeBytes(gTextureName, length);
         writer.writeText("\"; }\r\n");
+        if (lost > 0) reportLostCharacters(object, lost);
     }
     // The Material, then the list.
     writer.closeBlock("}\r\n");

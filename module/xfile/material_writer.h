@@ -17,8 +17,11 @@ struct ExportContext;
 // over is recorded as the export's failure: the file would lack the material's texture.
 void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCount);
 
-// The texture name as it goes between the quotes of TextureFilename: as stored, except
-// that '"', CR and LF, which would end the string early, each become "_".
-HostString textureNameForFile(const HostString& name);
+// The texture name as it goes between the quotes of TextureFilename, in `out` (room for
+// `capacity` bytes and a terminator): its Latin-1 text, "?" for a character outside
+// Latin-1, and "_" for '"' and every control character (NUL, CR and LF included), which
+// would end the string or break its line. Returns the length; *lost receives the count
+// of characters written as "?" that were not.
+int32_t textureNameForFile(const HostString& name, char* out, int32_t capacity, int32_t* lost);
 
 }  // namespace dorna

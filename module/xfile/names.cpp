@@ -82,30 +82,34 @@ NameText plainFrameName(KrvObject object) {
     return NameText{gName + 1, length};
 }
 
-// The bone table: the bones' names in one block, found by bone and by name through two
-// open-addressing tables of entry indexes (-1: free), each at most half full.
-struct BoneName {
-    KrvObject bone;
+// The frame names of one file: every name entered once, found by object and by name
+// through two open-addressing tables of entry indexes (-1: free), each at most half
+// full. An entry is "referenced" when a SkinWeights or an Animation names it: a bone,
+// or an animated object.
+struct FrameName {
+    KrvObject object;    // null once its object may be gone
     int32_t offset;      // into the text block
     int32_t length;
-    int32_t nextNumber;  // the next "_N" to try for a later bone of this name
+    int32_t nextNumber;  // the next "_N" to try for a later frame of this name
+    bool referenced;
 };
 
-struct BoneTable {
-    BoneName* entries;
+struct FrameTable {
+    FrameName* entries;  // room for slots / 2
     int32_t count;
     char* text;
     int64_t textUsed;
     int64_t textCapacity;
-    int32_t* byBone;
+    int32_t* byObject;
     int32_t* byName;
-    int32_t slots;  // a power of two
+    int32_t slots;  // a power of two; 0 while no file is being written
+    bool nonBonesReferenced;
 };
 
-BoneTable gBones;
+FrameTable gFrames;
 
-uint32_t hashOfBone(KrvObject bone) {
-    const uint64_t value = reinterpret_cast<uintptr_t>(bone);
+uint32_t hashOfObject(KrvObject object) {
+    const uint64_t value = reinterpret_cast<uintptr_t>(object);
     return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
 }
 
@@ -117,73 +121,112 @@ uint32_t hashOfText(const char* text, int32_t length) {
 
 // The entry named `text`, or -1; *slot receives the slot it has or would take.
 int32_t findName(const char* text, int32_t length, uint32_t* slot) {
-    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
+    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
     for (uint32_t s = hashOfText(text, length) & mask;; s = (s + 1) & mask) {
-        const int32_t e = gBones.byName[s];
-        if (e < 0 || (gBones.entries[e].length == length &&
-                      std::memcmp(gBones.text + gBones.entries[e].offset, text, static_cast<size_t>(length)) == 0)) {
+        const int32_t e = gFrames.byName[s];
+        if (e < 0 || (gFrames.entries[e].length == length &&
+                      std::memcmp(gFrames.text + gFrames.entries[e].offset, text, static_cast<size_t>(length)) == 0)) {
             *slot = s;
             return e;
         }
     }
 }
 
-int32_t findBone(KrvObject bone) {
-    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
-    for (uint32_t s = hashOfBone(bone) & mask;; s = (s + 1) & mask) {
-        const int32_t e = gBones.byBone[s];
-        if (e < 0 || gBones.entries[e].bone == bone) return e;
+int32_t findObject(KrvObject object) {
+    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
+    for (uint32_t s = hashOfObject(object) & mask;; s = (s + 1) & mask) {
+        const int32_t e = gFrames.byObject[s];
+        if (e < 0 || gFrames.entries[e].object == object) return e;
     }
+}
+
+void indexEntry(int32_t e, int32_t* byObject, int32_t* byName, uint32_t mask) {
+    const FrameName& entry = gFrames.entries[e];
+    uint32_t s = hashOfObject(entry.object) & mask;
+    while (byObject[s] >= 0) s = (s + 1) & mask;
+    byObject[s] = e;
+    s = hashOfText(gFrames.text + entry.offset, entry.length) & mask;
+    while (byName[s] >= 0) s = (s + 1) & mask;
+    byName[s] = e;
+}
+
+// Tables of `slots` slots holding the entries there are. False when storage is refused.
+bool resizeTables(int32_t slots) {
+    auto* entries = static_cast<FrameName*>(hostAlloc(sizeof(FrameName) * static_cast<size_t>(slots / 2)));
+    auto* indexes = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * 2 * static_cast<size_t>(slots)));
+    if (!entries || !indexes) {
+        hostFree(entries);
+        hostFree(indexes);
+        return false;
+    }
+    if (gFrames.count > 0) std::memcpy(entries, gFrames.entries, sizeof(FrameName) * static_cast<size_t>(gFrames.count));
+    hostFree(gFrames.entries);
+    hostFree(gFrames.byObject);
+    gFrames.entries = entries;
+    gFrames.byObject = indexes;
+    gFrames.byName = indexes + slots;
+    gFrames.slots = slots;
+    fillBytes(indexes, sizeof(int32_t) * 2 * static_cast<size_t>(slots), 0xFF);
+    for (int32_t e = 0; e < gFrames.count; ++e)
+        indexEntry(e, gFrames.byObject, gFrames.byName, static_cast<uint32_t>(slots - 1));
+    return true;
+}
+
+// Room for one more entry, the tables staying at most half full.
+bool roomForEntry() {
+    if (2 * (int64_t{gFrames.count} + 1) <= gFrames.slots) return true;
+    if (gFrames.slots > INT32_MAX / 4) return false;
+    return resizeTables(2 * gFrames.slots);
 }
 
 bool appendText(const char* text, int32_t length) {
-    if (gBones.textUsed + length > gBones.textCapacity) {
-        int64_t capacity = gBones.textCapacity > 0 ? 2 * gBones.textCapacity : 4096;
-        while (capacity < gBones.textUsed + length) capacity *= 2;
+    if (gFrames.textUsed + length > gFrames.textCapacity) {
+        int64_t capacity = gFrames.textCapacity > 0 ? 2 * gFrames.textCapacity : 4096;
+        while (capacity < gFrames.textUsed + length) capacity *= 2;
         if (capacity > INT32_MAX) return false;
         char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
         if (!grown) return false;
-        if (gBones.textUsed > 0) std::memcpy(grown, gBones.text, static_cast<size_t>(gBones.textUsed));
-        hostFree(gBones.text);
-        gBones.text = grown;
-        gBones.textCapacity = capacity;
+        if (gFrames.textUsed > 0) std::memcpy(grown, gFrames.text, static_cast<size_t>(gFrames.textUsed));
+        hostFree(gFrames.text);
+        gFrames.text = grown;
+        gFrames.textCapacity = capacity;
     }
-    std::memcpy(gBones.text + gBones.textUsed, text, static_cast<size_t>(length));
-    gBones.textUsed += length;
+    std::memcpy(gFrames.text + gFrames.textUsed, text, static_cast<size_t>(length));
+    gFrames.textUsed += length;
     return true;
 }
 
-// Enters the bone under `text`, which no entry has yet.
-bool addBone(KrvObject bone, const char* text, int32_t length, uint32_t nameSlot) {
-    const int32_t e = gBones.count;
-    const int64_t offset = gBones.textUsed;
+// Enters `object` under `text`, which no entry has yet; roomForEntry came first.
+bool addEntry(KrvObject object, const char* text, int32_t length, uint32_t nameSlot, bool referenced) {
+    const int32_t e = gFrames.count;
+    const int64_t offset = gFrames.textUsed;
     if (!appendText(text, length)) return false;
-    gBones.entries[e] = BoneName{bone, static_cast<int32_t>(offset), length, 2};
-    gBones.byName[nameSlot] = e;
-    const uint32_t mask = static_cast<uint32_t>(gBones.slots - 1);
-    uint32_t s = hashOfBone(bone) & mask;
-    while (gBones.byBone[s] >= 0) s = (s + 1) & mask;
-    gBones.byBone[s] = e;
-    ++gBones.count;
+    gFrames.entries[e] = FrameName{object, static_cast<int32_t>(offset), length, 2, referenced};
+    gFrames.byName[nameSlot] = e;
+    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
+    uint32_t s = hashOfObject(object) & mask;
+    while (gFrames.byObject[s] >= 0) s = (s + 1) & mask;
+    gFrames.byObject[s] = e;
+    ++gFrames.count;
     return true;
 }
 
-// The bone's frame name, "_N" added with the first N from its name's counter that no
-// entry has. A name entered only as such a numbered name keeps counting from 2 too.
-bool nameBone(KrvObject bone) {
-    const NameText plain = plainFrameName(bone);
+// Enters `object` under `plain`, or under "_N" added with the first N from that name's
+// counter that no entry has when `plain` is taken. A name entered only as such a
+// numbered name keeps counting from 2 too. `plain` may point into gName.
+bool enterName(KrvObject object, NameText plain, bool referenced) {
+    if (!roomForEntry()) return false;
     uint32_t slot = 0;
     const int32_t owner = findName(plain.text, plain.length, &slot);
-    if (owner < 0) return addBone(bone, plain.text, plain.length, slot);
+    if (owner < 0) return addEntry(object, plain.text, plain.length, slot, referenced);
 
-    // plain.text points into gName; the numbered name is built after it.
     char* numbered = const_cast<char*>(plain.text);
-    for (int32_t number = gBones.entries[owner].nextNumber;; ++number) {
+    for (int32_t number = gFrames.entries[owner].nextNumber;; ++number) {
         numbered[plain.length] = '_';
         const int32_t length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
         if (findName(numbered, length, &slot) < 0) {
-            gBones.entries[owner].nextNumber = number + 1;
-            return addBone(bone, numbered, length, slot);
+            gFrames.entries[owner].nextNumber = number + 1;
+            return addEntry(object, numbered, length, slot, referenced);
         }
     }
 }
@@ -265,48 +308,78 @@ NameText meshName(KrvObject object) {
 }
 
 NameText frameName(KrvObject object) {
-    if (gBones.count > 0 && isInstance(object, KRV_TYPE_BONE)) {
-        const int32_t e = findBone(object);
-        if (e >= 0) return NameText{gBones.text + gBones.entries[e].offset, gBones.entries[e].length};
+    if (gFrames.count > 0) {
+        const int32_t e = findObject(object);
+        if (e >= 0) return NameText{gFrames.text + gFrames.entries[e].offset, gFrames.entries[e].length};
     }
     return plainFrameName(object);
 }
 
-bool beginBoneNames(KrvDocument document) {
-    endBoneNames();
-    const KrvObject first = firstObject(document);
+bool beginFrameNames(KrvDocument document, bool withBones, bool nonBonesReferenced) {
+    endFrameNames();
+    const KrvObject first = withBones ? firstObject(document) : nullptr;
     int64_t bones = 0;
     for (KrvObject o = first; o; o = nextDepthFirst(o))
         if (isInstance(o, KRV_TYPE_BONE)) ++bones;
-    if (bones == 0) return true;
-    if (bones > INT32_MAX / 4) return false;
+    if (bones > INT32_MAX / 8) return false;
+    // Without bones and animated frames no reference names a frame: no table.
+    if (bones == 0 && !nonBonesReferenced) return true;
 
     int32_t slots = 16;
     while (slots < 2 * bones) slots *= 2;
-    gBones.entries = static_cast<BoneName*>(hostAlloc(sizeof(BoneName) * static_cast<size_t>(bones)));
-    gBones.byBone = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * 2 * static_cast<size_t>(slots)));
-    if (!gBones.entries || !gBones.byBone) {
-        endBoneNames();
-        return false;
-    }
-    gBones.byName = gBones.byBone + slots;
-    gBones.slots = slots;
-    fillBytes(gBones.byBone, sizeof(int32_t) * 2 * static_cast<size_t>(slots), 0xFF);
-
-    for (KrvObject o = first; o && gBones.count < bones; o = nextDepthFirst(o)) {
-        if (isInstance(o, KRV_TYPE_BONE) && !nameBone(o)) {
-            endBoneNames();
+    if (!resizeTables(slots)) return false;
+    gFrames.nonBonesReferenced = nonBonesReferenced;
+    for (KrvObject o = first; o && gFrames.count < bones; o = nextDepthFirst(o)) {
+        if (isInstance(o, KRV_TYPE_BONE) && !enterName(o, plainFrameName(o), true)) {
+            endFrameNames();
             return false;
         }
     }
     return true;
 }
 
-void endBoneNames() {
-    hostFree(gBones.entries);
-    hostFree(gBones.byBone);
-    hostFree(gBones.text);
-    gBones = BoneTable{};
+bool claimFrameName(KrvObject object, KrvObject named, NameText* name) {
+    const bool bone = isInstance(object, KRV_TYPE_BONE);
+    if (gFrames.slots == 0) {
+        *name = frameName(named);
+        return true;
+    }
+    if (bone && gFrames.count > 0 && findObject(object) >= 0) {
+        *name = frameName(object);
+        return true;
+    }
+    // An entry of an object the walk released may carry this object's address now.
+    if (gFrames.count > 0) {
+        const int32_t stale = findObject(object);
+        if (stale >= 0) gFrames.entries[stale].object = nullptr;
+    }
+    const bool referenced = bone || gFrames.nonBonesReferenced;
+    const NameText plain = plainFrameName(named);
+    if (!referenced) {
+        // A frame no reference names needs no entry: it may share a name with another
+        // such frame, as the host's names may, and only keeps clear of referenced ones.
+        uint32_t slot = 0;
+        const int32_t owner = findName(plain.text, plain.length, &slot);
+        *name = plain;
+        if (owner < 0 || !gFrames.entries[owner].referenced) return true;
+        char* numbered = const_cast<char*>(plain.text);
+        for (int32_t number = gFrames.entries[owner].nextNumber;; ++number) {
+            numbered[plain.length] = '_';
+            name->length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
+            if (findName(numbered, name->length, &slot) < 0) return true;
+        }
+    }
+    if (!enterName(object, plain, referenced)) return false;
+    const FrameName& entry = gFrames.entries[gFrames.count - 1];
+    *name = NameText{gFrames.text + entry.offset, entry.length};
+    return true;
+}
+
+void endFrameNames() {
+    hostFree(gFrames.entries);
+    hostFree(gFrames.byObject);
+    hostFree(gFrames.text);
+    gFrames = FrameTable{};
 }
 
 }  // namespace dorna

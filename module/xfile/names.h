@@ -1,7 +1,8 @@
 // Entity names: every host name the exporter writes as a .x identifier is cleaned
 // first, and with unique names on every object except bones is numbered. The writers
 // take a name as 8-bit text (what reaches the file), from one naming step: clean, cut,
-// keep a frame's name from reading as a number or a keyword, keep two bones apart.
+// keep a frame's name from reading as a number or a keyword, keep every frame a
+// reference names apart from every other frame.
 #pragma once
 
 #include <korvo_sdk.h>
@@ -56,15 +57,24 @@ bool readsAsNumberOrKeyword(const char* text, int32_t length);
 // cleaned to nothing (an empty identifier makes readers reject the whole file).
 NameText meshName(KrvObject object);
 // The name of the object's frame, as written in "Frame NAME {" and in every reference
-// to it (SkinWeights, Animation): the mesh identifier, with a leading "_" when it would
-// read as a number or a keyword, and for a bone the name the file's bone table gave it.
+// to it (SkinWeights, Animation): the name the file's frame table gave it, else the
+// mesh identifier with a leading "_" when it would read as a number or a keyword.
 NameText frameName(KrvObject object);
 
-// The bone table of one output file: every bone of the document, depth first, gets its
-// frame name; a bone whose name an earlier bone already has gets "_2", "_3", ... (the
-// first number that makes it unique). False when the host refuses the storage.
-bool beginBoneNames(KrvDocument document);
-// Returns the table's storage; frameName then names bones from their own names again.
-void endBoneNames();
+// The frame table of one output file. Every name a reference uses (a bone's
+// SkinWeights, an Animation) names exactly one frame: the bones (with `withBones`, when
+// they get frames) are entered first, depth first, a bone whose name an earlier bone
+// has getting "_2", "_3", ... (the first number that makes it unique); the other
+// frames are entered as the walk writes them, and one whose name a referenced frame
+// has, or that is referenced itself (`nonBonesReferenced`: an animation set names every
+// frame) while its name is taken, is numbered the same way. Frames no reference names
+// keep their names, shared or not. False when the host refuses the storage.
+bool beginFrameNames(KrvDocument document, bool withBones, bool nonBonesReferenced);
+// The name of the frame written for `object` (named as `named`, the polygon object a
+// generator became, or the object itself), entered in the table. False when the host
+// refuses the storage.
+bool claimFrameName(KrvObject object, KrvObject named, NameText* name);
+// Returns the table's storage; frameName then names objects from their own names again.
+void endFrameNames();
 
 }  // namespace dorna

@@ -127,11 +127,14 @@ void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
     if (!isExportedType(object)) converted = convertToPolygons(context, object, command);
     const KrvObject current = converted ? converted : object;
 
-    if (isExportedType(current)) {
+    NameText name{nullptr, 0};
+    if (isExportedType(current) && hasFrame(context.settings, current) && !claimFrameName(object, current, &name)) {
+        context.status.fail(ExportFailure::StorageRefused);
+    } else if (isExportedType(current)) {
         XTextWriter& writer = context.writer;
         const bool frame = hasFrame(context.settings, current);
         if (frame) {
-            writeFrameHeader(writer, current);
+            writeFrameHeader(writer, current, name);
             writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);

@@ -145,6 +145,30 @@ TEST_F(Preview, TexturedQuadShowsItsTextureAndAMissingOneIsAChecker) {
     EXPECT_GT(find(p, kFrontView, dark).count, 10000u);
 }
 
+// Textures a hostile scene names: a FIFO (which would wait for a writer) and a small PNG
+// declaring 16384x16384 pixels (1 GiB to decode), used by two materials. Both are drawn
+// as the checker with a note, and the export's private folder is gone afterwards.
+TEST_F(Preview, AFifoOrAnOversizedTextureIsACheckerAndNothingIsLeft) {
+    ASSERT_EQ(mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    const unsigned char header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                    0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 2, 0, 0, 0, 0, 0, 0, 0};
+    writeFile(folder / "big.png", std::string(reinterpret_cast<const char*>(header), sizeof header));
+    const std::string quad = R"({ "name": "Q", "type": "polygon", "points": [[-1, 1, 0], [1, 1, 0], [1, -1, 0]],
+        "polygons": [[0, 1, 2]], "uvw": [[[0, 0], [1, 0], [1, 1]]], "texture": { "material": ")";
+    writeFile(folder / "hostile.korvo.json", R"({ "korvo": 1, "materials": [
+        { "name": "A", "color": { "on": true, "texture": "big.png" } },
+        { "name": "B", "color": { "on": true, "texture": "big.png" } },
+        { "name": "C", "color": { "on": true, "texture": "fifo.png" } } ],
+      "objects": [ )" + quad + R"(A" } }, )" + quad + R"(B" } }, )" + quad + R"(C" } } ] })");
+    const CommandResult r = run({"preview", "hostile.korvo.json", "-o", "hostile.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("big.png (16384x16384 pixels, more than the 67108864 a preview decodes), "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("fifo.png (not a regular file)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("big.png", r.err.find("big.png") + 1), std::string::npos) << "decoded once: " << r.err;
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
 // The skinned example: the poses of its animation differ, and its bones lie within the
 // mesh (a bone pixel has mesh on both sides of it along its row), which has no material
 // and is drawn in the standard material's grey, not black.

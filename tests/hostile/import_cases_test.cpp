@@ -38,6 +38,14 @@ std::string zeroMatrix() {
            "1.0,2.0,3.0,1.0;; }\n  Mesh m { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }\n }\n}\n";
 }
 
+// A frame with a mesh, moved by two position keys, the last at tick `lastTick`.
+std::string twoKeys(const std::string& lastTick) {
+    return "xof 0302txt 0032\nFrame a {\n FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+           "0.0,0.0,0.0,1.0;; }\n Mesh m { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }\n}\n"
+           "AnimationSet s {\n Animation {\n  {a}\n  AnimationKey { 2; 2; 0;3;0.0,0.0,0.0;;, " +
+           lastTick + ";3;1.0,0.0,0.0;;; }\n }\n}\n";
+}
+
 const std::string kDamagedPly = "ply\nformat ascii 1.0\nelement";  // the reader loops on it
 
 struct HostileModel {
@@ -107,7 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
                      "korvo: the model reader gave up after 1 s on damaged.ply"},
         HostileModel{"zero_matrix_import", zeroMatrix(), "zero.x", {"import", "IN", "-o", "out.korvo.json"}, 0,
                      "node 'a': the placement has a scale of 0"},
-        HostileModel{"zero_matrix_export", zeroMatrix(), "zero.x", {"export", "IN", "-o", "out.x"}, 0, "wrote 1 file"}),
+        HostileModel{"zero_matrix_export", zeroMatrix(), "zero.x", {"export", "IN", "-o", "out.x"}, 0, "wrote 1 file"},
+        // A frame count past 2^31 must not wrap into a short or dropped animation.
+        HostileModel{"endless_animation_import", twoKeys("4000000000"), "endless.x", {"import", "IN", "-o", "out.korvo.json"},
+                     2, "more than an import samples (1000000, over 9 hours at 30 fps)"},
+        HostileModel{"sparse_animation_import", twoKeys("100000"), "sparse.x", {"import", "IN", "-o", "out.korvo.json"},
+                     0, "stored keys per channel; it is sampled every"}),
     [](const testing::TestParamInfo<HostileModel>& info) { return std::string(info.param.name); });
 
 // A signal for the command reaches the reader's process too, and a command killed

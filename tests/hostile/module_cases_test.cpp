@@ -29,11 +29,18 @@ std::string bone(const std::string& name, const std::string& id, const std::stri
            extra + " }";
 }
 
-std::string scene(const std::vector<std::string>& objects, const std::string& time = R"("endFrame": 2)") {
-    std::string text = R"({ "korvo": 1, "fps": 30, )" + (time.empty() ? "" : time + ", ") + R"("objects": [)";
+std::string scene(const std::vector<std::string>& objects, const std::string& time = R"("endFrame": 2)",
+                  const std::string& materials = "") {
+    std::string text = R"({ "korvo": 1, "fps": 30, )" + (time.empty() ? "" : time + ", ") + materials + R"("objects": [)";
     for (size_t i = 0; i < objects.size(); ++i) text += (i ? ", " : "") + objects[i];
     return text + "] }";
 }
+
+std::string null(const std::string& name, const std::string& extra = "") {
+    return R"({ "name": ")" + name + R"(", "type": "null")" + extra + " }";
+}
+
+const std::string kMoves = R"(, "animation": { "position": [[0, 0,0,0], [2, 1,0,0]] })";
 
 // A mesh weighted by `bones` bones b0, b1, ..., which follow it.
 std::string manyBones(int bones) {
@@ -129,6 +136,26 @@ std::vector<Case> cases() {
          {"Frame _7 {", "Frame 12a {", "Frame _Float {", "Frame _8 {", "Frame 12b {", "Frame _4 {", "Frame _float {",
           "Frame _TEMPLATE {", "Mesh M_8 {", "Mesh M_float {", "Mesh M_TEMPLATE {", " \"_WORD\";", "{_WORD}"},
          {"Frame 7 {", "Frame Float {", "Frame WORD {", "Frame 8 {"}},
+        {"a numbered object and a bone of its numbered name",
+         scene({null("x"), triangle("Skin", R"(, "weights": { "b": [1, 1, 1] })"), bone("x_0", "b")}), {}, 0, "",
+         {"Frame x_0_2 {", "Frame x_0 {", " \"x_0\";"}, {}},
+        {"animated objects whose cleaned names collide, unique names off",
+         scene({null("a b", kMoves), null("a_b", kMoves), triangle("a{b", kMoves), null("a\\nb", kMoves)}),
+         {"--no-unique-names", "--animation", "--no-only-bones"}, 0, "",
+         {"Frame a_b {", "Frame a_b_2 {", "Frame a_b_3 {", "Frame a_b_4 {", "{a_b_4}"}, {}},
+        {"key times past the largest a file stores", scene({triangle("Mover", kMoves)}, R"("endFrame": 3)"),
+         {"--animation", "--no-only-bones", "--ticks-per-frame", "2147483647"}, 2,
+         "korvo: 2147483647 ticks per frame (--ticks-per-frame) put the last animation key (frame 2) at tick 4294967294, past", {}, {}},
+        {"key times up to the largest a file stores", scene({triangle("Mover", kMoves)}, R"("endFrame": 3)"),
+         {"--animation", "--no-only-bones", "--ticks-per-frame", "1073741823", "--frame-rate"}, 0, "",
+         {"  2147483646;16;"}, {}},
+        {"control characters and letters outside Latin-1 in a texture name",
+         scene({triangle("T", R"(, "uvw": [[[0,0],[1,0],[0,1]]], "texture": { "material": "M" })")}, "",
+               R"("materials": [{ "name": "M", "color": { "on": true, "texture": "a\u0000b\u001b[2J\u007f\u043c?.png" } }], )"),
+         {}, 0, "Dorna: mesh M_T_0: 1 character of its texture name is outside Latin-1 and written as \"?\"\n",
+         {"TextureFilename { \"a_b_[2J_??.png\"; }\r\n"}, {}},
+        {"objects no reference names keep a shared name", scene({null("a b"), triangle("a_b")}),
+         {"--no-unique-names"}, 0, "", {"Frame a_b {"}, {"Frame a_b_2 {"}},
     };
 }
 

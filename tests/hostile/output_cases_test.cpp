@@ -30,6 +30,8 @@ const std::string kEarlier = "an earlier file\n";
 // "café.x" in UTF-8, and the same name with the Latin-1 é, which is not UTF-8.
 const std::string kCafeUtf8 = "caf\xC3\xA9.x";
 const std::string kCafeLatin1 = "caf\xE9";
+// "модель.x": a name a .x file cannot hold (its texture names are Latin-1).
+const std::string kCyrillic = "\xD0\xBC\xD0\xBE\xD0\xB4\xD0\xB5\xD0\xBB\xD1\x8C";
 
 struct Case {
     const char* name;
@@ -113,6 +115,9 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write link.x: it is the input m.x\n"},
         {"the model as the import's target", {"import", "m.x", "-o", "./m.x"}, 2,
          "korvo: cannot write ./m.x: it is the input m.x\n"},
+        {"an embedded image beside a target named outside Latin-1",
+         {"export", "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", kCyrillic + ".x"}, 0,
+         "korvo: wrote 2 files (" + kCyrillic + ".x, ______.png), "},
 #endif
     };
     for (const Case& c : cases) {
@@ -137,6 +142,11 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_NE(readFile(folder / "m.korvo.json").find("\"texture\": \"m.png\""), std::string::npos);
     EXPECT_EQ(readFile(folder / "m.png").substr(1, 3), "PNG");
     EXPECT_TRUE(std::filesystem::is_empty(folder / "m.a"));
+    // The image takes a name the file can hold, and the file names it so.
+    EXPECT_NE(readFile(folder / (kCyrillic + ".x")).find("TextureFilename { \"______.png\"; }"), std::string::npos);
+    EXPECT_EQ(readFile(folder / "______.png").substr(1, 3), "PNG");
+    entries.push_back("______.png");
+    entries.push_back(kCyrillic + ".x");
 #endif
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(folder.entries(), entries);

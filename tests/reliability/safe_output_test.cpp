@@ -29,7 +29,8 @@ using e2e::writeFile;
 
 const std::string kEarlier = "xof 0302txt 0032\r\n// earlier export\r\n";
 const std::string kShowcase = std::string(DORNA_SOURCE_DIR) + "/examples/showcase.korvo.json";
-// A billion frames of animation: its export runs until it is stopped.
+// A billion frames of animation: its export (at 1 tick per frame, so that the key times
+// fit) runs until it is stopped.
 const std::string kEndless =
     R"({"korvo": 1, "fps": 30, "endFrame": 1000000000, "objects": [{"name": "Mover", "type": "bone",)"
     R"( "animation": {"position": [[0, 0, 0, 0], [10, 1, 2, 3]]}}]})";
@@ -161,8 +162,9 @@ TEST_F(SafeOutput, AnInterruptRemovesTheTemporaryFileAndKeepsTheEarlierOne) {
     writeFile(folder / "endless.korvo.json", kEndless);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         writeFile(folder / "out.x", kEarlier);
-        const pid_t child = startKorvo({"export", "endless.korvo.json", "-o", "out.x", "--animation"}, folder.path(),
-                                       folder / "err.txt");
+        const pid_t child = startKorvo(
+            {"export", "endless.korvo.json", "-o", "out.x", "--animation", "--ticks-per-frame", "1"}, folder.path(),
+            folder / "err.txt");
         while (!hasTemporaryFile(folder) && waitpid(child, nullptr, WNOHANG) == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         kill(child, signal);
@@ -181,8 +183,9 @@ TEST_F(SafeOutput, AFullDiskEndsALongAnimationAtTheFirstFailedWrite) {
     writeFile(folder / "endless.korvo.json", kEndless);
     writeFile(folder / "out.x", kEarlier);
     const auto start = std::chrono::steady_clock::now();
-    const CommandResult r = runKorvo({"export", "endless.korvo.json", "-o", "out.x", "--animation"}, folder.path(), {},
-                                     Limits{120, 64 * 1024});
+    const CommandResult r = runKorvo(
+        {"export", "endless.korvo.json", "-o", "out.x", "--animation", "--ticks-per-frame", "1"}, folder.path(), {},
+        Limits{120, 64 * 1024});
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     RecordProperty("seconds", std::to_string(seconds));
     std::printf("a full disk ended the export of a billion frames after %.3f s\n", seconds);

@@ -161,7 +161,7 @@ TEST_F(Names, BonesWhoseNamesCollideAreNumberedFromTheSecond) {
     KrvObject b6 = host.root()->object->next(b5);
     KrvObject notABone = host.root()->object->next(b6);
 
-    ASSERT_TRUE(beginBoneNames(document));
+    ASSERT_TRUE(beginFrameNames(document, true, false));
     EXPECT_EQ(text(frameName(first)), "a_b");
     EXPECT_EQ(text(frameName(second)), "a_b_2");
     EXPECT_EQ(text(frameName(b3)), "a_b_3");
@@ -169,7 +169,7 @@ TEST_F(Names, BonesWhoseNamesCollideAreNumberedFromTheSecond) {
     EXPECT_EQ(text(frameName(b5)), "_7");
     EXPECT_EQ(text(frameName(b6)), "_7_2");
     EXPECT_EQ(text(frameName(notABone)), "a_b");
-    endBoneNames();
+    endFrameNames();
     EXPECT_EQ(text(frameName(second)), "a_b");
     expectNothingHeld();
 }
