@@ -519,7 +519,9 @@ void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scen
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
     const double seconds = animation.duration / ticksPerSecond;
     const int32_t lastFrame = static_cast<int32_t>(std::lround(seconds * scene.fps));
-    scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
+    // The exporter samples from frame 0 up to the end, never the end itself: ending one
+    // frame after the last key writes every key, the clip's last pose included.
+    scene.end = Time{static_cast<double>(lastFrame) + 1, static_cast<double>(scene.fps)};
 
     std::vector<std::vector<Affine>> frames;
     const auto ticksOfFrame = [&](int32_t f) { return f * ticksPerSecond / scene.fps; };

@@ -184,7 +184,7 @@ TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
     const Scene scene = convert(model);
     EXPECT_EQ(scene.fps, 30);
     ASSERT_TRUE(scene.end.has_value());
-    EXPECT_EQ(scene.end->numerator, 30);
+    EXPECT_EQ(scene.end->numerator, 31);  // one frame past the last key: the exporter samples every key
     EXPECT_EQ(scene.end->denominator, 30);
     const Animation& animation = scene.objects[0].animation;
     ASSERT_EQ(animation.rotation.size(), 31u);
@@ -223,14 +223,14 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
                          "the model has 2 animations; a scene holds one, 0 'first', the others are left out "
                          "(--animation-index picks another)"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
-    EXPECT_EQ(scene.end->numerator, 0);
+    EXPECT_EQ(scene.end->numerator, 1);  // a clip of one pose still gives its key
 
     // The animation to keep, by name or number; a choice the model does not have is refused.
     Scene chosen;
     std::string error;
     for (const char* choice : {"second", "1"}) {
         ASSERT_TRUE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {choice})) << error;
-        EXPECT_EQ(chosen.end->numerator, 25) << choice;  // one second at its 25 ticks per second
+        EXPECT_EQ(chosen.end->numerator, 26) << choice;  // one second at its 25 ticks per second
     }
     EXPECT_FALSE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {"2"}));
     EXPECT_EQ(error, "there is no animation '2' (the model has 2, numbered from 0)");
