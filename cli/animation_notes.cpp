@@ -58,4 +58,10 @@ std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& 
     return {};
 }
 
+ModelFacts modelFacts(const Scene& scene) {
+    size_t animated = 0, notBones = 0;
+    countAnimated(scene.objects, animated, notBones);
+    return {animated > 0, scene.takes.size()};
+}
+
 }  // namespace korvo::cli

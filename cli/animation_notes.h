@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/model_preset.h"
 #include "korvo/host.h"
 #include "korvo/scene.h"
 
@@ -13,5 +14,8 @@ namespace korvo::cli {
 // One line per thing left out by the dialog's settings after `script`, each naming the
 // option that keeps it; none when nothing animated is left out.
 std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& script);
+
+// What the command's model preset asks of `scene`, a model just read.
+ModelFacts modelFacts(const Scene& scene);
 
 }  // namespace korvo::cli

@@ -23,6 +23,7 @@ const char* elementLabel(int32_t element) {
         case KRV_SETTINGS_FRAME_PER_FILE: return "Each frame to separat file";
         case KRV_SETTINGS_ONLY_BONES: return "Only bones";
         case KRV_SETTINGS_FRAME_RATE: return "Write frame rate (AnimTicksPerSecond)";
+        case KRV_SETTINGS_ALL_TAKES: return "Export all takes";
         case KRV_SETTINGS_PHONG_ANGLE: return "Read smoothing-angle from PhongTag";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "Smoothing angle";
         case KRV_SETTINGS_UNIQUE_NAMES: return "Add unique number to each entity name";
@@ -109,7 +110,8 @@ const char* enablingOptions(int32_t element) {
         case KRV_SETTINGS_TICKS_PER_FRAME:
         case KRV_SETTINGS_DISTANCE_PER_FRAME:
         case KRV_SETTINGS_FRAME_PER_FILE:
-        case KRV_SETTINGS_FRAME_RATE: return "--animation";
+        case KRV_SETTINGS_FRAME_RATE:
+        case KRV_SETTINGS_ALL_TAKES: return "--animation";
         case KRV_SETTINGS_ONLY_BONES: return "--animation, --bones and --no-frame-per-file";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "--no-phong-angle";
         case KRV_SETTINGS_SCALE_X:
@@ -118,6 +120,22 @@ const char* enablingOptions(int32_t element) {
         default: break;
     }
     if (element >= KRV_SETTINGS_FACE_COLOR && element <= KRV_SETTINGS_SPECULAR_POWER) return "--standard-material";
+    return "";
+}
+
+// What the command's model preset (cli/model_preset.h) makes of an element's default.
+const char* modelDefault(int32_t element) {
+#ifdef KORVO_WITH_IMPORT
+    switch (element) {
+        case KRV_SETTINGS_ANIMATION:
+        case KRV_SETTINGS_FRAME_RATE: return ". On for animated models";
+        case KRV_SETTINGS_ONLY_BONES: return ". Off for animated models";
+        case KRV_SETTINGS_ALL_TAKES: return ". On for models of several animations";
+        default: break;
+    }
+#else
+    (void)element;
+#endif
     return "";
 }
 
@@ -146,6 +164,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     on("frame-per-file", KRV_SETTINGS_FRAME_PER_FILE);
     on("only-bones", KRV_SETTINGS_ONLY_BONES);
     on("frame-rate", KRV_SETTINGS_FRAME_RATE);
+    on("all-takes", KRV_SETTINGS_ALL_TAKES);
     on("phong-angle", KRV_SETTINGS_PHONG_ANGLE);
     number("--smoothing-angle", {KRV_SETTINGS_SMOOTHING_ANGLE}, false);
     on("unique-names", KRV_SETTINGS_UNIQUE_NAMES);
@@ -208,6 +227,8 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
             return ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
                    "that readers play it at the scene's speed; without it readers assume their own rate (D3DX: 4800 "
                    "ticks per second)";
+        if (element == KRV_SETTINGS_ALL_TAKES)
+            return ": one AnimationSet per take of the scene, named after it, instead of the current take's alone";
         if (element == KRV_SETTINGS_TICKS_PER_FRAME)
             return ": the key time units per animation frame. A reader that finds no frame-rate record plays 4800 "
                    "ticks per second (D3DX), so 160 at 30 fps plays in real time without --frame-rate";
@@ -215,7 +236,7 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
     };
     for (Switch& s : switches_)
         s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}) +
-                              speed(s.element));
+                              speed(s.element) + modelDefault(s.element));
     for (Numbers& n : numbers_) {
         const int32_t first = n.elements[0];
         const std::string what = n.elements.size() == 4 ? std::string("the standard material's \"") + elementLabel(first) + "\" row"

@@ -23,12 +23,13 @@ namespace korvo::cli {
 
 namespace {
 
-// Whether the user's options turn on one file per frame: the module's defaults leave it off.
-bool writesFilePerFrame(const DialogScript& script) {
-    bool animation = false, perFrame = false;
+// Whether the user's options turn on one file per frame: the module's defaults leave it
+// off, and animation is off for a scene file unless asked, on for an animated model.
+bool writesFilePerFrame(const DialogScript& script, bool model) {
+    bool animation = model, perFrame = false;
     for (const DialogChange& change : script.changes) {
-        if (change.source == "--animation") animation = true;
-        if (change.source == "--frame-per-file") perFrame = true;
+        if (change.id == KRV_SETTINGS_ANIMATION) animation = change.value != 0;
+        if (change.id == KRV_SETTINGS_FRAME_PER_FILE) perFrame = change.value != 0;
     }
     return animation && perFrame;
 }
@@ -79,7 +80,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     }
     if (a.inputs.size() > 1)
         return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
-    if (a.output == kStandardOutput && writesFilePerFrame(settings.script))
+    if (a.output == kStandardOutput && writesFilePerFrame(settings.script, readsModel(a.inputs.front())))
         return fail(kExitBadInput,
                     "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
     if (!targetFolderUsable(a.output, error, a.inputs) ||

@@ -12,6 +12,7 @@
 #include "korvo/target_file.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
+#include "cli/model_preset.h"
 #include "korvo/import/import_model.h"
 #endif
 
@@ -43,9 +44,11 @@ struct ModelImages {
 
 // A scene file, or (with import built in) any model file the importer reads, with a
 // note on what of its animation the dialog's settings would leave out. A model's texture
-// names become paths relative to `target`'s folder, its embedded images go to `images`.
+// names become paths relative to `target`'s folder, its embedded images go to `images`;
+// `script` is the user's, with the model preset for a model.
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
-               ModelImages& images, std::string& error) {
+               ModelImages& images, DialogScript& script, std::string& error) {
+    script = settings.script;
 #ifdef KORVO_WITH_IMPORT
     if (readsModel(path)) {
         const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", line.c_str()); };
@@ -53,7 +56,8 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
         images.output.target = target;
         if (!import::importModel(path, scene, error, note, {settings.animationChoice}, keep ? nullptr : &images.output))
             return false;
-        for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
+        script = applyModelPreset(settings.script, modelFacts(scene));
+        for (const std::string& line : animationNotes(scene, script)) note(path + ": " + line);
         return true;
     }
 #else
@@ -113,9 +117,10 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     Scene scene;
     ModelImages images;
     std::string error;
+    DialogScript script;
     bool read = false;
     try {
-        read = readScene(input, target, settings_, scene, images, error);
+        read = readScene(input, target, settings_, scene, images, script, error);
     } catch (const std::bad_alloc&) {
         error = input + ": cannot be read: out of memory";
     }
@@ -144,7 +149,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     const size_t runsBefore = host_.dialogRuns().size();
     const size_t filesBefore = host_.writtenFiles().size();
     const size_t errorsBefore = host_.fileErrors().size();
-    host_.setDialogScript(settings_.script);
+    host_.setDialogScript(script);
     host_.refuseAllocation(settings_.refuseAllocation);
     const int32_t answer = host_.save(*saver_, document, target);
     const bool refusedMemory = settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation;

@@ -130,6 +130,17 @@ void appendMaterial(std::string& out, const Material& material, int level) {
     m.close();
 }
 
+void appendTake(std::string& out, const Take& take, int level) {
+    Members m(out, level);
+    m.key("name");
+    out += jsonString(take.name);
+    m.key("startFrame");
+    appendNumber(out, take.startFrame);
+    m.key("endFrame");
+    appendNumber(out, take.endFrame);
+    m.close();
+}
+
 // A triangle (d == c) is written with three corners unless its UV corner d differs from c,
 // which only a four-corner entry can keep.
 bool writtenAsTriangle(const SceneObject& object, size_t i) {
@@ -321,6 +332,12 @@ std::string sceneToJson(const Scene& scene) {
     appendList(out, m.inner(), scene.materials, appendMaterial);
     m.key("objects");
     appendList(out, m.inner(), scene.objects, appendObject);
+    if (!scene.takes.empty()) {
+        m.key("takes");
+        appendList(out, m.inner(), scene.takes, appendTake);
+        m.key("currentTake");
+        out += std::to_string(scene.currentTake);
+    }
     m.close();
     out += '\n';
     return out;

@@ -35,6 +35,7 @@ struct ExportSettings {
     Color emissiveColor;  // alpha is edited but written nowhere
     float specularPower;
     int32_t writeFrameRate;  // declare the animation set's ticks per second in the file
+    int32_t exportAllTakes;  // one animation set per take of the document
 };
 
 constexpr ExportSettings kDefaultExportSettings = {
@@ -44,6 +45,7 @@ constexpr ExportSettings kDefaultExportSettings = {
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.0f, 0.0f, 0.0f, 1.0f},
     2.0f,
+    0,
     0,
 };
 

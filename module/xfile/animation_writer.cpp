@@ -1,5 +1,8 @@
 #include "xfile/animation_writer.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "host/document.h"
 #include "host/host.h"
 #include "host/objects.h"
@@ -39,6 +42,87 @@ void writeAnimations(ExportContext& context, const Sampling& sampling, KrvObject
     }
 }
 
+// Set names are cut to this many characters: a name is for telling sets apart.
+constexpr int32_t kMaxSetNameLength = 1000;
+
+// The names of the sets written so far, for keeping each set's name unique in the file:
+// at most kMaxSetNameLength + kNumberRoom bytes each, in host memory.
+struct SetNames {
+    char* text = nullptr;
+    int32_t* lengths = nullptr;
+    int32_t count = 0;
+
+    static constexpr int32_t kStride = kMaxSetNameLength + kNumberRoom;
+    const char* name(int32_t k) const { return text + int64_t{k} * kStride; }
+    bool taken(const char* candidate, int32_t length) const {
+        for (int32_t k = 0; k < count; ++k)
+            if (lengths[k] == length && std::memcmp(name(k), candidate, static_cast<size_t>(length)) == 0) return true;
+        return false;
+    }
+};
+
+// The name of a take's set, by the naming step of frames: cleaned, cut, "_" before a
+// name that reads as a number or a keyword (or is empty), then "_2", "_3", ... where an
+// earlier set has it. Stored as the next entry of `names`.
+NameText setName(const HostString& takeName, SetNames& names) {
+    char* out = names.text + int64_t{names.count} * SetNames::kStride;
+    char raw[kMaxSetNameLength + 1];
+    const int32_t rawLength = takeName.toText(raw, kMaxSetNameLength);
+    int32_t length = cleanNameText(raw, rawLength, out + 1, kMaxSetNameLength);
+    if (length == 0 || readsAsNumberOrKeyword(out + 1, length)) {
+        out[0] = '_';
+        ++length;
+    } else {
+        std::memmove(out, out + 1, static_cast<size_t>(length));
+    }
+    const int32_t base = length;
+    for (int32_t number = 2; names.taken(out, length); ++number)
+        length = base + std::snprintf(out + base, kNumberRoom, "_%d", static_cast<int>(number));
+    names.lengths[names.count++] = length;
+    return NameText{out, length};
+}
+
+void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first, const NameText* name) {
+    context.writer.openBlock("\r\nAnimationSet ");
+    if (name) {
+        context.writer.writeBytes(name->text, name->length);
+        context.writer.writeText(" ");
+    }
+    context.writer.writeText("{\r\n");
+    writeAnimations(context, sampling, first);
+    context.writer.closeBlock("}\r\n");
+}
+
+// One set per take of the document, in take order, each over its own range and named
+// after the take; a take without keys is left out with a console line.
+void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
+    SetNames names;
+    names.text = static_cast<char*>(hostAlloc(static_cast<size_t>(takes) * SetNames::kStride));
+    names.lengths = static_cast<int32_t*>(hostAlloc(static_cast<size_t>(takes) * sizeof(int32_t)));
+    if (!names.text || !names.lengths) {
+        context.status.fail(ExportFailure::StorageRefused);
+    } else {
+        for (int32_t t = 0; t < takes && context.status.ok(); ++t) {
+            HostString takeName;
+            HostTime start, end;
+            if (!documentTake(context.document, t, takeName, start, end)) continue;
+            const NameText name = setName(takeName, names);
+            setCurrentTake(context.document, t);
+            const Sampling sampling = samplingOfRange(context.document, context.settings, start, end);
+            if (sampling.keyCount == 0) {
+                HostString line("Dorna: take ");
+                line.append(takeName);
+                line.append(HostString(" left out: its time range holds no keys"));
+                printLine(line);
+                continue;
+            }
+            writeSet(context, sampling, first, &name);
+        }
+    }
+    hostFree(names.lengths);
+    hostFree(names.text);
+}
+
 }  // namespace
 
 void writeAnimationOpen(XTextWriter& writer, int32_t keyCount) {
@@ -61,10 +145,11 @@ void writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matrix, 
 void writeAnimationSet(ExportContext& context) {
     const KrvObject first = firstObject(context.document);
     if (!first) return;
+    const int32_t takes = context.settings.exportAllTakes ? documentTakeCount(context.document) : 0;
     const Sampling sampling = samplingOf(context.document, context.settings);
 
     // Readers refuse an Animation without keys; a set without Animations is left out too.
-    if (sampling.keyCount == 0) {
+    if (takes <= 0 && sampling.keyCount == 0) {
         printLine("Dorna: no AnimationSet written: the scene's time range ends at frame 0 or before, "
                   "so there are no keys");
         return;
@@ -73,10 +158,11 @@ void writeAnimationSet(ExportContext& context) {
         printLine("Dorna: no AnimationSet written: no exported object is animated");
         return;
     }
-
-    context.writer.openBlock("\r\nAnimationSet {\r\n");
-    writeAnimations(context, sampling, first);
-    context.writer.closeBlock("}\r\n");
+    if (takes > 0) {
+        writeTakeSets(context, first, takes);
+        return;
+    }
+    writeSet(context, sampling, first, nullptr);
 }
 
 }  // namespace dorna

@@ -57,6 +57,7 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         {"--frame-per-file", "", {10047}, "--animation", {}},
         {"--only-bones", "", {10038}, "--animation, --bones and --no-frame-per-file", {"--animation", "--frame-per-file"}},
         {"--frame-rate", "", {10048}, "--animation", {}},
+        {"--all-takes", "", {10050}, "--animation", {}},
         {"--phong-angle", "", {10040}, "", {}},
         {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
         {"--unique-names", "", {10046}, "", {}},

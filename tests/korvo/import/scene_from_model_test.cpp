@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "korvo/import/scene_pose.h"
@@ -200,6 +201,29 @@ TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
     EXPECT_NEAR(animation.rotation.back().value[0], 3 * kPi, 1e-9);
 }
 
+// Each animation is a take of its own range; the current one starts the time line, and an
+// object that moves in one take holds its own pose in the others.
+TEST(SceneFromModel, EveryAnimationBecomesATake) {
+    ModelData model = modelWithSquare();
+    const ModelChannel lift{"Square", 1, {{0, {0, 0, 0}}, {10, {0, 2, 0}}}, {}, {}};
+    model.animations = {{"", 10, 24, {}}, {"Lift", 10, 24, {lift}}};  // ten frames each at 24 per second
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(sceneFromModel(model, scene, error, [](const std::string&) {}, {"Lift"})) << error;
+    ASSERT_EQ(scene.takes.size(), 2u);
+    EXPECT_EQ(scene.takes[0].name, "Animation0");
+    EXPECT_EQ(scene.takes[1].name, "Lift");
+    EXPECT_EQ(scene.currentTake, 1);
+    EXPECT_EQ((std::array{scene.takes[1].startFrame, scene.takes[1].endFrame}), (std::array{0.0, 11.0}));
+    EXPECT_EQ((std::array{scene.takes[0].startFrame, scene.takes[0].endFrame}), (std::array{11.0, 22.0}));
+    EXPECT_EQ(scene.end->numerator, 11);
+    const std::vector<Key>& keys = scene.objects[0].animation.position;
+    ASSERT_EQ(keys.size(), 22u);
+    EXPECT_EQ(keys[10].value, (Vec3{0, 2, 0}));
+    EXPECT_EQ(keys[11].value, (Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[21].frame, 21);
+}
+
 TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     ModelData model = modelWithSquare();
     model.nodes[1].transform.linear[0][1] = 0.3;  // shear
@@ -211,17 +235,17 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     model.meshes.push_back(lines);
     model.nodes[1].meshes.push_back(1);
     model.meshes[0].hasColors = true;
-    model.animations = {{"first", 0, 25, {}}, {"second", 25, 25, {}}};
+    model.meshes[0].morphTargets = 2;
+    model.animations = {{"first", 0, 25, {}}, {"second", 25, 25, {}, 1}};
     std::vector<std::string> notes;
     const Scene scene = convert(model, &notes);
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
                          "1 mesh has vertex colours, which are not exported (a mesh is written with its material's "
                          "colour)",
+                         "morph animation is not exported: 2 targets",
                          "node 'Square': the placement has shear or a scale along turned axes, which the host's "
-                         "placement cannot hold; the nearest placement is used",
-                         "the model has 2 animations; a scene holds one, 0 'first', the others are left out "
-                         "(--animation-index picks another)"}));
+                         "placement cannot hold; the nearest placement is used"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
     EXPECT_EQ(scene.end->numerator, 1);  // a clip of one pose still gives its key
 
@@ -234,6 +258,12 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     }
     EXPECT_FALSE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {"2"}));
     EXPECT_EQ(error, "there is no animation '2' (the model has 2, numbered from 0)");
+
+    // A model whose only animation morphs has no time range to play.
+    model.animations = {{"morph", 25, 25, {}, 1}};
+    ASSERT_TRUE(sceneFromModel(model, chosen, error, [](const std::string&) {})) << error;
+    EXPECT_FALSE(chosen.end.has_value());
+    EXPECT_TRUE(chosen.takes.empty());
 
     model.nodes[1].meshes = {1};
     Scene empty;
