@@ -27,7 +27,8 @@ TEST_P(ImportRoundTrip, ExportReadsBackAsTheSource) {
 
 INSTANTIATE_TEST_SUITE_P(Models, ImportRoundTrip,
                          testing::Values("glTF2/simple_skin/simple_skin.gltf", "Collada/duck.dae",
-                                         "FBX/spider.fbx", "MS3D/Wuson.ms3d", "X/anim_test.x"));
+                                         "FBX/spider.fbx", "MS3D/Wuson.ms3d", "X/anim_test.x",
+                                         "X/BCN_Epileptic.X"));
 
 TEST(ImportCommand, WritesASceneFileTheLoaderAccepts) {
     TempFolder folder;
