@@ -45,28 +45,82 @@ void writeAnimations(ExportContext& context, const Sampling& sampling, KrvObject
 // Set names are cut to this many characters: a name is for telling sets apart.
 constexpr int32_t kMaxSetNameLength = 1000;
 
-// The names of the sets written so far, for keeping each set's name unique in the file:
-// at most kMaxSetNameLength + kNumberRoom bytes each, in host memory.
+// The names of the sets written so far, in host memory, for keeping each set's name
+// unique in the file: their text one after the other, and a table of them by hash so
+// that a document of many takes costs no more than a pass over their names.
 struct SetNames {
     char* text = nullptr;
-    int32_t* lengths = nullptr;
+    int64_t used = 0, capacity = 0;
+    int64_t* offsets = nullptr;  // per name
+    int32_t* lengths = nullptr;  // per name
+    int32_t* slots = nullptr;    // name index + 1, or 0 for a free slot
+    int32_t slotMask = 0;
     int32_t count = 0;
-
-    static constexpr int32_t kStride = kMaxSetNameLength + kNumberRoom;
-    const char* name(int32_t k) const { return text + int64_t{k} * kStride; }
-    bool taken(const char* candidate, int32_t length) const {
-        for (int32_t k = 0; k < count; ++k)
-            if (lengths[k] == length && std::memcmp(name(k), candidate, static_cast<size_t>(length)) == 0) return true;
-        return false;
-    }
 };
+
+uint32_t hashOf(const char* text, int32_t length) {
+    uint32_t h = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return h;
+}
+
+// The slot of `candidate`: the one holding it, or the free one where it would go.
+int32_t slotOf(const SetNames& names, const char* candidate, int32_t length) {
+    for (int32_t slot = static_cast<int32_t>(hashOf(candidate, length)) & names.slotMask;;
+         slot = (slot + 1) & names.slotMask) {
+        const int32_t entry = names.slots[slot] - 1;
+        if (entry < 0) return slot;
+        if (names.lengths[entry] == length &&
+            std::memcmp(names.text + names.offsets[entry], candidate, static_cast<size_t>(length)) == 0)
+            return slot;
+    }
+}
+
+bool prepareSetNames(SetNames& names, int32_t takes) {
+    if (takes > (1 << 28)) return false;  // the table's slots would pass the 32-bit range
+    int32_t slots = 16;
+    while (slots < 2 * int64_t{takes}) slots *= 2;
+    names.slotMask = slots - 1;
+    names.offsets = static_cast<int64_t*>(hostAlloc(sizeof(int64_t) * static_cast<size_t>(takes)));
+    names.lengths = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(takes)));
+    names.slots = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(slots)));
+    if (!names.offsets || !names.lengths || !names.slots) return false;
+    fillBytes(names.slots, sizeof(int32_t) * static_cast<size_t>(slots), 0);
+    return true;
+}
+
+void releaseSetNames(SetNames& names) {
+    hostFree(names.text);
+    hostFree(names.offsets);
+    hostFree(names.lengths);
+    hostFree(names.slots);
+}
+
+// Keeps `name` as the next entry; false when the host refuses the storage.
+bool keepSetName(SetNames& names, const char* name, int32_t length, int32_t slot) {
+    if (names.used + length > names.capacity) {
+        const int64_t capacity = names.capacity * 2 + 4096 + length;
+        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
+        if (!grown) return false;
+        if (names.used > 0) std::memcpy(grown, names.text, static_cast<size_t>(names.used));
+        hostFree(names.text);
+        names.text = grown;
+        names.capacity = capacity;
+    }
+    std::memcpy(names.text + names.used, name, static_cast<size_t>(length));
+    names.offsets[names.count] = names.used;
+    names.lengths[names.count] = length;
+    names.used += length;
+    names.slots[slot] = ++names.count;
+    return true;
+}
 
 // The name of a take's set, by the naming step of frames: cleaned, cut, "_" before a
 // name that reads as a number or a keyword (or is empty), then "_2", "_3", ... where an
-// earlier set has it. Stored as the next entry of `names`.
+// earlier set has it. Kept in `names`; a length of 0 when the host refuses the storage.
 NameText setName(const HostString& takeName, SetNames& names) {
-    char* out = names.text + int64_t{names.count} * SetNames::kStride;
     char raw[kMaxSetNameLength + 1];
+    char out[kMaxSetNameLength + 1 + kNumberRoom];
     const int32_t rawLength = takeName.toText(raw, kMaxSetNameLength);
     int32_t length = cleanNameText(raw, rawLength, out + 1, kMaxSetNameLength);
     if (length == 0 || readsAsNumberOrKeyword(out + 1, length)) {
@@ -76,10 +130,13 @@ NameText setName(const HostString& takeName, SetNames& names) {
         std::memmove(out, out + 1, static_cast<size_t>(length));
     }
     const int32_t base = length;
-    for (int32_t number = 2; names.taken(out, length); ++number)
+    int32_t slot = slotOf(names, out, length);
+    for (int32_t number = 2; names.slots[slot] != 0; ++number) {
         length = base + std::snprintf(out + base, kNumberRoom, "_%d", static_cast<int>(number));
-    names.lengths[names.count++] = length;
-    return NameText{out, length};
+        slot = slotOf(names, out, length);
+    }
+    if (!keepSetName(names, out, length, slot)) return NameText{out, 0};
+    return NameText{names.text + names.offsets[names.count - 1], length};
 }
 
 void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first, const NameText* name) {
@@ -97,9 +154,7 @@ void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first,
 // after the take; a take without keys is left out with a console line.
 void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
     SetNames names;
-    names.text = static_cast<char*>(hostAlloc(static_cast<size_t>(takes) * SetNames::kStride));
-    names.lengths = static_cast<int32_t*>(hostAlloc(static_cast<size_t>(takes) * sizeof(int32_t)));
-    if (!names.text || !names.lengths) {
+    if (!prepareSetNames(names, takes)) {
         context.status.fail(ExportFailure::StorageRefused);
     } else {
         for (int32_t t = 0; t < takes && context.status.ok(); ++t) {
@@ -107,6 +162,10 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
             HostTime start, end;
             if (!documentTake(context.document, t, takeName, start, end)) continue;
             const NameText name = setName(takeName, names);
+            if (name.length == 0) {
+                context.status.fail(ExportFailure::StorageRefused);
+                break;
+            }
             setCurrentTake(context.document, t);
             const Sampling sampling = samplingOfRange(context.document, context.settings, start, end);
             if (sampling.keyCount == 0) {
@@ -119,8 +178,7 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
             writeSet(context, sampling, first, &name);
         }
     }
-    hostFree(names.lengths);
-    hostFree(names.text);
+    releaseSetNames(names);
 }
 
 }  // namespace
