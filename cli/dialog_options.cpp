@@ -224,7 +224,7 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
     // Ticks per frame and the frame-rate record decide how fast a reader plays the animation.
     const auto speed = [](int32_t element) -> std::string {
         if (element == KRV_SETTINGS_FRAME_RATE)
-            return ". The animation set then states its key ticks per second (frame rate x ticks per frame), so "
+            return ". The animation set then states its key ticks per second (frame rate x ticks per frame / distance per frame), so "
                    "that readers play it at the scene's speed; without it readers assume their own rate (D3DX: 4800 "
                    "ticks per second)";
         if (element == KRV_SETTINGS_ALL_TAKES)

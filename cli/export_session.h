@@ -20,7 +20,7 @@ struct ExportSettings {
     const DialogOptions* dialog = nullptr;  // names the options of a refused change
     int64_t refuseAllocation = 0;           // KORVO_FAIL_ALLOC
     bool progress = false;                  // count the files of one export on standard error
-    std::string animationChoice;            // --animation-index: the animation of a model to keep
+    std::string animationChoice;            // --animation-index: the animation of a model that is the current take
     bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
 };
 

@@ -19,8 +19,8 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds) {
 
 void addAnimationChoice(CLI::App& command, std::string& choice) {
     command.add_option("--animation-index", choice,
-                       "the model's animation to keep, by its number (from 0) or name (default: the first; korvo "
-                       "check lists them)")
+                       "the model's animation to make the current take, written alone unless --all-takes, by its "
+                       "number (from 0) or name (default: the first; korvo check lists them)")
         ->type_name("N|NAME");
 }
 

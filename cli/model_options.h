@@ -16,7 +16,7 @@ constexpr unsigned kReaderTimeLimit = 60;
 // Adds --reader-time-limit SECONDS to `command`.
 void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 
-// Adds --animation-index N|NAME to `command`: the animation of a model to keep.
+// Adds --animation-index N|NAME to `command`: the animation of a model that is the current take.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
 // Adds --keep-texture-paths to `command`: texture names as the model stores them instead

@@ -16,7 +16,7 @@ namespace korvo::import {
 using NoteSink = std::function<void(const std::string&)>;
 
 struct ImportChoices {
-    std::string animation;  // the animation to keep: its index or its name; empty: the first
+    std::string animation;  // the current take: its index or its name; empty: the first
 };
 
 // False, with the reason in `error`, when the model holds no polygon mesh, nests its

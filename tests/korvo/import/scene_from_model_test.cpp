@@ -249,7 +249,7 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
     EXPECT_EQ(scene.end->numerator, 1);  // a clip of one pose still gives its key
 
-    // The animation to keep, by name or number; a choice the model does not have is refused.
+    // The current take, by name or number; a choice the model does not have is refused.
     Scene chosen;
     std::string error;
     for (const char* choice : {"second", "1"}) {
