@@ -224,6 +224,43 @@ TEST(SceneFromModel, EveryAnimationBecomesATake) {
     EXPECT_EQ(keys[21].frame, 21);
 }
 
+// A second mesh bound to the same bones in poses of its own is re-bound to the poses
+// the host keeps: silently where one transform relates them, with one note where its
+// bones ask different ones and only its points of one bone come out exact.
+TEST(SceneFromModel, MeshesBoundInOtherPosesAreReBoundWithANoteWhereInexact) {
+    for (const bool sameShift : {true, false}) {
+        ModelData model;
+        addNode(model, "root", -1);
+        const int hip = addNode(model, "hip", 0, translation(0, 1, 0));
+        const int knee = addNode(model, "knee", hip, translation(0, -0.5, 0));
+        for (const char* name : {"first", "second"}) {
+            model.nodes[addNode(model, name, 0)].meshes = {static_cast<int>(model.meshes.size())};
+            model.meshes.push_back(square(name));
+        }
+        const std::vector<Affine> globals = nodeGlobals(model, nullptr, 0);
+        for (ModelMesh& mesh : model.meshes) {
+            for (int bone : {hip, knee}) {
+                Affine bind = globals[bone];
+                if (&mesh == &model.meshes[1])
+                    bind = multiply(translation(0, 0.3, bone == knee && !sameShift ? 0.2 : 0), bind);
+                ModelBone b{model.nodes[bone].name, inverse(bind), {}};
+                for (uint32_t v = 0; v < 6; ++v) b.weights.push_back({v, 0.5});
+                mesh.bones.push_back(b);
+            }
+        }
+        model.materials.resize(1);
+        std::vector<std::string> notes;
+        const Scene scene = convert(model, &notes);
+        EXPECT_EQ(notes.size(), sameShift ? 0u : 1u) << sameShift;
+        if (!sameShift && !notes.empty()) {
+            EXPECT_EQ(notes[0].find("mesh 'second': bone 'hip' has another bind pose in mesh 'first'"), 0u) << notes[0];
+        }
+        const SceneObject& second = scene.objects[1];
+        ASSERT_EQ(second.name, "second");
+        EXPECT_NEAR(second.points[0][1], -0.3, 1e-12);  // moved onto the kept bind poses
+    }
+}
+
 TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     ModelData model = modelWithSquare();
     model.nodes[1].transform.linear[0][1] = 0.3;  // shear
