@@ -589,7 +589,7 @@ private:
             const Path here = at[i];
             JsonNumber numbers[4];
             if (const size_t count = in_.readNumbers(numbers, 3, 4)) {
-                int32_t index[4];
+                int32_t index[4] = {};  // all of them set below; said for compilers that cannot tell
                 for (size_t k = 0; k < count; ++k) {
                     const JsonNumber& n = numbers[k];
                     // The usual index: an integer below the points' count.
