@@ -1,5 +1,7 @@
 #include "cli/animation_notes.h"
 
+#include "cli/model_options.h"
+
 namespace korvo::cli {
 
 namespace {
@@ -68,6 +70,12 @@ void chooseImportNotes(const DialogScript& script, import::ImportChoices& choice
     const AnimationSettings s = settingsAfter(script);
     choices.noteSkins = s.frames && s.bones;
     choices.noteAnimations = !s.animationTurnedOff;
+}
+
+ModelFacts modelFacts(const Scene& scene) {
+    size_t animated = 0, notBones = 0;
+    countAnimated(scene.objects, animated, notBones);
+    return {animated > 0, scene.takes.size(), modelCarriesNormals(scene)};
 }
 
 }  // namespace korvo::cli

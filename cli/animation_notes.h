@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/model_preset.h"
 #include "korvo/host.h"
 #include "korvo/import/scene_from_model.h"
 #include "korvo/scene.h"
@@ -19,5 +20,7 @@ std::vector<std::string> animationNotes(const Scene& scene, const DialogScript& 
 // Which of the import's notes concern the export after `script`: none on skins when no
 // bones are written, none on animations when the user turned the animation off.
 void chooseImportNotes(const DialogScript& script, import::ImportChoices& choices);
+// What the command's model preset asks of `scene`, a model just read.
+ModelFacts modelFacts(const Scene& scene);
 
 }  // namespace korvo::cli

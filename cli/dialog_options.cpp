@@ -23,6 +23,7 @@ const char* elementLabel(int32_t element) {
         case KRV_SETTINGS_FRAME_PER_FILE: return "Each frame to separat file";
         case KRV_SETTINGS_ONLY_BONES: return "Only bones";
         case KRV_SETTINGS_FRAME_RATE: return "Write frame rate (AnimTicksPerSecond)";
+        case KRV_SETTINGS_ALL_TAKES: return "Export all takes";
         case KRV_SETTINGS_PHONG_ANGLE: return "Read smoothing-angle from PhongTag";
         case KRV_SETTINGS_NORMAL_TAGS: return "Use normal tags";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "Smoothing angle";
@@ -110,7 +111,8 @@ const char* enablingOptions(int32_t element) {
         case KRV_SETTINGS_TICKS_PER_FRAME:
         case KRV_SETTINGS_DISTANCE_PER_FRAME:
         case KRV_SETTINGS_FRAME_PER_FILE:
-        case KRV_SETTINGS_FRAME_RATE: return "--animation";
+        case KRV_SETTINGS_FRAME_RATE:
+        case KRV_SETTINGS_ALL_TAKES: return "--animation";
         case KRV_SETTINGS_ONLY_BONES: return "--animation, --bones and --no-frame-per-file";
         case KRV_SETTINGS_SMOOTHING_ANGLE: return "--no-phong-angle";
         case KRV_SETTINGS_SCALE_X:
@@ -119,6 +121,23 @@ const char* enablingOptions(int32_t element) {
         default: break;
     }
     if (element >= KRV_SETTINGS_FACE_COLOR && element <= KRV_SETTINGS_SPECULAR_POWER) return "--standard-material";
+    return "";
+}
+
+// What the command's model preset (cli/model_preset.h) makes of an element's default.
+const char* modelDefault(int32_t element) {
+#ifdef KORVO_WITH_IMPORT
+    switch (element) {
+        case KRV_SETTINGS_ANIMATION:
+        case KRV_SETTINGS_FRAME_RATE: return ". On for animated models";
+        case KRV_SETTINGS_ONLY_BONES: return ". Off for animated models";
+        case KRV_SETTINGS_ALL_TAKES: return ". On for models of several animations";
+        case KRV_SETTINGS_NORMAL_TAGS: return ". On for models that carry normals";
+        default: break;
+    }
+#else
+    (void)element;
+#endif
     return "";
 }
 
@@ -147,6 +166,7 @@ void DialogOptions::addTo(CLI::App& command, const char* framesSwitch) {
     on("frame-per-file", KRV_SETTINGS_FRAME_PER_FILE);
     on("only-bones", KRV_SETTINGS_ONLY_BONES);
     on("frame-rate", KRV_SETTINGS_FRAME_RATE);
+    on("all-takes", KRV_SETTINGS_ALL_TAKES);
     on("phong-angle", KRV_SETTINGS_PHONG_ANGLE);
     number("--smoothing-angle", {KRV_SETTINGS_SMOOTHING_ANGLE}, false);
     on("normal-tags", KRV_SETTINGS_NORMAL_TAGS);
@@ -211,6 +231,10 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
             return ". The animation set then states its key ticks per second (frame rate x ticks per frame / distance "
                    "per frame), so that readers play it at the scene's speed; without it readers assume their own "
                    "rate (D3DX: 4800 ticks per second)";
+        if (element == KRV_SETTINGS_NORMAL_TAGS)
+            return ": vertex normals from the normals a model carries instead of the smoothing angle";
+        if (element == KRV_SETTINGS_ALL_TAKES)
+            return ": one AnimationSet per take of the scene, named after it, instead of the current take's alone";
         if (element == KRV_SETTINGS_TICKS_PER_FRAME)
             return ": key k of the animation set has the time k x N. With --frame-rate readers play it at the "
                    "scene's speed whatever N; without, at their own rate (D3DX: 4800 ticks per second, so 160 at 30 "
@@ -220,12 +244,6 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
             return ": a key (and with --frame-per-file a file) every N frames of the scene. Fewer keys, each still "
                    "ticks per frame apart: without --frame-rate the animation plays N times faster";
         return "";
-    };
-    const auto modelDefault = [](int32_t element) -> std::string {
-        return element == KRV_SETTINGS_NORMAL_TAGS
-                   ? ": vertex normals from the normals a model carries instead of the smoothing angle; on for "
-                     "models that carry normals"
-                   : "";
     };
     for (Switch& s : switches_)
         s.option->description(std::string("switch \"") + elementLabel(s.element) + "\" on or off" + note({s.element}) +

@@ -100,11 +100,11 @@ std::string someNames(const std::vector<std::string>& names) {
 
 }  // namespace
 
-bool writesFilePerFrame(const DialogScript& script) {
-    bool animation = false, perFrame = false;
+bool writesFilePerFrame(const DialogScript& script, bool model) {
+    bool animation = model, perFrame = false;
     for (const DialogChange& change : script.changes) {
-        if (change.source == "--animation") animation = true;
-        if (change.source == "--frame-per-file") perFrame = true;
+        if (change.id == KRV_SETTINGS_ANIMATION) animation = change.value != 0;
+        if (change.id == KRV_SETTINGS_FRAME_PER_FILE) perFrame = change.value != 0;
     }
     return animation && perFrame;
 }
@@ -129,7 +129,8 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
     const Clock::time_point start = Clock::now();
     std::vector<std::string> targets;
     ExportSettings batchSettings = settings;
-    if (!batchPlanned(inputs, folderOf(output), writesFilePerFrame(settings.script), targets,
+    const bool anyModel = std::any_of(inputs.begin(), inputs.end(), readsModel);
+    if (!batchPlanned(inputs, folderOf(output), writesFilePerFrame(settings.script, anyModel), targets,
                       batchSettings.protectedFiles))
         return kExitBadInput;
     // Two exports side by side never pick one name for their embedded images.

@@ -9,8 +9,10 @@
 
 namespace korvo::cli {
 
-// Whether the user's options turn on one file per frame: the module's defaults leave it off.
-bool writesFilePerFrame(const DialogScript& script);
+// Whether the user's options turn on one file per frame: the module's defaults leave it
+// off, and animation is off for a scene file unless asked, on for an animated model
+// (`model`: a model is read, which may be animated).
+bool writesFilePerFrame(const DialogScript& script, bool model);
 
 // True when -o names a folder to export into: it ends in a separator. (A folder named
 // without one is refused as a target, as before.)

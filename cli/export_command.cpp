@@ -82,7 +82,7 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     }
     if (a.inputs.size() > 1)
         return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
-    const bool framePerFile = writesFilePerFrame(settings.script);
+    const bool framePerFile = writesFilePerFrame(settings.script, readsModel(a.inputs.front()));
     if (a.output == kStandardOutput && framePerFile)
         return fail(kExitBadInput,
                     "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");

@@ -16,6 +16,7 @@
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
 #include "cli/model_options.h"
+#include "cli/model_preset.h"
 #include "korvo/import/import_model.h"
 #endif
 
@@ -67,8 +68,10 @@ void noteEmbeddedReferences(const Scene& scene, const std::string& target, const
 // note on what of its animation the dialog's settings would leave out. The texture names
 // of either become paths relative to `target`'s folder (with --copy-textures the bare
 // names of copies beside it); a model's embedded images and the copies go to `images`.
+// `script` is the user's, with the model preset for a model.
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
-               ModelImages& images, std::string& error) {
+               ModelImages& images, DialogScript& script, std::string& error) {
+    script = settings.script;
 #ifdef KORVO_WITH_IMPORT
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", printable(line).c_str()); };
     if (readsModel(path)) {
@@ -82,7 +85,8 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
         if (!import::importModel(path, scene, error, note, choices,
                                  settings.keepTexturePaths ? nullptr : &images.output))
             return false;
-        for (const std::string& line : animationNotes(scene, settings.script)) note(path + ": " + line);
+        script = applyModelPreset(settings.script, modelFacts(scene));
+        for (const std::string& line : animationNotes(scene, script)) note(path + ": " + line);
         if (settings.keepTexturePaths)
             noteEmbeddedReferences(scene, target, [&](const std::string& line) { note(path + ": " + line); });
         return true;
@@ -183,10 +187,11 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     Scene scene;
     ModelImages images;
     std::string error;
+    DialogScript script;
     bool read = false;
     error = folderGivenAsInput(input);
     try {
-        read = error.empty() && readScene(input, target, settings_, scene, images, error);
+        read = error.empty() && readScene(input, target, settings_, scene, images, script, error);
     } catch (const std::bad_alloc&) {
         error = input + ": cannot be read: out of memory";
     }
@@ -196,10 +201,6 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     }
     const Clock::time_point loaded = Clock::now();
 
-    DialogScript script = settings_.script;
-#ifdef KORVO_WITH_IMPORT
-    if (readsModel(input)) presetNormalTags(scene, script);
-#endif
     const KrvDocument document = host_.loadDocument(scene);
     // The document holds its own copy of everything; the records would only add their
     // size to the peak memory of the save.

@@ -22,7 +22,7 @@ struct ExportSettings {
     int64_t refuseAllocation = 0;           // KORVO_FAIL_ALLOC
     bool progress = false;                  // count the files of one export on standard error
     bool verbose = false;                   // --verbose: the module's start line too
-    std::string animationChoice;            // --animation-index: the animation of a model to keep
+    std::string animationChoice;            // --animation-index: the animation of a model that is the current take
     bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
     // Never written beside a target (frame files, embedded images): the inputs, a batch's targets.
     ProtectedFiles protectedFiles;

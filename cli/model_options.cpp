@@ -19,8 +19,8 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds) {
 
 void addAnimationChoice(CLI::App& command, std::string& choice) {
     command.add_option("--animation-index", choice,
-                       "the model's animation to keep, by its number (from 0) or name (default: the first; korvo "
-                       "check lists them)")
+                       "the model's animation to make the current take, written alone unless --all-takes, by its "
+                       "number (from 0) or name (default: the first; korvo check lists them)")
         ->type_name("N|NAME");
 }
 
@@ -49,12 +49,6 @@ bool anyCarriesNormals(const std::vector<SceneObject>& objects) {
 }  // namespace
 
 bool modelCarriesNormals(const Scene& scene) { return anyCarriesNormals(scene.objects); }
-
-void presetNormalTags(const Scene& scene, DialogScript& script) {
-    for (const DialogChange& change : script.changes)
-        if (change.id == KRV_SETTINGS_NORMAL_TAGS) return;
-    if (modelCarriesNormals(scene)) script.changes.push_back({KRV_SETTINGS_NORMAL_TAGS, 1.0, "the model's normals"});
-}
 
 int runWithModelReader(const std::string& file, unsigned seconds, const std::function<int()>& job,
                        const std::function<void()>& cleanUp) {

@@ -19,7 +19,7 @@ constexpr unsigned kReaderTimeLimit = 60;
 // Adds --reader-time-limit SECONDS to `command`.
 void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 
-// Adds --animation-index N|NAME to `command`: the animation of a model to keep.
+// Adds --animation-index N|NAME to `command`: the animation of a model that is the current take.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
 // Adds --keep-texture-paths to `command`: texture names as the scene or model stores them
@@ -28,9 +28,6 @@ void addKeepTexturePaths(CLI::App& command, bool& keep);
 
 // Whether an imported model kept normals of its own (a polygon object with normals).
 bool modelCarriesNormals(const Scene& scene);
-// The model preset's part for normals: "Use normal tags" on for a model that carries
-// normals, unless the user's options set it either way.
-void presetNormalTags(const Scene& scene, DialogScript& script);
 
 // Adds --copy-textures to `command`: every image found copied beside the written file and
 // named by its bare name.

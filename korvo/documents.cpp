@@ -169,6 +169,8 @@ std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene) {
     if (scene.end)
         d->end = KrvTime{static_cast<float>(scene.end->numerator), static_cast<float>(scene.end->denominator)};
     d->time = {static_cast<float>(scene.time.numerator), static_cast<float>(scene.time.denominator)};
+    d->takes = scene.takes;
+    d->currentTake = scene.currentTake;
     for (const Material& m : scene.materials) d->materials.push_back(makeMaterial(m));
     for (const SceneObject& o : scene.objects) d->objects.push_back(buildObject(o, d->materials));
     linkList(d->objects, nullptr);
@@ -182,6 +184,8 @@ std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source) {
     d->fps = source.fps;
     d->end = source.end;
     d->time = source.time;
+    d->takes = source.takes;
+    d->currentTake = source.currentTake;
     d->materials = source.materials;  // materials never change: shared
     for (const auto& o : source.objects) d->objects.push_back(cloneObject(*o));
     linkList(d->objects, nullptr);
@@ -264,11 +268,45 @@ void KRV_CALL documentMessage(KrvDocument document, int32_t /*message*/, void* /
     documentImpl(document, "document message");
 }
 
+int32_t KRV_CALL takeCount(KrvDocument document) {
+    DocumentImpl* impl = documentImpl(document, "document take_count");
+    return impl ? static_cast<int32_t>(impl->takes.size()) : 0;
+}
+
+const Take* takeOf(KrvDocument document, int32_t index, const char* entry) {
+    DocumentImpl* impl = documentImpl(document, entry);
+    if (!impl || index < 0 || index >= static_cast<int32_t>(impl->takes.size())) return nullptr;
+    return &impl->takes[static_cast<size_t>(index)];
+}
+
+int32_t KRV_CALL takeName(KrvDocument document, int32_t index, KrvString* out) {
+    const Take* take = takeOf(document, index, "document take_name");
+    StringImpl* name = stringImpl(out);
+    if (!take || !name) return 0;
+    name->text = fromUtf8(take->name);
+    return 1;
+}
+
+int32_t KRV_CALL takeRange(KrvDocument document, int32_t index, KrvTime* start, KrvTime* end) {
+    const Take* take = takeOf(document, index, "document take_range");
+    if (!take || !start || !end) return 0;
+    const float fps = static_cast<float>(documentImpl(document, "document take_range")->fps);
+    *start = {static_cast<float>(take->startFrame), fps};
+    *end = {static_cast<float>(take->endFrame), fps};
+    return 1;
+}
+
+int32_t KRV_CALL setCurrentTake(KrvDocument document, int32_t index) {
+    if (!takeOf(document, index, "document set_current_take")) return 0;
+    documentImpl(document, "document set_current_take")->currentTake = index;
+    return 1;
+}
+
 }  // namespace
 
 const KrvDocumentTable kDocumentTable = {
     sizeof(KrvDocumentTable), documentCopy, documentRelease, firstObject, getSettings,
-    setSettings, evaluate, documentMessage,
+    setSettings, evaluate, documentMessage, takeCount, takeName, takeRange, setCurrentTake,
 };
 
 }  // namespace korvo

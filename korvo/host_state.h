@@ -146,6 +146,8 @@ struct DocumentImpl {
     std::vector<std::shared_ptr<MaterialImpl>> materials;
     std::vector<std::unique_ptr<ObjectImpl>> objects;
     bool isCopy = false;
+    std::vector<Take> takes;  // ranges of the time line: every take evaluates the same keys
+    int32_t currentTake = 0;
     // An evaluation counts itself and keeps its frame; each object catches up when its
     // placement is read, so an animation key of one object does not evaluate them all.
     uint64_t evaluations = 0;

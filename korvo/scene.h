@@ -115,12 +115,21 @@ struct Time {
     double denominator = 1;
 };
 
+// A named animation of the document: a range of its time line, in frames.
+struct Take {
+    std::string name;
+    double startFrame = 0;
+    double endFrame = 0;
+};
+
 struct Scene {
     int32_t fps = 30;
     std::optional<Time> end;  // entry 1003; absent when the file gives no end
     Time time;                // entry 1000: the current time
     std::vector<Material> materials;
     std::vector<SceneObject> objects;
+    std::vector<Take> takes;  // none: the time range is the one animation
+    int32_t currentTake = 0;  // an index into `takes`
 };
 
 }  // namespace korvo

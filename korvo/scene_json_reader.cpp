@@ -313,6 +313,7 @@ public:
         in_.take();
         bool versionSeen = false, endTimeSeen = false;
         std::optional<double> endFrame;
+        std::optional<int64_t> currentTake;
         KeySet keys;
         forEachKey([&](const std::string& key) {
             if (!keys.insert(key)) throw MalformedJson{};  // a duplicate key
@@ -336,6 +337,10 @@ public:
                 readMaterials(top / "materials", scene.materials);
             } else if (key == "objects") {
                 readObjects(top / "objects", 0, scene.objects);
+            } else if (key == "takes") {
+                readTakes(top / "takes", scene.takes);
+            } else if (key == "currentTake") {
+                currentTake = checkedIntegerIn(readScalar(), top / "currentTake", 0, std::numeric_limits<int32_t>::max());
             } else {
                 fail(top, "unknown key " + jsonString(key));
             }
@@ -347,6 +352,11 @@ public:
             if (scene.fps == 0) fail(top / "endFrame", "needs fps above 0 (fps is 0)");
             scene.end = Time{*endFrame, double(scene.fps)};
         }
+        if (!scene.takes.empty() && scene.fps == 0) fail(top / "takes", "needs fps above 0 (fps is 0)");
+        if (currentTake && *currentTake >= static_cast<int64_t>(scene.takes.size()))
+            fail(top / "currentTake", "take " + std::to_string(*currentTake) + " out of range (the file has " +
+                                          std::to_string(scene.takes.size()) + " takes)");
+        if (currentTake) scene.currentTake = static_cast<int32_t>(*currentTake);
         for (const Reference& reference : state_.textureMaterials) {
             if (!state_.materialNames.count(reference.name)) {
                 failAt(reference.path, "unknown material " + jsonString(reference.name));
@@ -545,6 +555,31 @@ private:
         state_.materialsRead = true;
     }
 
+    // A take is a named range of the time line, in frames.
+    void readTakes(const Path& at, std::vector<Take>& out) {
+        openArray(at, "takes");
+        forEachElement([&](size_t i) {
+            const Path here = at[i];
+            openObject(here);
+            Take& take = out.emplace_back();
+            bool seen[3] = {};
+            forEachKey([&](const std::string& key) {
+                static constexpr std::string_view kKeys[] = {"name", "startFrame", "endFrame"};
+                const size_t slot = size_t(std::find(std::begin(kKeys), std::end(kKeys), key) - std::begin(kKeys));
+                if (slot == std::size(kKeys)) fail(here, "unknown key " + jsonString(key));
+                if (seen[slot]) throw MalformedJson{};
+                seen[slot] = true;
+                const Path value = here / kKeys[slot];
+                if (slot == 0) readString(value, take.name);
+                else if (slot == 1) take.startFrame = readReal(value);
+                else take.endFrame = readReal(value);
+            });
+            if (!seen[0]) fail(here, "missing required key \"name\"");
+            if (!seen[2]) fail(here, "missing required key \"endFrame\"");
+            if (take.endFrame < take.startFrame) fail(here / "endFrame", "ends before its start frame");
+        });
+    }
+
     // ------------------------------------------------------------ geometry
 
     void readPoints(const Path& at, std::vector<Vec3>& out) {
@@ -560,7 +595,7 @@ private:
             const Path here = at[i];
             JsonNumber numbers[4];
             if (const size_t count = in_.readNumbers(numbers, 3, 4)) {
-                int32_t index[4];
+                int32_t index[4] = {};  // all of them set below; said for compilers that cannot tell
                 for (size_t k = 0; k < count; ++k) {
                     const JsonNumber& n = numbers[k];
                     // The usual index: an integer below the points' count.

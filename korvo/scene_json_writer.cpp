@@ -130,6 +130,17 @@ void appendMaterial(std::string& out, const Material& material, int level) {
     m.close();
 }
 
+void appendTake(std::string& out, const Take& take, int level) {
+    Members m(out, level);
+    m.key("name");
+    out += jsonString(take.name);
+    m.key("startFrame");
+    appendNumber(out, take.startFrame);
+    m.key("endFrame");
+    appendNumber(out, take.endFrame);
+    m.close();
+}
+
 // Whether entry i of a per-corner list, if there is one, repeats corner c as corner d.
 template <typename Record>
 bool lastCornerRepeated(const std::optional<std::vector<Record>>& list, size_t i) {
@@ -331,6 +342,12 @@ std::string sceneToJson(const Scene& scene) {
     appendList(out, m.inner(), scene.materials, appendMaterial);
     m.key("objects");
     appendList(out, m.inner(), scene.objects, appendObject);
+    if (!scene.takes.empty()) {
+        m.key("takes");
+        appendList(out, m.inner(), scene.takes, appendTake);
+        m.key("currentTake");
+        out += std::to_string(scene.currentTake);
+    }
     m.close();
     out += '\n';
     return out;

@@ -361,6 +361,17 @@ typedef struct KrvDocumentTable {
     int32_t (KRV_CALL* evaluate)(KrvDocument document, int32_t a, int32_t b, int32_t c);
     /* Message 5: the document changed. */
     void (KRV_CALL* message)(KrvDocument document, int32_t message, void* data);
+    /* Takes: the named animations of the document, each over a time range of its own; the
+     * document evaluates its current take. Check KRV_HAS_ENTRY before calling any of the
+     * four: older hosts lack them.
+     * The number of takes, 0 when the document has none (its time range is its animation). */
+    int32_t (KRV_CALL* take_count)(KrvDocument document);
+    /* Assigns take `index`'s name to `out`, a string the caller constructed; 0 for no such take. */
+    int32_t (KRV_CALL* take_name)(KrvDocument document, int32_t index, KrvString* out);
+    /* The take's time range from `start` to `end`; 0 for no such take. */
+    int32_t (KRV_CALL* take_range)(KrvDocument document, int32_t index, KrvTime* start, KrvTime* end);
+    /* Makes take `index` the current one; 0 for no such take. */
+    int32_t (KRV_CALL* set_current_take)(KrvDocument document, int32_t index);
 } KrvDocumentTable;
 
 typedef struct KrvObjectTable {
@@ -591,7 +602,8 @@ enum {
     KRV_SETTINGS_UNIQUE_NAMES = 10046,      /* checkbox: add a unique number to each entity name */
     KRV_SETTINGS_FRAME_PER_FILE = 10047,    /* checkbox "Each frame to separat file" */
     KRV_SETTINGS_FRAME_RATE = 10048,        /* checkbox: write the animation's ticks per second */
-    KRV_SETTINGS_NORMAL_TAGS = 10050        /* checkbox "Use normal tags": vertex normals from the normal tag */
+    KRV_SETTINGS_NORMAL_TAGS = 10050,       /* checkbox "Use normal tags": vertex normals from the normal tag */
+    KRV_SETTINGS_ALL_TAKES = 10051          /* checkbox "Export all takes" */
 };
 
 /* ---------------------------------------------------------------------------------

@@ -142,8 +142,7 @@ void compareAnimation(const ModelData& source, const ModelData& readBack, int32_
     if (source.animations.empty()) return;
     const ModelAnimation& animation = source.animations[0];
     const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
-    const long keyCount = std::lround(animation.duration / ticksPerSecond * fps);  // the end frame is not written
-    if (keyCount <= 0) return;
+    const long keyCount = std::lround(animation.duration / ticksPerSecond * fps) + 1;  // every key is written
     if (readBack.animations.empty()) {
         differences.push_back("the written file holds no animation");
         return;
@@ -176,6 +175,14 @@ void compareAnimation(const ModelData& source, const ModelData& readBack, int32_
                                       ", offset by " + std::to_string(offset) + ")");
                 return;
             }
+        }
+        // Skinned vertices follow their bones as in the source.
+        const std::vector<std::string> skinned = compareTriangles(skinnedTriangles(source, expected),
+                                                                  skinnedTriangles(readBack, actual), offsetTolerance,
+                                                                  options.uvTolerance);
+        if (!skinned.empty()) {
+            differences.push_back("at frame " + std::to_string(frame) + ": " + skinned.back());
+            return;
         }
     }
 }
@@ -238,11 +245,12 @@ std::string exportedName(const std::string& utf8Name) {
 
 std::vector<std::string> compareRoundTrip(const ModelData& source, const ModelData& readBack, int32_t fps,
                                           const RoundTripOptions& options) {
-    const std::vector<WorldTriangle> expected = worldTriangles(source);
+    // As a player shows the model at rest: skinned meshes deformed by their bones.
+    const std::vector<WorldTriangle> expected = skinnedTriangles(source, nodeGlobals(source, nullptr, 0));
     const double size = boundingSize(expected);
     const double tolerance = options.positionTolerance * std::max(size, 1e-12);
-    std::vector<std::string> differences =
-        compareTriangles(expected, worldTriangles(readBack), tolerance, options.uvTolerance);
+    std::vector<std::string> differences = compareTriangles(
+        expected, skinnedTriangles(readBack, nodeGlobals(readBack, nullptr, 0)), tolerance, options.uvTolerance);
 
     const std::set<std::string> bones = exportedBoneNames(source, true);
     const std::set<std::string> writtenBones = exportedBoneNames(readBack, false);

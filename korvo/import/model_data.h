@@ -43,6 +43,7 @@ struct ModelMesh {
     std::vector<uint32_t> corners;    // the faces' vertex indices, face after face
     std::vector<ModelBone> bones;
     bool hasColors = false;  // per-vertex colours, which the scene does not keep
+    uint32_t morphTargets = 0;  // blend shapes, which the scene does not keep
 };
 
 struct ModelTexture {
@@ -79,6 +80,7 @@ struct ModelAnimation {
     double duration = 0;        // ticks
     double ticksPerSecond = 0;  // 0 when the model does not say
     std::vector<ModelChannel> channels;
+    uint32_t morphChannels = 0;  // meshes the animation morphs, which the scene does not keep
 };
 
 // An image stored inside the model file (GLB, FBX), in its own file format.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <unordered_map>
 
 namespace korvo::import {
 
@@ -155,6 +157,52 @@ std::vector<WorldTriangle> worldTriangles(const ModelData& model) {
                     for (int k = 0; k < 3; ++k) {
                         const uint32_t v = mesh.corners[first + k];
                         t.corners[k].position = transformPoint(global[n], mesh.positions[v]);
+                        if (t.hasUv) t.corners[k].uv = mesh.uv[v];
+                    }
+                    triangles.push_back(t);
+                }
+                first += size;
+            }
+        }
+    }
+    return triangles;
+}
+
+std::vector<WorldTriangle> skinnedTriangles(const ModelData& model, const std::vector<Affine>& globals) {
+    std::unordered_map<std::string, int> nodeByName;
+    for (int n = static_cast<int>(model.nodes.size()) - 1; n >= 0; --n) nodeByName[model.nodes[n].name] = n;
+    std::vector<WorldTriangle> triangles;
+    for (size_t n = 0; n < model.nodes.size(); ++n) {
+        for (int m : model.nodes[n].meshes) {
+            const ModelMesh& mesh = model.meshes[m];
+            std::vector<Vec3> placed(mesh.positions.size(), Vec3{0, 0, 0});
+            std::vector<double> sums(mesh.positions.size(), 0.0);
+            for (const ModelBone& bone : mesh.bones) {
+                const auto node = nodeByName.find(bone.name);
+                if (node == nodeByName.end()) continue;
+                const Affine skin = multiply(globals[node->second], bone.offset);
+                for (const VertexWeight& w : bone.weights) {
+                    if (w.vertex >= placed.size()) continue;
+                    const Vec3 p = transformPoint(skin, mesh.positions[w.vertex]);
+                    for (int i = 0; i < 3; ++i) placed[w.vertex][i] += w.weight * p[i];
+                    sums[w.vertex] += w.weight;
+                }
+            }
+            for (size_t v = 0; v < placed.size(); ++v) {
+                if (sums[v] > 0) {
+                    for (double& x : placed[v]) x /= sums[v];
+                } else {
+                    placed[v] = transformPoint(globals[n], mesh.positions[v]);
+                }
+            }
+            size_t first = 0;
+            for (uint32_t size : mesh.faceSizes) {
+                if (size == 3) {
+                    WorldTriangle t;
+                    t.hasUv = !mesh.uv.empty();
+                    for (int k = 0; k < 3; ++k) {
+                        const uint32_t v = mesh.corners[first + k];
+                        t.corners[k].position = placed[v];
                         if (t.hasUv) t.corners[k].uv = mesh.uv[v];
                     }
                     triangles.push_back(t);

@@ -30,6 +30,12 @@ struct WorldTriangle {
 // transforms), in node order and face order. Faces other than triangles are left out.
 std::vector<WorldTriangle> worldTriangles(const ModelData& model);
 
+// Every triangle as a player shows it with the nodes at `globals`: a vertex of a skinned
+// mesh placed by its bones (each bone's world transform times its offset, blended by the
+// weights in proportion), any other by the node that holds the mesh. Bones that name no
+// node are left out.
+std::vector<WorldTriangle> skinnedTriangles(const ModelData& model, const std::vector<Affine>& globals);
+
 // The length of the diagonal of the triangles' bounding box.
 double boundingSize(const std::vector<WorldTriangle>& triangles);
 

@@ -78,6 +78,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
             out.uv.push_back({decimal(mesh.mTextureCoords[0][v].x), decimal(mesh.mTextureCoords[0][v].y)});
     }
     out.hasColors = mesh.HasVertexColors(0);
+    out.morphTargets = mesh.mNumAnimMeshes;
     out.faceSizes.reserve(mesh.mNumFaces);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
@@ -140,6 +141,7 @@ ModelAnimation copyAnimation(const aiAnimation& animation,
     out.name = animation.mName.C_Str();
     out.duration = animation.mDuration;
     out.ticksPerSecond = animation.mTicksPerSecond;
+    out.morphChannels = animation.mNumMorphMeshChannels + animation.mNumMeshChannels;
     for (unsigned c = 0; c < animation.mNumChannels; ++c) {
         const aiNodeAnim& channel = *animation.mChannels[c];
         ModelChannel copy;

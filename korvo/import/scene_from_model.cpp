@@ -43,6 +43,10 @@ struct Conversion {
     // (identity for nearly every item): the host's placement times it is the model's.
     std::vector<Affine> remainder;
     std::vector<bool> animatedNodes;  // per node (one more, never set), filled when first asked
+    // Per plan item: how a mesh's points move so that the one bind pose the host keeps
+    // for each bone weights them as the mesh's own did. Empty: as they are; one entry:
+    // every point by it; else one per bone of the mesh, blended by each point's weights.
+    std::vector<std::vector<Affine>> rebind;
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
@@ -386,9 +390,25 @@ private:
     const std::vector<std::vector<BoneShare>>* weights_;
 };
 
+// A vertex's position re-bound to the bind poses the host keeps (Conversion::rebind).
+Vec3 reboundPoint(const std::vector<Affine>& rebind, const Vec3& p, const std::vector<BoneShare>& weights) {
+    if (rebind.empty()) return p;
+    if (rebind.size() == 1) return transformPoint(rebind[0], p);
+    Vec3 sum{0, 0, 0};
+    double total = 0;
+    for (const BoneShare& w : weights) {
+        const Vec3 moved = transformPoint(rebind[w.bone], p);
+        for (int i = 0; i < 3; ++i) sum[i] += w.weight * moved[i];
+        total += w.weight;
+    }
+    if (!(total > 0)) return p;
+    for (double& x : sum) x /= total;
+    return sum;
+}
+
 // Vertices that share position and weights become one point, so that the host sees
 // one connected surface; texture coordinates live on the polygon corners anyway.
-void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
+void convertMesh(const Conversion& c, const ModelMesh& mesh, const std::vector<Affine>& rebind, SceneObject& out) {
     const size_t vertexCount = mesh.positions.size();
     std::vector<std::vector<BoneShare>> weightsOfVertex(vertexCount);
     std::vector<int> boneItem(mesh.bones.size(), -1);
@@ -411,7 +431,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, SceneObject& out) {
     }
     out.points.reserve(vertexOfPoint.size());
     for (size_t v : vertexOfPoint) {
-        const Vec3& p = mesh.positions[v];
+        const Vec3 p = reboundPoint(rebind, mesh.positions[v], weightsOfVertex[v]);
         out.points.push_back({p[0], p[1], -p[2]});
     }
 
@@ -510,7 +530,6 @@ double scaleOf(const Affine& a) {
 void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
     const std::vector<std::optional<Affine>> bind = worldBindPoses(c);
     std::unordered_map<int, Affine> spaceOfTop;  // topmost bone item -> mesh space
-    std::unordered_map<int, std::string> meshOfTop;
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
         if (c.plan[item].type != ObjectType::Polygon) continue;
         const ModelMesh& mesh = c.model.meshes[c.plan[item].mesh];
@@ -519,14 +538,7 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
             const int node = boneNodeOf(c, bone);
             if (node < 0 || !c.boneNode[node]) continue;
             const int top = topBoneItem(c, c.itemOfBoneNode[node]);
-            const Affine& space = spaceOfTop.emplace(top, meshGlobal).first->second;
-            const std::string& first = meshOfTop.emplace(top, c.plan[item].name).first->second;
-            const Affine wanted = inverse(bone.offset);  // in this mesh's space
-            const Affine written = multiply(inverse(space), *bind[node]);
-            if (maxDifference(wanted, written) > 1e-5 * scaleOf(wanted))
-                c.skinNote("mesh " + quoted(c.plan[item].name) + ": bone " + quoted(bone.name) +
-                       " has another bind pose in mesh " + quoted(first) +
-                       "; its offset matrix follows that mesh");
+            spaceOfTop.emplace(top, meshGlobal);
         }
     }
     for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
@@ -543,6 +555,53 @@ void setRestPoses(Conversion& c, std::vector<SceneObject*>& objectOfItem) {
         const Placement rest =
             hostPlacement(c, item, multiply(inverse(above), *bind[c.plan[item].node]), "the bind pose");
         objectOfItem[item]->rest = RestPose{rest.position, rest.rotation, rest.scale};
+    }
+}
+
+// Where a bone's bind pose in a mesh differs from the one the host keeps (that of the
+// first mesh the skeleton deforms, in that mesh's space, which the exporter's offset
+// matrices follow), the mesh's points move so that each bone weights them as in the
+// model: by D = kept · model⁻¹ of each bone. Exact when every bone of the mesh asks the
+// same D (the mesh was bound in another space), and for points of one bone; otherwise
+// the points are moved by their weights' blend of the bones' D, with one note.
+void planRebinds(Conversion& c) {
+    c.rebind.assign(c.plan.size(), {});
+    const std::vector<std::optional<Affine>> bind = worldBindPoses(c);
+    std::unordered_map<int, Affine> spaceOfTop;  // topmost bone item -> mesh space
+    std::unordered_map<int, std::string> meshOfTop;
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
+        if (c.plan[item].type != ObjectType::Polygon) continue;
+        const ModelMesh& mesh = c.model.meshes[c.plan[item].mesh];
+        const Affine& meshGlobal = c.restGlobal[c.plan[item].node];
+        std::vector<Affine> perBone(mesh.bones.size());
+        bool differs = false, same = true;
+        int reference = -1;  // the first bone of a node
+        std::string firstDiffering;
+        for (size_t b = 0; b < mesh.bones.size(); ++b) {
+            const int node = boneNodeOf(c, mesh.bones[b]);
+            if (node < 0 || !c.boneNode[node]) continue;
+            const int top = topBoneItem(c, c.itemOfBoneNode[node]);
+            const Affine& space = spaceOfTop.emplace(top, meshGlobal).first->second;
+            const std::string& first = meshOfTop.emplace(top, c.plan[item].name).first->second;
+            const Affine wanted = inverse(mesh.bones[b].offset);  // in this mesh's space
+            const Affine kept = multiply(inverse(space), *bind[node]);
+            perBone[b] = multiply(kept, inverse(wanted));
+            if (maxDifference(wanted, kept) > 1e-5 * scaleOf(wanted) && !differs) {
+                differs = true;
+                firstDiffering = "bone " + quoted(mesh.bones[b].name) + " has another bind pose in mesh " + quoted(first);
+            }
+            if (reference < 0) reference = static_cast<int>(b);
+            if (maxDifference(perBone[b], perBone[reference]) > 1e-5 * scaleOf(perBone[reference])) same = false;
+        }
+        if (!differs) continue;
+        if (same) {
+            c.rebind[item] = {perBone[reference]};
+        } else {
+            c.rebind[item] = std::move(perBone);
+            c.skinNote("mesh " + quoted(c.plan[item].name) + ": " + firstDiffering +
+                   ", and its bones differ by different transforms; its points are re-bound by the blend of their "
+                   "weights, which is exact only for points of one bone");
+        }
     }
 }
 
@@ -599,49 +658,104 @@ int32_t sampleStep(const ModelAnimation& animation, int32_t lastFrame, const Not
     return step;
 }
 
-void sampleAnimation(Conversion& c, const ModelAnimation& animation, Scene& scene,
-                     std::vector<SceneObject*>& objectOfItem) {
-    const double ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
-    const double seconds = animation.duration / ticksPerSecond;
-    // The caller refused more than kMostAnimationFrames; an end before the start has no frame.
-    const int32_t lastFrame = static_cast<int32_t>(std::lround(std::max(seconds * scene.fps, -1.0)));
-    scene.end = Time{static_cast<double>(lastFrame), static_cast<double>(scene.fps)};
+// One animation sampled at the scene's rate: the node placements of each frame sampled
+// (every frame, or every N frames and the last where the model's own keys do not justify
+// so many; see sampleStep).
+struct ClipFrames {
+    const ModelAnimation* animation = nullptr;
+    double ticksPerSecond = 25;
+    int32_t fps = 30;
+    int32_t lastFrame = 0;                     // -1 for an animation that ends before it starts
+    std::vector<int32_t> sampled;              // the frames sampled
+    std::vector<std::vector<Affine>> globals;  // per frame sampled, per node
 
-    const std::vector<int32_t> sampled = sampledFrames(lastFrame, sampleStep(animation, lastFrame, c.note));
-    std::vector<std::vector<Affine>> frames;
-    const auto ticksOfFrame = [&](int32_t f) { return f * ticksPerSecond / scene.fps; };
-    for (int32_t f : sampled) frames.push_back(nodeGlobals(c.model, &animation, ticksOfFrame(f)));
+    double ticksOfFrame(int32_t f) const { return f * ticksPerSecond / fps; }
+};
 
-    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) {
-        // Below a still parent whose placement leaves a remainder, the keys take it on
-        // as the rest placement does.
-        const int parent = c.plan[item].parent;
-        const bool stillParent = parent == 0 || !animatedNode(c, c.plan[parent].node);
-        const Affine above = stillParent && c.plan[item].type != ObjectType::Bone ? c.remainder[parent] : Affine{};
-        const bool carries = !isIdentity(above);
-        const auto placedLocal = [&](const std::vector<Affine>& globals, int32_t f) {
-            const Affine local = localOf(c, globals, item, &animation, ticksOfFrame(f));
-            return carries ? multiply(above, local) : local;
-        };
-        const Affine rest = carries ? multiply(above, localOf(c, c.restGlobal, item)) : localOf(c, c.restGlobal, item);
-        const bool moves = std::any_of(frames.begin(), frames.end(), [&](const std::vector<Affine>& g) {
-            const int32_t f = sampled[static_cast<size_t>(&g - frames.data())];
-            return maxDifference(placedLocal(g, f), rest) > 1e-6 * scaleOf(rest);
-        });
-        if (!moves) continue;
-        SceneObject& object = *objectOfItem[item];
-        Vec3 previous = object.rotation;
-        for (size_t k = 0; k < sampled.size(); ++k) {
-            const int32_t f = sampled[k];
-            Placement p = hostPlacement(c, item, placedLocal(frames[k], f), "the animated placement");
-            p.rotation = nearestEquivalentRotation(p.rotation, previous);
-            previous = p.rotation;
-            const double frame = f;
-            object.animation.position.push_back({frame, p.position});
-            object.animation.rotation.push_back({frame, p.rotation});
-            object.animation.scale.push_back({frame, p.scale});
-        }
+// The caller refused an animation of more than kMostAnimationFrames.
+ClipFrames sampleClip(const Conversion& c, const ModelAnimation& animation, int32_t fps, const NoteSink& note) {
+    ClipFrames clip;
+    clip.animation = &animation;
+    clip.ticksPerSecond = animation.ticksPerSecond > 0 ? animation.ticksPerSecond : 25;
+    clip.fps = fps;
+    clip.lastFrame = static_cast<int32_t>(std::lround(std::max(animationSeconds(animation) * fps, -1.0)));
+    clip.sampled = sampledFrames(clip.lastFrame, sampleStep(animation, clip.lastFrame, note));
+    for (int32_t f : clip.sampled) clip.globals.push_back(nodeGlobals(c.model, &animation, clip.ticksOfFrame(f)));
+    return clip;
+}
+
+// The part of the parent's rest placement the host could not hold, which a child below a
+// still parent takes on in its keys as in its rest placement; identity elsewhere.
+Affine remainderAbove(Conversion& c, int item) {
+    const int parent = c.plan[item].parent;
+    const bool stillParent = parent == 0 || !animatedNode(c, c.plan[parent].node);
+    return stillParent && c.plan[item].type != ObjectType::Bone ? c.remainder[parent] : Affine{};
+}
+
+// The item's local placement at the k-th frame sampled.
+Affine localAt(Conversion& c, const ClipFrames& clip, int item, size_t k, const Affine& above) {
+    const Affine local = localOf(c, clip.globals[k], item, clip.animation, clip.ticksOfFrame(clip.sampled[k]));
+    return isIdentity(above) ? local : multiply(above, local);
+}
+
+bool movesIn(Conversion& c, const ClipFrames& clip, int item) {
+    const Affine above = remainderAbove(c, item);
+    const Affine local = localOf(c, c.restGlobal, item);
+    const Affine rest = isIdentity(above) ? local : multiply(above, local);
+    for (size_t k = 0; k < clip.sampled.size(); ++k)
+        if (maxDifference(localAt(c, clip, item, k, above), rest) > 1e-6 * scaleOf(rest)) return true;
+    return false;
+}
+
+// Keys of the clip's frames from `firstFrame` of the time line on; rotation angles are
+// taken nearest to `previous`, the object's last key.
+void addKeys(Conversion& c, const ClipFrames& clip, int32_t firstFrame, int item, SceneObject& object, Vec3& previous) {
+    const Affine above = remainderAbove(c, item);
+    for (size_t k = 0; k < clip.sampled.size(); ++k) {
+        Placement p = hostPlacement(c, item, localAt(c, clip, item, k, above), "the animated placement");
+        p.rotation = nearestEquivalentRotation(p.rotation, previous);
+        previous = p.rotation;
+        const double frame = firstFrame + clip.sampled[k];
+        object.animation.position.push_back({frame, p.position});
+        object.animation.rotation.push_back({frame, p.rotation});
+        object.animation.scale.push_back({frame, p.scale});
     }
+}
+
+// Every animation becomes a take, a range of the time line: the current one from frame 0
+// (so that the document's time range is its own), the others after it in the model's
+// order. Each take ends one frame after its last key: the exporter samples from a take's
+// start up to its end, never the end itself, so every key of the clip is written.
+void sampleAnimations(Conversion& c, int current, Scene& scene, std::vector<SceneObject*>& objectOfItem) {
+    std::vector<int> order = {current};
+    for (int a = 0; a < static_cast<int>(c.model.animations.size()); ++a)
+        if (a != current) order.push_back(a);
+
+    // An object that moves in one take gets keys in all, so that each take shows it as
+    // the model does.
+    std::vector<bool> moving(c.plan.size(), false);
+    for (int a : order) {
+        const ClipFrames clip = sampleClip(c, c.model.animations[a], scene.fps, c.note);
+        for (int item = 1; item < static_cast<int>(c.plan.size()); ++item)
+            if (!moving[item]) moving[item] = movesIn(c, clip, item);
+    }
+
+    std::vector<Vec3> previous(c.plan.size());
+    for (int item = 1; item < static_cast<int>(c.plan.size()); ++item) previous[item] = objectOfItem[item]->rotation;
+    scene.takes.resize(order.size());
+    int32_t firstFrame = 0;
+    const NoteSink noted = [](const std::string&) {};  // the first pass gave the notes
+    for (int a : order) {
+        const ClipFrames clip = sampleClip(c, c.model.animations[a], scene.fps, noted);
+        for (int item = 1; item < static_cast<int>(c.plan.size()); ++item)
+            if (moving[item]) addKeys(c, clip, firstFrame, item, *objectOfItem[item], previous[item]);
+        const int32_t endFrame = firstFrame + clip.lastFrame + 1;
+        const std::string& name = c.model.animations[a].name;
+        scene.takes[a] = Take{name.empty() ? "Animation" + std::to_string(a) : name, double(firstFrame), double(endFrame)};
+        firstFrame = endFrame;
+    }
+    scene.currentTake = current;
+    scene.end = Time{scene.takes[current].endFrame, static_cast<double>(scene.fps)};
 }
 
 // ---- validation ----
@@ -749,9 +863,9 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
     if (plan.type == ObjectType::Polygon) {
         const ModelMesh& mesh = c.model.meshes[plan.mesh];
         if (foldIntoPoints)
-            convertMesh(c, foldedMesh(mesh, c.remainder[item]), out);
+            convertMesh(c, foldedMesh(mesh, c.remainder[item]), c.rebind[item], out);
         else
-            convertMesh(c, mesh, out);
+            convertMesh(c, mesh, c.rebind[item], out);
         if (mesh.material >= 0 && mesh.material < static_cast<int>(materialNames.size()))
             out.texture = TextureTag{materialNames[mesh.material], {0, 0}, {1, 1}};
     }
@@ -785,7 +899,7 @@ int chosenAnimation(const ModelData& model, const std::string& choice) {
 bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
                     const ImportChoices& choices) {
     const NoteSink silent = [](const std::string&) {};
-    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;
@@ -817,6 +931,14 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     if (colored > 0)
         note(std::to_string(colored) + (colored == 1 ? " mesh has" : " meshes have") +
              " vertex colours, which are not exported (a mesh is written with its material's colour)");
+    const bool morphs = std::any_of(model.animations.begin(), model.animations.end(),
+                                    [](const ModelAnimation& a) { return a.morphChannels > 0; });
+    if (morphs) {
+        uint64_t targets = 0;
+        for (size_t m = 0; m < model.meshes.size(); ++m)
+            if (c.usableMesh[m]) targets += model.meshes[m].morphTargets;
+        note("morph animation is not exported: " + std::to_string(targets) + " target" + (targets == 1 ? "" : "s"));
+    }
     findBoneNodes(c);
     buildPlan(c);
     if (!withinDepthLimit(c, error)) return false;
@@ -837,27 +959,34 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
         out.materials.push_back(convertMaterial(model.materials[m], materialNames.back()));
     }
 
+    planRebinds(c);
     std::vector<SceneObject*> objectOfItem(c.plan.size(), nullptr);
     const std::vector<int>& top = c.plan[0].children;
     out.objects.resize(top.size());
     for (size_t k = 0; k < top.size(); ++k) buildObject(c, top[k], materialNames, out.objects[k], objectOfItem);
     setRestPoses(c, objectOfItem);
-    if (animation >= 0) {
-        const double lastFrame = std::round(animationSeconds(model.animations[animation]) * out.fps);
-        if (!(lastFrame <= kMostAnimationFrames)) {
-            char frames[32];
-            std::snprintf(frames, sizeof frames, "%.0f", std::isfinite(lastFrame) ? lastFrame : 0.0);
-            error = "the animation " + quoted(model.animations[animation].name) + " runs " +
-                    (std::isfinite(lastFrame) ? std::string(frames) + " frames" : std::string("without end")) +
-                    ", more than an import samples (" + std::to_string(static_cast<int64_t>(kMostAnimationFrames)) +
-                    ", over 9 hours at 30 fps)";
-            return false;
+    // Animations that only morph leave nothing for the scene to play.
+    const bool onlyMorphs = std::all_of(model.animations.begin(), model.animations.end(), [](const ModelAnimation& a) {
+        return a.channels.empty() && a.morphChannels > 0;
+    });
+    if (animation >= 0 && !onlyMorphs) {
+        // Every animation is a take on one time line: all of them together are bounded.
+        double frames = 0;
+        for (const ModelAnimation& a : model.animations) {
+            const double lastFrame = std::round(animationSeconds(a) * out.fps);
+            frames += std::max(lastFrame, -1.0) + 1;
+            if (!(frames <= kMostAnimationFrames)) {
+                char count[32];
+                std::snprintf(count, sizeof count, "%.0f", std::isfinite(lastFrame) ? lastFrame : 0.0);
+                error = "the animation " + quoted(a.name) + " runs " +
+                        (std::isfinite(lastFrame) ? std::string(count) + " frames" : std::string("without end")) +
+                        (model.animations.size() > 1 ? " (all of the model's together more)" : "") +
+                        ", more than an import samples (" + std::to_string(static_cast<int64_t>(kMostAnimationFrames)) +
+                        ", over 9 hours at 30 fps)";
+                return false;
+            }
         }
-        sampleAnimation(c, model.animations[animation], out, objectOfItem);
-        if (model.animations.size() > 1 && choices.noteAnimations)
-            note("the model has " + std::to_string(model.animations.size()) + " animations; a scene holds one, " +
-                 std::to_string(animation) + " " + quoted(model.animations[animation].name) +
-                 ", the others are left out (--animation-index picks another)");
+        sampleAnimations(c, animation, out, objectOfItem);
     }
     return true;
 }

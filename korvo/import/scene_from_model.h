@@ -16,7 +16,7 @@ namespace korvo::import {
 using NoteSink = std::function<void(const std::string&)>;
 
 struct ImportChoices {
-    std::string animation;  // the animation to keep: its index or its name; empty: the first
+    std::string animation;  // the current take: its index or its name; empty: the first
     // Notes on what the scene leaves out of skins and of animations; off where the scene
     // is read for an export that writes none.
     bool noteSkins = true;

@@ -61,4 +61,34 @@ void animateDocument(KrvDocument document) {
     host()->document->message(document, kDocumentChanged, nullptr);
 }
 
+namespace {
+
+// Takes came later than the other document entries: a host has all four or none.
+bool hostHasTakes() {
+    const KrvDocumentTable* table = host()->document;
+    return KRV_HAS_ENTRY(table, KrvDocumentTable, take_count) && KRV_HAS_ENTRY(table, KrvDocumentTable, take_name) &&
+           KRV_HAS_ENTRY(table, KrvDocumentTable, take_range) &&
+           KRV_HAS_ENTRY(table, KrvDocumentTable, set_current_take);
+}
+
+}  // namespace
+
+int32_t documentTakeCount(KrvDocument document) {
+    return hostHasTakes() ? host()->document->take_count(document) : 0;
+}
+
+bool documentTake(KrvDocument document, int32_t index, HostString& name, HostTime& start, HostTime& end) {
+    KrvTime first{0, 1}, last{0, 1};
+    if (!hostHasTakes() || !host()->document->take_name(document, index, name.get()) ||
+        !host()->document->take_range(document, index, &first, &last))
+        return false;
+    start = fromKrvTime(first);
+    end = fromKrvTime(last);
+    return true;
+}
+
+bool setCurrentTake(KrvDocument document, int32_t index) {
+    return hostHasTakes() && host()->document->set_current_take(document, index) != 0;
+}
+
 }  // namespace dorna

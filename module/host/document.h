@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "host/host.h"
+
 namespace dorna {
 
 // A time of numerator / denominator seconds. A plain value; the host sees it only as
@@ -40,5 +42,13 @@ void setDocumentTime(KrvDocument document, HostTime time);
 // Evaluates the document at its current time (0, 0, 1), then tells it that it changed
 // (message 5), so that every object stands where the time puts it.
 void animateDocument(KrvDocument document);
+
+// The document's takes (named animations, each over a time range of its own): their
+// number, 0 when it has none or the host offers no takes.
+int32_t documentTakeCount(KrvDocument document);
+// Take `index`'s name and time range; false for no such take.
+bool documentTake(KrvDocument document, int32_t index, HostString& name, HostTime& start, HostTime& end);
+// Makes take `index` the one the document evaluates; false for no such take.
+bool setCurrentTake(KrvDocument document, int32_t index);
 
 }  // namespace dorna

@@ -36,6 +36,7 @@ struct ExportSettings {
     float specularPower;
     int32_t writeFrameRate;  // declare the animation set's ticks per second in the file
     int32_t useNormalTags;   // vertex normals from an object's normal tag instead of the smoothing
+    int32_t exportAllTakes;  // one animation set per take of the document
 };
 
 constexpr ExportSettings kDefaultExportSettings = {
@@ -45,6 +46,7 @@ constexpr ExportSettings kDefaultExportSettings = {
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.0f, 0.0f, 0.0f, 1.0f},
     2.0f,
+    0,
     0,
     0,
 };

@@ -63,6 +63,7 @@ constexpr EditedElement kElements[] = {
     {KRV_SETTINGS_FRAME_PER_FILE, ValueKind::Flag, offsetof(ExportSettings, framePerFile), kWithAnimation},
     {KRV_SETTINGS_FRAME_RATE, ValueKind::Flag, offsetof(ExportSettings, writeFrameRate), kWithAnimation},
     {KRV_SETTINGS_NORMAL_TAGS, ValueKind::Flag, offsetof(ExportSettings, useNormalTags), kAlways},
+    {KRV_SETTINGS_ALL_TAKES, ValueKind::Flag, offsetof(ExportSettings, exportAllTakes), kWithAnimation},
     {KRV_SETTINGS_TICKS_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, ticksPerFrame), kWithAnimation},
     {KRV_SETTINGS_DISTANCE_PER_FRAME, ValueKind::Integer, offsetof(ExportSettings, distancePerFrame), kWithAnimation},
     {KRV_SETTINGS_SMOOTHING_ANGLE, ValueKind::Real, offsetof(ExportSettings, smoothingAngle), kWithoutPhongAngle},
@@ -214,6 +215,7 @@ int32_t SettingsDialog::buildControls() {
     checkbox(d, KRV_SETTINGS_FRAME_PER_FILE, "Each frame to separat file");
     checkbox(d, KRV_SETTINGS_ONLY_BONES, "Only bones");
     checkbox(d, KRV_SETTINGS_FRAME_RATE, "Write frame rate (AnimTicksPerSecond)");
+    checkbox(d, KRV_SETTINGS_ALL_TAKES, "Export all takes");
     endGroup(d);
 
     checkbox(d, KRV_SETTINGS_SCALE_SCENE, "Scale Scene");

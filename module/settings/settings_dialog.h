@@ -23,7 +23,7 @@ union WorkingValue {
 class SettingsDialog : public ModalDialog {
 public:
     // The elements that edit a setting: rows of the element table.
-    static constexpr int kEditedElements = 32;
+    static constexpr int kEditedElements = 33;
 
     SettingsDialog();
 

@@ -9,11 +9,18 @@
 namespace dorna {
 
 Sampling samplingOf(KrvDocument document, const ExportSettings& settings) {
+    return samplingOfRange(document, settings, HostTime{}, documentEndTime(document));
+}
+
+Sampling samplingOfRange(KrvDocument document, const ExportSettings& settings, HostTime start, HostTime end) {
     Sampling sampling;
     sampling.document = document;
     sampling.rate = static_cast<float>(documentFrameRate(document));
+    sampling.first = frameOfTime(start, sampling.rate);
     sampling.step = effectiveDistancePerFrame(settings);
-    sampling.keyCount = keyCountOf(frameOfTime(documentEndTime(document), sampling.rate), sampling.step);
+    const int64_t frames = int64_t{frameOfTime(end, sampling.rate)} - sampling.first;
+    sampling.keyCount = frames > INT32_MAX ? keyCountOf(INT32_MAX, sampling.step)
+                                           : keyCountOf(static_cast<int32_t>(frames), sampling.step);
     sampling.ticks = effectiveTicksPerFrame(settings);
     return sampling;
 }
@@ -51,7 +58,7 @@ int32_t keyTimeOf(const Sampling& sampling, int32_t key) {
 Matrix sampleKey(const Sampling& sampling, KrvObject object, int32_t key) {
     // Every object starts again at frame 0, so no key depends on the objects before it.
     HostTime time;
-    time.numerator = static_cast<float>(int64_t{key} * sampling.step);
+    time.numerator = static_cast<float>(sampling.first + int64_t{key} * sampling.step);
     time.denominator = sampling.rate;
     setDocumentTime(sampling.document, time);
     animateDocument(sampling.document);

@@ -1,8 +1,8 @@
 // Animation samples: which objects move, how many keys the document's time range
 // gives, and each object's local export matrix at a key.
 //
-// Key k is the object's local export matrix at frame k x distancePerFrame and has the
-// key time k x ticksPerFrame. Sampling sets the document's current time and has the
+// Key k is the object's local export matrix at frame first + k x distancePerFrame and
+// has the key time k x ticksPerFrame; first is 0, or a take's start frame. Sampling sets the document's current time and has the
 // host evaluate it, so the document must be the export's working copy.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "host/document.h"
 #include "math/matrix.h"
 
 namespace dorna {
@@ -21,12 +22,15 @@ struct Sampling {
     KrvDocument document;
     float rate;        // frames per second
     int32_t keyCount;
+    int32_t first;     // the frame of key 0
     int32_t step;      // frames between keys
     int32_t ticks;     // key time units per key
 };
 
-// The sampling of `document` under `settings`.
+// The sampling of `document` under `settings`: from frame 0 towards its end.
 Sampling samplingOf(KrvDocument document, const ExportSettings& settings);
+// The sampling of the time range from `start` towards `end` (a take's).
+Sampling samplingOfRange(KrvDocument document, const ExportSettings& settings, HostTime start, HostTime end);
 
 // Whether the file of `document` gets an animation set under `settings`.
 bool writesAnimationSet(const ExportSettings& settings, KrvDocument document);

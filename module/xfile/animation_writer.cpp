@@ -1,5 +1,8 @@
 #include "xfile/animation_writer.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "host/document.h"
 #include "host/host.h"
 #include "host/objects.h"
@@ -39,6 +42,145 @@ void writeAnimations(ExportContext& context, const Sampling& sampling, KrvObject
     }
 }
 
+// Set names are cut to this many characters: a name is for telling sets apart.
+constexpr int32_t kMaxSetNameLength = 1000;
+
+// The names of the sets written so far, in host memory, for keeping each set's name
+// unique in the file: their text one after the other, and a table of them by hash so
+// that a document of many takes costs no more than a pass over their names.
+struct SetNames {
+    char* text = nullptr;
+    int64_t used = 0, capacity = 0;
+    int64_t* offsets = nullptr;  // per name
+    int32_t* lengths = nullptr;  // per name
+    int32_t* slots = nullptr;    // name index + 1, or 0 for a free slot
+    int32_t slotMask = 0;
+    int32_t count = 0;
+};
+
+uint32_t hashOf(const char* text, int32_t length) {
+    uint32_t h = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return h;
+}
+
+// The slot of `candidate`: the one holding it, or the free one where it would go.
+int32_t slotOf(const SetNames& names, const char* candidate, int32_t length) {
+    for (int32_t slot = static_cast<int32_t>(hashOf(candidate, length)) & names.slotMask;;
+         slot = (slot + 1) & names.slotMask) {
+        const int32_t entry = names.slots[slot] - 1;
+        if (entry < 0) return slot;
+        if (names.lengths[entry] == length &&
+            std::memcmp(names.text + names.offsets[entry], candidate, static_cast<size_t>(length)) == 0)
+            return slot;
+    }
+}
+
+bool prepareSetNames(SetNames& names, int32_t takes) {
+    if (takes > (1 << 28)) return false;  // the table's slots would pass the 32-bit range
+    int32_t slots = 16;
+    while (slots < 2 * int64_t{takes}) slots *= 2;
+    names.slotMask = slots - 1;
+    names.offsets = static_cast<int64_t*>(hostAlloc(sizeof(int64_t) * static_cast<size_t>(takes)));
+    names.lengths = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(takes)));
+    names.slots = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(slots)));
+    if (!names.offsets || !names.lengths || !names.slots) return false;
+    fillBytes(names.slots, sizeof(int32_t) * static_cast<size_t>(slots), 0);
+    return true;
+}
+
+void releaseSetNames(SetNames& names) {
+    hostFree(names.text);
+    hostFree(names.offsets);
+    hostFree(names.lengths);
+    hostFree(names.slots);
+}
+
+// Keeps `name` as the next entry; false when the host refuses the storage.
+bool keepSetName(SetNames& names, const char* name, int32_t length, int32_t slot) {
+    if (names.used + length > names.capacity) {
+        const int64_t capacity = names.capacity * 2 + 4096 + length;
+        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
+        if (!grown) return false;
+        if (names.used > 0) std::memcpy(grown, names.text, static_cast<size_t>(names.used));
+        hostFree(names.text);
+        names.text = grown;
+        names.capacity = capacity;
+    }
+    std::memcpy(names.text + names.used, name, static_cast<size_t>(length));
+    names.offsets[names.count] = names.used;
+    names.lengths[names.count] = length;
+    names.used += length;
+    names.slots[slot] = ++names.count;
+    return true;
+}
+
+// The name of a take's set, by the naming step of frames: cleaned, cut, "_" before a
+// name that reads as a number or a keyword (or is empty), then "_2", "_3", ... where an
+// earlier set has it. Kept in `names`; a length of 0 when the host refuses the storage.
+NameText setName(const HostString& takeName, SetNames& names) {
+    char raw[kMaxSetNameLength + 1];
+    char out[kMaxSetNameLength + 1 + kNumberRoom];
+    const int32_t rawLength = takeName.toText(raw, kMaxSetNameLength);
+    int32_t length = cleanNameText(raw, rawLength, out + 1, kMaxSetNameLength);
+    if (length == 0 || readsAsNumberOrKeyword(out + 1, length)) {
+        out[0] = '_';
+        ++length;
+    } else {
+        std::memmove(out, out + 1, static_cast<size_t>(length));
+    }
+    const int32_t base = length;
+    int32_t slot = slotOf(names, out, length);
+    for (int32_t number = 2; names.slots[slot] != 0; ++number) {
+        length = base + std::snprintf(out + base, kNumberRoom, "_%d", static_cast<int>(number));
+        slot = slotOf(names, out, length);
+    }
+    if (!keepSetName(names, out, length, slot)) return NameText{out, 0};
+    return NameText{names.text + names.offsets[names.count - 1], length};
+}
+
+void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first, const NameText* name) {
+    context.writer.openBlock("\r\nAnimationSet ");
+    if (name) {
+        context.writer.writeBytes(name->text, name->length);
+        context.writer.writeText(" ");
+    }
+    context.writer.writeText("{\r\n");
+    writeAnimations(context, sampling, first);
+    context.writer.closeBlock("}\r\n");
+}
+
+// One set per take of the document, in take order, each over its own range and named
+// after the take; a take without keys is left out with a console line.
+void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
+    SetNames names;
+    if (!prepareSetNames(names, takes)) {
+        context.status.fail(ExportFailure::StorageRefused);
+    } else {
+        for (int32_t t = 0; t < takes && context.status.ok(); ++t) {
+            HostString takeName;
+            HostTime start, end;
+            if (!documentTake(context.document, t, takeName, start, end)) continue;
+            const NameText name = setName(takeName, names);
+            if (name.length == 0) {
+                context.status.fail(ExportFailure::StorageRefused);
+                break;
+            }
+            setCurrentTake(context.document, t);
+            const Sampling sampling = samplingOfRange(context.document, context.settings, start, end);
+            if (sampling.keyCount == 0) {
+                HostString line("Dorna: take ");
+                line.append(takeName);
+                line.append(HostString(" left out: its time range holds no keys"));
+                printLine(line);
+                continue;
+            }
+            writeSet(context, sampling, first, &name);
+        }
+    }
+    releaseSetNames(names);
+}
+
 }  // namespace
 
 void writeAnimationOpen(XTextWriter& writer, int32_t keyCount) {
@@ -61,10 +203,11 @@ void writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matrix, 
 void writeAnimationSet(ExportContext& context) {
     const KrvObject first = firstObject(context.document);
     if (!first) return;
+    const int32_t takes = context.settings.exportAllTakes ? documentTakeCount(context.document) : 0;
     const Sampling sampling = samplingOf(context.document, context.settings);
 
     // Readers refuse an Animation without keys; a set without Animations is left out too.
-    if (sampling.keyCount == 0) {
+    if (takes <= 0 && sampling.keyCount == 0) {
         printLine("Dorna: no AnimationSet written: the scene's time range ends at frame 0 or before, "
                   "so there are no keys");
         return;
@@ -73,10 +216,11 @@ void writeAnimationSet(ExportContext& context) {
         printLine("Dorna: no AnimationSet written: no exported object is animated");
         return;
     }
-
-    context.writer.openBlock("\r\nAnimationSet {\r\n");
-    writeAnimations(context, sampling, first);
-    context.writer.closeBlock("}\r\n");
+    if (takes > 0) {
+        writeTakeSets(context, first, takes);
+        return;
+    }
+    writeSet(context, sampling, first, nullptr);
 }
 
 }  // namespace dorna

@@ -26,8 +26,11 @@ const char kAnimTicksPerSecondTemplate[] =
 constexpr int32_t kBlankLineSize = 2;  // the fixed block ends with a blank line of its own
 
 // The key ticks of one second, 0 when they are no DWORD (ticks per frame of 0 or less).
+// Keys lie a distance of frames apart and a key's time advances by the ticks per frame,
+// so a second of the scene holds fps / distance keys.
 int64_t ticksPerSecond(const ExportSettings& settings, KrvDocument document) {
-    const double ticks = std::round(static_cast<double>(documentFrameRate(document)) * settings.ticksPerFrame);
+    const double ticks = std::round(static_cast<double>(documentFrameRate(document)) * settings.ticksPerFrame /
+                                    effectiveDistancePerFrame(settings));
     return ticks >= 1 && ticks <= 4294967295.0 ? static_cast<int64_t>(ticks) : 0;
 }
 
@@ -39,8 +42,8 @@ void writeHeader(ExportContext& context) {
     const bool declareTicks = settings.writeFrameRate && writesAnimationSet(settings, context.document);
     const int64_t ticks = declareTicks ? ticksPerSecond(settings, context.document) : 0;
     if (declareTicks && ticks == 0)
-        printLine("Dorna: AnimTicksPerSecond left out: the frame rate times the ticks per frame is not a positive "
-                  "32-bit number");
+        printLine("Dorna: AnimTicksPerSecond left out: the frame rate times the ticks per frame over the distance "
+                  "per frame is not a positive 32-bit number");
     if (ticks == 0) {
         writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize);
     } else {

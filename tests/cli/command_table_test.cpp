@@ -57,6 +57,7 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         {"--frame-per-file", "", {10047}, "--animation", {}},
         {"--only-bones", "", {10038}, "--animation, --bones and --no-frame-per-file", {"--animation", "--frame-per-file"}},
         {"--frame-rate", "", {10048}, "--animation", {}},
+        {"--all-takes", "", {10051}, "--animation", {}},
         {"--phong-angle", "", {10040}, "", {}},
         {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
         {"--normal-tags", "", {10050}, "", {}},
@@ -197,7 +198,7 @@ TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
          "the export of walk.x has no animation set", ""},
         {{"preview", "walk.x", "-o", "p.png", "--poses", "2", "--animation"}, 0, "korvo: wrote p.png", ""},
         {{"export", skinned, "-o", "s.x"}, 0, "has no node of that name", ""},
-        {{"export", skinned, "-o", "s.x"}, 0, "the file will be static: --animation", ""},
+        {{"export", skinned, "-o", "s.x"}, 0, "korvo: wrote 1 file", "static"},
         {{"export", skinned, "-o", "s.x", "--no-bones"}, 0, "korvo: wrote 1 file", "has no node of that name"},
         {{"export", skinned, "-o", "s.x", "--no-animation"}, 0, "korvo: wrote 1 file", "static"},
     };

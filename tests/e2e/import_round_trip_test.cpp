@@ -27,7 +27,8 @@ TEST_P(ImportRoundTrip, ExportReadsBackAsTheSource) {
 
 INSTANTIATE_TEST_SUITE_P(Models, ImportRoundTrip,
                          testing::Values("glTF2/simple_skin/simple_skin.gltf", "Collada/duck.dae",
-                                         "FBX/spider.fbx", "MS3D/Wuson.ms3d", "X/anim_test.x"));
+                                         "FBX/spider.fbx", "MS3D/Wuson.ms3d", "X/anim_test.x",
+                                         "X/BCN_Epileptic.X"));
 
 TEST(ImportCommand, WritesASceneFileTheLoaderAccepts) {
     TempFolder folder;
@@ -56,15 +57,16 @@ TEST(ImportCommand, BadInputIsOneLineAndStatusTwo) {
     EXPECT_NE(unknown.err.find("cannot import"), std::string::npos) << unknown.err;
 }
 
-// What the dialog's settings would leave out of an animated model is said, with the option.
+// An animated model keeps its animation by default; what the user's options leave out of
+// it is said, with the option that keeps it, unless the user turned the animation off.
 TEST(ExportCommand, AnimationLeftOutOfAModelIsNotedWithTheOptionThatKeepsIt) {
     TempFolder folder;
     const std::string model = kModels + "X/anim_test.x";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, "the model is animated, but the file will be static: --animation writes its animation"},
-        {{"--animation"}, "1 animated object is not a bone and left out by \"Only bones\": --no-only-bones writes its "
-                          "animation"},
-        {{"--animation", "--no-only-bones"}, ""}};
+        {{"--no-animation"}, ""},
+        {{"--only-bones"}, "1 animated object is not a bone and left out by \"Only bones\": --no-only-bones writes its "
+                           "animation"},
+        {{}, ""}};
     for (const auto& [options, note] : cases) {
         std::vector<std::string> arguments = {"export", model, "-o", folder / "anim.x"};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -98,6 +100,27 @@ TEST(ExportCommand, LightsTheReadersCheckRefusesAreLeftOut) {
         const CommandResult r = runKorvo({"export", kModels + model, "-o", folder / "out.x"});
         EXPECT_EQ(r.status, 0) << model << ": " << r.err;
         EXPECT_NE(r.err.find("that no node places (the reader's check refuses them"), std::string::npos) << r.err;
+    }
+}
+
+// With the defaults a model of several clips keeps each, by name, at its length: every
+// key in, every key out, at the speed the frame-rate record states.
+TEST(ExportCommand, AModelKeepsEveryClipByNameAndLength) {
+    TempFolder folder;
+    const std::string model = kModels + "X/Testwuson.X";
+    const CommandResult r = runKorvo({"export", model, "-o", folder / "wuson.x"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    import::ModelData source, written;
+    std::string error;
+    ASSERT_TRUE(import::readModel(model, import::ReadMode::AsStored, source, error)) << error;
+    ASSERT_TRUE(import::readModel(folder / "wuson.x", import::ReadMode::AsStored, written, error)) << error;
+    ASSERT_EQ(written.animations.size(), source.animations.size());
+    ASSERT_EQ(source.animations.size(), 3u);
+    for (size_t a = 0; a < source.animations.size(); ++a) {
+        const import::ModelAnimation& in = source.animations[a];
+        const import::ModelAnimation& out = written.animations[a];
+        EXPECT_EQ(out.name, in.name);
+        EXPECT_NEAR(out.duration / out.ticksPerSecond, in.duration / in.ticksPerSecond, 1e-6) << in.name;
     }
 }
 

@@ -248,9 +248,16 @@ TEST(SceneJson, RoundTripKeepsNumbersAndOddCases) {
     mesh.children = {bone1, bone2};
     scene.objects = {mesh};
 
+    scene.takes = {{"Walk \"slow\"", 0, 12.5}, {"Run", 12.5, 30}};
+    scene.currentTake = 1;
+
     const Scene again = parsed(sceneToJson(scene));
     EXPECT_TRUE(same(scene, again)) << sceneToJson(scene);
     EXPECT_TRUE(std::signbit(again.objects[0].position[1]));
+    ASSERT_EQ(again.takes.size(), 2u);
+    EXPECT_EQ(std::tie(again.takes[0].name, again.takes[0].startFrame, again.takes[0].endFrame, again.currentTake),
+              std::tie(scene.takes[0].name, scene.takes[0].startFrame, scene.takes[0].endFrame, scene.currentTake));
+    EXPECT_EQ(again.takes[1].endFrame, 30);
 }
 
 TEST(SceneJson, WritesAPrettyStableFile) {
@@ -402,6 +409,10 @@ const BadCase kBadCases[] = {
     {"BothEnds", R"({"korvo": 1, "endTime": 1, "endFrame": 30})",
      "top level: give either \"endTime\" or \"endFrame\", not both"},
     {"EndFrameWithoutFps", R"({"korvo": 1, "fps": 0, "endFrame": 30})", "endFrame: needs fps above 0 (fps is 0)"},
+    {"TakeEndsBeforeStart", R"({"korvo": 1, "takes": [{"name": "Run", "startFrame": 5, "endFrame": 4}]})",
+     "takes[0].endFrame: ends before its start frame"},
+    {"CurrentTakeOutOfRange", R"({"korvo": 1, "takes": [{"name": "Run", "endFrame": 4}], "currentTake": 1})",
+     "currentTake: take 1 out of range (the file has 1 takes)"},
     {"VersionNotInteger", R"({"korvo": "1"})", "korvo: expected an integer, found a string"},
     {"NotANumberLiteral", "{\"korvo\": 1, \"time\": NaN}",
      "line 1, column 22: malformed JSON: syntax error while parsing value - invalid literal; last read: "

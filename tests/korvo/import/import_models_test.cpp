@@ -86,7 +86,7 @@ void expectAnimatedPlacements(const Imported& imported) {
     const ModelAnimation& animation = source.animations[0];
     const Scene& scene = imported.scene;
     ASSERT_TRUE(scene.end.has_value());
-    const double lastFrame = scene.end->numerator / scene.end->denominator * scene.fps;
+    const double lastFrame = scene.end->numerator / scene.end->denominator * scene.fps - 1;
     const double size = boundingSize(worldTriangles(source));
     for (double frame : {0.0, std::floor(lastFrame / 3), std::floor(lastFrame / 2), lastFrame}) {
         const std::vector<Affine> expected =

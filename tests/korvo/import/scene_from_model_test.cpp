@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "korvo/import/scene_pose.h"
@@ -184,7 +185,7 @@ TEST(SceneFromModel, AnimationIsSampledPerFrameWithContinuousAngles) {
     const Scene scene = convert(model);
     EXPECT_EQ(scene.fps, 30);
     ASSERT_TRUE(scene.end.has_value());
-    EXPECT_EQ(scene.end->numerator, 30);
+    EXPECT_EQ(scene.end->numerator, 31);  // one frame past the last key: the exporter samples every key
     EXPECT_EQ(scene.end->denominator, 30);
     const Animation& animation = scene.objects[0].animation;
     ASSERT_EQ(animation.rotation.size(), 31u);
@@ -223,6 +224,66 @@ TEST(SceneFromModel, ShearIsFoldedIntoPointsAndChildren) {
                 EXPECT_NEAR(got[t].corners[k].position[i], expected[t].corners[k].position[i], 1e-9) << t << " " << k;
 }
 
+// Each animation is a take of its own range; the current one starts the time line, and an
+// object that moves in one take holds its own pose in the others.
+TEST(SceneFromModel, EveryAnimationBecomesATake) {
+    ModelData model = modelWithSquare();
+    const ModelChannel lift{"Square", 1, {{0, {0, 0, 0}}, {10, {0, 2, 0}}}, {}, {}};
+    model.animations = {{"", 10, 24, {}}, {"Lift", 10, 24, {lift}}};  // ten frames each at 24 per second
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(sceneFromModel(model, scene, error, [](const std::string&) {}, {"Lift"})) << error;
+    ASSERT_EQ(scene.takes.size(), 2u);
+    EXPECT_EQ(scene.takes[0].name, "Animation0");
+    EXPECT_EQ(scene.takes[1].name, "Lift");
+    EXPECT_EQ(scene.currentTake, 1);
+    EXPECT_EQ((std::array{scene.takes[1].startFrame, scene.takes[1].endFrame}), (std::array{0.0, 11.0}));
+    EXPECT_EQ((std::array{scene.takes[0].startFrame, scene.takes[0].endFrame}), (std::array{11.0, 22.0}));
+    EXPECT_EQ(scene.end->numerator, 11);
+    const std::vector<Key>& keys = scene.objects[0].animation.position;
+    ASSERT_EQ(keys.size(), 22u);
+    EXPECT_EQ(keys[10].value, (Vec3{0, 2, 0}));
+    EXPECT_EQ(keys[11].value, (Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[21].frame, 21);
+}
+
+// A second mesh bound to the same bones in poses of its own is re-bound to the poses
+// the host keeps: silently where one transform relates them, with one note where its
+// bones ask different ones and only its points of one bone come out exact.
+TEST(SceneFromModel, MeshesBoundInOtherPosesAreReBoundWithANoteWhereInexact) {
+    for (const bool sameShift : {true, false}) {
+        ModelData model;
+        addNode(model, "root", -1);
+        const int hip = addNode(model, "hip", 0, translation(0, 1, 0));
+        const int knee = addNode(model, "knee", hip, translation(0, -0.5, 0));
+        for (const char* name : {"first", "second"}) {
+            model.nodes[addNode(model, name, 0)].meshes = {static_cast<int>(model.meshes.size())};
+            model.meshes.push_back(square(name));
+        }
+        const std::vector<Affine> globals = nodeGlobals(model, nullptr, 0);
+        for (ModelMesh& mesh : model.meshes) {
+            for (int bone : {hip, knee}) {
+                Affine bind = globals[bone];
+                if (&mesh == &model.meshes[1])
+                    bind = multiply(translation(0, 0.3, bone == knee && !sameShift ? 0.2 : 0), bind);
+                ModelBone b{model.nodes[bone].name, inverse(bind), {}};
+                for (uint32_t v = 0; v < 6; ++v) b.weights.push_back({v, 0.5});
+                mesh.bones.push_back(b);
+            }
+        }
+        model.materials.resize(1);
+        std::vector<std::string> notes;
+        const Scene scene = convert(model, &notes);
+        EXPECT_EQ(notes.size(), sameShift ? 0u : 1u) << sameShift;
+        if (!sameShift && !notes.empty()) {
+            EXPECT_EQ(notes[0].find("mesh 'second': bone 'hip' has another bind pose in mesh 'first'"), 0u) << notes[0];
+        }
+        const SceneObject& second = scene.objects[1];
+        ASSERT_EQ(second.name, "second");
+        EXPECT_NEAR(second.points[0][1], -0.3, 1e-12);  // moved onto the kept bind poses
+    }
+}
+
 TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     ModelData model = modelWithSquare();
     ModelMesh lines;
@@ -233,27 +294,33 @@ TEST(SceneFromModel, NotesNameWhatTheSceneCannotHold) {
     model.meshes.push_back(lines);
     model.nodes[1].meshes.push_back(1);
     model.meshes[0].hasColors = true;
-    model.animations = {{"first", 0, 25, {}}, {"second", 25, 25, {}}};
+    model.meshes[0].morphTargets = 2;
+    model.animations = {{"first", 0, 25, {}}, {"second", 25, 25, {}, 1}};
     std::vector<std::string> notes;
     const Scene scene = convert(model, &notes);
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "mesh 'Wire' holds only points or lines, which a polygon object cannot hold; it is left out",
                          "1 mesh has vertex colours, which are not exported (a mesh is written with its material's "
                          "colour)",
-                         "the model has 2 animations; a scene holds one, 0 'first', the others are left out "
-                         "(--animation-index picks another)"}));
+                         "morph animation is not exported: 2 targets"}));
     EXPECT_EQ(scene.objects[0].type, ObjectType::Polygon);  // the one mesh left
-    EXPECT_EQ(scene.end->numerator, 0);
+    EXPECT_EQ(scene.end->numerator, 1);  // a clip of one pose still gives its key
 
-    // The animation to keep, by name or number; a choice the model does not have is refused.
+    // The current take, by name or number; a choice the model does not have is refused.
     Scene chosen;
     std::string error;
     for (const char* choice : {"second", "1"}) {
         ASSERT_TRUE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {choice})) << error;
-        EXPECT_EQ(chosen.end->numerator, 25) << choice;  // one second at its 25 ticks per second
+        EXPECT_EQ(chosen.end->numerator, 26) << choice;  // one second at its 25 ticks per second
     }
     EXPECT_FALSE(sceneFromModel(model, chosen, error, [](const std::string&) {}, {"2"}));
     EXPECT_EQ(error, "there is no animation '2' (the model has 2, numbered from 0)");
+
+    // A model whose only animation morphs has no time range to play.
+    model.animations = {{"morph", 25, 25, {}, 1}};
+    ASSERT_TRUE(sceneFromModel(model, chosen, error, [](const std::string&) {})) << error;
+    EXPECT_FALSE(chosen.end.has_value());
+    EXPECT_TRUE(chosen.takes.empty());
 
     model.nodes[1].meshes = {1};
     Scene empty;

@@ -139,6 +139,7 @@ TEST_F(SettingsDialogTest, LayoutValuesAndEnabledStatesWithTheDefaults) {
               "      checkbox 10047 \"Each frame to separat file\" layout 8 width 0 extra 0 = 0 (disabled)\n"
               "      checkbox 10038 \"Only bones\" layout 8 width 0 extra 0 = 1 (disabled)\n"
               "      checkbox 10048 \"Write frame rate (AnimTicksPerSecond)\" layout 8 width 0 extra 0 = 0 (disabled)\n"
+              "      checkbox 10051 \"Export all takes\" layout 8 width 0 extra 0 = 0 (disabled)\n"
               "    checkbox 10041 \"Scale Scene\" layout 8 width 0 extra 0 = 0\n"
               "    group 10045 \"Scaling (percent)\" layout 0 columns 6 rows 0 flags 0 border 80000009 spacing 4,4 space 4,4,4,4\n"
               "      static 0 \"X\" layout 0 width 20 extra 0\n"
@@ -185,8 +186,8 @@ TEST_F(SettingsDialogTest, FillControlsSetsValuesInOrderAndTheirRanges) {
     ASSERT_TRUE(run(settings, {}));
     std::vector<std::string> expected;
     for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10048, 10050,
-                   10011, 10039, 10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026, 10027,
-                   10028, 10030, 10031, 10032, 10033, 10035})
+                   10051, 10011, 10039, 10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026,
+                   10027, 10028, 10030, 10031, 10032, 10033, 10035})
         expected.push_back("set_value " + std::to_string(id));
     EXPECT_EQ(spy.callsStartingWith("set_value"), expected);
 
@@ -238,7 +239,7 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
         {10012, &ExportSettings::useStandardMaterial}, {10038, &ExportSettings::onlyBones},
         {10041, &ExportSettings::scaleScene},     {10046, &ExportSettings::uniqueNames},
         {10047, &ExportSettings::framePerFile},   {10048, &ExportSettings::writeFrameRate},
-        {10050, &ExportSettings::useNormalTags},
+        {10050, &ExportSettings::useNormalTags},  {10051, &ExportSettings::exportAllTakes},
     };
     for (const auto& [onId, onField] : flags) {
         for (const auto& flag : flags) settings.*flag.second = 0;
