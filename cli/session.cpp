@@ -6,11 +6,12 @@
 
 #include "cli/command.h"
 #include "korvo/platform.h"
+#include "korvo/status_line.h"
 
 namespace korvo::cli {
 
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "korvo: %s\n", message.c_str());
+    printError("korvo: %s\n", message.c_str());
     return status;
 }
 

@@ -148,6 +148,7 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
     o->phong = s.phong;
     o->rest = s.rest;
     o->weights = s.weights;
+    o->mesh = s.mesh;
     for (const auto& child : s.children) o->children.push_back(cloneObject(*child));
     linkChildren(*o);
     return o;
@@ -189,6 +190,13 @@ void evaluateDocument(DocumentImpl& document) {
 }
 
 namespace {
+
+void noteFrame(SaveProgress& p, float frame) {
+    const int64_t now = std::isfinite(frame) ? static_cast<int64_t>(std::lround(frame)) : 0;
+    if (now <= p.frame.load(std::memory_order_relaxed)) advance(p.sweeps, 1);
+    else if (p.frame.load(std::memory_order_relaxed) < 0) p.sweeps.store(1, std::memory_order_relaxed);
+    p.frame.store(now, std::memory_order_relaxed);
+}
 
 DocumentImpl* documentImpl(KrvDocument document, const char* entry) {
     Host::State& state = hostState();
@@ -240,6 +248,8 @@ void KRV_CALL setSettings(KrvDocument document, int32_t /*mode*/, const KrvConta
         impl->fps = kContainerTable.get_int(settings, KRV_DOC_FPS, impl->fps);
     if (kContainerTable.entry_type(settings, KRV_DOC_MAXTIME) == KRV_ENTRY_TIME)
         impl->end = kContainerTable.get_time(settings, KRV_DOC_MAXTIME, KrvTime{0, 1});
+    if (kContainerTable.entry_type(settings, KRV_DOC_TIME) == KRV_ENTRY_TIME && impl->time.denominator != 0)
+        noteFrame(hostState().progress, impl->time.numerator / impl->time.denominator * impl->fps);
 }
 
 int32_t KRV_CALL evaluate(KrvDocument document, int32_t /*a*/, int32_t /*b*/, int32_t /*c*/) {
