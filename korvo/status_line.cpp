@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <system_error>
 #endif
@@ -24,6 +25,7 @@ void printError(const char* format, ...) {
 }
 
 void writeError(int, const std::string& text) { std::fputs(text.c_str(), stderr); }
+void clearProgressLineOnSignal() {}
 
 ProgressLine::ProgressLine(std::function<std::string()> describe) : describe_(std::move(describe)) {}
 ProgressLine::~ProgressLine() = default;
@@ -36,9 +38,10 @@ namespace {
 
 // One progress line at a time: the terminal it is drawn on (standard error when it
 // began, kept while a model reader's lines are caught) and whether it shows now.
+// Atomic for a signal handler that clears the line.
 std::mutex gLock;
-int gTerminal = -1;
-bool gDrawn = false;
+std::atomic<int> gTerminal{-1};
+std::atomic<bool> gDrawn{false};
 
 void writeAll(int fd, const char* bytes, size_t size) {
     for (size_t done = 0; done < size;) {
@@ -93,6 +96,11 @@ void writeError(int fd, const std::string& text) {
     writeAll(fd, text.data(), text.size());
 }
 
+void clearProgressLineOnSignal() {
+    const int terminal = gTerminal;
+    if (terminal >= 0 && gDrawn.exchange(false)) writeAll(terminal, kClear, sizeof kClear - 1);
+}
+
 ProgressLine::ProgressLine(std::function<std::string()> describe) : describe_(std::move(describe)) {
     if (::isatty(STDERR_FILENO) != 1) return;
     const std::lock_guard<std::mutex> held(gLock);
@@ -119,8 +127,7 @@ void ProgressLine::stop() {
     thread_.join();
     const std::lock_guard<std::mutex> held(gLock);
     clearLocked();
-    ::close(gTerminal);
-    gTerminal = -1;
+    ::close(gTerminal.exchange(-1));
 }
 
 void ProgressLine::run() {

@@ -25,6 +25,8 @@ void printError(const char* format, ...) KORVO_PRINTF(1, 2);
 // Writes `text` (whole lines) to `fd`, a copy of standard error's descriptor, after
 // clearing the progress line.
 void writeError(int fd, const std::string& text);
+// Clears the progress line from a signal handler: async-signal-safe.
+void clearProgressLineOnSignal();
 
 // A line that says what a long task is doing, drawn on standard error only when it is a
 // terminal, only once the task has run for a second, and then redrawn four times a
