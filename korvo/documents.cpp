@@ -181,6 +181,11 @@ std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source) {
     return d;
 }
 
+int64_t frameOfSeconds(double seconds, int32_t fps) {
+    const double frame = std::round(seconds * fps);
+    return std::fabs(frame) < 1e15 ? static_cast<int64_t>(frame) : 0;
+}
+
 void evaluateDocument(DocumentImpl& document) {
     const double seconds = document.time.denominator != 0
                                ? static_cast<double>(document.time.numerator) / document.time.denominator
@@ -191,8 +196,7 @@ void evaluateDocument(DocumentImpl& document) {
 
 namespace {
 
-void noteFrame(SaveProgress& p, float frame) {
-    const int64_t now = std::isfinite(frame) ? static_cast<int64_t>(std::lround(frame)) : 0;
+void noteFrame(SaveProgress& p, int64_t now) {
     if (now <= p.frame.load(std::memory_order_relaxed)) advance(p.sweeps, 1);
     else if (p.frame.load(std::memory_order_relaxed) < 0) p.sweeps.store(1, std::memory_order_relaxed);
     p.frame.store(now, std::memory_order_relaxed);
@@ -249,7 +253,8 @@ void KRV_CALL setSettings(KrvDocument document, int32_t /*mode*/, const KrvConta
     if (kContainerTable.entry_type(settings, KRV_DOC_MAXTIME) == KRV_ENTRY_TIME)
         impl->end = kContainerTable.get_time(settings, KRV_DOC_MAXTIME, KrvTime{0, 1});
     if (kContainerTable.entry_type(settings, KRV_DOC_TIME) == KRV_ENTRY_TIME && impl->time.denominator != 0)
-        noteFrame(hostState().progress, impl->time.numerator / impl->time.denominator * impl->fps);
+        noteFrame(hostState().progress,
+                  frameOfSeconds(double(impl->time.numerator) / impl->time.denominator, impl->fps));
 }
 
 int32_t KRV_CALL evaluate(KrvDocument document, int32_t /*a*/, int32_t /*b*/, int32_t /*c*/) {

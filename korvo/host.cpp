@@ -177,9 +177,9 @@ KrvDocument Host::loadDocument(const Scene& scene) {
     p.meshes = meshes;
     p.meshesRead = 0;
     p.frame = -1;
-    p.endFrame = document->end && document->end->denominator != 0
-                     ? static_cast<int64_t>(document->end->numerator / document->end->denominator * document->fps + 0.5f)
-                     : 0;
+    const std::optional<KrvTime>& end = document->end;
+    p.endFrame = end && end->denominator != 0 ? frameOfSeconds(double(end->numerator) / end->denominator, document->fps)
+                                              : 0;
     p.sweeps = 0;
     p.bytes = 0;
     p.files = 0;

@@ -265,6 +265,8 @@ extern const KrvPluginTable kPluginTable;
 // Helpers shared by the service files.
 // Counts the object's mesh as read by the module (SaveProgress).
 void noteMeshRead(const ObjectImpl& object);
+// A time of `seconds` at `fps` as a whole frame for SaveProgress; 0 when beyond any frame.
+int64_t frameOfSeconds(double seconds, int32_t fps);
 // Adds to a counter of SaveProgress, which only the host's thread changes.
 template <typename T, typename N>
 void advance(std::atomic<T>& counter, N n) {
