@@ -217,7 +217,7 @@ TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
 }
 
 // `korvo export long.korvo.json -o -` in `folder`, its standard error a terminal or a
-// pipe, its standard output read only after 1.5 s: the export waits on it that long.
+// pipe, its standard output read only after 2 s: the export waits on it that long.
 // What reached standard error.
 std::string slowExportsError(const std::string& folder, bool onTerminal) {
     int output[2], error[2] = {-1, -1}, terminal = -1;
@@ -233,7 +233,7 @@ std::string slowExportsError(const std::string& folder, bool onTerminal) {
     }
     close(output[1]);
     if (!onTerminal) close(error[1]), terminal = error[0];
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
     std::string shown;
     pollfd ends[2] = {{output[0], POLLIN, 0}, {terminal, POLLIN, 0}};
     for (int open = 2; open > 0 && poll(ends, 2, 10000) > 0;) {
