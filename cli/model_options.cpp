@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/session.h"
 #include "korvo/import/reader_guard.h"
+#include "korvo/platform.h"
 
 namespace korvo::cli {
 
@@ -55,6 +56,8 @@ int runWithModelReader(const std::string& file, unsigned seconds, const std::fun
     using End = import::GuardedRun::End;
     const import::GuardedRun run = import::runReaderGuarded(seconds, file, job);
     if (cleanUp) cleanUp();
+    // A reading process that was ended may have left its progress line drawn.
+    if (run.end != End::Exited && platform::isTerminal(stderr)) std::fputs("\r\033[K", stderr);
     switch (run.end) {
     case End::Exited:
         return run.status;

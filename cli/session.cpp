@@ -8,11 +8,12 @@
 #include "korvo/platform.h"
 #include "korvo/target_file.h"
 #include "korvo/text.h"
+#include "korvo/status_line.h"
 
 namespace korvo::cli {
 
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "korvo: %s\n", printable(message).c_str());
+    printError("korvo: %s\n", printable(message).c_str());
     return status;
 }
 

@@ -42,6 +42,7 @@ std::unique_ptr<ObjectImpl> makeEditable(const ObjectImpl& generator) {
     o->material = generator.material;
     o->phong = generator.phong;
     o->rest = generator.rest;
+    o->mesh = generator.mesh;
     o->placedUnder = placementOfParent(generator);
     for (const Vec3& p : points) o->points.edit().push_back(toVector(p));
     for (const Polygon& p : polygons) o->polygons.edit().push_back({p.a, p.b, p.c, p.d});

@@ -158,6 +158,7 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
     o->phong = s.phong;
     o->rest = s.rest;
     o->weights = s.weights;
+    o->mesh = s.mesh;
     for (const auto& child : s.children) o->children.push_back(cloneObject(*child));
     linkChildren(*o);
     return o;
@@ -194,6 +195,11 @@ std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source) {
     return d;
 }
 
+int64_t frameOfSeconds(double seconds, int32_t fps) {
+    const double frame = std::round(seconds * fps);
+    return std::fabs(frame) < 1e15 ? static_cast<int64_t>(frame) : 0;
+}
+
 void evaluateDocument(DocumentImpl& document) {
     const double seconds = document.time.denominator != 0
                                ? static_cast<double>(document.time.numerator) / document.time.denominator
@@ -203,6 +209,12 @@ void evaluateDocument(DocumentImpl& document) {
 }
 
 namespace {
+
+void noteFrame(SaveProgress& p, int64_t now) {
+    if (now <= p.frame.load(std::memory_order_relaxed)) advance(p.sweeps, 1);
+    else if (p.frame.load(std::memory_order_relaxed) < 0) p.sweeps.store(1, std::memory_order_relaxed);
+    p.frame.store(now, std::memory_order_relaxed);
+}
 
 DocumentImpl* documentImpl(KrvDocument document, const char* entry) {
     Host::State& state = hostState();
@@ -254,6 +266,9 @@ void KRV_CALL setSettings(KrvDocument document, int32_t /*mode*/, const KrvConta
         impl->fps = kContainerTable.get_int(settings, KRV_DOC_FPS, impl->fps);
     if (kContainerTable.entry_type(settings, KRV_DOC_MAXTIME) == KRV_ENTRY_TIME)
         impl->end = kContainerTable.get_time(settings, KRV_DOC_MAXTIME, KrvTime{0, 1});
+    if (kContainerTable.entry_type(settings, KRV_DOC_TIME) == KRV_ENTRY_TIME && impl->time.denominator != 0)
+        noteFrame(hostState().progress,
+                  frameOfSeconds(double(impl->time.numerator) / impl->time.denominator, impl->fps));
 }
 
 int32_t KRV_CALL evaluate(KrvDocument document, int32_t /*a*/, int32_t /*b*/, int32_t /*c*/) {

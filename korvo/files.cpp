@@ -130,6 +130,7 @@ struct FileSystemTime {
 void flush(FileImpl& f) {
     std::string error;
     if (!f.failed && !writeTarget(f.out, f.buffer.data(), f.buffer.size(), error)) failFile(f, error);
+    if (!f.failed) advance(hostState().progress.bytes, f.buffer.size());
     f.buffer.clear();
 }
 
@@ -223,6 +224,7 @@ int32_t KRV_CALL fileClose(KrvFile file) {
         return 0;
     }
     state.written.push_back({f->out.target, f->bytes});
+    advance(state.progress.files, 1);
     if (state.onWritten) state.onWritten(state.written.back());
     return 1;
 }

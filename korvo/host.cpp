@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "korvo/host_state.h"
+#include "korvo/status_line.h"
 #include "korvo/text.h"
 
 namespace korvo {
@@ -38,7 +39,7 @@ bool Host::State::allowAllocation() {
 
 void Host::State::fault(const std::string& what) {
     faults.push_back(what);
-    if (behaviour.echo) std::fprintf(stderr, "korvo: interface misuse: %s\n", what.c_str());
+    if (behaviour.echo) printError("korvo: interface misuse: %s\n", what.c_str());
 }
 
 bool Host::State::validObject(const void* o, const char* entry) {
@@ -145,8 +146,46 @@ Host& Host::current() {
 const KrvHost* Host::root() const { return &state_->root; }
 HostBehaviour& Host::behaviour() { return state_->behaviour; }
 
+namespace {
+
+bool isMesh(const ObjectImpl& o) {
+    return o.type == KRV_TYPE_POLYGON || o.sceneType == ObjectType::Cube || o.sceneType == ObjectType::Plane ||
+           o.sceneType == ObjectType::Sphere;
+}
+
+void numberMeshes(const std::vector<std::unique_ptr<ObjectImpl>>& objects, uint32_t& count) {
+    for (const auto& o : objects) {
+        if (isMesh(*o)) o->mesh = count++;
+        numberMeshes(o->children, count);
+    }
+}
+
+}  // namespace
+
+void noteMeshRead(const ObjectImpl& object) {
+    Host::State& s = hostState();
+    if (object.mesh >= s.meshRead.size() || s.meshRead[object.mesh]) return;
+    s.meshRead[object.mesh] = 1;
+    advance(s.progress.meshesRead, 1);
+}
+
+const SaveProgress& Host::saveProgress() const { return state_->progress; }
+
 KrvDocument Host::loadDocument(const Scene& scene) {
     std::unique_ptr<DocumentImpl> document = buildDocument(scene);
+    uint32_t meshes = 0;
+    numberMeshes(document->objects, meshes);
+    SaveProgress& p = state_->progress;
+    state_->meshRead.assign(meshes, 0);
+    p.meshes = meshes;
+    p.meshesRead = 0;
+    p.frame = -1;
+    const std::optional<KrvTime>& end = document->end;
+    p.endFrame = end && end->denominator != 0 ? frameOfSeconds(double(end->numerator) / end->denominator, document->fps)
+                                              : 0;
+    p.sweeps = 0;
+    p.bytes = 0;
+    p.files = 0;
     DocumentImpl* handle = document.get();
     state_->documents.emplace(handle, std::move(document));
     return reinterpret_cast<KrvDocument>(handle);

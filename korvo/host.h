@@ -9,6 +9,7 @@
 
 #include <korvo_sdk.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -135,6 +136,24 @@ struct RegistrationEvent {
     bool accepted = false;
 };
 
+// How far a save has come, as the host sees the module's calls: for a progress line
+// drawn by another thread, hence atomics, which only the host's thread changes.
+struct SaveProgress {
+    // Polygon objects and generators of the document loaded last, and of those the ones
+    // whose points or polygons the module has asked for (in the document or any copy).
+    std::atomic<uint32_t> meshes{0};
+    std::atomic<uint32_t> meshesRead{0};
+    // The frame the module last set a document's time to (-1: none yet), the document's
+    // end frame, and how often the time set did not move forward: the module samples
+    // the animation from frame 0 again for each object.
+    std::atomic<int64_t> frame{-1};
+    std::atomic<int64_t> endFrame{0};
+    std::atomic<uint32_t> sweeps{0};
+    // Bytes handed to the file service, and files committed.
+    std::atomic<uint64_t> bytes{0};
+    std::atomic<uint32_t> files{0};
+};
+
 // Behaviour a test can change.
 struct HostBehaviour {
     bool echo = false;                // console lines and user messages to stderr
@@ -169,6 +188,9 @@ public:
     const std::vector<std::string>& consoleLines() const;
     const std::vector<std::string>& userMessages() const;
     void clearMessages();
+
+    // Counted since the last loadDocument.
+    const SaveProgress& saveProgress() const;
 
     // Accounting.
     Counts liveCounts() const;

@@ -4,6 +4,8 @@
 
 #include <korvo_sdk.h>
 
+#include <atomic>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -137,6 +139,9 @@ struct ObjectImpl {
     // and the number of its evaluations the channels stand at.
     const DocumentImpl* document = nullptr;
     mutable uint64_t evaluatedAt = 0;
+    // The mesh of the loaded document this object is or copies (SaveProgress), or kNoMesh.
+    static constexpr uint32_t kNoMesh = UINT32_MAX;
+    uint32_t mesh = kNoMesh;
 };
 
 struct DocumentImpl {
@@ -233,6 +238,9 @@ struct Host::State {
     std::string saveTarget;  // the file name handed to the running save, as bytes
     std::function<void(const WrittenFile&)> onWritten;
 
+    SaveProgress progress;
+    std::vector<char> meshRead;  // by ObjectImpl::mesh
+
     std::vector<SaverInfo> savers;
     std::vector<RegistrationEvent> registrations;
     KrvBaseLibrary baseLibrary{};
@@ -267,6 +275,15 @@ extern const KrvCommandTable kCommandTable;
 extern const KrvPluginTable kPluginTable;
 
 // Helpers shared by the service files.
+// Counts the object's mesh as read by the module (SaveProgress).
+void noteMeshRead(const ObjectImpl& object);
+// A time of `seconds` at `fps` as a whole frame for SaveProgress; 0 when beyond any frame.
+int64_t frameOfSeconds(double seconds, int32_t fps);
+// Adds to a counter of SaveProgress, which only the host's thread changes.
+template <typename T, typename N>
+void advance(std::atomic<T>& counter, N n) {
+    counter.store(counter.load(std::memory_order_relaxed) + static_cast<T>(n), std::memory_order_relaxed);
+}
 StringImpl* stringImpl(const KrvString* s);  // null (and a fault) when not live
 void constructString(KrvString* s, std::u32string text);
 KrvString* allocateString(std::u32string text);  // null when refused

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "korvo/host_state.h"
+#include "korvo/status_line.h"
 #include "korvo/text.h"
 
 namespace korvo {
@@ -29,14 +30,14 @@ void KRV_CALL printLine(const KrvString* text) {
     Host::State& state = hostState();
     const StringImpl* impl = stringImpl(text);
     state.console.push_back(impl ? toUtf8(impl->text) : std::string());
-    if (state.behaviour.echo) std::fprintf(stderr, "%s\n", printable(state.console.back()).c_str());
+    if (state.behaviour.echo) printError("%s\n", printable(state.console.back()).c_str());
 }
 
 void KRV_CALL message(const KrvString* text, int32_t /*kind*/) {
     Host::State& state = hostState();
     const StringImpl* impl = stringImpl(text);
     state.messages.push_back(impl ? toUtf8(impl->text) : std::string());
-    if (state.behaviour.echo) std::fprintf(stderr, "warning: %s\n", printable(state.messages.back()).c_str());
+    if (state.behaviour.echo) printError("warning: %s\n", printable(state.messages.back()).c_str());
 }
 
 }  // namespace

@@ -156,6 +156,7 @@ void KRV_CALL objectRelease(KrvObject object) {
 
 const KrvVector* KRV_CALL points(KrvObject object, int32_t* count) {
     ObjectImpl* o = objectImpl(object, "object points");
+    if (o) noteMeshRead(*o);
     const bool has = o && o->type == KRV_TYPE_POLYGON && !o->points->empty();
     if (count) *count = has ? static_cast<int32_t>(o->points->size()) : 0;
     return has ? o->points->data() : nullptr;
@@ -163,6 +164,7 @@ const KrvVector* KRV_CALL points(KrvObject object, int32_t* count) {
 
 const KrvPolygon* KRV_CALL polygons(KrvObject object, int32_t* count) {
     ObjectImpl* o = objectImpl(object, "object polygons");
+    if (o) noteMeshRead(*o);
     const bool has = o && o->type == KRV_TYPE_POLYGON && !o->polygons->empty();
     if (count) *count = has ? static_cast<int32_t>(o->polygons->size()) : 0;
     return has ? o->polygons->data() : nullptr;

@@ -1,4 +1,5 @@
 #include "korvo/platform.h"
+#include "korvo/status_line.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -359,6 +360,7 @@ extern "C" void onInterrupt(int signal) {
     for (char* path : gTemporaries)
         if (path[0]) ::unlink(path);
     if (guarding && gInterruptWhat[0]) {
+        clearProgressLineOnSignal();
         writeError("korvo: ");
         writeError(gInterruptWhat);
         writeError(signal == SIGINT ? " was interrupted by SIGINT\n"

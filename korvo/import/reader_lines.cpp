@@ -6,20 +6,14 @@
 #include <iostream>
 #include <system_error>
 
+#include "korvo/status_line.h"
+
 namespace korvo::import {
 
 namespace {
 
 // A reader that prints a line per vertex would bury everything else.
 constexpr size_t kMostLines = 200;
-
-void writeAll(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) return;
-        done += size_t(n);
-    }
-}
 
 void flushStreams() {
     std::cout.flush();
@@ -81,7 +75,7 @@ void ReaderLines::passOn(int from) const {
             // Control characters of a damaged file stay off the terminal.
             for (char& c : pending)
                 if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) c = '?';
-            writeAll(savedError_, prefix_ + pending + "\n");
+            writeError(savedError_, prefix_ + pending + "\n");
         } else {
             ++leftOut;
         }
@@ -96,7 +90,7 @@ void ReaderLines::passOn(int from) const {
         }
     }
     finishLine();
-    if (leftOut > 0) writeAll(savedError_, prefix_ + std::to_string(leftOut) + " more lines left out\n");
+    if (leftOut > 0) writeError(savedError_, prefix_ + std::to_string(leftOut) + " more lines left out\n");
     ::close(from);
 }
 

@@ -2,9 +2,15 @@
 // table of every subcommand, the names -o accepts, --version and unknown subcommands.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 #include <sstream>
 
 #include "e2e/harness.h"
@@ -212,6 +218,54 @@ TEST_F(CommandTable, EveryLineSaysWhatItIsAbout) {
             EXPECT_EQ((r.out + r.err).find(row.notShown), std::string::npos) << line << "\n" << r.out << r.err;
         }
     }
+}
+
+// `korvo export long.korvo.json -o -` in `folder`, its standard error a terminal or a
+// pipe, its standard output read only after 2 s: the export waits on it that long.
+// What reached standard error.
+std::string slowExportsError(const std::string& folder, bool onTerminal) {
+    int output[2], error[2] = {-1, -1}, terminal = -1;
+    if (pipe(output) != 0 || (!onTerminal && pipe(error) != 0)) return "no pipe";
+    const pid_t child = onTerminal ? forkpty(&terminal, nullptr, nullptr, nullptr) : fork();
+    if (child < 0) return "no child";
+    if (child == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        if (!onTerminal) dup2(error[1], STDERR_FILENO);
+        if (chdir(folder.c_str()) == 0)
+            execl(KORVO_COMMAND_PATH, KORVO_COMMAND_PATH, "export", "long.korvo.json", "-o", "-", nullptr);
+        _exit(127);
+    }
+    close(output[1]);
+    if (!onTerminal) close(error[1]), terminal = error[0];
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    std::string shown;
+    pollfd ends[2] = {{output[0], POLLIN, 0}, {terminal, POLLIN, 0}};
+    for (int open = 2; open > 0 && poll(ends, 2, 10000) > 0;) {
+        for (pollfd& end : ends) {
+            if (end.fd < 0 || end.revents == 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(end.fd, buffer, sizeof buffer);
+            if (n > 0 && end.fd == terminal) shown.append(buffer, size_t(n));
+            if (n <= 0) close(end.fd), end.fd = -1, --open;  // a terminal whose writer left reads EIO
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return shown;
+}
+
+TEST_F(CommandTable, ALongExportShowsItsProgressOnATerminalOnly) {
+    writeFile(folder / "long.korvo.json", R"({"korvo": 1, "objects": [{"name": "Box", "type": "cube", "segments": 40}]})");
+    const std::string shown = slowExportsError(folder.path(), true);
+    const size_t summary = shown.find("korvo: wrote 1 file (-)");
+    ASSERT_NE(summary, std::string::npos) << shown;
+    const size_t line = shown.find("\rkorvo: exporting meshes: 1 of 1 (100%), ");
+    EXPECT_LT(line, summary) << shown;
+    EXPECT_EQ(shown.substr(summary - 4, 4), "\r\033[K") << "the line is cleared before the summary\n" << shown;
+
+    const std::string piped = slowExportsError(folder.path(), false);
+    EXPECT_NE(piped.find("korvo: wrote 1 file (-)"), std::string::npos) << piped;
+    EXPECT_EQ(piped.find_first_of("\r\033"), std::string::npos) << piped;
 }
 
 TEST_F(CommandTable, VersionNamesTheCommandAndTheModule) {
