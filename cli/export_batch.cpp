@@ -15,6 +15,7 @@
 #include "cli/session.h"
 #include "cli/target_rules.h"
 #include "korvo/platform.h"
+#include "korvo/text.h"
 #ifdef KORVO_WITH_IMPORT
 #include "korvo/import/reader_guard.h"
 #endif
@@ -174,7 +175,7 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
     const auto showProgress = [&] {
         if (!terminal) return;
         std::fprintf(stderr, "\rkorvo: %zu/%zu done%s%s\033[K", done, inputs.size(), running.empty() ? "" : ", exporting ",
-                     running.empty() ? "" : fileName(inputs[*running.rbegin()]).c_str());
+                     running.empty() ? "" : printable(fileName(inputs[*running.rbegin()])).c_str());
     };
     const auto started = [&](size_t i) {
         running.insert(i);
@@ -185,7 +186,7 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
         ++done;
         if (terminal) std::fputs("\r\033[K", stderr);
         std::fputs(report.messages.c_str(), stderr);
-        const std::string& input = inputs[report.index];
+        const std::string input = printable(inputs[report.index]);
         if (report.timedOut)
             std::fprintf(stderr, "korvo: the model reader gave up after %u s on %s\n", readerSeconds, input.c_str());
 #ifdef KORVO_WITH_IMPORT
@@ -201,7 +202,7 @@ int runBatch(const std::vector<std::string>& inputs, const std::string& output, 
             files += report.outcome.files;
             bytes += report.outcome.bytes;
         } else {
-            failed.push_back(fileName(inputs[report.index]));
+            failed.push_back(printable(fileName(inputs[report.index])));
         }
         showProgress();
     };

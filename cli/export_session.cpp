@@ -145,6 +145,8 @@ std::string keyTimeRefusal(const DialogNode& shown, int64_t endFrame) {
     return std::to_string(ticks) + " ticks per frame (--ticks-per-frame) put the last animation key (frame " +
            std::to_string(last * step) + ") at tick " + std::to_string(last * ticks) +
            ", past the largest key time a file stores (2147483647): nothing written";
+}
+
 // "korvo: exporting meshes: 12 of 40 (30%), 3.2 MiB written": what the host has seen
 // the module do, short enough for a terminal's row. The module samples each animated
 // object's keys from frame 0 again; each frame file is one time set.
@@ -205,7 +207,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     ExportResult result;
     const Clock::time_point start = Clock::now();
     std::atomic<bool> exporting{false};
-    const bool framePerFile = writesFilePerFrame(settings_.script);
+    const bool framePerFile = writesFilePerFrame(settings_.script, readsModel(input));
     std::optional<ProgressLine> progress;
     if (settings_.progress)
         progress.emplace([&] {
