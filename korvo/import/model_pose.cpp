@@ -143,26 +143,38 @@ Affine nodeLocal(const ModelData& model, const ModelAnimation* animation, int no
     return model.nodes[node].transform;
 }
 
+namespace {
+
+// The mesh's triangles (faces of other sizes are passed over), each corner at `placed` of
+// its point.
+void appendTriangles(const ModelMesh& mesh, const std::vector<Vec3>& placed, std::vector<WorldTriangle>& triangles) {
+    size_t first = 0;
+    for (uint32_t size : mesh.faceSizes) {
+        if (size == 3) {
+            WorldTriangle t;
+            t.hasUv = !mesh.uv.empty();
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t v = mesh.corners[first + k];
+                t.corners[k].position = placed[v];
+                if (t.hasUv) t.corners[k].uv = mesh.uv[v];
+            }
+            triangles.push_back(t);
+        }
+        first += size;
+    }
+}
+
+}  // namespace
+
 std::vector<WorldTriangle> worldTriangles(const ModelData& model) {
     const std::vector<Affine> global = nodeGlobals(model, nullptr, 0);
     std::vector<WorldTriangle> triangles;
     for (size_t n = 0; n < model.nodes.size(); ++n) {
         for (int m : model.nodes[n].meshes) {
             const ModelMesh& mesh = model.meshes[m];
-            size_t first = 0;
-            for (uint32_t size : mesh.faceSizes) {
-                if (size == 3) {
-                    WorldTriangle t;
-                    t.hasUv = !mesh.uv.empty();
-                    for (int k = 0; k < 3; ++k) {
-                        const uint32_t v = mesh.corners[first + k];
-                        t.corners[k].position = transformPoint(global[n], mesh.positions[v]);
-                        if (t.hasUv) t.corners[k].uv = mesh.uv[v];
-                    }
-                    triangles.push_back(t);
-                }
-                first += size;
-            }
+            std::vector<Vec3> placed(mesh.positions.size());
+            for (size_t v = 0; v < placed.size(); ++v) placed[v] = transformPoint(global[n], mesh.positions[v]);
+            appendTriangles(mesh, placed, triangles);
         }
     }
     return triangles;
@@ -195,20 +207,7 @@ std::vector<WorldTriangle> skinnedTriangles(const ModelData& model, const std::v
                     placed[v] = transformPoint(globals[n], mesh.positions[v]);
                 }
             }
-            size_t first = 0;
-            for (uint32_t size : mesh.faceSizes) {
-                if (size == 3) {
-                    WorldTriangle t;
-                    t.hasUv = !mesh.uv.empty();
-                    for (int k = 0; k < 3; ++k) {
-                        const uint32_t v = mesh.corners[first + k];
-                        t.corners[k].position = placed[v];
-                        if (t.hasUv) t.corners[k].uv = mesh.uv[v];
-                    }
-                    triangles.push_back(t);
-                }
-                first += size;
-            }
+            appendTriangles(mesh, placed, triangles);
         }
     }
     return triangles;
