@@ -16,9 +16,9 @@
 #include "cli/target_rules.h"
 #include "korvo/platform.h"
 #include "korvo/target_file.h"
+#include "korvo/text.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/model_options.h"
-#include "korvo/text.h"
 #endif
 
 namespace korvo::cli {
