@@ -124,9 +124,9 @@ Subcommand addExportCommand(CLI::App& korvo) {
 #ifdef KORVO_WITH_IMPORT
     addReaderTimeLimit(*app, arguments->readerTimeLimit);
     addAnimationChoice(*app, arguments->animationChoice);
+#endif
     addKeepTexturePaths(*app, arguments->keepTexturePaths);
     addCopyTextures(*app, arguments->copyTextures);
-#endif
     return {app,
             [arguments] {
                 arguments->output = standardOutputInPlace(arguments->output);

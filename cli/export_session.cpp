@@ -17,6 +17,7 @@
 #include "korvo/status_line.h"
 #include "korvo/target_file.h"
 #include "korvo/text.h"
+#include "korvo/import/texture_paths.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/animation_notes.h"
 #include "cli/model_options.h"
@@ -34,18 +35,11 @@ double seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 // The embedded images of a model, to write beside the target once the export succeeded.
 struct ModelImages {
-#ifdef KORVO_WITH_IMPORT
     import::TextureOutput output;
-#endif
     // False with "cannot write FILE: REASON" in `error`; the files written go to `written`.
     bool write(std::vector<std::string>& written, std::string& error) const {
-#ifdef KORVO_WITH_IMPORT
         if (!import::writeImages(output.images, error)) return false;
         for (const import::ImageFile& image : output.images) written.push_back(image.path);
-#else
-        (void)written;
-        (void)error;
-#endif
         return true;
     }
 };
@@ -76,8 +70,8 @@ void noteEmbeddedReferences(const Scene& scene, const std::string& target, const
 bool readScene(const std::string& path, const std::string& target, const ExportSettings& settings, Scene& scene,
                ModelImages& images, DialogScript& script, std::string& error) {
     script = settings.script;
-#ifdef KORVO_WITH_IMPORT
     const auto note = [](const std::string& line) { printError("korvo: note: %s\n", printable(line).c_str()); };
+#ifdef KORVO_WITH_IMPORT
     if (readsModel(path)) {
         images.output.target = target;
         images.output.copyBeside = settings.copyTextures;
@@ -95,6 +89,7 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
             noteEmbeddedReferences(scene, target, [&](const std::string& line) { note(path + ": " + line); });
         return true;
     }
+#endif
     if (!loadSceneFile(path, scene, error)) return false;
     const import::NoteSink sceneNote = [&](const std::string& line) { note(path + ": " + line); };
     if (!settings.keepTexturePaths)
@@ -102,12 +97,6 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
             scene, {path, target, settings.copyTextures, &settings.protectedFiles, settings.claimImage},
             images.output.images, sceneNote);
     return true;
-#else
-    (void)settings;
-    (void)target;
-    (void)images;
-#endif
-    return loadSceneFile(path, scene, error);
 }
 
 size_t countObjects(const std::vector<SceneObject>& objects) {

@@ -25,20 +25,6 @@ void addAnimationChoice(CLI::App& command, std::string& choice) {
         ->type_name("N|NAME");
 }
 
-void addKeepTexturePaths(CLI::App& command, bool& keep) {
-    command.add_flag("--keep-texture-paths", keep,
-                     "write texture names as the scene or model stores them (default: the path of each image "
-                     "found, relative to the written file, a model's embedded images written beside it)");
-}
-
-void addCopyTextures(CLI::App& command, bool& copy) {
-    command.add_flag("--copy-textures", copy,
-                     "copy every texture image found beside the written file and write their bare names, so that "
-                     "the file and its images move together (a different file of the same name is never replaced: "
-                     "the copy takes NAME_1.EXT)")
-        ->excludes("--keep-texture-paths");
-}
-
 namespace {
 
 bool anyCarriesNormals(const std::vector<SceneObject>& objects) {

@@ -22,16 +22,8 @@ void addReaderTimeLimit(CLI::App& command, unsigned& seconds);
 // Adds --animation-index N|NAME to `command`: the animation of a model that is the current take.
 void addAnimationChoice(CLI::App& command, std::string& choice);
 
-// Adds --keep-texture-paths to `command`: texture names as the scene or model stores them
-// instead of paths relative to the written file.
-void addKeepTexturePaths(CLI::App& command, bool& keep);
-
 // Whether an imported model kept normals of its own (a polygon object with normals).
 bool modelCarriesNormals(const Scene& scene);
-
-// Adds --copy-textures to `command`: every image found copied beside the written file and
-// named by its bare name.
-void addCopyTextures(CLI::App& command, bool& copy);
 
 // Runs `job` (the whole command) in a child process, `file` being the model it reads,
 // then `cleanUp` (when given) however the child ended. A child killed by a signal that

@@ -65,6 +65,20 @@ std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, co
     return module;
 }
 
+void addKeepTexturePaths(CLI::App& command, bool& keep) {
+    command.add_flag("--keep-texture-paths", keep,
+                     "write texture names as the scene or model stores them (default: the path of each image "
+                     "found, relative to the written file, a model's embedded images written beside it)");
+}
+
+void addCopyTextures(CLI::App& command, bool& copy) {
+    command.add_flag("--copy-textures", copy,
+                     "copy every texture image found beside the written file and write their bare names, so that "
+                     "the file and its images move together (a different file of the same name is never replaced: "
+                     "the copy takes NAME_1.EXT)")
+        ->excludes("--keep-texture-paths");
+}
+
 void addVerbose(CLI::App& command, bool& verbose) {
     command.add_flag("--verbose", verbose, "also print the module's start line from the host's console");
 }

@@ -29,6 +29,14 @@ std::string resolveModulePath(const std::string& option);
 std::unique_ptr<LoadedModule> loadModule(Host& host, const std::string& path, const SaverInfo*& saver, int& status,
                                          bool verbose = false);
 
+// Adds --keep-texture-paths to `command`: texture names as the scene or model stores them
+// instead of paths relative to the written file.
+void addKeepTexturePaths(CLI::App& command, bool& keep);
+
+// Adds --copy-textures to `command`: every image found copied beside the written file and
+// named by its bare name.
+void addCopyTextures(CLI::App& command, bool& copy);
+
 // Adds --verbose to `command`: the module's start line too.
 void addVerbose(CLI::App& command, bool& verbose);
 

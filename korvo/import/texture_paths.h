@@ -32,6 +32,18 @@ struct ImageFile {
     std::vector<unsigned char> bytes;
 };
 
+// Where the scene's texture names are to lead: `target` is the file the scene is written
+// to (texture names become paths relative to its folder); the model's
+// embedded images to write beside it come back in `images`, for writeImages() once the
+// target is written.
+struct TextureOutput {
+    std::string target;
+    bool copyBeside = false;  // every image found copied beside the target
+    std::vector<ImageFile> images;
+    ProtectedFiles protectedFiles;  // never an image's file
+    std::function<bool(const std::string& path)> claim;  // a batch's reservation of an image's file
+};
+
 // The image file `stored` refers to, searched from `modelFolder`: as given (either slash
 // kind), without its drive prefix, then by its file name in the model's folder and its
 // subfolders (a bounded search), where a name in another letter case is taken when no
