@@ -239,7 +239,8 @@ void DialogOptions::describe(const DialogSnapshot& dialog) {
             return ": key k of the animation set has the time k x N. With --frame-rate readers play it at the "
                    "scene's speed whatever N; without, at their own rate (D3DX: 4800 ticks per second, so 160 at 30 "
                    "fps is real time)";
-        if (element == KRV_SETTINGS_FRAMES) return ": the file's hierarchy of Frame records, one per object (not animation frames)";
+        if (element == KRV_SETTINGS_FRAMES)
+            return ": the file's hierarchy of Frame records, one per object (not animation frames)";
         if (element == KRV_SETTINGS_DISTANCE_PER_FRAME)
             return ": a key (and with --frame-per-file a file) every N frames of the scene. Fewer keys, each still "
                    "ticks per frame apart: without --frame-rate the animation plays N times faster";

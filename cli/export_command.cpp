@@ -40,8 +40,8 @@ void printSummary(const ExportResult& r) {
     const size_t count = r.files.size() + r.images.size();
     const std::string what =
         "wrote " + std::to_string(count) + (count == 1 ? " file (" : " files (") + names + ")";
-    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", printable(what).c_str(), sizeText(total).c_str(), r.objects,
-                 r.objects == 1 ? "" : "s", r.seconds);
+    std::fprintf(stderr, "korvo: %s, %s, %zu object%s, %.2f s\n", printable(what).c_str(), sizeText(total).c_str(),
+                 r.objects, r.objects == 1 ? "" : "s", r.seconds);
 }
 
 int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vector<std::string>* written,

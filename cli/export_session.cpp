@@ -248,8 +248,9 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     exporting = true;
     const int32_t answer = host_.save(*saver_, document, target);
     if (progress) progress->stop();
-    const bool refusedMemory = (settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation) ||
-                               host_.failedAllocations() > failedBefore;
+    const bool refusedMemory =
+        (settings_.refuseAllocation > 0 && host_.allocationRequests() >= settings_.refuseAllocation) ||
+        host_.failedAllocations() > failedBefore;
     // Tells a test that walks N = 1, 2, ... when it has refused every allocation.
     const int64_t refuse = settings_.refuseAllocation;
     if (refuse > host_.allocationRequests())

@@ -381,7 +381,8 @@ Subcommand addPreviewCommand(CLI::App& korvo) {
         ->type_name("FILE");
     app->add_option("-o,--output", arguments->output, "the PNG file to write")->required()->type_name("FILE");
     app->add_flag("--force-name", arguments->forceName, "write to -o FILE even when its name does not end in .png");
-    app->add_option("--poses", arguments->poses, "a contact sheet of N poses (1 to 100) over the first animation set, instead of the four views")
+    app->add_option("--poses", arguments->poses,
+                    "a contact sheet of N poses (1 to 100) over the first animation set, instead of the four views")
         ->type_name("N");
     app->add_option("--size", arguments->size, "the picture's size in pixels (default 1600x1000)")
         ->type_name("WIDTHxHEIGHT");

@@ -588,7 +588,8 @@ void planRebinds(Conversion& c) {
             perBone[b] = multiply(kept, inverse(wanted));
             if (maxDifference(wanted, kept) > 1e-5 * scaleOf(wanted) && !differs) {
                 differs = true;
-                firstDiffering = "bone " + quoted(mesh.bones[b].name) + " has another bind pose in mesh " + quoted(first);
+                firstDiffering =
+                    "bone " + quoted(mesh.bones[b].name) + " has another bind pose in mesh " + quoted(first);
             }
             if (reference < 0) reference = static_cast<int>(b);
             if (maxDifference(perBone[b], perBone[reference]) > 1e-5 * scaleOf(perBone[reference])) same = false;
@@ -751,7 +752,8 @@ void sampleAnimations(Conversion& c, int current, Scene& scene, std::vector<Scen
             if (moving[item]) addKeys(c, clip, firstFrame, item, *objectOfItem[item], previous[item]);
         const int32_t endFrame = firstFrame + clip.lastFrame + 1;
         const std::string& name = c.model.animations[a].name;
-        scene.takes[a] = Take{name.empty() ? "Animation" + std::to_string(a) : name, double(firstFrame), double(endFrame)};
+        scene.takes[a] =
+            Take{name.empty() ? "Animation" + std::to_string(a) : name, double(firstFrame), double(endFrame)};
         firstFrame = endFrame;
     }
     scene.currentTake = current;

@@ -2,8 +2,9 @@
 // gives, and each object's local export matrix at a key.
 //
 // Key k is the object's local export matrix at frame first + k x distancePerFrame and
-// has the key time k x ticksPerFrame; first is 0, or a take's start frame. Sampling sets the document's current time and has the
-// host evaluate it, so the document must be the export's working copy.
+// has the key time k x ticksPerFrame; first is 0, or a take's start frame. Sampling sets
+// the document's current time and has the host evaluate it, so the document must be the
+// export's working copy.
 #pragma once
 
 #include <korvo_sdk.h>
