@@ -13,8 +13,8 @@
 
 #include "host/filename.h"
 #include "host/host.h"
-#include "korvo/host.h"
-#include "korvo/scene.h"
+#include "korvo/host/host.h"
+#include "korvo/scene/scene.h"
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
 #include "skin/skin_weights.h"

@@ -23,8 +23,8 @@
 #include <utility>
 
 #include "host/host.h"
-#include "korvo/host.h"
-#include "korvo/scene.h"
+#include "korvo/host/host.h"
+#include "korvo/scene/scene.h"
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
 

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "korvo/generators.h"
-#include "korvo/platform.h"
-#include "korvo/scene_json.h"
+#include "korvo/host/generators.h"
+#include "korvo/files/platform.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/input_kind.h"
 
-#include "cli/target_rules.h"
-#include "korvo/platform.h"
+#include "cli/export/target_rules.h"
+#include "korvo/files/platform.h"
 
 namespace korvo::cli {
 

@@ -4,16 +4,16 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/dialog_probe.h"
+#include "cli/dialog/dialog_probe.h"
 #include "cli/help_format.h"
 #include "cli/session.h"
 #include "cli/usage_words.h"
-#include "korvo/platform.h"
+#include "korvo/files/platform.h"
 #ifdef KORVO_WITH_IMPORT
-#include "cli/check_command.h"
-#include "cli/formats_command.h"
-#include "cli/import_command.h"
-#include "cli/preview_command.h"
+#include "cli/model/check_command.h"
+#include "cli/model/formats_command.h"
+#include "cli/model/import_command.h"
+#include "cli/preview/preview_command.h"
 #endif
 
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "cli/command.h"
-#include "korvo/platform.h"
-#include "korvo/target_file.h"
-#include "korvo/text.h"
-#include "korvo/status_line.h"
+#include "korvo/files/platform.h"
+#include "korvo/files/target_file.h"
+#include "korvo/console/text.h"
+#include "korvo/console/status_line.h"
 
 namespace korvo::cli {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "korvo/host.h"
-#include "korvo/module_loader.h"
+#include "korvo/host/host.h"
+#include "korvo/host/module_loader.h"
 
 namespace korvo::cli {
 

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "korvo/scene.h"
+#include "korvo/scene/scene.h"
 
 namespace korvo::import {
 

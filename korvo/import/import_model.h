@@ -6,7 +6,7 @@
 
 #include "korvo/import/scene_from_model.h"
 #include "korvo/import/texture_paths.h"
-#include "korvo/scene.h"
+#include "korvo/scene/scene.h"
 
 namespace korvo::import {
 

@@ -13,7 +13,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "korvo/platform.h"
+#include "korvo/files/platform.h"
 
 namespace korvo::import {
 

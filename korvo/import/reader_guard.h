@@ -34,7 +34,7 @@ GuardedRun runReaderGuarded(unsigned seconds, const std::string& input, const st
 void readerFinished();
 
 // Outside a guarded run, what readerFinished() calls: a batch worker tells the command,
-// which holds the time limit of each model it exports (cli/batch_workers.h).
+// which holds the time limit of each model it exports (cli/export/batch_workers.h).
 void onReaderFinished(void (*report)());
 
 }  // namespace korvo::import

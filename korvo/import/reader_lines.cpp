@@ -6,7 +6,7 @@
 #include <iostream>
 #include <system_error>
 
-#include "korvo/status_line.h"
+#include "korvo/console/status_line.h"
 
 namespace korvo::import {
 

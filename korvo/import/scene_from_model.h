@@ -8,7 +8,7 @@
 #include <string>
 
 #include "korvo/import/model_data.h"
-#include "korvo/scene.h"
+#include "korvo/scene/scene.h"
 
 namespace korvo::import {
 

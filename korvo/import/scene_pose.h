@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "korvo/import/model_pose.h"
-#include "korvo/scene.h"
+#include "korvo/scene/scene.h"
 
 namespace korvo::import {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <system_error>
 
-#include "korvo/target_file.h"
+#include "korvo/files/target_file.h"
 
 namespace korvo::import {
 

@@ -10,8 +10,8 @@
 
 #include "korvo/import/model_data.h"
 #include "korvo/import/scene_from_model.h"
-#include "korvo/target_file.h"
-#include "korvo/scene.h"
+#include "korvo/files/target_file.h"
+#include "korvo/scene/scene.h"
 
 namespace korvo::import {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "file_text.h"
-#include "korvo/host.h"
-#include "korvo/module_loader.h"
+#include "korvo/host/host.h"
+#include "korvo/host/module_loader.h"
 
 namespace korvo::e2e {
 

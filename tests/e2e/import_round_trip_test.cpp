@@ -8,7 +8,7 @@
 #include "korvo/import/model_compare.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/model_report.h"
-#include "korvo/scene_json.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo::e2e {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "korvo/scene_json.h"
-#include "korvo/scene_json_check.h"
+#include "korvo/scene/scene_json.h"
+#include "korvo/scene/scene_json_check.h"
 
 namespace {
 

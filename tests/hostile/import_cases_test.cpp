@@ -16,7 +16,7 @@
 
 #include "e2e/harness.h"
 #include "korvo/import/model_reader.h"
-#include "korvo/scene_json.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo::e2e {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
-#include "korvo/scene_json.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo::hostile {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "e2e/harness.h"
-#include "korvo/scene_json.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo::e2e {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "korvo/placement.h"
+#include "korvo/host/placement.h"
 
 namespace korvo::import {
 namespace {

@@ -12,7 +12,7 @@
 #include "korvo/import/model_compare.h"
 #include "korvo/import/model_reader.h"
 #include "korvo/import/scene_pose.h"
-#include "korvo/scene_json.h"
+#include "korvo/scene/scene_json.h"
 
 namespace korvo::import {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 
 namespace dorna {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 
 namespace dorna_test {
 

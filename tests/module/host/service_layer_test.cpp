@@ -7,7 +7,7 @@
 #include "host/filename.h"
 #include "host/host.h"
 #include "host/library.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/host/host_spy.h"
 
 namespace dorna {

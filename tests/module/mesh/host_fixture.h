@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/host.h"
-#include "korvo/host.h"
-#include "korvo/scene.h"
+#include "korvo/host/host.h"
+#include "korvo/scene/scene.h"
 #include "settings/export_settings.h"
 
 namespace dorna {

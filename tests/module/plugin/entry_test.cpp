@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/host/host_spy.h"
 #include "plugin/resources.h"
 

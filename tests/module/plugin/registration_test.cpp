@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "host/host.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/host/host_spy.h"
 #include "plugin/entry.h"
 #include "plugin/xfile_saver.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/host/host_spy.h"
 
 namespace dorna {

@@ -10,7 +10,7 @@
 
 #include "host/host.h"
 #include "file_text.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/host/host_spy.h"
 #include "settings/export_settings.h"
 #include "xfile/header.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "module/mesh/host_fixture.h"
 
 namespace dorna {

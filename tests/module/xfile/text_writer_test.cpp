@@ -10,7 +10,7 @@
 #include "host/filename.h"
 #include "host/host.h"
 #include "file_text.h"
-#include "korvo/host.h"
+#include "korvo/host/host.h"
 #include "settings/export_settings.h"
 #include "xfile/export_context.h"
 #include "xfile/header.h"
