@@ -6,13 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <dirent.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
