@@ -48,6 +48,9 @@ std::map<int, std::string> dialogValues(const std::string& dialog) {
     return values;
 }
 
+// The four elements of a colour: red, green, blue and alpha.
+std::vector<int> channels(int red) { return {red, red + 1, red + 2, red + 3}; }
+
 TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
     const struct {
         std::string option, value;
@@ -55,28 +58,30 @@ TEST_F(CommandTable, HelpShowsTheDialogsDefaultsAndWhatEnablesEachOption) {
         std::string needs;                   // "" when nothing else must be given
         std::vector<std::string> disabling;  // options that leave the element disabled
     } rows[] = {
-        {"--frames", "", {10008}, "", {}},
-        {"--animation", "", {10009}, "--frames", {"--no-frames"}},
-        {"--bones", "", {10037}, "--frames", {"--no-frames"}},
-        {"--ticks-per-frame", "160", {10011}, "--animation", {}},
-        {"--distance-per-frame", "2", {10039}, "--animation", {}},
-        {"--frame-per-file", "", {10047}, "--animation", {}},
-        {"--only-bones", "", {10038}, "--animation, --bones and --no-frame-per-file", {"--animation", "--frame-per-file"}},
-        {"--frame-rate", "", {10048}, "--animation", {}},
-        {"--all-takes", "", {10051}, "--animation", {}},
-        {"--phong-angle", "", {10040}, "", {}},
-        {"--smoothing-angle", "30", {10004}, "--no-phong-angle", {}},
-        {"--normal-tags", "", {10050}, "", {}},
-        {"--unique-names", "", {10046}, "", {}},
-        {"--normals", "", {10006}, "", {}},
-        {"--textures", "", {10007}, "", {}},
-        {"--scale-scene", "", {10041}, "", {}},
-        {"--scale", "50,50,50", {10042, 10043, 10044}, "--scale-scene", {}},
-        {"--standard-material", "", {10012}, "", {}},
-        {"--face-color", "1,0,0,1", {10020, 10021, 10022, 10023}, "--standard-material", {}},
-        {"--specular-color", "1,0,0,1", {10025, 10026, 10027, 10028}, "--standard-material", {}},
-        {"--emissive-color", "1,0,0,1", {10030, 10031, 10032, 10033}, "--standard-material", {}},
-        {"--specular-power", "4", {10035}, "--standard-material", {}},
+        {"--frames", "", {KRV_SETTINGS_FRAMES}, "", {}},
+        {"--animation", "", {KRV_SETTINGS_ANIMATION}, "--frames", {"--no-frames"}},
+        {"--bones", "", {KRV_SETTINGS_BONES}, "--frames", {"--no-frames"}},
+        {"--ticks-per-frame", "160", {KRV_SETTINGS_TICKS_PER_FRAME}, "--animation", {}},
+        {"--distance-per-frame", "2", {KRV_SETTINGS_DISTANCE_PER_FRAME}, "--animation", {}},
+        {"--frame-per-file", "", {KRV_SETTINGS_FRAME_PER_FILE}, "--animation", {}},
+        {"--only-bones", "", {KRV_SETTINGS_ONLY_BONES}, "--animation, --bones and --no-frame-per-file",
+         {"--animation", "--frame-per-file"}},
+        {"--frame-rate", "", {KRV_SETTINGS_FRAME_RATE}, "--animation", {}},
+        {"--all-takes", "", {KRV_SETTINGS_ALL_TAKES}, "--animation", {}},
+        {"--phong-angle", "", {KRV_SETTINGS_PHONG_ANGLE}, "", {}},
+        {"--smoothing-angle", "30", {KRV_SETTINGS_SMOOTHING_ANGLE}, "--no-phong-angle", {}},
+        {"--normal-tags", "", {KRV_SETTINGS_NORMAL_TAGS}, "", {}},
+        {"--unique-names", "", {KRV_SETTINGS_UNIQUE_NAMES}, "", {}},
+        {"--normals", "", {KRV_SETTINGS_NORMALS}, "", {}},
+        {"--textures", "", {KRV_SETTINGS_TEXTURES}, "", {}},
+        {"--scale-scene", "", {KRV_SETTINGS_SCALE_SCENE}, "", {}},
+        {"--scale", "50,50,50", {KRV_SETTINGS_SCALE_X, KRV_SETTINGS_SCALE_Y, KRV_SETTINGS_SCALE_Z}, "--scale-scene",
+         {}},
+        {"--standard-material", "", {KRV_SETTINGS_STANDARD_MATERIAL}, "", {}},
+        {"--face-color", "1,0,0,1", channels(KRV_SETTINGS_FACE_COLOR), "--standard-material", {}},
+        {"--specular-color", "1,0,0,1", channels(KRV_SETTINGS_SPECULAR_COLOR), "--standard-material", {}},
+        {"--emissive-color", "1,0,0,1", channels(KRV_SETTINGS_EMISSIVE_COLOR), "--standard-material", {}},
+        {"--specular-power", "4", {KRV_SETTINGS_SPECULAR_POWER}, "--standard-material", {}},
     };
     const CommandResult dialog = run({"dialog"});
     ASSERT_EQ(dialog.status, 0) << dialog.err;

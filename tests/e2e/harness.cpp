@@ -46,6 +46,15 @@ void removeTree(const std::string& path) {
 
 TempFolder::~TempFolder() { removeTree(path_); }
 
+#ifdef FAULTY_READER_PATH
+std::map<std::string, std::string> faultyReaderEnvironment() {
+    // A sanitizer build checks that its runtime is loaded first; the preloaded reader is.
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string options = sanitizer && *sanitizer ? std::string(sanitizer) + ":" : "";
+    return {{"LD_PRELOAD", FAULTY_READER_PATH}, {"ASAN_OPTIONS", options + "verify_asan_link_order=0"}};
+}
+#endif
+
 std::vector<std::string> TempFolder::entries() const {
     std::vector<std::string> names;
     if (DIR* d = opendir(path_.c_str())) {

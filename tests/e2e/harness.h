@@ -40,6 +40,12 @@ CommandResult runProgram(const std::string& program, const std::vector<std::stri
 CommandResult runKorvo(const std::vector<std::string>& arguments, const std::string& folder = ".",
                        const std::map<std::string, std::string>& environment = {}, Limits limits = {});
 
+#ifdef FAULTY_READER_PATH
+// The environment in which the command's model reader crashes on a model whose file name
+// begins with "crash" and hangs on one that begins with "hang" (tests/readers/faulty_reader.cpp).
+std::map<std::string, std::string> faultyReaderEnvironment();
+#endif
+
 // True when the run was ended by its time limit.
 bool timedOut(const CommandResult& r);
 

@@ -112,10 +112,14 @@ TEST_F(KorvoCommand, DialogPrintsTheSettingsAfterTheOptions) {
     const CommandResult r = run({"dialog", "--no-frames", "--standard-material", "--face-color", "1,0.5,0,1"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("title \"Dorna - Export settings\"\n"), 0u) << r.out;
-    for (const char* line : {"    checkbox 10008 \"Export frames\" = off\n",
-                             "    checkbox 10009 \"Export animation\" = off (disabled)\n",
-                             "    checkbox 10012 \"Use standard-material\" = on\n",
-                             "      number 10021 = 0.5\n", "      number 10035 = 2\n"})
+    const auto id = [](int element) { return std::to_string(element); };
+    for (const std::string& line : {"    checkbox " + id(KRV_SETTINGS_FRAMES) + " \"Export frames\" = off\n",
+                                    "    checkbox " + id(KRV_SETTINGS_ANIMATION) +
+                                        " \"Export animation\" = off (disabled)\n",
+                                    "    checkbox " + id(KRV_SETTINGS_STANDARD_MATERIAL) +
+                                        " \"Use standard-material\" = on\n",
+                                    "      number " + id(KRV_SETTINGS_FACE_COLOR + 1) + " = 0.5\n",
+                                    "      number " + id(KRV_SETTINGS_SPECULAR_POWER) + " = 2\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     EXPECT_EQ(run({"dialog", "--no-frames", "--bones"}).status, 2);
 }

@@ -112,7 +112,7 @@ TEST(Placement, FramesAndGlobalMatricesPutEveryVertexAtTheSamePoint) {
     ModuleSession session;
     const KrvDocument document = session.host.loadDocument(scene);
     ASSERT_EQ(session.save(document, folder / "frames.x"), 0);
-    ASSERT_EQ(session.save(document, folder / "flat.x", {{{10008, 0, "--no-frames"}}, false}), 0);
+    ASSERT_EQ(session.save(document, folder / "flat.x", {{{KRV_SETTINGS_FRAMES, 0, "--no-frames"}}, false}), 0);
     const auto framed = worldVertices(readFile(folder / "frames.x"));
     const auto flat = worldVertices(readFile(folder / "flat.x"));
     ASSERT_EQ(framed.size(), 2u);

@@ -1,5 +1,6 @@
-// The module spine across the real boundary: the built library loaded by the host,
-// its one exported symbol, its registration, and exports through the korvo command.
+// The module spine across the real boundary: the built library loaded by the host, its
+// one exported symbol, and exports through the korvo command. What the module registers
+// is asserted once, by the registration's unit test (tests/module/plugin).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,31 +47,6 @@ TEST(SpineLibrary, ExportsOnlyTheEntryPoint) {
     EXPECT_EQ(names, (std::set<std::string>{"krv_main"}));
 }
 
-TEST(SpineLibrary, RegistersTheSaverWithItsDescriptionFirst) {
-    ModuleSession session;
-    ASSERT_NE(session.saver, nullptr);
-    const std::vector<RegistrationEvent>& events = session.host.registrations();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_TRUE(events[0].isDescription);
-    EXPECT_EQ(events[0].name, "Fsdkstlexport");
-    EXPECT_EQ(events[1].kind, KRV_PLUGIN_SCENE_SAVER);
-    EXPECT_EQ(events[1].id, 1016875);
-    EXPECT_EQ(events[1].name, "X-File Export");
-    EXPECT_EQ(session.saver->suffix, "x");
-    EXPECT_EQ(session.host.consoleLines(), (std::vector<std::string>{"Initialize X-Export Plugin"}));
-}
-
-TEST(SpineLibrary, NoSaverWhenTheDescriptionIsRefused) {
-    HostBehaviour behaviour;
-    behaviour.acceptDescriptions = false;
-    Host host(behaviour);
-    std::string error;
-    std::unique_ptr<LoadedModule> module = LoadedModule::load(host, DORNA_MODULE_PATH, error);
-    ASSERT_NE(module, nullptr) << error;
-    EXPECT_EQ(module->saver("x"), nullptr);
-    EXPECT_TRUE(host.savers().empty());
-}
-
 TEST(SpineLibrary, SettingsStayWhileTheModuleIsLoaded) {
     TempFolder folder;
     writeFile(folder / "scene.korvo.json", kScene);
@@ -81,7 +57,7 @@ TEST(SpineLibrary, SettingsStayWhileTheModuleIsLoaded) {
     scene.objects.push_back(empty);
     KrvDocument document = session.host.loadDocument(scene);
     DialogScript first;
-    first.changes = {{10006, 0, ""}, {10041, 1, ""}, {10042, 250, ""}};
+    first.changes = {{KRV_SETTINGS_NORMALS, 0, ""}, {KRV_SETTINGS_SCALE_SCENE, 1, ""}, {KRV_SETTINGS_SCALE_X, 250, ""}};
     EXPECT_EQ(session.save(document, folder / "a.x"), 0);
     EXPECT_EQ(session.save(document, folder / "b.x", first), 0);
     EXPECT_EQ(session.save(document, folder / "c.x"), 0);
@@ -166,8 +142,10 @@ TEST_F(SpineCommand, TheDialogCorrectsAngleAndDistance) {
     const CommandResult r = run({"dialog", "--no-phong-angle", "--smoothing-angle", "200", "--animation",
                                  "--distance-per-frame", "0"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("number 10004 = 180\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("number 10039 = 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("number " + std::to_string(KRV_SETTINGS_SMOOTHING_ANGLE) + " = 180\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("number " + std::to_string(KRV_SETTINGS_DISTANCE_PER_FRAME) + " = 1\n"), std::string::npos)
+        << r.out;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(DialogFrame, MessagesReachTheirOperations) {
     EXPECT_EQ(send(dialog, code('s', 'y', 'n', 'c')), 7);
     EXPECT_EQ(send(dialog, code('c', 'm', 'd', 'n'), {{code('c', 'm', 'd', 'i'), 44}}), 8);
     EXPECT_EQ(send(dialog, code('c', 'm', 'm', 'd'), {{code('c', 'm', 'd', 'i'), 10008}}), 9);
-    EXPECT_EQ(send(dialog, 10020), 1);
+    EXPECT_EQ(send(dialog, KRV_DIALOG_MSG_NOTICE), 1);
     EXPECT_EQ(send(dialog, code('d', 's', 't', 'y')), 0);
     EXPECT_FALSE(dialog.initialised());
     EXPECT_EQ(send(dialog, code('b', 'I', 'N', 'I')), 5);  // a new opening lays it out again

@@ -1,60 +1,20 @@
-// The settings dialog as the host shows it: layout, values, enabled states, and its
-// reactions to the user's changes.
+// The settings dialog as the user meets it: what each element shows and stores, the
+// values' ranges, which elements are enabled, and its reactions to the user's changes.
 #include "settings/settings_dialog.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "korvo/host/host.h"
-#include "module/host/host_spy.h"
 
 namespace dorna {
 namespace {
-
-std::string kindName(int32_t kind) {
-    switch (kind) {
-        case KRV_ELEMENT_CHECKBOX: return "checkbox";
-        case KRV_ELEMENT_STATIC: return "static";
-        case KRV_ELEMENT_NUMBER: return "number";
-        case KRV_ELEMENT_BUTTONS: return "buttons";
-        default: return "kind " + std::to_string(kind);
-    }
-}
-
-std::string number(double value) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
-// One line per group or element, indented by nesting.
-void render(const korvo::DialogNode& node, int depth, std::string& out) {
-    for (const korvo::DialogNode& child : node.children) {
-        std::string line(2 * depth, ' ');
-        if (child.isGroup) {
-            char border[16];
-            std::snprintf(border, sizeof(border), "%08x", child.border);
-            line += "group " + std::to_string(child.id) + (child.text ? " \"" + *child.text + "\"" : " -") +
-                    " layout " + std::to_string(child.layout) + " columns " + std::to_string(child.columns) +
-                    " rows " + std::to_string(child.rows) + " flags " + std::to_string(child.groupFlags) +
-                    " border " + border + " spacing " + std::to_string(child.spacing[0]) + "," +
-                    std::to_string(child.spacing[1]) + " space " + std::to_string(child.borderSpace[0]) + "," +
-                    std::to_string(child.borderSpace[1]) + "," + std::to_string(child.borderSpace[2]) + "," +
-                    std::to_string(child.borderSpace[3]);
-        } else {
-            line += kindName(child.kind) + " " + std::to_string(child.id) +
-                    (child.text ? " \"" + *child.text + "\"" : "") + " layout " + std::to_string(child.layout) +
-                    " width " + std::to_string(child.width) + " extra " + std::to_string(child.extra);
-            if (child.value) line += " = " + number(child.value->value);
-            if (!child.enabled) line += " (disabled)";
-        }
-        out += line + "\n";
-        if (child.isGroup) render(child, depth + 1, out);
-    }
-}
 
 // Every field, so that two records compare as a whole.
 std::string describe(const ExportSettings& s) {
@@ -105,104 +65,56 @@ protected:
 
     bool enabled(int32_t id) const { return element(id)->enabled; }
 
+    // Every element that shows a value, in the dialog's order.
+    static void collectValues(const korvo::DialogNode& node, std::vector<const korvo::DialogNode*>& out) {
+        for (const korvo::DialogNode& child : node.children) {
+            if (!child.isGroup && child.value) out.push_back(&child);
+            collectValues(child, out);
+        }
+    }
+
     korvo::Host host;
 };
 
-TEST_F(SettingsDialogTest, LayoutValuesAndEnabledStatesWithTheDefaults) {
+// With the defaults the smoothing angle comes from the phong tag and animation, scaling
+// and the standard material are off: only the switches can be changed at first.
+TEST_F(SettingsDialogTest, WithTheDefaultsOnlyTheSwitchesAreEnabled) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {}));
-    const korvo::DialogSnapshot& shown = host.dialogRuns()[0].shown;
-    ASSERT_TRUE(shown.title.has_value());
-    EXPECT_EQ(*shown.title, "Dorna - Export settings");
-    std::string layout;
-    render(shown.root, 0, layout);
-    EXPECT_EQ(layout,
-              "group 10002 \"Generals\" layout 9 columns 1 rows 0 flags 0 border 80000007 spacing 4,4 space 4,4,4,4\n"
-              "  group 0 \"Vertices/Normals\" layout 57 columns 1 rows 0 flags 0 border 80000001 spacing 4,4 space 4,4,4,4\n"
-              "    group 0 - layout 57 columns 2 rows 0 flags 0 border 00000000 spacing 4,4 space 4,4,4,4\n"
-              "      static 10003 \"Smoothing angle\" layout 56 width 150 extra 0\n"
-              "      number 10004 layout 16 width 70 extra 0 = 80 (disabled)\n"
-              "    checkbox 10040 \"Read smoothing-angle from PhongTag (if available)\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10050 \"Use normal tags\" layout 8 width 0 extra 0 = 0\n"
-              "  group 10005 \"\" layout 57 columns 1 rows 0 flags 0 border 00000001 spacing 4,4 space 4,4,4,4\n"
-              "    checkbox 10046 \"Add unique number to each entity name\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10006 \"Export normals\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10007 \"Export textures\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10008 \"Export frames\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10037 \"Export bones\" layout 8 width 0 extra 0 = 1\n"
-              "    checkbox 10009 \"Export animation\" layout 8 width 0 extra 0 = 0\n"
-              "    group 10010 \"Animationthresholds\" layout 0 columns 2 rows 0 flags 0 border 80000009 spacing 4,4 space 4,4,4,4\n"
-              "      static 0 \"Ticks per frame\" layout 0 width 250 extra 0\n"
-              "      number 10011 layout 0 width 70 extra 0 = 40 (disabled)\n"
-              "      static 0 \"Distance per frame\" layout 0 width 250 extra 0\n"
-              "      number 10039 layout 0 width 70 extra 0 = 1 (disabled)\n"
-              "      checkbox 10047 \"Each frame to separat file\" layout 8 width 0 extra 0 = 0 (disabled)\n"
-              "      checkbox 10038 \"Only bones\" layout 8 width 0 extra 0 = 1 (disabled)\n"
-              "      checkbox 10048 \"Write frame rate (AnimTicksPerSecond)\" layout 8 width 0 extra 0 = 0 (disabled)\n"
-              "      checkbox 10051 \"Export all takes\" layout 8 width 0 extra 0 = 0 (disabled)\n"
-              "    checkbox 10041 \"Scale Scene\" layout 8 width 0 extra 0 = 0\n"
-              "    group 10045 \"Scaling (percent)\" layout 0 columns 6 rows 0 flags 0 border 80000009 spacing 4,4 space 4,4,4,4\n"
-              "      static 0 \"X\" layout 0 width 20 extra 0\n"
-              "      number 10042 layout 0 width 50 extra 0 = 100 (disabled)\n"
-              "      static 0 \"Y\" layout 0 width 20 extra 0\n"
-              "      number 10043 layout 0 width 50 extra 0 = 100 (disabled)\n"
-              "      static 0 \"Z\" layout 0 width 20 extra 0\n"
-              "      number 10044 layout 0 width 50 extra 0 = 100 (disabled)\n"
-              "    checkbox 10012 \"Use standard-material\" layout 8 width 0 extra 0 = 0\n"
-              "    group 10010 \"Standard-material\" layout 0 columns 5 rows 0 flags 0 border 80000009 spacing 4,4 space 4,4,4,4\n"
-              "      static 0 \"Channel\" layout 0 width 120 extra 9\n"
-              "      static 0 \"Red\" layout 0 width 50 extra 9\n"
-              "      static 0 \"Green\" layout 0 width 50 extra 9\n"
-              "      static 0 \"Blue\" layout 0 width 50 extra 9\n"
-              "      static 0 \"Alpha\" layout 0 width 50 extra 9\n"
-              "      static 0 \"Facecolor\" layout 0 width 120 extra 0\n"
-              "      number 10020 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10021 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10022 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10023 layout 0 width 50 extra 0 = 1 (disabled)\n"
-              "      static 0 \"Specular-Color\" layout 0 width 120 extra 0\n"
-              "      number 10025 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10026 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10027 layout 0 width 50 extra 0 = 0.7 (disabled)\n"
-              "      number 10028 layout 0 width 50 extra 0 = 1 (disabled)\n"
-              "      static 0 \"Emissive-Color\" layout 0 width 120 extra 0\n"
-              "      number 10030 layout 0 width 50 extra 0 = 0 (disabled)\n"
-              "      number 10031 layout 0 width 50 extra 0 = 0 (disabled)\n"
-              "      number 10032 layout 0 width 50 extra 0 = 0 (disabled)\n"
-              "      number 10033 layout 0 width 50 extra 0 = 1 (disabled)\n"
-              "      static 0 \"Specular-Power\" layout 0 width 120 extra 0\n"
-              "      number 10035 layout 0 width 50 extra 0 = 2 (disabled)\n"
-              "static 0 \"Dorna Version 1.22\" layout 0 width 500 extra 0\n"
-              "static 0 \"Writes DirectX .x text files (xof 0302txt 0032)\" layout 0 width 250 extra 0\n"
-              "buttons 0 layout 0 width 0 extra 3\n");
+    ASSERT_TRUE(host.dialogRuns()[0].shown.title.has_value());
+    EXPECT_EQ(*host.dialogRuns()[0].shown.title, "Dorna - Export settings");
+    // The switches the user starts from; what they govern waits for them.
+    const int32_t switches[] = {
+        KRV_SETTINGS_PHONG_ANGLE, KRV_SETTINGS_NORMAL_TAGS, KRV_SETTINGS_UNIQUE_NAMES, KRV_SETTINGS_NORMALS,
+        KRV_SETTINGS_TEXTURES,    KRV_SETTINGS_FRAMES,      KRV_SETTINGS_BONES,        KRV_SETTINGS_ANIMATION,
+        KRV_SETTINGS_SCALE_SCENE, KRV_SETTINGS_STANDARD_MATERIAL,
+    };
+    std::vector<const korvo::DialogNode*> values;
+    collectValues(host.dialogRuns()[0].shown.root, values);
+    EXPECT_EQ(values.size(), 33u);  // one per setting the dialog edits
+    for (const korvo::DialogNode* element : values)
+        EXPECT_EQ(element->enabled, std::count(std::begin(switches), std::end(switches), element->id) == 1)
+            << element->id;
     // Confirmed unchanged: the record comes back as it went in.
     EXPECT_EQ(describe(settings), describe(kDefaultExportSettings));
 }
 
-TEST_F(SettingsDialogTest, FillControlsSetsValuesInOrderAndTheirRanges) {
-    dorna_test::HostSpy spy(host.root());
-    setHost(spy.root());
+// A switch takes 0 or 1, a count any integer, a value any real the host's field holds.
+TEST_F(SettingsDialogTest, EachKindOfValueTakesItsRange) {
     ExportSettings settings = kDefaultExportSettings;
     ASSERT_TRUE(run(settings, {}));
-    std::vector<std::string> expected;
-    for (int id : {10040, 10006, 10007, 10008, 10037, 10009, 10012, 10038, 10041, 10046, 10047, 10048, 10050,
-                   10051, 10011, 10039, 10004, 10042, 10043, 10044, 10020, 10021, 10022, 10023, 10025, 10026,
-                   10027, 10028, 10030, 10031, 10032, 10033, 10035})
-        expected.push_back("set_value " + std::to_string(id));
-    EXPECT_EQ(spy.callsStartingWith("set_value"), expected);
-
-    const korvo::DialogValue& flag = *element(10006)->value;
+    const korvo::DialogValue& flag = *element(KRV_SETTINGS_NORMALS)->value;
     EXPECT_FALSE(flag.isReal);
     EXPECT_EQ(flag.minimum, 0);
     EXPECT_EQ(flag.maximum, 1);
     EXPECT_EQ(flag.step, 0);
     EXPECT_EQ(flag.format, KRV_FOURCC('f', 'l', 'n', 'g'));
-    const korvo::DialogValue& integer = *element(10011)->value;
+    const korvo::DialogValue& integer = *element(KRV_SETTINGS_TICKS_PER_FRAME)->value;
     EXPECT_FALSE(integer.isReal);
     EXPECT_EQ(integer.minimum, -2147483647);
     EXPECT_EQ(integer.maximum, 2147483647);
     EXPECT_EQ(integer.step, 1);
-    const korvo::DialogValue& real = *element(10035)->value;
+    const korvo::DialogValue& real = *element(KRV_SETTINGS_SPECULAR_POWER)->value;
     EXPECT_TRUE(real.isReal);
     EXPECT_EQ(real.minimum, static_cast<double>(-9.0e18f));
     EXPECT_EQ(real.maximum, static_cast<double>(9.0e18f));
@@ -225,66 +137,97 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
     const ExportSettings numbers = settings;
     ASSERT_TRUE(run(settings, {}));
     const std::pair<int, double> shown[] = {
-        {10004, 11}, {10011, 12}, {10039, 13}, {10042, 25}, {10043, 50}, {10044, 75}, {10020, 21}, {10021, 22},
-        {10022, 23}, {10023, 24}, {10025, 26}, {10026, 27}, {10027, 28}, {10028, 29}, {10030, 31}, {10031, 32},
-        {10032, 33}, {10033, 34}, {10035, 35},
+        {KRV_SETTINGS_SMOOTHING_ANGLE, 11}, {KRV_SETTINGS_TICKS_PER_FRAME, 12}, {KRV_SETTINGS_DISTANCE_PER_FRAME, 13},
+        {KRV_SETTINGS_SCALE_X, 25},         {KRV_SETTINGS_SCALE_Y, 50},         {KRV_SETTINGS_SCALE_Z, 75},
+        {KRV_SETTINGS_SPECULAR_POWER, 35},
     };
+    for (int channel = 0; channel < 4; ++channel) {
+        EXPECT_EQ(element(KRV_SETTINGS_FACE_COLOR + channel)->value->value, 21 + channel);
+        EXPECT_EQ(element(KRV_SETTINGS_SPECULAR_COLOR + channel)->value->value, 26 + channel);
+        EXPECT_EQ(element(KRV_SETTINGS_EMISSIVE_COLOR + channel)->value->value, 31 + channel);
+    }
     for (const auto& [id, value] : shown) EXPECT_EQ(element(id)->value->value, value) << id;
     EXPECT_EQ(describe(settings), describe(numbers));
 
-    const std::pair<int, int32_t ExportSettings::*> flags[] = {
-        {10040, &ExportSettings::readPhongAngle}, {10006, &ExportSettings::exportNormals},
-        {10007, &ExportSettings::exportTextures}, {10008, &ExportSettings::exportFrames},
-        {10037, &ExportSettings::exportBones},    {10009, &ExportSettings::exportAnimation},
-        {10012, &ExportSettings::useStandardMaterial}, {10038, &ExportSettings::onlyBones},
-        {10041, &ExportSettings::scaleScene},     {10046, &ExportSettings::uniqueNames},
-        {10047, &ExportSettings::framePerFile},   {10048, &ExportSettings::writeFrameRate},
-        {10050, &ExportSettings::useNormalTags},  {10051, &ExportSettings::exportAllTakes},
+    // Each checkbox with the label the user reads beside it.
+    const struct {
+        int32_t id;
+        int32_t ExportSettings::*field;
+        const char* label;
+    } flags[] = {
+        {KRV_SETTINGS_PHONG_ANGLE, &ExportSettings::readPhongAngle,
+         "Read smoothing-angle from PhongTag (if available)"},
+        {KRV_SETTINGS_NORMAL_TAGS, &ExportSettings::useNormalTags, "Use normal tags"},
+        {KRV_SETTINGS_UNIQUE_NAMES, &ExportSettings::uniqueNames, "Add unique number to each entity name"},
+        {KRV_SETTINGS_NORMALS, &ExportSettings::exportNormals, "Export normals"},
+        {KRV_SETTINGS_TEXTURES, &ExportSettings::exportTextures, "Export textures"},
+        {KRV_SETTINGS_FRAMES, &ExportSettings::exportFrames, "Export frames"},
+        {KRV_SETTINGS_BONES, &ExportSettings::exportBones, "Export bones"},
+        {KRV_SETTINGS_ANIMATION, &ExportSettings::exportAnimation, "Export animation"},
+        {KRV_SETTINGS_FRAME_PER_FILE, &ExportSettings::framePerFile, "Each frame to separat file"},
+        {KRV_SETTINGS_ONLY_BONES, &ExportSettings::onlyBones, "Only bones"},
+        {KRV_SETTINGS_FRAME_RATE, &ExportSettings::writeFrameRate, "Write frame rate (AnimTicksPerSecond)"},
+        {KRV_SETTINGS_ALL_TAKES, &ExportSettings::exportAllTakes, "Export all takes"},
+        {KRV_SETTINGS_SCALE_SCENE, &ExportSettings::scaleScene, "Scale Scene"},
+        {KRV_SETTINGS_STANDARD_MATERIAL, &ExportSettings::useStandardMaterial, "Use standard-material"},
     };
-    for (const auto& [onId, onField] : flags) {
-        for (const auto& flag : flags) settings.*flag.second = 0;
-        settings.*onField = 1;
+    for (const auto& flag : flags) {
+        ASSERT_TRUE(element(flag.id)->text.has_value()) << flag.id;
+        EXPECT_EQ(*element(flag.id)->text, flag.label);
+    }
+    for (const auto& on : flags) {
+        for (const auto& flag : flags) settings.*flag.field = 0;
+        settings.*on.field = 1;
         ASSERT_TRUE(run(settings, {}));
-        for (const auto& [id, field] : flags) {
-            EXPECT_EQ(element(id)->value->value, id == onId ? 1 : 0) << onId << " on, " << id << " shown";
-            EXPECT_EQ(settings.*field, id == onId ? 1 : 0) << onId << " on, " << id << " stored";
+        for (const auto& flag : flags) {
+            const int expected = flag.id == on.id ? 1 : 0;
+            EXPECT_EQ(element(flag.id)->value->value, expected) << on.id << " on, " << flag.id << " shown";
+            EXPECT_EQ(settings.*flag.field, expected) << on.id << " on, " << flag.id << " stored";
         }
     }
 }
 
 TEST_F(SettingsDialogTest, SmoothingAngleIsClampedToZeroTo180) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10040, 0, ""}, {10004, 200, ""}}));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_PHONG_ANGLE, 0, ""}, {KRV_SETTINGS_SMOOTHING_ANGLE, 200, ""}}));
     EXPECT_EQ(settings.smoothingAngle, 180.0f);
-    EXPECT_EQ(element(10004)->value->value, 180.0);
-    ASSERT_TRUE(run(settings, {{10004, -5, ""}}));
+    EXPECT_EQ(element(KRV_SETTINGS_SMOOTHING_ANGLE)->value->value, 180.0);
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_SMOOTHING_ANGLE, -5, ""}}));
     EXPECT_EQ(settings.smoothingAngle, 0.0f);
-    ASSERT_TRUE(run(settings, {{10004, 45.5, ""}}));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_SMOOTHING_ANGLE, 45.5, ""}}));
     EXPECT_EQ(settings.smoothingAngle, 45.5f);
 }
 
 TEST_F(SettingsDialogTest, DistanceAndTicksPerFrameAreAtLeastOne) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10009, 1, ""}, {10039, 0, ""}, {10011, 0, ""}}));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_ANIMATION, 1, ""},
+                               {KRV_SETTINGS_DISTANCE_PER_FRAME, 0, ""},
+                               {KRV_SETTINGS_TICKS_PER_FRAME, 0, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 1);
-    EXPECT_EQ(element(10039)->value->value, 1.0);
+    EXPECT_EQ(element(KRV_SETTINGS_DISTANCE_PER_FRAME)->value->value, 1.0);
     EXPECT_EQ(settings.ticksPerFrame, 1);
-    EXPECT_EQ(element(10011)->value->value, 1.0);
-    ASSERT_TRUE(run(settings, {{10039, -3, ""}}));
+    EXPECT_EQ(element(KRV_SETTINGS_TICKS_PER_FRAME)->value->value, 1.0);
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_DISTANCE_PER_FRAME, -3, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 1);
-    ASSERT_TRUE(run(settings, {{10039, 5, ""}, {10011, -7, ""}}));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_DISTANCE_PER_FRAME, 5, ""}, {KRV_SETTINGS_TICKS_PER_FRAME, -7, ""}}));
     EXPECT_EQ(settings.distancePerFrame, 5);
     EXPECT_EQ(settings.ticksPerFrame, 1);
 }
 
 TEST_F(SettingsDialogTest, FramesGovernAnimationAndBones) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10008, 0, ""}}));
-    for (int id : {10009, 10037, 10011, 10039, 10047, 10038, 10048}) EXPECT_FALSE(enabled(id)) << id;
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_FRAMES, 0, ""}}));
+    for (int id :
+         {KRV_SETTINGS_ANIMATION, KRV_SETTINGS_BONES, KRV_SETTINGS_TICKS_PER_FRAME, KRV_SETTINGS_DISTANCE_PER_FRAME,
+          KRV_SETTINGS_FRAME_PER_FILE, KRV_SETTINGS_ONLY_BONES, KRV_SETTINGS_FRAME_RATE})
+        EXPECT_FALSE(enabled(id)) << id;
 
     settings.exportAnimation = 1;
-    ASSERT_TRUE(run(settings, {{10008, 1, ""}}));
-    for (int id : {10009, 10037, 10011, 10039, 10047, 10038, 10048}) EXPECT_TRUE(enabled(id)) << id;
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_FRAMES, 1, ""}}));
+    for (int id :
+         {KRV_SETTINGS_ANIMATION, KRV_SETTINGS_BONES, KRV_SETTINGS_TICKS_PER_FRAME, KRV_SETTINGS_DISTANCE_PER_FRAME,
+          KRV_SETTINGS_FRAME_PER_FILE, KRV_SETTINGS_ONLY_BONES, KRV_SETTINGS_FRAME_RATE})
+        EXPECT_TRUE(enabled(id)) << id;
 }
 
 TEST_F(SettingsDialogTest, OnlyBonesFollowsBonesAndFramePerFile) {
@@ -292,40 +235,51 @@ TEST_F(SettingsDialogTest, OnlyBonesFollowsBonesAndFramePerFile) {
     settings.exportAnimation = 1;
     settings.exportBones = 0;
     ASSERT_TRUE(run(settings, {}));
-    EXPECT_FALSE(enabled(10038));
-    ASSERT_TRUE(run(settings, {{10037, 1, ""}}));
-    EXPECT_TRUE(enabled(10038));
-    ASSERT_TRUE(run(settings, {{10047, 1, ""}}));
-    EXPECT_FALSE(enabled(10038));
+    EXPECT_FALSE(enabled(KRV_SETTINGS_ONLY_BONES));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_BONES, 1, ""}}));
+    EXPECT_TRUE(enabled(KRV_SETTINGS_ONLY_BONES));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_FRAME_PER_FILE, 1, ""}}));
+    EXPECT_FALSE(enabled(KRV_SETTINGS_ONLY_BONES));
     EXPECT_EQ(settings.framePerFile, 1);
 }
 
 TEST_F(SettingsDialogTest, PhongScaleAndMaterialSwitches) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10041, 1, ""}, {10012, 1, ""}, {10040, 0, ""}}));
-    for (int id : {10004, 10042, 10043, 10044, 10020, 10023, 10028, 10033, 10035}) EXPECT_TRUE(enabled(id)) << id;
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_SCALE_SCENE, 1, ""},
+                               {KRV_SETTINGS_STANDARD_MATERIAL, 1, ""},
+                               {KRV_SETTINGS_PHONG_ANGLE, 0, ""}}));
+    for (int id : {KRV_SETTINGS_SMOOTHING_ANGLE, KRV_SETTINGS_SCALE_X, KRV_SETTINGS_SCALE_Y, KRV_SETTINGS_SCALE_Z,
+                   KRV_SETTINGS_SPECULAR_POWER})
+        EXPECT_TRUE(enabled(id)) << id;
+    for (int color : {KRV_SETTINGS_FACE_COLOR, KRV_SETTINGS_SPECULAR_COLOR, KRV_SETTINGS_EMISSIVE_COLOR})
+        for (int channel = 0; channel < 4; ++channel) EXPECT_TRUE(enabled(color + channel)) << color + channel;
     // Switched off again, the smoothing angle keeps its value.
-    ASSERT_TRUE(run(settings, {{10040, 1, ""}}));
-    EXPECT_FALSE(enabled(10004));
-    EXPECT_EQ(element(10004)->value->value, 80.0);
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_PHONG_ANGLE, 1, ""}}));
+    EXPECT_FALSE(enabled(KRV_SETTINGS_SMOOTHING_ANGLE));
+    EXPECT_EQ(element(KRV_SETTINGS_SMOOTHING_ANGLE)->value->value, 80.0);
 }
 
 TEST_F(SettingsDialogTest, ScaleIsShownAndStoredInPercent) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10041, 1, ""}, {10042, 250, ""}, {10043, 50, ""}}));
+    ASSERT_TRUE(
+        run(settings,
+            {{KRV_SETTINGS_SCALE_SCENE, 1, ""}, {KRV_SETTINGS_SCALE_X, 250, ""}, {KRV_SETTINGS_SCALE_Y, 50, ""}}));
     EXPECT_EQ(settings.sceneScale.x, 2.5f);
     EXPECT_EQ(settings.sceneScale.y, 0.5f);
     EXPECT_EQ(settings.sceneScale.z, 1.0f);
     ASSERT_TRUE(run(settings, {}));
-    EXPECT_EQ(element(10042)->value->value, 250.0);
-    EXPECT_EQ(element(10043)->value->value, 50.0);
-    EXPECT_EQ(element(10044)->value->value, 100.0);
+    EXPECT_EQ(element(KRV_SETTINGS_SCALE_X)->value->value, 250.0);
+    EXPECT_EQ(element(KRV_SETTINGS_SCALE_Y)->value->value, 50.0);
+    EXPECT_EQ(element(KRV_SETTINGS_SCALE_Z)->value->value, 100.0);
 }
 
 TEST_F(SettingsDialogTest, MaterialValuesComeBackInRecordOrder) {
     ExportSettings settings = kDefaultExportSettings;
-    ASSERT_TRUE(run(settings, {{10012, 1, ""}, {10020, 0.25, ""}, {10028, 0.5, ""}, {10033, 0.75, ""},
-                               {10035, 8, ""}}));
+    ASSERT_TRUE(run(settings, {{KRV_SETTINGS_STANDARD_MATERIAL, 1, ""},
+                               {KRV_SETTINGS_FACE_COLOR, 0.25, ""},
+                               {KRV_SETTINGS_SPECULAR_COLOR + 3, 0.5, ""},
+                               {KRV_SETTINGS_EMISSIVE_COLOR + 3, 0.75, ""},
+                               {KRV_SETTINGS_SPECULAR_POWER, 8, ""}}));
     EXPECT_EQ(settings.faceColor.red, 0.25f);
     EXPECT_EQ(settings.specularColor.alpha, 0.5f);
     EXPECT_EQ(settings.emissiveColor.alpha, 0.75f);
@@ -337,7 +291,9 @@ TEST_F(SettingsDialogTest, CancelLeavesTheSettingsUntouched) {
     ExportSettings settings = kDefaultExportSettings;
     settings.sceneScale = {0.3f, 0.7f, 1.1f};
     const ExportSettings before = settings;
-    EXPECT_FALSE(run(settings, {{10006, 0, ""}, {10041, 1, ""}, {10042, 400, ""}}, true));
+    EXPECT_FALSE(
+        run(settings,
+            {{KRV_SETTINGS_NORMALS, 0, ""}, {KRV_SETTINGS_SCALE_SCENE, 1, ""}, {KRV_SETTINGS_SCALE_X, 400, ""}}, true));
     EXPECT_EQ(describe(settings), describe(before));
 }
 

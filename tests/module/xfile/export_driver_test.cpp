@@ -104,13 +104,15 @@ TEST_F(ExportDriver, DefaultsWriteOneFileWithTheRootFrame) {
 
 TEST_F(ExportDriver, WithoutFramesThereIsNoRootFrame) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10008, 0)}), 0);
+    EXPECT_EQ(save(path("scene.x"), document, {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAMES, 0)}), 0);
     EXPECT_EQ(readFile(path("scene.x")), kBlock);
 }
 
 TEST_F(ExportDriver, FramePerFileWritesOneFilePerFrame) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10047, 1)}), 0);
+    EXPECT_EQ(
+        save(path("scene.x"), document, {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAME_PER_FILE, 1)}),
+        0);
     std::vector<std::string> expected;
     for (int i = 0; i < 90; ++i) expected.push_back("scene_" + std::to_string(i) + ".x");
     EXPECT_EQ(writtenNames(), expected);
@@ -123,7 +125,10 @@ TEST_F(ExportDriver, FramePerFileWritesOneFilePerFrame) {
 
 TEST_F(ExportDriver, DistancePerFrameStepsThroughTheFrames) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10047, 1), change(10039, 4)}), 0);
+    EXPECT_EQ(save(path("scene.x"), document,
+                   {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAME_PER_FILE, 1),
+                    change(KRV_SETTINGS_DISTANCE_PER_FRAME, 4)}),
+              0);
     ASSERT_EQ(host.writtenFiles().size(), 22u);
     EXPECT_EQ(writtenNames().back(), "scene_21.x");
     std::vector<std::string> times;
@@ -133,13 +138,19 @@ TEST_F(ExportDriver, DistancePerFrameStepsThroughTheFrames) {
 
 TEST_F(ExportDriver, FramePerFileWithoutAnimationWritesOneFile) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10047, 1), change(10009, 0)}), 0);
+    EXPECT_EQ(save(path("scene.x"), document,
+                   {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAME_PER_FILE, 1),
+                    change(KRV_SETTINGS_ANIMATION, 0)}),
+              0);
     EXPECT_EQ(writtenNames(), (std::vector<std::string>{"scene.x"}));
 }
 
 TEST_F(ExportDriver, AnEndBeforeOneStepWritesNothing) {
     KrvDocument document = host.loadDocument(sceneOf(0.1, 30));
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10047, 1), change(10039, 4)}), 0);
+    EXPECT_EQ(save(path("scene.x"), document,
+                   {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAME_PER_FILE, 1),
+                    change(KRV_SETTINGS_DISTANCE_PER_FRAME, 4)}),
+              0);
     EXPECT_TRUE(host.writtenFiles().empty());
     korvo::Scene noEnd = sceneOf(0, 30);
     noEnd.end.reset();
@@ -152,7 +163,9 @@ TEST_F(ExportDriver, ADocumentWithoutObjectsWritesNothing) {
     scene.objects.clear();
     KrvDocument document = host.loadDocument(scene);
     EXPECT_EQ(save(path("scene.x"), document), 0);
-    EXPECT_EQ(save(path("scene.x"), document, {change(10009, 1), change(10047, 1)}), 0);
+    EXPECT_EQ(
+        save(path("scene.x"), document, {change(KRV_SETTINGS_ANIMATION, 1), change(KRV_SETTINGS_FRAME_PER_FILE, 1)}),
+        0);
     EXPECT_TRUE(host.writtenFiles().empty());
     EXPECT_TRUE(host.fileErrors().empty());
 }
@@ -160,7 +173,7 @@ TEST_F(ExportDriver, ADocumentWithoutObjectsWritesNothing) {
 TEST_F(ExportDriver, CancelWritesNothingAndKeepsTheSettings) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
     korvo::DialogScript script;
-    script.changes = {change(10006, 0)};
+    script.changes = {change(KRV_SETTINGS_NORMALS, 0)};
     script.cancel = true;
     host.setDialogScript(script);
     HostFileName name;
@@ -172,7 +185,10 @@ TEST_F(ExportDriver, CancelWritesNothingAndKeepsTheSettings) {
 
 TEST_F(ExportDriver, SettingsCarryOverToTheNextSave) {
     KrvDocument document = host.loadDocument(sceneOf(3, 30));
-    EXPECT_EQ(save(path("a.x"), document, {change(10006, 0), change(10040, 0), change(10004, 45)}), 0);
+    EXPECT_EQ(save(path("a.x"), document,
+                   {change(KRV_SETTINGS_NORMALS, 0), change(KRV_SETTINGS_PHONG_ANGLE, 0),
+                    change(KRV_SETTINGS_SMOOTHING_ANGLE, 45)}),
+              0);
     EXPECT_EQ(save(path("b.x"), document), 0);
     ASSERT_EQ(host.dialogRuns().size(), 2u);
     const korvo::DialogNode& groups = host.dialogRuns()[1].shown.root;
@@ -202,7 +218,8 @@ TEST_F(ExportDriver, AFailedWriteIsReportedAndTheEarlierFileStays) {
 
 TEST_F(ExportDriver, PerFrameFilesStopAtTheFirstFailure) {
     KrvDocument document = host.loadDocument(sceneOf(0.2, 30));
-    const std::vector<korvo::DialogChange> perFrame = {change(10009, 1), change(10047, 1)};
+    const std::vector<korvo::DialogChange> perFrame = {change(KRV_SETTINGS_ANIMATION, 1),
+                                                       change(KRV_SETTINGS_FRAME_PER_FILE, 1)};
     EXPECT_EQ(save(path("whole.x"), document, perFrame), 0);
     ASSERT_EQ(host.writtenFiles().size(), 6u);
     // Room for two files and a little of the third.
@@ -217,7 +234,8 @@ TEST_F(ExportDriver, PerFrameFilesStopAtTheFirstFailure) {
 // writes complete files, and gives back everything it took.
 TEST_F(ExportDriver, SurvivesEveryRefusedAllocation) {
     KrvDocument document = host.loadDocument(sceneOf(0.2, 30));
-    const std::vector<korvo::DialogChange> perFrame = {change(10009, 1), change(10047, 1)};
+    const std::vector<korvo::DialogChange> perFrame = {change(KRV_SETTINGS_ANIMATION, 1),
+                                                       change(KRV_SETTINGS_FRAME_PER_FILE, 1)};
     bool sawNoWorkingCopy = false;
     for (int64_t n = 1;; ++n) {
         host.refuseAllocation(n);
