@@ -7,9 +7,9 @@ cmake_minimum_required(VERSION 3.20)
 #
 # In a CMakeLists.txt, include() this file and call
 #   dorna_check_includes(NAME <target> ROOT <folder> SCAN <folders> RULES <rules>)
-# ROOT is the folder the includes are written from; SCAN the folders under it whose files
-# are checked (all of ROOT when not given; files directly in ROOT never are); the target <NAME> runs the check when a
-# file changes, and the compilation of the folders should depend on it.
+# ROOT is the folder the includes are written from; SCAN the folders under it whose
+# files are checked (all of ROOT when not given; files directly in ROOT never are). The
+# target <NAME> runs the check when a file changes; the folders' libraries depend on it.
 # The check itself runs as a script:
 #   cmake -DROOT=<folder> "-DSCAN=a|b" "-DRULES=x=|y=x|..." -DSTAMP=<file> -P check-layers.cmake
 # (a rule's allowed folders are written from ROOT too: "korvo/host=korvo/scene,korvo/files").
@@ -18,14 +18,14 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   set(DORNA_CHECK_INCLUDES_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
   function(dorna_check_includes)
     cmake_parse_arguments(PARSE_ARGV 0 check "" "NAME;ROOT" "SCAN;RULES")
-    set(globs ${check_ROOT}/*.h ${check_ROOT}/*.cpp)
+    set(folders ${check_ROOT})
     if(check_SCAN)
       list(TRANSFORM check_SCAN PREPEND ${check_ROOT}/ OUTPUT_VARIABLE folders)
-      set(globs ${folders})
-      list(TRANSFORM globs APPEND /*.h)
-      list(TRANSFORM folders APPEND /*.cpp)
-      list(APPEND globs ${folders})
     endif()
+    set(globs "")
+    foreach(folder IN LISTS folders)
+      list(APPEND globs ${folder}/*.h ${folder}/*.cpp)
+    endforeach()
     file(GLOB_RECURSE checked CONFIGURE_DEPENDS ${globs})
     string(REPLACE ";" "|" scan "${check_SCAN}")
     string(REPLACE ";" "|" rules "${check_RULES}")
@@ -45,7 +45,6 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 string(REPLACE "|" ";" rules "${RULES}")
-set(folders "")
 foreach(rule IN LISTS rules)
   string(REPLACE "=" ";" parts "${rule}")
   list(GET parts 0 key)
