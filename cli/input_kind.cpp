@@ -1,6 +1,6 @@
 #include "cli/input_kind.h"
 
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
 
 namespace korvo::cli {

@@ -13,7 +13,7 @@
 #include "cli/dialog/dialog_probe.h"
 #include "cli/input_kind.h"
 #include "cli/session.h"
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
 #include "korvo/console/text.h"
 #ifdef KORVO_WITH_IMPORT

@@ -13,7 +13,7 @@
 #include "cli/export/export_session.h"
 #include "cli/input_kind.h"
 #include "cli/session.h"
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
 #include "korvo/files/target_file.h"
 #include "korvo/console/text.h"

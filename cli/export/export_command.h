@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/dialog/dialog_options.h"
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 
 namespace korvo::cli {
 

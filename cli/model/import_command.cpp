@@ -7,7 +7,7 @@
 #include "cli/input_kind.h"
 #include "cli/model/model_options.h"
 #include "cli/session.h"
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 #include "korvo/import/import_model.h"
 #include "korvo/files/platform.h"
 #include "korvo/scene/scene_json.h"

@@ -63,9 +63,11 @@ int32_t makeEditableCommand(Host::State& state, KrvCommandData& data) {
     std::unique_ptr<ObjectImpl> made = makeEditable(*generator);
     ObjectImpl* handle = made.get();
     state.freeObjects.emplace(handle, std::move(made));
-    auto* list = new KrvObjectList{1, new KrvObject[1]{reinterpret_cast<KrvObject>(handle)}};
-    state.commandResults.insert(list);
-    data.result = list;
+    auto result = std::make_unique<CommandResult>();
+    result->objects.push_back(reinterpret_cast<KrvObject>(handle));
+    result->count = 1;
+    result->items = result->objects.data();
+    data.result = own(state.commandResults, std::move(result));
     // The command consumes a free object it was given (the copy the caller made for it);
     // an object of a document stays where it is.
     state.freeObjects.erase(generator);
@@ -141,8 +143,6 @@ void KRV_CALL freeResult(KrvObjectList* result) {
     if (result == nullptr) return;
     Host::State& state = hostState();
     if (!state.commandResults.erase(result)) return state.fault("command free_result: a list the host did not hand out");
-    delete[] result->items;
-    delete result;
 }
 
 }  // namespace

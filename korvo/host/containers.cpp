@@ -16,8 +16,7 @@ ContainerImpl* containerImpl(const KrvContainer* c) {
 }
 
 ContainerImpl* internalContainer(KrvContainer* c) {
-    auto* impl = new ContainerImpl{};
-    hostState().internalContainers.insert(impl);
+    ContainerImpl* impl = own(hostState().internalContainers, std::make_unique<ContainerImpl>());
     c->impl = impl;
     return impl;
 }
@@ -29,7 +28,7 @@ bool isOwningKind(int32_t kind) {
 void fillValue(KrvValue* out, int32_t kind, const void* data) {
     Host::State& state = hostState();
     if (out == nullptr) return state.fault("a null value holder");
-    if (isOwningKind(out->kind) && state.values.erase(out->data)) std::free(out->data);
+    if (isOwningKind(out->kind)) state.values.erase(out->data);
     out->kind = kind;
     out->data = nullptr;
     size_t size = 0;
@@ -40,18 +39,18 @@ void fillValue(KrvValue* out, int32_t kind, const void* data) {
         case KRV_VALUE_IMMEDIATE: out->data = reinterpret_cast<void*>(static_cast<intptr_t>(*static_cast<const int32_t*>(data))); return;
         default: out->kind = KRV_VALUE_NONE; return;
     }
-    out->data = std::malloc(size);
-    std::memcpy(out->data, data, size);
-    state.values.emplace(out->data, kind);
+    Memory storage(std::malloc(size));
+    std::memcpy(storage.get(), data, size);
+    out->data = storage.get();
+    state.values.emplace(out->data, ValueStorage{std::move(storage), kind});
 }
 
 namespace {
 
 void KRV_CALL construct(KrvContainer* c, int32_t id) {
     if (c == nullptr) return hostState().fault("container construct: null storage");
-    auto* impl = new ContainerImpl{};
+    ContainerImpl* impl = own(hostState().containers, std::make_unique<ContainerImpl>());
     impl->id = id;
-    hostState().containers.insert(impl);
     c->impl = impl;
 }
 
@@ -61,7 +60,6 @@ void KRV_CALL destroy(KrvContainer* c) {
     Host::State& state = hostState();
     if (state.internalContainers.count(impl)) return state.fault("container destroy: a message the host owns");
     state.containers.erase(impl);
-    delete impl;
     c->impl = nullptr;
 }
 
@@ -159,8 +157,7 @@ void KRV_CALL valueDestroy(KrvValue* v) {
     if (v == nullptr) return;
     Host::State& state = hostState();
     if (isOwningKind(v->kind)) {
-        if (state.values.erase(v->data)) std::free(v->data);
-        else state.fault("value destroy: a holder whose storage the host did not hand out");
+        if (!state.values.erase(v->data)) state.fault("value destroy: a holder whose storage the host did not hand out");
     }
     v->kind = KRV_VALUE_NONE;
     v->data = nullptr;

@@ -65,7 +65,6 @@ int32_t sendMessage(DialogImpl& d, KrvDialog handle, uint32_t code,
     }
     const int32_t answer = d.callback ? d.callback(handle, nullptr, &message) : 0;
     state.internalContainers.erase(impl);
-    delete impl;
     return answer;
 }
 
@@ -120,11 +119,10 @@ void runScript(Host::State& state, DialogImpl& d, KrvDialog handle, DialogRun& r
 KrvDialog KRV_CALL create(KrvDialogCallback callback, void* object) {
     Host::State& state = hostState();
     if (!state.allowAllocation()) return nullptr;
-    auto* d = new DialogImpl{};
+    DialogImpl* d = own(state.dialogs, std::make_unique<DialogImpl>());
     d->callback = callback;
     d->object = object;
     d->root.isGroup = true;
-    state.dialogs.insert(d);
     return reinterpret_cast<KrvDialog>(d);
 }
 
@@ -134,7 +132,6 @@ void KRV_CALL release(KrvDialog dialog) {
     if (!d) return;
     if (d->running) return hostState().fault("dialog free: the dialog is still open");
     hostState().dialogs.erase(d);
-    delete d;
 }
 
 void* KRV_CALL objectOf(KrvDialog dialog) {

@@ -40,9 +40,7 @@ size_t suffixPoint(const std::u32string& path) {
 
 void KRV_CALL nameConstruct(KrvFileName* f) {
     if (f == nullptr) return hostState().fault("file name construct: null storage");
-    auto* impl = new FileNameImpl{};
-    hostState().fileNames.insert(impl);
-    f->impl = impl;
+    f->impl = own(hostState().fileNames, std::make_unique<FileNameImpl>());
 }
 
 void KRV_CALL nameDestroy(KrvFileName* f) {
@@ -50,7 +48,6 @@ void KRV_CALL nameDestroy(KrvFileName* f) {
     auto* impl = f ? static_cast<FileNameImpl*>(f->impl) : nullptr;
     if (impl == nullptr || !state.fileNames.erase(impl))
         return state.fault("file name destroy: a file name that is not constructed");
-    delete impl;
     f->impl = nullptr;
 }
 
@@ -89,10 +86,11 @@ void KRV_CALL nameSetSuffix(KrvFileName* f, const KrvString* suffix) {
 void KRV_CALL nameFreeObject(KrvFileName* f) {
     if (f == nullptr) return;
     Host::State& state = hostState();
-    if (!state.allocatedFileNames.erase(f))
+    const auto allocated = state.allocatedFileNames.find(f);
+    if (allocated == state.allocatedFileNames.end())
         return state.fault("file name free_object: a file-name object the host did not allocate");
     nameDestroy(f);
-    delete f;
+    state.allocatedFileNames.erase(allocated);
 }
 
 FileImpl* fileImpl(KrvFile file, const char* entry) {
@@ -106,9 +104,7 @@ FileImpl* fileImpl(KrvFile file, const char* entry) {
 KrvFile KRV_CALL fileCreate() {
     Host::State& state = hostState();
     if (!state.allowAllocation()) return nullptr;
-    auto* impl = new FileImpl{};
-    state.files.insert(impl);
-    return reinterpret_cast<KrvFile>(impl);
+    return reinterpret_cast<KrvFile>(own(state.files, std::make_unique<FileImpl>()));
 }
 
 void failFile(FileImpl& f, const std::string& why) {
@@ -147,7 +143,6 @@ void KRV_CALL fileFree(KrvFile file) {
     if (!f) return;
     discard(*f);  // freed while still open: nothing is committed
     hostState().files.erase(f);
-    delete f;
 }
 
 int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, int32_t access, int32_t share,

@@ -115,23 +115,10 @@ Host::Host(HostBehaviour behaviour) : state_(std::make_unique<State>()) {
 
 Host::~Host() {
     State& s = *state_;
-    // Give back what the module left behind so that the process itself does not leak;
-    // the leak report has already been taken by whoever cares.
-    for (auto& [block, size] : s.blocks) std::free(block);
-    for (StringImpl* impl : s.strings) delete impl;
-    for (KrvString* allocated : s.allocatedStrings) delete allocated;
-    for (ContainerImpl* c : s.containers) delete c;
-    for (auto& [data, kind] : s.values) std::free(data);
-    for (FileImpl* f : s.files) {
-        abandonTarget(f->out);
-        delete f;
-    }
-    for (FileNameImpl* f : s.fileNames) delete f;
-    for (DialogImpl* d : s.dialogs) delete d;
-    for (KrvObjectList* list : s.commandResults) {
-        delete[] list->items;
-        delete list;
-    }
+    // What the module left behind goes with the registries, so that the process itself
+    // does not leak (the leak report has already been taken by whoever cares); an open
+    // file is dropped uncommitted, and the objects go while their live sets exist.
+    for (auto& [handle, f] : s.files) abandonTarget(f->out);
     s.freeObjects.clear();
     s.documents.clear();
     currentState = nullptr;
@@ -240,24 +227,24 @@ std::vector<std::string> Host::leakReport() const {
     const State& s = *state_;
     std::vector<std::string> lines;
     char line[160];
-    for (const auto& [block, size] : s.blocks) {
-        std::snprintf(line, sizeof line, "leaked block of %zu bytes", size);
+    for (const auto& [address, block] : s.blocks) {
+        std::snprintf(line, sizeof line, "leaked block of %zu bytes", block.size);
         lines.push_back(line);
     }
-    for (const StringImpl* impl : s.strings) lines.push_back("leaked string " + quoted(impl->text));
-    for (const ContainerImpl* c : s.containers) {
+    for (const auto& [handle, impl] : s.strings) lines.push_back("leaked string " + quoted(impl->text));
+    for (const auto& [handle, c] : s.containers) {
         std::snprintf(line, sizeof line, "leaked container with id %" PRId32 " and %zu entries", c->id,
                       c->entries.size());
         lines.push_back(line);
     }
-    for (const auto& [data, kind] : s.values) {
-        std::snprintf(line, sizeof line, "leaked value holder of kind %" PRId32, kind);
+    for (const auto& [data, value] : s.values) {
+        std::snprintf(line, sizeof line, "leaked value holder of kind %" PRId32, value.kind);
         lines.push_back(line);
     }
-    for (const FileImpl* f : s.files)
+    for (const auto& [handle, f] : s.files)
         lines.push_back("leaked file object" + (f->out.target.empty() ? std::string() : " for " + f->out.target));
-    for (const FileNameImpl* f : s.fileNames) lines.push_back("leaked file name " + quoted(f->path));
-    for (const DialogImpl* d : s.dialogs)
+    for (const auto& [handle, f] : s.fileNames) lines.push_back("leaked file name " + quoted(f->path));
+    for (const auto& [handle, d] : s.dialogs)
         lines.push_back("leaked dialog" + (d->title ? " \"" + *d->title + "\"" : std::string()));
     for (const auto& [impl, document] : s.documents)
         if (document->isCopy) lines.push_back("leaked document copy");
@@ -293,14 +280,13 @@ int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::stri
     KrvSaver object = saver.allocate();
     if (object == nullptr) return kSaverNotCreated;
     // The host's own file name, not one handed out: it is not counted.
-    auto* name = new FileNameImpl{fromPathBytes(target)};
-    state_->hostFileNames.insert(name);
-    KrvFileName fileName{name};
+    FileNameImpl name{fromPathBytes(target)};
+    state_->hostFileNames.insert(&name);
+    KrvFileName fileName{&name};
     state_->saveTarget = target;
     const int32_t result = saver.save(object, nullptr, &fileName, document, flags);
     state_->saveTarget.clear();
-    state_->hostFileNames.erase(name);
-    delete name;
+    state_->hostFileNames.erase(&name);
     saver.destroy(object);
     return result;
 }

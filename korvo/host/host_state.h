@@ -7,6 +7,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -163,6 +164,11 @@ struct DocumentImpl {
     mutable bool bonesIndexed = false;
 };
 
+// A modelling command's result: the list handed to the module and the objects it names.
+struct CommandResult : KrvObjectList {
+    std::vector<KrvObject> objects;
+};
+
 struct DialogImpl {
     KrvDialogCallback callback = nullptr;
     void* object = nullptr;
@@ -194,25 +200,53 @@ void updatePlacement(const ObjectImpl& object);
 std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene);
 std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source);
 
+// What the host hands out and owns, by the address the module holds: finding the address
+// tells whether it is alive, erasing it frees it, and whatever the module leaves behind
+// goes with the host.
+template <typename Handle, typename Impl = Handle>
+using Owned = std::unordered_map<const Handle*, std::unique_ptr<Impl>>;
+
+// Takes `object` into `registry`; its address is the handle.
+template <typename Handle, typename Impl>
+Impl* own(Owned<Handle, Impl>& registry, std::unique_ptr<Impl> object) {
+    Impl* address = object.get();
+    registry.emplace(address, std::move(object));
+    return address;
+}
+
+// Storage of the C allocator handed to the module: memory blocks and value storage.
+struct FreeMemory {
+    void operator()(void* memory) const { std::free(memory); }
+};
+using Memory = std::unique_ptr<void, FreeMemory>;
+struct MemoryBlock {
+    Memory memory;
+    size_t size = 0;
+};
+struct ValueStorage {
+    Memory memory;
+    int32_t kind = 0;
+};
+
 struct Host::State {
     HostBehaviour behaviour;
     KrvHost root{};
 
     // Accounting registries: everything handed out and not given back.
-    std::unordered_map<void*, size_t> blocks;
-    std::unordered_set<StringImpl*> strings;
-    std::unordered_set<KrvString*> allocatedStrings;
-    std::unordered_set<ContainerImpl*> containers;
-    std::unordered_set<ContainerImpl*> internalContainers;  // dialog messages: not counted
-    std::unordered_map<void*, int32_t> values;  // value storage -> kind
-    std::unordered_set<FileImpl*> files;
-    std::unordered_set<FileNameImpl*> fileNames;
-    std::unordered_set<FileNameImpl*> hostFileNames;  // the target names handed to save
-    std::unordered_set<KrvFileName*> allocatedFileNames;
-    std::unordered_set<DialogImpl*> dialogs;
-    std::unordered_map<DocumentImpl*, std::unique_ptr<DocumentImpl>> documents;
-    std::unordered_map<ObjectImpl*, std::unique_ptr<ObjectImpl>> freeObjects;
-    std::unordered_set<KrvObjectList*> commandResults;
+    std::unordered_map<const void*, MemoryBlock> blocks;
+    Owned<StringImpl> strings;
+    Owned<KrvString> allocatedStrings;
+    Owned<ContainerImpl> containers;
+    Owned<ContainerImpl> internalContainers;  // dialog messages: not counted
+    std::unordered_map<const void*, ValueStorage> values;
+    Owned<FileImpl> files;
+    Owned<FileNameImpl> fileNames;
+    std::unordered_set<const FileNameImpl*> hostFileNames;  // the target names handed to save, not owned
+    Owned<KrvFileName> allocatedFileNames;
+    Owned<DialogImpl> dialogs;
+    Owned<DocumentImpl> documents;
+    Owned<ObjectImpl> freeObjects;
+    Owned<KrvObjectList, CommandResult> commandResults;
     std::unordered_set<const ObjectImpl*> liveObjects;
     std::unordered_set<const TagImpl*> liveTags;
     // The tag last found alive: the module asks for a mesh's texture coordinates one

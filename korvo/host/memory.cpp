@@ -13,17 +13,20 @@ namespace {
 void* KRV_CALL allocate(size_t bytes, int32_t /*reserved1*/, int32_t /*reserved2*/) {
     Host::State& state = hostState();
     if (!state.allowAllocation()) return nullptr;
-    void* block = std::malloc(bytes == 0 ? 1 : bytes);
-    if (block) state.blocks.emplace(block, bytes);
-    else ++state.failedAllocations;
-    return block;
+    Memory block(std::malloc(bytes == 0 ? 1 : bytes));
+    if (!block) {
+        ++state.failedAllocations;
+        return nullptr;
+    }
+    void* address = block.get();
+    state.blocks.emplace(address, MemoryBlock{std::move(block), bytes});
+    return address;
 }
 
 void KRV_CALL release(void* block) {
     if (block == nullptr) return;
     Host::State& state = hostState();
     if (!state.blocks.erase(block)) return state.fault("memory free: a block the host did not hand out");
-    std::free(block);
 }
 
 void KRV_CALL printLine(const KrvString* text) {

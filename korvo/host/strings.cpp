@@ -15,17 +15,14 @@ StringImpl* stringImpl(const KrvString* s) {
 }
 
 void constructString(KrvString* s, std::u32string text) {
-    auto* impl = new StringImpl{std::move(text)};
-    hostState().strings.insert(impl);
-    s->impl = impl;
+    s->impl = own(hostState().strings, std::make_unique<StringImpl>(StringImpl{std::move(text)}));
 }
 
 KrvString* allocateString(std::u32string text) {
     Host::State& state = hostState();
     if (!state.allowAllocation()) return nullptr;
-    auto* s = new KrvString{};
+    KrvString* s = own(state.allocatedStrings, std::make_unique<KrvString>());
     constructString(s, std::move(text));
-    state.allocatedStrings.insert(s);
     return s;
 }
 
@@ -48,7 +45,6 @@ void KRV_CALL construct(KrvString* s) {
 void KRV_CALL destroy(KrvString* s) {
     if (StringImpl* impl = stringImpl(s)) {
         hostState().strings.erase(impl);
-        delete impl;
         s->impl = nullptr;
     }
 }
@@ -126,11 +122,12 @@ int32_t KRV_CALL toText(const KrvString* s, char* buffer, int32_t max, int32_t /
 void KRV_CALL freeAllocated(KrvString* s) {
     if (s == nullptr) return;
     Host::State& state = hostState();
-    if (!state.allocatedStrings.erase(s)) {
+    const auto allocated = state.allocatedStrings.find(s);
+    if (allocated == state.allocatedStrings.end()) {
         return state.fault("string free_allocated: a string the host did not allocate");
     }
     destroy(s);
-    delete s;
+    state.allocatedStrings.erase(allocated);
 }
 
 }  // namespace

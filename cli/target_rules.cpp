@@ -1,4 +1,4 @@
-#include "cli/export/target_rules.h"
+#include "cli/target_rules.h"
 
 #include <sys/stat.h>
 #ifdef _WIN32
