@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/scene/scene_json.h"
 
 namespace korvo::hostile {
@@ -155,15 +156,15 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_TRUE(std::filesystem::is_empty(folder / "out3"));
 }
 
-// Whatever the command checked before, the host refuses a side file of a save that is
-// protected: a frame file that became the input meanwhile is not replaced.
+// Whatever the command checked before, the host writes only frame files its plan allows:
+// a frame file that became the input after the plan was made is not replaced.
 TEST(OutputCases, TheHostRefusesAProtectedFrameFile) {
     TempFolder folder;
+    WritePlan plan;
+    ASSERT_EQ(planWrites({{folder / "walk_1.x"}, folder / "walk.x", ".x", "", false, false, true}, plan), "");
     writeFile(folder / "walk_1.x", kEarlier);
     e2e::ModuleSession session;
-    ProtectedFiles inputs;
-    inputs.add(folder / "walk_1.x", "the input walk_1.x");
-    session.host.protectFiles(inputs);
+    session.host.followPlan(plan);
     Scene scene;
     std::string error;
     ASSERT_TRUE(loadSceneFile(kSkinned, scene, error)) << error;
@@ -172,7 +173,8 @@ TEST(OutputCases, TheHostRefusesAProtectedFrameFile) {
     EXPECT_NE(session.save(document, folder / "walk.x", perFrame), 0);
     EXPECT_EQ(readFile(folder / "walk_1.x"), kEarlier);
     ASSERT_EQ(session.host.fileErrors().size(), 1u);
-    EXPECT_EQ(session.host.fileErrors()[0], "cannot create " + folder / "walk_1.x" + ": it is the input walk_1.x");
+    EXPECT_EQ(session.host.fileErrors()[0],
+              "cannot create " + folder / "walk_1.x" + ": it is the input " + folder / "walk_1.x");
 }
 
 }  // namespace
