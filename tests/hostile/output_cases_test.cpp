@@ -116,6 +116,8 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write link.x: it is the input m.x\n"},
         {"the model as the import's target", {"import", "m.x", "-o", "./m.x"}, 2,
          "korvo: cannot write ./m.x: it is the input m.x\n"},
+        {"a picture to standard output by its name, into a pipe",
+         {"preview", "m.x", "--size", "64x64", "-o", "/dev/stdout"}, 0, "korvo: wrote - (64x64, 4 views)\n"},
         {"an embedded image beside a target named outside Latin-1",
          {"export", "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", kCyrillic + ".x"}, 0,
          "korvo: wrote 2 files (" + kCyrillic + ".x, ______.png), "},
