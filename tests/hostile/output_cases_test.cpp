@@ -27,6 +27,7 @@ using e2e::writeFile;
 const std::string kShowcase = std::string(DORNA_SOURCE_DIR) + "/examples/showcase.korvo.json";
 const std::string kSkinned = std::string(DORNA_SOURCE_DIR) + "/examples/skinned.korvo.json";
 const std::string kBoxGlb = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+const std::string kBoxGltf = "/usr/share/assimp/models/glTF2/BoxTextured-glTF/";
 const std::string kEarlier = "an earlier file\n";
 // "café.x" in UTF-8, and the same name with the Latin-1 é, which is not UTF-8.
 const std::string kCafeUtf8 = "caf\xC3\xA9.x";
@@ -71,6 +72,16 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     glb.replace(glb.find("image/png"), 9, "image/a/b");
     writeFile(folder / "box.glb", glb);
     ASSERT_EQ(mkdir((folder / "m.a").c_str(), 0755), 0);
+    // A model whose embedded image (t.png beside t.x) and another image it names, t.png
+    // beside the model, would take one name beside the target.
+    std::string twin = readFile(kBoxGltf + "BoxTextured.gltf");
+    twin.replace(twin.find("\"name\": \"Texture\""), 17, "\"emissiveTexture\": {\"index\": 1}, \"name\": \"Texture\"");
+    twin.replace(twin.find("\"source\": 0"), 11, "\"source\": 0}, {\"sampler\": 0, \"source\": 1");
+    twin.replace(twin.find("\"CesiumLogoFlat.png\""), 20, "\"data:image/png;base64,iVBORw0KGgo=\"}, {\"uri\": \"t.png\"");
+    ASSERT_EQ(mkdir((folder / "twin").c_str(), 0755), 0);
+    writeFile(folder / "twin/twin.gltf", twin);
+    writeFile(folder / "twin/BoxTextured0.bin", readFile(kBoxGltf + "BoxTextured0.bin"));
+    writeFile(folder / "twin/t.png", "another image");
 #endif
     const std::vector<std::string> perFrame = {"--animation", "--frame-per-file"};
     const auto with = [](std::vector<std::string> a, const std::vector<std::string>& more) {
@@ -116,6 +127,8 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write link.x: it is the input m.x\n"},
         {"the model as the import's target", {"import", "m.x", "-o", "./m.x"}, 2,
          "korvo: cannot write ./m.x: it is the input m.x\n"},
+        {"an embedded image and a copy of another image of its name",
+         {"export", "twin/twin.gltf", "-o", "t.x", "--copy-textures"}, 0, "korvo: wrote 3 files (t.x, t.png, t_1.png), "},
         {"a picture to standard output by its name, into a pipe",
          {"preview", "m.x", "--size", "64x64", "-o", "/dev/stdout"}, 0, "korvo: wrote - (64x64, 4 views)\n"},
         {"an embedded image beside a target named outside Latin-1",
@@ -139,7 +152,9 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
                                         "pipe",         "pipe.x",       "run_0.x",        "s.korvo.json",
                                         "walk.korvo.json", "walk_3.x",  shortest + ".x",  longest + ".x"};
 #ifdef DORNA_WITH_IMPORT
-    for (const char* name : {"box.glb", "i.png", "i_1.png", "m.a", "m.korvo.json", "m.png"}) entries.push_back(name);
+    for (const char* name : {"box.glb", "i.png", "i_1.png", "m.a", "m.korvo.json", "m.png", "t.png", "t.x", "t_1.png", "twin"})
+        entries.push_back(name);
+    EXPECT_EQ(readFile(folder / "t_1.png"), "another image");
     EXPECT_NE(readFile(folder / "i.png").find("\"texture\": \"i_1.png\""), std::string::npos);
     EXPECT_EQ(readFile(folder / "i_1.png"), readFile(folder / "m.png"));
     EXPECT_NE(readFile(folder / "m.korvo.json").find("\"texture\": \"m.png\""), std::string::npos);
