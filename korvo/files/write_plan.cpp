@@ -237,7 +237,10 @@ std::string WritePlan::sideFileProblem(const std::string& target, const std::str
     if (file.empty()) return std::string();
     if (const std::string* what = protected_.find(file)) return "it is " + *what;
     if (!resolveTarget(file, resolved, error)) return error;
-    return resolved.inPlace ? "it is not a regular file" : std::string();
+    if (resolved.inPlace) return "it is not a regular file";
+    // A dangling link into a folder that is not there would fail the export midway.
+    const std::string folder = folderOf(resolved.path);
+    return platform::isFolder(folder) ? std::string() : "the folder " + folder + " does not exist";
 }
 
 std::string WritePlan::frameFileProblem(const std::string& target, const std::string& file) const {

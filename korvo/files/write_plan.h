@@ -64,7 +64,8 @@ public:
     // embedded image, a copied texture), may be written; else why not (without the file's
     // name): `target` is standard output, a device, a FIFO, a socket, a path through an
     // open descriptor, or a link to one of them, beside which nothing goes; `file` is an
-    // input or another target of the command; `file` exists and is not a regular file.
+    // input or another target of the command; `file` exists and is not a regular file;
+    // `file` is a link into a folder that does not exist.
     // With `file` empty, only whether anything may be written beside `target`.
     std::string sideFileProblem(const std::string& target, const std::string& file = std::string()) const;
     // "" when the module, saving to `target`, may create `file`: a frame file of it

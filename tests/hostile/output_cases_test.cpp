@@ -58,6 +58,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     writeFile(folder / "walk.korvo.json", readFile(kSkinned));
     ASSERT_EQ(symlink("walk.korvo.json", (folder / "walk_3.x").c_str()), 0);
     ASSERT_EQ(mkfifo((folder / "run_0.x").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("nowhere/x.x", (folder / "dangle_1.x").c_str()), 0);
     ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0644), 0);
     ASSERT_EQ(symlink("pipe", (folder / "pipe.x").c_str()), 0);
     for (const char* name : {"a.korvo.json", "b.korvo.json", "a_3.korvo.json"}) writeFile(folder / name, readFile(kSkinned));
@@ -105,6 +106,8 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write the frame file walk_3.x of walk.x: it is the input walk.korvo.json\n"},
         {"a frame file that is a FIFO", with({"export", "walk.korvo.json", "-o", "run.x"}, perFrame), 2,
          "korvo: cannot write the frame file run_0.x of run.x: it is not a regular file\n"},
+        {"a frame file that links into no folder", with({"export", "walk.korvo.json", "-o", "dangle.x"}, perFrame), 2,
+         "korvo: cannot write the frame file dangle_1.x of dangle.x: the folder nowhere does not exist\n"},
         {"frame files beside a FIFO", with({"export", "walk.korvo.json", "-o", "pipe.x"}, perFrame), 2,
          "korvo: --animation with --frame-per-file writes one file per frame beside the target: nothing is written "
          "beside pipe.x, which is not a regular file\n"},
@@ -147,7 +150,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_EQ(readFile(folder / "s.korvo.json"), readFile(kShowcase));
     EXPECT_EQ(readFile(folder / "m.x"), model);
     std::vector<std::string> entries = {kCafeUtf8,      "a.korvo.json", "a_3.korvo.json", "b.korvo.json",
-                                        "c.korvo.json", "caf\xE8.x",   kCafeLatin1,      "link.x",
+                                        "c.korvo.json", "caf\xE8.x",   kCafeLatin1,      "link.x",  "dangle_1.x",
                                         "m.x",          "out",          "out2",           "out3",
                                         "pipe",         "pipe.x",       "run_0.x",        "s.korvo.json",
                                         "walk.korvo.json", "walk_3.x",  shortest + ".x",  longest + ".x"};
