@@ -1,7 +1,7 @@
 #include "cli/input_kind.h"
 
-#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
+#include "korvo/files/write_plan.h"
 
 namespace korvo::cli {
 

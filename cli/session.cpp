@@ -6,7 +6,6 @@
 
 #include "cli/command.h"
 #include "korvo/files/platform.h"
-#include "korvo/files/target_file.h"
 #include "korvo/console/text.h"
 #include "korvo/console/status_line.h"
 
@@ -81,12 +80,6 @@ void addCopyTextures(CLI::App& command, bool& copy) {
 
 void addVerbose(CLI::App& command, bool& verbose) {
     command.add_flag("--verbose", verbose, "also print the module's start line from the host's console");
-}
-
-std::string standardOutputInPlace(const std::string& target) {
-    for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"})
-        if (target == name) return kStandardOutput;
-    return target;
 }
 
 bool allocationToRefuse(int64_t& n) {

@@ -40,11 +40,6 @@ void addCopyTextures(CLI::App& command, bool& copy);
 // Adds --verbose to `command`: the module's start line too.
 void addVerbose(CLI::App& command, bool& verbose);
 
-// "-" for a target that names the command's standard output through the file system
-// (/dev/stdout, /dev/fd/1, /proc/self/fd/1): written in place as "-" writes it, where
-// a file beside it cannot be made (a pipe, a terminal). Any other target as it is.
-std::string standardOutputInPlace(const std::string& target);
-
 // KORVO_FAIL_ALLOC=N: 0 when unset. False (after printing why) when malformed.
 bool allocationToRefuse(int64_t& n);
 

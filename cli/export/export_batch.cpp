@@ -13,7 +13,6 @@
 #include "cli/dialog/dialog_probe.h"
 #include "cli/input_kind.h"
 #include "cli/session.h"
-#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
 #include "korvo/console/text.h"
 #ifdef KORVO_WITH_IMPORT
@@ -27,67 +26,6 @@ namespace {
 std::string fileName(const std::string& path) {
     const size_t slash = platform::lastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The folder without its trailing separators ("/" stays "/").
-std::string folderOf(const std::string& output) {
-    size_t end = output.size();
-    while (end > 1 && platform::isSeparator(static_cast<unsigned char>(output[end - 1]))) --end;
-    return output.substr(0, end);
-}
-
-// Refuses a batch that cannot start: one line, and false. Targets are compared by what
-// they name, links followed: two names for one file are one target, and a target that is
-// an input (any input: the batch would replace it before it is read) is refused. The
-// targets and inputs go to `protectedFiles`: no export writes another file over them.
-bool batchPlanned(const std::vector<std::string>& inputs, const std::string& folder, bool framePerFile,
-                  std::vector<std::string>& targets, ProtectedFiles& protectedFiles) {
-    if (!platform::isFolder(folder)) {
-        fail(kExitBadInput, "cannot write into " + folder + "/: " +
-                                (platform::exists(folder) ? "it is a file, not a folder" : "the folder does not exist"));
-        return false;
-    }
-    if (!platform::isWritableFolder(folder)) {
-        fail(kExitBadInput, "cannot write into " + folder + "/: the folder is not writable");
-        return false;
-    }
-    ProtectedFiles written;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        targets.push_back(batchTarget(folder, inputs[i]));
-        // The user named the folder, not this file: a FIFO there would block the export.
-        if (platform::fileKind(targets.back()) == platform::FileKind::Other) {
-            fail(kExitBadInput, "cannot write " + targets.back() + " for " + inputs[i] +
-                                    ": it is not a regular file (a device, a FIFO or a socket)");
-            return false;
-        }
-        if (const std::string* other = written.find(targets.back())) {
-            fail(kExitBadInput, *other + " and " + inputs[i] + " would both be written to " + targets.back() +
-                                    ": export them into different folders");
-            return false;
-        }
-        written.add(targets.back(), inputs[i]);
-    }
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        const std::string* writer = platform::exists(inputs[i]) ? written.find(inputs[i]) : nullptr;
-        if (writer && *writer == inputs[i]) {
-            fail(kExitBadInput, inputs[i] + " would be replaced by its own export: export it into another folder");
-            return false;
-        }
-        if (writer) {
-            fail(kExitBadInput, inputs[i] + " would be replaced by the export of " + *writer + " before it is read: "
-                                "export into another folder");
-            return false;
-        }
-        protectedFiles.add(inputs[i], "the input " + inputs[i]);
-    }
-    for (size_t i = 0; i < inputs.size(); ++i) protectedFiles.add(targets[i], "the target of " + inputs[i]);
-    if (framePerFile) {
-        if (const std::string problem = frameFilesProblem(targets, protectedFiles); !problem.empty()) {
-            fail(kExitBadInput, problem);
-            return false;
-        }
-    }
-    return true;
 }
 
 // "a.obj, b.glb and 3 more".
@@ -110,32 +48,14 @@ bool writesFilePerFrame(const DialogScript& script, bool model) {
     return animation && perFrame;
 }
 
-bool namesFolder(const std::string& output) {
-    return !output.empty() && platform::isSeparator(static_cast<unsigned char>(output.back()));
-}
-
-std::string batchTarget(const std::string& folder, const std::string& input) {
-    std::string name = fileName(input);
-    if (endsWithIgnoringCase(name, ".korvo.json") && name.size() > 11) {
-        name.resize(name.size() - 11);
-    } else if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
-        name.resize(dot);
-    }
-    return (folder == "/" ? "" : folder) + "/" + name + ".x";
-}
-
-int runBatch(const std::vector<std::string>& inputs, const std::string& output, unsigned jobs,
+int runBatch(const std::vector<std::string>& inputs, unsigned jobs,
              const ExportSettings& settings, unsigned readerSeconds) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
-    std::vector<std::string> targets;
     ExportSettings batchSettings = settings;
-    const bool anyModel = std::any_of(inputs.begin(), inputs.end(), readsModel);
-    if (!batchPlanned(inputs, folderOf(output), writesFilePerFrame(settings.script, anyModel), targets,
-                      batchSettings.protectedFiles))
-        return kExitBadInput;
+    const std::vector<std::string>& targets = settings.plan.targets;
     // Two exports side by side never pick one name for their embedded images.
-    batchSettings.claimImage = reserveName;
+    batchSettings.plan.reserve = reserveName;
     if (!platform::exists(settings.modulePath))
         return fail(kExitBadInput, "the module " + settings.modulePath + " does not exist (give --module PATH or set KORVO_MODULE)");
     // Options the dialog refuses are refused once, before any export.

@@ -14,21 +14,13 @@ namespace korvo::cli {
 // (`model`: a model is read, which may be animated).
 bool writesFilePerFrame(const DialogScript& script, bool model);
 
-// True when -o names a folder to export into: it ends in a separator. (A folder named
-// without one is refused as a target, as before.)
-bool namesFolder(const std::string& output);
-
-// The file an input is exported to: FOLDER/NAME.x, NAME being the input's file name
-// without ".korvo.json" or its last suffix.
-std::string batchTarget(const std::string& folder, const std::string& input);
-
-// Exports every input with `jobs` exports side by side (0: one per core). A progress
-// line on a terminal, the lines of each export as it ends, then one summary line.
-// Status 1 when any export failed (the others are written), 2 for a batch that cannot
-// start (no such folder, two inputs with one target, an input that is its own target).
+// Exports every input to its target in `settings.plan` with `jobs` exports side by side
+// (0: one per core). A progress line on a terminal, the lines of each export as it ends,
+// then one summary line. Status 1 when any export failed (the others are written), 2 for
+// a batch that cannot start (options the dialog refuses, no module).
 // The model reader may take `readerSeconds` per model (0: no limit); its crash or hang
 // fails that model's export with the line a single export gives.
-int runBatch(const std::vector<std::string>& inputs, const std::string& output, unsigned jobs,
+int runBatch(const std::vector<std::string>& inputs, unsigned jobs,
              const ExportSettings& settings, unsigned readerSeconds);
 
 }  // namespace korvo::cli

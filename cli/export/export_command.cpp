@@ -1,6 +1,7 @@
 // korvo export SCENE -o OUT.x [dialog options]: saves a scene through the module's
 // .x saver, exactly as Korvo would, and reports what was written. With -o FOLDER/ it
 // exports each of several inputs to FOLDER/NAME.x (cli/export/export_batch.cpp).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -13,9 +14,8 @@
 #include "cli/export/export_session.h"
 #include "cli/input_kind.h"
 #include "cli/session.h"
-#include "cli/target_rules.h"
 #include "korvo/files/platform.h"
-#include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/console/text.h"
 #ifdef KORVO_WITH_IMPORT
 #include "cli/model/model_options.h"
@@ -47,7 +47,7 @@ void printSummary(const ExportResult& r) {
 int runSingle(const ExportArguments& a, const ExportSettings& settings, std::vector<std::string>* written,
               std::vector<std::string>* images) {
     ExportSession session(settings);
-    const ExportResult r = session.exportOne(a.inputs.front(), a.output);
+    const ExportResult r = session.exportOne(a.inputs.front(), settings.plan.targets.front());
     if (written)
         for (const WrittenFile& f : r.files) written->push_back(f.path);
     if (images) images->insert(images->end(), r.images.begin(), r.images.end());
@@ -75,30 +75,15 @@ int runExport(const ExportArguments& a, std::vector<std::string>* written, std::
     settings.keepTexturePaths = a.keepTexturePaths;
     settings.verbose = a.verbose;
     settings.copyTextures = a.copyTextures;
-    if (namesFolder(a.output)) {
-        if (a.timings) return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
-        platform::guardInterrupts("the export to " + a.output);
-        return runBatch(a.inputs, a.output, a.jobs, settings, a.readerTimeLimit);
-    }
-    if (a.inputs.size() > 1)
-        return fail(kExitBadInput, "several inputs are exported into a folder: give -o FOLDER/, not -o " + a.output);
-    const bool framePerFile = writesFilePerFrame(settings.script, readsModel(a.inputs.front()));
-    if (a.output == kStandardOutput && framePerFile)
-        return fail(kExitBadInput,
-                    "-o - writes one file to standard output; --animation with --frame-per-file writes one per frame");
-    if (!targetFolderUsable(a.output, error, a.inputs) ||
-        !targetSuffixAccepted(a.output, ".x", a.forceName, "korvo export writes DirectX .x files", error))
-        return fail(kExitBadInput, error);
-    settings.protectedFiles.add(a.inputs.front(), "the input " + a.inputs.front());
-    if (framePerFile) {
-        // The frame files go beside the target: never beside a device, never over an input.
-        if (const std::string beside = sideFileProblem(a.output, std::string()); !beside.empty())
-            return fail(kExitBadInput, "--animation with --frame-per-file writes one file per frame beside the target: " +
-                                           beside);
-        if (const std::string problem = frameFilesProblem({a.output}, settings.protectedFiles); !problem.empty())
-            return fail(kExitBadInput, problem);
-    }
-    platform::guardInterrupts("the export to " + a.output);
+    const bool intoFolder = namesFolder(a.output);
+    if (intoFolder && a.timings)
+        return fail(kExitBadInput, "--timings times a single export: give one input and -o FILE.x");
+    WriteRequest request{a.inputs, a.output, ".x", "korvo export writes DirectX .x files", a.forceName, true, false};
+    request.framePerFile = writesFilePerFrame(settings.script, std::any_of(a.inputs.begin(), a.inputs.end(), readsModel));
+    if (const std::string refusal = planWrites(request, settings.plan); !refusal.empty())
+        return fail(kExitBadInput, refusal);
+    platform::guardInterrupts("the export to " + (intoFolder ? a.output : settings.plan.targets.front()));
+    if (intoFolder) return runBatch(a.inputs, a.jobs, settings, a.readerTimeLimit);
     settings.progress = platform::isTerminal(stderr);
     return runSingle(a, settings, written, images);
 }
@@ -129,7 +114,6 @@ Subcommand addExportCommand(CLI::App& korvo) {
     addCopyTextures(*app, arguments->copyTextures);
     return {app,
             [arguments] {
-                arguments->output = standardOutputInPlace(arguments->output);
 #ifdef KORVO_WITH_IMPORT
                 // A single model is read in a child process that a crash or hang of the reader cannot take
                 // down; a batch watches the reader in its worker processes.

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/dialog/dialog_options.h"
-#include "cli/target_rules.h"
 
 namespace korvo::cli {
 

@@ -75,8 +75,7 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
     if (readsModel(path)) {
         images.output.target = target;
         images.output.copyBeside = settings.copyTextures;
-        images.output.protectedFiles = settings.protectedFiles;
-        images.output.claim = settings.claimImage;
+        images.output.plan = &settings.plan;
         import::ImportChoices choices;
         choices.animation = settings.animationChoice;
         chooseImportNotes(settings.script, choices);
@@ -94,7 +93,7 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
     const import::NoteSink sceneNote = [&](const std::string& line) { note(path + ": " + line); };
     if (!settings.keepTexturePaths)
         import::placeSceneTextures(
-            scene, {path, target, settings.copyTextures, &settings.protectedFiles, settings.claimImage},
+            scene, {path, target, settings.copyTextures, &settings.plan},
             images.output.images, sceneNote);
     return true;
 }
@@ -176,7 +175,7 @@ std::string sizeText(uint64_t bytes) {
 }
 
 ExportSession::ExportSession(ExportSettings settings) : settings_(std::move(settings)), host_(echoing()) {
-    host_.protectFiles(settings_.protectedFiles);
+    host_.followPlan(settings_.plan);
 }
 
 ExportSession::~ExportSession() = default;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "cli/dialog/dialog_options.h"
 #include "korvo/host/host.h"
 #include "korvo/host/module_loader.h"
+#include "korvo/files/write_plan.h"
 
 namespace korvo::cli {
 
@@ -24,10 +24,8 @@ struct ExportSettings {
     bool verbose = false;                   // --verbose: the module's start line too
     std::string animationChoice;            // --animation-index: the animation of a model that is the current take
     bool keepTexturePaths = false;          // --keep-texture-paths: a model's texture names as stored
-    // Never written beside a target (frame files, embedded images): the inputs, a batch's targets.
-    ProtectedFiles protectedFiles;
-    // In a batch: reserves the file of an embedded image for this export (texture_paths.h).
-    std::function<bool(const std::string& path)> claimImage;
+    // Every file the command writes: the targets, and what may go beside them.
+    WritePlan plan;
     bool copyTextures = false;              // --copy-textures: every image found copied beside the target
 };
 

@@ -7,11 +7,11 @@
 #include "cli/input_kind.h"
 #include "cli/model/model_options.h"
 #include "cli/session.h"
-#include "cli/target_rules.h"
 #include "korvo/import/import_model.h"
 #include "korvo/files/platform.h"
 #include "korvo/scene/scene_json.h"
 #include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/console/text.h"
 
 namespace korvo::cli {
@@ -30,15 +30,19 @@ struct ImportArguments {
 int runImport(const ImportArguments& a) {
     std::string error = folderGivenAsInput(a.model);
     if (!error.empty()) return fail(kExitBadInput, error);
-    if (!targetFolderUsable(a.output, error, {a.model}) ||
-        !targetSuffixAccepted(a.output, ".json", a.forceName, "korvo import writes scene files (NAME.korvo.json)", error))
-        return fail(kExitBadInput, error);
-    platform::guardInterrupts("the import to " + a.output);
+    WritePlan plan;
+    if (const std::string refusal = planWrites({{a.model}, a.output, ".json",
+                                                "korvo import writes scene files (NAME.korvo.json)", a.forceName},
+                                               plan);
+        !refusal.empty())
+        return fail(kExitBadInput, refusal);
+    const std::string& target = plan.targets.front();
+    platform::guardInterrupts("the import to " + target);
     Scene scene;
     const auto note = [](const std::string& line) { std::fprintf(stderr, "korvo: note: %s\n", printable(line).c_str()); };
     import::TextureOutput textures;
-    textures.target = a.output;
-    textures.protectedFiles.add(a.model, "the input " + a.model);
+    textures.target = target;
+    textures.plan = &plan;
     textures.copyBeside = a.copyTextures;
     try {
         if (!import::importModel(a.model, scene, error, note, {a.animationChoice},
@@ -49,7 +53,7 @@ int runImport(const ImportArguments& a) {
     }
     try {
         // The embedded images only once the scene naming them is written.
-        if (!writeWholeTarget(a.output, sceneToJson(scene), error) || !import::writeImages(textures.images, error))
+        if (!writeWholeTarget(target, sceneToJson(scene), error) || !import::writeImages(textures.images, error))
             return fail(kExitFailed, error);
     } catch (const std::bad_alloc&) {
         return fail(kExitFailed, "the import of " + a.model + " failed: out of memory");
@@ -71,7 +75,6 @@ Subcommand addImportCommand(CLI::App& korvo) {
     addCopyTextures(*app, arguments->copyTextures);
     return {app,
             [arguments] {
-                arguments->output = standardOutputInPlace(arguments->output);
                 if (isSceneFile(arguments->model))
                     return fail(kExitBadInput, arguments->model + " is a scene file already: korvo import reads models "
                                                                   "(korvo formats lists them)");

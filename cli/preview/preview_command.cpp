@@ -19,6 +19,8 @@
 #include "korvo/import/model_reader.h"
 #include "korvo/import/reader_guard.h"
 #include "korvo/files/platform.h"
+#include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/console/text.h"
 
 namespace korvo::cli {
@@ -60,11 +62,6 @@ bool parseSize(const std::string& text, int& width, int& height) {
 
 bool isXFile(const std::string& path) {
     return path.size() >= 2 && path[path.size() - 2] == '.' && std::tolower(static_cast<unsigned char>(path.back())) == 'x';
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = platform::lastSeparator(path);
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string fileNameOf(const std::string& path) {
@@ -301,9 +298,12 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
                                        ", not " + std::to_string(a.poses));
     std::string error = folderGivenAsInput(a.input);
     if (!error.empty()) return fail(kExitBadInput, error);
-    if (!targetFolderUsable(a.output, error, {a.input}) ||
-        !targetSuffixAccepted(a.output, ".png", a.forceName, "korvo preview writes PNG pictures", error))
-        return fail(kExitBadInput, error);
+    WritePlan plan;
+    if (const std::string refusal =
+            planWrites({{a.input}, a.output, ".png", "korvo preview writes PNG pictures", a.forceName}, plan);
+        !refusal.empty())
+        return fail(kExitBadInput, refusal);
+    const std::string& target = plan.targets.front();
     // Before an export or a read that may take long, so that a preview that cannot draw says so at once.
     OpenRendererFn* const openRenderer = loadDrawingLibrary(error);
     if (!openRenderer) return fail(kExitFailed, error);
@@ -361,8 +361,8 @@ int runPreview(PreviewArguments& a, const CLI::App& app) {
     else drawViews(model, triangulation, bones, renderer, layout, scale);
     drawLegend(renderer, layout, scale, legendText(shownName, model, triangulation.triangles(), bones));
 
-    if (!writePng(renderer.pixels(), a.output, error)) return fail(kExitFailed, error);
-    std::fprintf(stderr, "korvo: wrote %s (%dx%d, %s)\n", printable(a.output).c_str(), width, height,
+    if (!writePng(renderer.pixels(), target, error)) return fail(kExitFailed, error);
+    std::fprintf(stderr, "korvo: wrote %s (%dx%d, %s)\n", printable(target).c_str(), width, height,
                  sheet ? (std::to_string(a.poses) + (a.poses == 1 ? " pose" : " poses")).c_str() : "4 views");
     return kExitOk;
 }

@@ -13,6 +13,8 @@ namespace {
 // from the target's would pass the system's limit of 255 bytes before the target does.
 constexpr char kTemporaryName[] = ".korvo-XXXXXX";
 
+}  // namespace
+
 std::string folderOf(const std::string& path) {
     const size_t slash = platform::lastSeparator(path);
     if (slash == std::string::npos) return ".";
@@ -20,13 +22,7 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-struct Resolved {
-    std::string path;  // the file the target finally names
-    bool inPlace;      // written straight through, not replaced
-};
-
-// False with the reason in `error`.
-bool resolveTarget(const std::string& target, Resolved& out, std::string& error) {
+bool resolveTarget(const std::string& target, ResolvedTarget& out, std::string& error) {
     if (target.empty()) {
         error = "empty file name";
         return false;
@@ -46,62 +42,6 @@ bool resolveTarget(const std::string& target, Resolved& out, std::string& error)
     return true;
 }
 
-std::string nameOf(const std::string& path) {
-    const size_t slash = platform::lastSeparator(path);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
-
-void ProtectedFiles::add(const std::string& path, const std::string& what) {
-    uint64_t device = 0, inode = 0;
-    if (platform::fileIdentity(path, device, inode)) keys_.emplace(Key{device, inode, std::string()}, what);
-    bool viaDescriptor = false;
-    const std::string resolved = platform::resolveLinks(path, viaDescriptor);
-    if (!resolved.empty() && platform::fileIdentity(folderOf(resolved), device, inode))
-        keys_.emplace(Key{device, inode, nameOf(resolved)}, what);
-}
-
-const std::string* ProtectedFiles::find(const std::string& path) const {
-    if (keys_.empty()) return nullptr;
-    uint64_t device = 0, inode = 0;
-    if (platform::fileIdentity(path, device, inode))
-        if (const auto at = keys_.find(Key{device, inode, std::string()}); at != keys_.end()) return &at->second;
-    bool viaDescriptor = false;
-    const std::string resolved = platform::resolveLinks(path, viaDescriptor);
-    if (!resolved.empty() && platform::fileIdentity(folderOf(resolved), device, inode))
-        if (const auto at = keys_.find(Key{device, inode, nameOf(resolved)}); at != keys_.end()) return &at->second;
-    return nullptr;
-}
-
-std::string sideFileProblem(const std::string& target, const std::string& sideFile, const ProtectedFiles& protectedFiles) {
-    if (target == kStandardOutput) return "nothing is written beside standard output";
-    Resolved resolved;
-    std::string error;
-    if (resolveTarget(target, resolved, error) && resolved.inPlace)
-        return "nothing is written beside " + target + ", which is not a regular file";
-    if (sideFile.empty()) return std::string();
-    if (const std::string* what = protectedFiles.find(sideFile)) return "it is " + *what;
-    if (!resolveTarget(sideFile, resolved, error)) return error;
-    return resolved.inPlace ? "it is not a regular file" : std::string();
-}
-
-std::string targetProblem(const std::string& target, const std::vector<std::string>& inputs) {
-    if (target == kStandardOutput) return std::string();
-    for (const std::string& input : inputs)
-        if (platform::sameFile(target, input)) return "cannot write " + target + ": it is the input " + input;
-    Resolved resolved;
-    std::string error;
-    if (!resolveTarget(target, resolved, error)) return "cannot write " + target + ": " + error;
-    if (resolved.inPlace) return std::string();
-    const std::string folder = folderOf(resolved.path);
-    if (!platform::isFolder(folder))
-        return "cannot write " + target + ": " +
-               (platform::exists(folder) ? folder + " is a file, not a folder" : "the folder " + folder + " does not exist");
-    if (!platform::isWritableFolder(folder)) return "cannot write " + target + ": the folder " + folder + " is not writable";
-    return std::string();
-}
-
 bool openTarget(const std::string& target, TargetFile& file, std::string& error) {
     file = TargetFile{};
     file.target = target;
@@ -110,7 +50,7 @@ bool openTarget(const std::string& target, TargetFile& file, std::string& error)
         if (file.fd < 0) error = std::strerror(errno);
         return file.fd >= 0;
     }
-    Resolved resolved;
+    ResolvedTarget resolved;
     if (!resolveTarget(target, resolved, error)) return false;
     file.replaced = resolved.path;
     if (resolved.inPlace) {

@@ -12,9 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace korvo {
@@ -29,37 +27,18 @@ struct TargetFile {
     std::string replaced;   // the file the target finally names, links followed
 };
 
-// Before any work is done: "" when `target` can be written, else why not, as
-// "cannot write TARGET: the folder F does not exist". A target that is one of `inputs`
-// (the same file, links followed) is refused: writing it would destroy what is read.
-std::string targetProblem(const std::string& target, const std::vector<std::string>& inputs = {});
-
-// Files a command must not write, compared by what they are once links are followed:
-// an existing file by its device and inode, and any file by its folder's device and inode
-// and its name, so that a file that does not exist yet is known once it is created.
-class ProtectedFiles {
-public:
-    // `what` names the file in a message: "the input walk_3.x".
-    void add(const std::string& path, const std::string& what);
-    // What `path` would write over ("the input walk_3.x"), or null.
-    const std::string* find(const std::string& path) const;
-    bool empty() const { return keys_.empty(); }
-
-private:
-    using Key = std::tuple<uint64_t, uint64_t, std::string>;  // device, inode, name ("" for the file)
-    std::map<Key, std::string> keys_;
+// How a target is written: the file it finally names, links followed, and whether it is
+// written in place (a device, FIFO or socket, or a path through an open descriptor such as
+// /dev/stdout) rather than replaced. False with the reason in `error`: an empty name, a
+// folder, a loop of links.
+struct ResolvedTarget {
+    std::string path;
+    bool inPlace = false;
 };
+bool resolveTarget(const std::string& target, ResolvedTarget& out, std::string& error);
 
-// The one check for a side file: a file a command writes beside the target the user
-// named (a frame file NAME_3.x, an embedded image NAME.png), which the user did not name.
-// "" when `sideFile` may be written, else why not (without the side file's name):
-// - `target` is standard output, a device, a FIFO, a socket, a path through an open
-//   descriptor, or a link to one of them: nothing goes beside it;
-// - `sideFile` is one of `protectedFiles` (an input; a batch's other targets);
-// - `sideFile` exists and is not a regular file (a FIFO would block the export).
-// With `sideFile` empty, only whether anything may be written beside `target`.
-std::string sideFileProblem(const std::string& target, const std::string& sideFile,
-                            const ProtectedFiles& protectedFiles = ProtectedFiles());
+// The folder of `path`: "." for a bare name, "/" for a file in the root.
+std::string folderOf(const std::string& path);
 
 // Opens `target` for writing. False with the reason (without the name) in `error`.
 bool openTarget(const std::string& target, TargetFile& file, std::string& error);

@@ -161,9 +161,9 @@ int32_t KRV_CALL fileOpen(KrvFile file, const KrvFileName* name, int32_t mode, i
     }
     const std::string target = toPathBytes(n->path);
     std::string error;
-    // Any other file than the one handed to save is written beside it.
+    // Any other file than the one handed to save is written beside it: a frame file.
     if (!state.saveTarget.empty() && target != state.saveTarget)
-        error = sideFileProblem(state.saveTarget, target, state.protectedFiles);
+        error = state.writePlan.frameFileProblem(state.saveTarget, target);
     if (!error.empty() || !openTarget(target, f->out, error)) {
         state.fileErrors.push_back("cannot create " + target + ": " + error);
         return 0;

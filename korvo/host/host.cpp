@@ -291,7 +291,7 @@ int32_t Host::save(const SaverInfo& saver, KrvDocument document, const std::stri
     return result;
 }
 
-void Host::protectFiles(ProtectedFiles files) { state_->protectedFiles = std::move(files); }
+void Host::followPlan(WritePlan plan) { state_->writePlan = std::move(plan); }
 
 void Host::setDialogScript(DialogScript script) { state_->script = std::move(script); }
 void Host::setCheckBeforeOk(std::function<std::string(const DialogNode& shown)> check) {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "korvo/scene/scene.h"
-#include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 
 namespace korvo {
 
@@ -214,10 +214,11 @@ public:
     const std::vector<std::string>& fileErrors() const;
     // Every write after `bytes` more bytes fails (as on a full disk); -1: no limit.
     void limitWrites(int64_t bytes);
-    // Files no save may write beside its target (frame files, say): the inputs of the
-    // export, a batch's other targets. Such a file fails to open, with its reason in
-    // fileErrors(), as does any file beside a target that is not a regular file.
-    void protectFiles(ProtectedFiles files);
+    // The command's plan of what it writes: a file a save opens beside its target must be
+    // one of the target's frame files that the plan allows (not an input, not a batch's
+    // other target, not beside a device). Any other fails to open, with its reason in
+    // fileErrors().
+    void followPlan(WritePlan plan);
     // Seconds spent handing file bytes to the operating system: writes, closes, commits.
     double fileSystemSeconds() const;
     void onFileWritten(std::function<void(const WrittenFile&)> callback);

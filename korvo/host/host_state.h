@@ -21,6 +21,7 @@
 #include "korvo/host/host.h"
 #include "korvo/scene/scene.h"
 #include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 
 namespace korvo {
 
@@ -268,7 +269,7 @@ struct Host::State {
     double fileSystemSeconds = 0;
     std::vector<WrittenFile> written;
     std::vector<std::string> fileErrors;
-    ProtectedFiles protectedFiles;
+    WritePlan writePlan;
     std::string saveTarget;  // the file name handed to the running save, as bytes
     std::function<void(const WrittenFile&)> onWritten;
 

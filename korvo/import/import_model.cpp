@@ -19,7 +19,7 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
     for (const std::string& line : model.notes) modelNote(line);
     if (textures)
         placeTextures(model,
-                      {path, textures->target, textures->copyBeside, &textures->protectedFiles, textures->claim},
+                      {path, textures->target, textures->copyBeside, textures->plan},
                       textures->images, modelNote);
     if (!sceneFromModel(model, out, reason, modelNote, choices)) {
         error = path + ": cannot import: " + reason;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 
 namespace korvo::import {
 
@@ -184,26 +185,10 @@ std::string imageSuffix(const std::string& format, const std::vector<unsigned ch
     return std::string();
 }
 
-// `utf8` with "_" for each character outside Latin-1: the .x file holds its texture
-// names in Latin-1, and an image it names must be found by the name it holds.
-std::string latin1Characters(const std::string& utf8) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const bool latin1 = length == 1 || (lead == 0xC2 || lead == 0xC3);
-        out += latin1 ? utf8.substr(i, length) : "_";
-        i += length;
-    }
-    return out;
-}
-
-// The file name number `n` for an embedded image beside `target`.
-fs::path imageFile(const fs::path& target, size_t n, const std::string& suffix) {
-    std::string name = latin1Characters(target.stem().string());
-    if (name.size() > 6 && name.compare(name.size() - 6, 6, ".korvo") == 0) name.resize(name.size() - 6);
-    if (n > 0) name += "_" + std::to_string(n);
-    return target.parent_path() / (name + "." + suffix);
+// The plan of a placement; without one, nothing but the target is protected.
+const WritePlan& planOf(const TexturePlacement& placement) {
+    static const WritePlan kNoPlan;
+    return placement.plan ? *placement.plan : kNoPlan;
 }
 
 // Whether an embedded image may take `file`, and whether it is to be written there: an
@@ -214,13 +199,11 @@ bool imageMayTake(const fs::path& file, const std::vector<unsigned char>& bytes,
     write = false;
     // A target named like an image (-o out.png --force-name) is not the image's file.
     if (file == fs::path(placement.targetPath)) return false;
-    const ProtectedFiles none;
-    if (!sideFileProblem(placement.targetPath, file.string(),
-                         placement.protectedFiles ? *placement.protectedFiles : none).empty())
-        return false;
+    const WritePlan& plan = planOf(placement);
+    if (!plan.sideFileProblem(placement.targetPath, file.string()).empty()) return false;
     std::error_code error;
     if (fs::exists(fs::symlink_status(file, error))) return holdsBytes(file, bytes);
-    write = !placement.claim || placement.claim(file.string());
+    write = plan.reserveSideFile(file.string());
     return write;
 }
 
@@ -252,7 +235,6 @@ const ImageFile* boundFor(const std::vector<ImageFile>& images, const fs::path& 
 // The images copied beside one target: the bare name each found file takes there.
 struct Copies {
     const TexturePlacement& placement;
-    fs::path targetFolder;
     std::map<fs::path, std::string> nameOf;  // the image found -> its name beside the target
     std::map<std::string, fs::path> taken;   // the names given, for the other images
 };
@@ -270,11 +252,10 @@ std::string copyBeside(const fs::path& found, Copies& copies, std::vector<ImageF
         note("texture " + source.generic_string() + " cannot be read to copy it; named where it is");
         return {};
     }
-    const std::string stem = source.stem().string(), extension = source.extension().string();
     for (size_t n = 0;; ++n) {
-        const std::string name = n == 0 ? stem + extension : stem + "_" + std::to_string(n) + extension;
+        const fs::path there = WritePlan::copyFile(copies.placement.targetPath, source.filename().string(), n);
+        const std::string name = there.filename().string();
         if (copies.taken.count(name)) continue;
-        const fs::path there = copies.targetFolder / name;
         // An embedded image of this export may be bound for that name already; any other
         // name passes the checks of an embedded image's file.
         if (const ImageFile* bound = boundFor(images, there)) {
@@ -330,7 +311,7 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
                    const NoteSink& note) {
     const std::string modelFolder = folderOf(placement.modelPath);
     // Standard output, a device, a FIFO: no file goes beside it, every name stays as stored.
-    const std::string noSideFiles = sideFileProblem(placement.targetPath, std::string());
+    const std::string noSideFiles = planOf(placement).sideFileProblem(placement.targetPath);
     if (!noSideFiles.empty()) {
         std::map<int, bool> noted;
         for (const ModelMaterial& material : model.materials)
@@ -340,12 +321,11 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
                          "); its stored name is kept");
         return;
     }
-    const fs::path target(placement.targetPath);
     const fs::path targetFolder = folderOf(placement.targetPath);
     std::map<std::string, std::string> placed;  // stored name -> name written, each looked up once
     std::map<int, std::string> imageNames;      // embedded image -> its file beside the target
     size_t nextImageFile = 0;
-    Copies copies{placement, targetFolder, {}, {}};
+    Copies copies{placement, {}, {}};
     for (ModelMaterial& material : model.materials) {
         for (ModelTexture& texture : material.textures) {
             auto known = placed.find(texture.path);
@@ -376,8 +356,8 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
                         }
                         return imageMayTake(name, bytes.bytes, placement, write);
                     };
-                    fs::path file = imageFile(target, nextImageFile++, suffix);
-                    while (!mayTake(file)) file = imageFile(target, nextImageFile++, suffix);
+                    fs::path file = WritePlan::imageFile(placement.targetPath, nextImageFile++, suffix);
+                    while (!mayTake(file)) file = WritePlan::imageFile(placement.targetPath, nextImageFile++, suffix);
                     if (write) images.push_back({file.string(), std::move(bytes.bytes)});
                     writtenImage = imageNames.emplace(image, relativeTo(file, targetFolder)).first;
                 }
@@ -396,10 +376,10 @@ void placeTextures(ModelData& model, const TexturePlacement& placement, std::vec
 void placeSceneTextures(Scene& scene, const TexturePlacement& placement, std::vector<ImageFile>& images,
                         const NoteSink& note) {
     // Standard output, a device, a FIFO: nothing goes beside it, every name stays as stored.
-    if (!sideFileProblem(placement.targetPath, std::string()).empty()) return;
+    if (!planOf(placement).sideFileProblem(placement.targetPath).empty()) return;
     const std::string sceneFolder = folderOf(placement.modelPath);
     const fs::path targetFolder = folderOf(placement.targetPath);
-    Copies copies{placement, targetFolder, {}, {}};
+    Copies copies{placement, {}, {}};
     std::map<std::string, std::string> placed;  // stored name -> name written, each looked up once
     for (Material& material : scene.materials) {
         for (Channel* channel : {&material.color, &material.luminance, &material.transparency, &material.specular}) {

@@ -4,13 +4,12 @@
 // folder the written file goes into.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "korvo/import/model_data.h"
 #include "korvo/import/scene_from_model.h"
-#include "korvo/files/target_file.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/scene/scene.h"
 
 namespace korvo::import {
@@ -19,11 +18,9 @@ struct TexturePlacement {
     std::string modelPath;     // the model (or scene file) the references come from
     std::string targetPath;    // the file written: names become relative to its folder
     bool copyBeside = false;   // copy every image found into the target's folder, named bare
-    // Never an image's file (embedded or copied): the inputs, a batch's targets.
-    const ProtectedFiles* protectedFiles = nullptr;
-    // In a batch: reserves an image's file (embedded or copied) for this export, false when
-    // another export of the batch has it. Empty: every name is free.
-    std::function<bool(const std::string& path)> claim;
+    // The command's plan of what it writes, which names and checks each image's file
+    // (embedded or copied); null: nothing but the target is protected, every name is free.
+    const WritePlan* plan = nullptr;
 };
 
 // An embedded image to write beside the target, once the target itself is written.
@@ -40,8 +37,7 @@ struct TextureOutput {
     std::string target;
     bool copyBeside = false;  // every image found copied beside the target
     std::vector<ImageFile> images;
-    ProtectedFiles protectedFiles;  // never an image's file
-    std::function<bool(const std::string& path)> claim;  // a batch's reservation of an image's file
+    const WritePlan* plan = nullptr;  // names and checks each image's file
 };
 
 // The image file `stored` refers to, searched from `modelFolder`: as given (either slash

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "korvo/files/write_plan.h"
 #include "korvo/scene/scene_json.h"
 
 namespace korvo::hostile {
@@ -26,6 +27,7 @@ using e2e::writeFile;
 const std::string kShowcase = std::string(DORNA_SOURCE_DIR) + "/examples/showcase.korvo.json";
 const std::string kSkinned = std::string(DORNA_SOURCE_DIR) + "/examples/skinned.korvo.json";
 const std::string kBoxGlb = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+const std::string kBoxGltf = "/usr/share/assimp/models/glTF2/BoxTextured-glTF/";
 const std::string kEarlier = "an earlier file\n";
 // "café.x" in UTF-8, and the same name with the Latin-1 é, which is not UTF-8.
 const std::string kCafeUtf8 = "caf\xC3\xA9.x";
@@ -56,6 +58,7 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     writeFile(folder / "walk.korvo.json", readFile(kSkinned));
     ASSERT_EQ(symlink("walk.korvo.json", (folder / "walk_3.x").c_str()), 0);
     ASSERT_EQ(mkfifo((folder / "run_0.x").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("nowhere/x.x", (folder / "dangle_1.x").c_str()), 0);
     ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0644), 0);
     ASSERT_EQ(symlink("pipe", (folder / "pipe.x").c_str()), 0);
     for (const char* name : {"a.korvo.json", "b.korvo.json", "a_3.korvo.json"}) writeFile(folder / name, readFile(kSkinned));
@@ -70,6 +73,16 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     glb.replace(glb.find("image/png"), 9, "image/a/b");
     writeFile(folder / "box.glb", glb);
     ASSERT_EQ(mkdir((folder / "m.a").c_str(), 0755), 0);
+    // A model whose embedded image (t.png beside t.x) and another image it names, t.png
+    // beside the model, would take one name beside the target.
+    std::string twin = readFile(kBoxGltf + "BoxTextured.gltf");
+    twin.replace(twin.find("\"name\": \"Texture\""), 17, "\"emissiveTexture\": {\"index\": 1}, \"name\": \"Texture\"");
+    twin.replace(twin.find("\"source\": 0"), 11, "\"source\": 0}, {\"sampler\": 0, \"source\": 1");
+    twin.replace(twin.find("\"CesiumLogoFlat.png\""), 20, "\"data:image/png;base64,iVBORw0KGgo=\"}, {\"uri\": \"t.png\"");
+    ASSERT_EQ(mkdir((folder / "twin").c_str(), 0755), 0);
+    writeFile(folder / "twin/twin.gltf", twin);
+    writeFile(folder / "twin/BoxTextured0.bin", readFile(kBoxGltf + "BoxTextured0.bin"));
+    writeFile(folder / "twin/t.png", "another image");
 #endif
     const std::vector<std::string> perFrame = {"--animation", "--frame-per-file"};
     const auto with = [](std::vector<std::string> a, const std::vector<std::string>& more) {
@@ -93,6 +106,8 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write the frame file walk_3.x of walk.x: it is the input walk.korvo.json\n"},
         {"a frame file that is a FIFO", with({"export", "walk.korvo.json", "-o", "run.x"}, perFrame), 2,
          "korvo: cannot write the frame file run_0.x of run.x: it is not a regular file\n"},
+        {"a frame file that links into no folder", with({"export", "walk.korvo.json", "-o", "dangle.x"}, perFrame), 2,
+         "korvo: cannot write the frame file dangle_1.x of dangle.x: the folder nowhere does not exist\n"},
         {"frame files beside a FIFO", with({"export", "walk.korvo.json", "-o", "pipe.x"}, perFrame), 2,
          "korvo: --animation with --frame-per-file writes one file per frame beside the target: nothing is written "
          "beside pipe.x, which is not a regular file\n"},
@@ -115,6 +130,10 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
          "korvo: cannot write link.x: it is the input m.x\n"},
         {"the model as the import's target", {"import", "m.x", "-o", "./m.x"}, 2,
          "korvo: cannot write ./m.x: it is the input m.x\n"},
+        {"an embedded image and a copy of another image of its name",
+         {"export", "twin/twin.gltf", "-o", "t.x", "--copy-textures"}, 0, "korvo: wrote 3 files (t.x, t.png, t_1.png), "},
+        {"a picture to standard output by its name, into a pipe",
+         {"preview", "m.x", "--size", "64x64", "-o", "/dev/stdout"}, 0, "korvo: wrote - (64x64, 4 views)\n"},
         {"an embedded image beside a target named outside Latin-1",
          {"export", "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "-o", kCyrillic + ".x"}, 0,
          "korvo: wrote 2 files (" + kCyrillic + ".x, ______.png), "},
@@ -131,12 +150,14 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_EQ(readFile(folder / "s.korvo.json"), readFile(kShowcase));
     EXPECT_EQ(readFile(folder / "m.x"), model);
     std::vector<std::string> entries = {kCafeUtf8,      "a.korvo.json", "a_3.korvo.json", "b.korvo.json",
-                                        "c.korvo.json", "caf\xE8.x",   kCafeLatin1,      "link.x",
+                                        "c.korvo.json", "caf\xE8.x",   kCafeLatin1,      "link.x",  "dangle_1.x",
                                         "m.x",          "out",          "out2",           "out3",
                                         "pipe",         "pipe.x",       "run_0.x",        "s.korvo.json",
                                         "walk.korvo.json", "walk_3.x",  shortest + ".x",  longest + ".x"};
 #ifdef DORNA_WITH_IMPORT
-    for (const char* name : {"box.glb", "i.png", "i_1.png", "m.a", "m.korvo.json", "m.png"}) entries.push_back(name);
+    for (const char* name : {"box.glb", "i.png", "i_1.png", "m.a", "m.korvo.json", "m.png", "t.png", "t.x", "t_1.png", "twin"})
+        entries.push_back(name);
+    EXPECT_EQ(readFile(folder / "t_1.png"), "another image");
     EXPECT_NE(readFile(folder / "i.png").find("\"texture\": \"i_1.png\""), std::string::npos);
     EXPECT_EQ(readFile(folder / "i_1.png"), readFile(folder / "m.png"));
     EXPECT_NE(readFile(folder / "m.korvo.json").find("\"texture\": \"m.png\""), std::string::npos);
@@ -155,15 +176,15 @@ TEST(OutputCases, EachEndsWithItsStatusAndLine) {
     EXPECT_TRUE(std::filesystem::is_empty(folder / "out3"));
 }
 
-// Whatever the command checked before, the host refuses a side file of a save that is
-// protected: a frame file that became the input meanwhile is not replaced.
+// Whatever the command checked before, the host writes only frame files its plan allows:
+// a frame file that became the input after the plan was made is not replaced.
 TEST(OutputCases, TheHostRefusesAProtectedFrameFile) {
     TempFolder folder;
+    WritePlan plan;
+    ASSERT_EQ(planWrites({{folder / "walk_1.x"}, folder / "walk.x", ".x", "", false, false, true}, plan), "");
     writeFile(folder / "walk_1.x", kEarlier);
     e2e::ModuleSession session;
-    ProtectedFiles inputs;
-    inputs.add(folder / "walk_1.x", "the input walk_1.x");
-    session.host.protectFiles(inputs);
+    session.host.followPlan(plan);
     Scene scene;
     std::string error;
     ASSERT_TRUE(loadSceneFile(kSkinned, scene, error)) << error;
@@ -172,7 +193,8 @@ TEST(OutputCases, TheHostRefusesAProtectedFrameFile) {
     EXPECT_NE(session.save(document, folder / "walk.x", perFrame), 0);
     EXPECT_EQ(readFile(folder / "walk_1.x"), kEarlier);
     ASSERT_EQ(session.host.fileErrors().size(), 1u);
-    EXPECT_EQ(session.host.fileErrors()[0], "cannot create " + folder / "walk_1.x" + ": it is the input walk_1.x");
+    EXPECT_EQ(session.host.fileErrors()[0],
+              "cannot create " + folder / "walk_1.x" + ": it is the input " + folder / "walk_1.x");
 }
 
 }  // namespace
