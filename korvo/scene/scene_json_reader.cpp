@@ -24,6 +24,7 @@
 #include <simdjson.h>
 
 #include "korvo/scene/json_key_set.h"
+#include "korvo/files/file_text.h"
 #include "korvo/files/platform.h"
 #include "korvo/scene/scene_json.h"
 #include "korvo/scene/scene_json_check.h"
@@ -344,7 +345,8 @@ struct ObjectProgress {
 
 class SceneReader {
 public:
-    explicit SceneReader(ondemand::document& doc) : doc_(doc) {}
+    // `text`, when given, holds the document and takes back the pages read.
+    SceneReader(ondemand::document& doc, FileText* text) : doc_(doc), text_(text) {}
 
     void read(Scene& scene) {
         const Path top;
@@ -433,11 +435,14 @@ private:
     }
 
     // Calls `onElement(index)` for each element of `array`, in cur_ for `onElement` to read.
+    // Every few thousand elements the text read so far is given back: the records that
+    // long arrays fill then take the place of their text.
     template <class OnElement>
     size_t forEachElement(ondemand::array& array, OnElement onElement) {
         size_t count = 0;
         for (auto result : array) {
             if (std::move(result).get(cur_)) throw MalformedJson{};
+            if ((count & 4095) == 4095 && text_) text_->release(valueAt());
             onElement(count++);
         }
         return count;
@@ -1058,6 +1063,7 @@ private:
     }
 
     ondemand::document& doc_;
+    FileText* text_;
     ondemand::value cur_;           // the value to read next
     const char* keyAt_ = nullptr;   // where the key of cur_ begins, for messages about the key
     LoadState state_;
@@ -1089,15 +1095,15 @@ std::string outOfMemory(const std::string& fileLabel) { return fileLabel + ": ou
 // Reads the scene from `json` (all of `text` but a byte order mark). A refusal is worded
 // after asking jsonFault(), as a fault of the JSON itself anywhere in the text comes
 // before a fault of its content.
-bool readScene(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel, Scene& out,
-               std::string& error) {
+bool readScene(std::string_view text, simdjson::padded_string_view json, FileText* file, const std::string& fileLabel,
+               Scene& out, std::string& error) {
     std::optional<BadScene> bad;
     ondemand::parser parser;
     try {
         ondemand::document doc;
         if (parser.iterate(json).get(doc)) throw MalformedJson{};
         Scene scene;
-        SceneReader(doc).read(scene);
+        SceneReader(doc, file).read(scene);
         out = std::move(scene);
         return true;
     } catch (BadScene& refused) {
@@ -1136,8 +1142,8 @@ bool parseScene(const std::string& text, const std::string& fileLabel, Scene& ou
     const simdjson::padded_string padded(text);
     try {
         return readScene(std::string_view(padded.data(), padded.size()),
-                         jsonOf(padded.data(), padded.size(), padded.size() + simdjson::SIMDJSON_PADDING), fileLabel,
-                         out, error);
+                         jsonOf(padded.data(), padded.size(), padded.size() + simdjson::SIMDJSON_PADDING), nullptr,
+                         fileLabel, out, error);
     } catch (const std::bad_alloc&) {
         error = outOfMemory(fileLabel);
         return false;
@@ -1154,36 +1160,21 @@ bool loadSceneFile(const std::string& path, Scene& out, std::string& error) {
         error = path + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
-    // The whole file in one padded buffer, read once: simdjson needs the text whole.
-    const int64_t size = platform::fileSize(path);
-    simdjson::padded_string text(size > 0 ? size_t(size) : 0);
-    size_t length = 0;
-    if (size > 0 && !text.data()) {
-        std::fclose(file);
-        error = outOfMemory(path);
-        return false;
-    }
-    while (length < text.size()) {
-        const size_t count = std::fread(text.data() + length, 1, text.size() - length, file);
-        if (count == 0) break;
-        length += count;
-    }
-    char more;  // a read past the end: reading a directory fails only here
-    if (std::fread(&more, 1, 1, file) == 1) length += 0;  // bytes added since the size was taken are left out
-    const bool failed = std::ferror(file) != 0;
-    const int readError = errno;
-    std::fclose(file);
-    if (failed) {
-        error = path + ": cannot read the file: " + std::strerror(readError);
-        return false;
-    }
+    // The whole file at once, as simdjson needs it.
+    bool loaded = false;
     try {
-        return readScene(std::string_view(text.data(), length),
-                         jsonOf(text.data(), length, text.size() + simdjson::SIMDJSON_PADDING), path, out, error);
+        FileText text;
+        if (!text.load(file, simdjson::SIMDJSON_PADDING)) {
+            error = path + ": cannot read the file: " + std::strerror(errno);
+        } else {
+            loaded = readScene(std::string_view(text.data(), text.size()),
+                               jsonOf(text.data(), text.size(), text.capacity()), &text, path, out, error);
+        }
     } catch (const std::bad_alloc&) {
         error = outOfMemory(path);
-        return false;
     }
+    std::fclose(file);
+    return loaded;
 }
 
 }  // namespace korvo
