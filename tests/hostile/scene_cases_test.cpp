@@ -41,6 +41,16 @@ std::string nestedObjects(int levels) {
 
 std::string withObject(const std::string& object) { return R"({"korvo": 1, "objects": [)" + object + "]}"; }
 
+// A mesh of `count` points whose one polygon, after them, names a point beyond the last:
+// the text of the points is given back while they are read, and the refusal must still
+// find its line and column.
+std::string farIndex(int count) {
+    std::string points;
+    for (int i = 0; i < count; ++i) points += (i ? ",\n" : "") + std::string("[0.125, -2.5, 1e-3]");
+    return withObject(R"({"type": "polygon", "points": [)" + points + "],\n" + R"("polygons": [[0, 1, )" +
+                      std::to_string(count) + "]]}");
+}
+
 TEST(SceneCases, EachLoadsOrIsRefusedWithOneLine) {
     TempFolder folder;
     ASSERT_EQ(mkfifo((folder / "pipe.korvo.json").c_str(), 0600), 0);
@@ -66,6 +76,10 @@ TEST(SceneCases, EachLoadsOrIsRefusedWithOneLine) {
          "objects are nested deeper than 1000 levels"},
         {"trailing", std::string(R"({"korvo": 1})") + '\0' + "garbage", "", false,
          "line 1, column 13: malformed JSON: bytes after the end of the document"},
+        {"far index", farIndex(300000), "", false,
+         "objects[0].polygons[0] at line 300001, column 14: point index 300000 out of range (the object has 300000 "
+         "points)"},
+        {"byte order mark", "\xEF\xBB\xBF{\"korvo\": 1, \"fps\": 24}", "", true, ""},
         {"range end", withObject(R"({"type": "null", "position": [3.4028235e38, -3.4028235e38, 0]})"), "", true, ""},
         {"beyond range", withObject(R"({"type": "null", "scale": [1, 3.4028236e38, 1]})"), "", false,
          "objects[0].scale[1] at line 1, column 56: number 3.4028236e+38 is beyond the 32-bit float range"},
