@@ -560,34 +560,37 @@ private:
         fail(at, "expected a string, found " + describe(readScalar()));
     }
 
-    // N numbers, the shape of points, corners and vectors: read straight as doubles.
+    // N numbers, the shape of points, corners and vectors: read straight as doubles, and
+    // as values (for the refusal) only once one is not a number.
     template <size_t N>
     std::array<double, N> readVector(const Path& at) {
+        SmallArray<N> a;
         ondemand::array elements;
-        if (!cur_.get_array().get(elements)) {
-            SmallArray<N> a;
-            a.isArray = true;
-            std::array<double, N> out;
-            bool allNumbers = true;
-            a.count = forEachElement(elements, [&](size_t i) {
-                if (i < N && allNumbers && !cur_.get_double().get(out[i])) {
-                    out[i] = integerZeroPositive(out[i]);
-                    a.items[i] = Value{Kind::Number, JsonNumber{out[i], false, 0}};
-                    return;
-                }
-                const Value v = readScalar();
-                if (i < N) a.items[i] = v;
-                allNumbers = false;
-            });
-            if (allNumbers && a.count == N) {
-                for (size_t i = 0; i < N; ++i) checkedReal(out[i], at[i]);
-                return out;
-            }
+        if (cur_.get_array().get(elements)) {
+            a.self = readScalar();
             return checkedVector<N>(a, at);
         }
-        SmallArray<N> a;
-        a.self = readScalar();
-        return checkedVector<N>(a, at);
+        a.isArray = true;
+        std::array<double, N> out;
+        bool allNumbers = true;
+        for (auto result : elements) {
+            if (std::move(result).get(cur_)) throw MalformedJson{};
+            if (allNumbers && a.count < N && !cur_.get_double().get(out[a.count])) {
+                out[a.count] = integerZeroPositive(out[a.count]);
+                ++a.count;
+                continue;
+            }
+            if (allNumbers) {
+                for (size_t i = 0; i < a.count; ++i) a.items[i] = Value{Kind::Number, JsonNumber{out[i], false, 0}};
+                allNumbers = false;
+            }
+            const Value v = readScalar();
+            if (a.count < N) a.items[a.count] = v;
+            ++a.count;
+        }
+        if (!allNumbers || a.count != N) return checkedVector<N>(a, at);
+        for (size_t i = 0; i < N; ++i) checkedReal(out[i], at[i]);
+        return out;
     }
 
     // ------------------------------------------------------------ materials
