@@ -145,9 +145,10 @@ public:
     // `t` is the text `json` holds; offsets are counted from its start.
     explicit Walk(std::string_view t) : t_(t) {}
 
-    Fault run(simdjson::padded_string_view json) {
-        ondemand::parser parser;
-        if (parser.allocate(json.length(), kMaxJsonNesting + 2) != simdjson::SUCCESS) return Fault{};
+    Fault run(simdjson::padded_string_view json, ondemand::parser& parser) {
+        if (parser.allocate(std::max(parser.capacity(), json.length()), kMaxJsonNesting + 2) != simdjson::SUCCESS) {
+            return Fault{};
+        }
         ondemand::document doc;
         // Its faults (strings, UTF-8, no value at all) are the byte scan's to name.
         if (parser.iterate(json).get(doc)) return syntaxFault(t_.size(), "the file holds no JSON value");
@@ -329,17 +330,18 @@ std::string placeOf(std::string_view text, size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-std::string jsonFault(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel) {
+std::string jsonFault(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel,
+                      ondemand::parser& parser) {
     const std::string_view t(json.data(), json.length());
     const size_t skipped = size_t(json.data() - text.data());  // a byte order mark
     const Fault scanned = scanBytes(t);
     Fault walked;
     if (scanned.offset == kNowhere) {
-        walked = Walk(t).run(json);
+        walked = Walk(t).run(json, parser);
     } else {
         // Walked up to the scan's fault, in a copy that ends there.
         const simdjson::padded_string prefix(t.data(), scanned.offset);
-        walked = Walk(std::string_view(prefix.data(), prefix.size())).run(prefix);
+        walked = Walk(std::string_view(prefix.data(), prefix.size())).run(prefix, parser);
         if (walked.offset >= scanned.offset) walked = scanned;
     }
     if (walked.offset == kNowhere) return "";

@@ -20,7 +20,9 @@ std::string placeOf(std::string_view text, size_t offset);
 
 // The one-line message ("<fileLabel>: line 2, column 10: malformed JSON: ...") of the
 // first such fault of `json`, or "" when the JSON is sound. `text` is the whole file, of
-// which `json` may leave out a byte order mark at the start.
-std::string jsonFault(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel);
+// which `json` may leave out a byte order mark at the start. `parser` is the reader's,
+// whose memory is used again.
+std::string jsonFault(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel,
+                      simdjson::ondemand::parser& parser);
 
 }  // namespace korvo

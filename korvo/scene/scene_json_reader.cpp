@@ -1103,6 +1103,8 @@ bool readScene(std::string_view text, simdjson::padded_string_view json, FileTex
     std::optional<BadScene> bad;
     ondemand::parser parser;
     try {
+        // Sized as the JSON checker needs it too, so that a refusal reuses its memory.
+        if (parser.allocate(json.length(), kMaxJsonNesting + 2) == simdjson::MEMALLOC) throw std::bad_alloc();
         ondemand::document doc;
         if (parser.iterate(json).get(doc)) throw MalformedJson{};
         Scene scene;
@@ -1117,7 +1119,7 @@ bool readScene(std::string_view text, simdjson::padded_string_view json, FileTex
         return false;
     }
     try {
-        error = jsonFault(text, json, fileLabel);
+        error = jsonFault(text, json, fileLabel, parser);
         if (!error.empty()) return false;
         if (!bad) {  // the checker should have named it
             error = fileLabel + ": malformed JSON";
