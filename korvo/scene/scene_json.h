@@ -9,9 +9,11 @@
 
 namespace korvo {
 
-// Reads and validates a scene file, in chunks: the file is never held whole. On failure
-// returns false and sets `error` to one line: "<file>: <JSON path>: <what is wrong>", e.g.
-// "arm.korvo.json: objects[0].polygons[5]: point index 12 out of range (the object has 10 points)".
+// Reads and validates a scene file, held whole while it is read (mapped where the system
+// allows). On failure returns false and sets `error` to one line: "<file>: <JSON path> at
+// line L, column C: <what is wrong>", e.g. "arm.korvo.json: objects[0].polygons[5] at
+// line 14, column 9: point index 12 out of range (the object has 10 points)", or for a
+// fault of the JSON itself "<file>: line L, column C: malformed JSON: <what>".
 bool loadSceneFile(const std::string& path, Scene& out, std::string& error);
 
 // The same from text; `fileLabel` is the name used in messages.

@@ -1,468 +1,353 @@
-// The text is first read by a fast pass of this file's own, which finds the first fault
-// and where it lies. A duplicate key, a number beyond a double or a nesting too deep is
-// named by that pass; a syntax error is named by nlohmann's SAX parser as the messages
-// always have, but the parser reads only from the start of the last string or number
-// token before the fault (the text its message quotes begins there), behind a few bytes
-// that open the arrays and objects around it, so that a fault at the end of a huge file
-// costs one quick pass and not a full parse. Should the parser see that stretch
-// otherwise, it reads the whole text again. Its handler keeps no value, only where it is
-// (for the path of a duplicate key or an overflowing number) and the keys of each open
-// object.
+// Two passes over a refused text find its first fault of the JSON. A byte scan finds what
+// simdjson names without a place, or cannot walk past: invalid UTF-8, a control character
+// or an unclosed string, nesting too deep, bytes after the end, a document that ends
+// inside an array or object. A walk with simdjson's On-Demand API through every value,
+// up to that byte if the scan found one, finds syntax errors, duplicate keys and numbers
+// beyond a double; its fault counts when it comes first.
 #include "korvo/scene/scene_json_check.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <iterator>
-#include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "korvo/scene/json_input.h"
 #include "korvo/scene/json_key_set.h"
 #include "korvo/scene/scene_json_text.h"
 
 namespace korvo {
 namespace {
 
-using Json = nlohmann::json;
+namespace ondemand = simdjson::ondemand;
 
-// The bytes of the text, from memory or a file, after `leadIn` (bytes that stand for what
-// comes before `from`), counting what was read and noting the first NUL byte: the parser
-// takes a NUL for the end of the input, so a NUL after the document would otherwise hide
-// what follows it.
-class ByteStream {
-public:
-    ByteStream(std::string_view text, std::string leadIn = {}, size_t from = 0)
-        : leadIn_(std::move(leadIn)), text_(text.substr(from)) {
-        p_ = leadIn_.data();
-        end_ = p_ + leadIn_.size();
-    }
-    // `file` is read from its start; its first `from` bytes are passed over.
-    ByteStream(std::FILE* file, std::string leadIn = {}, size_t from = 0)
-        : file_(file), buffer_(size_t(1) << 16), leadIn_(std::move(leadIn)) {
-        std::rewind(file_);
-        while (from > 0) {
-            const size_t count = std::fread(buffer_.data(), 1, std::min(from, buffer_.size()), file_);
-            if (count == 0) break;
-            from -= count;
-        }
-        if (std::ferror(file_)) throw ReadFailure{errno};
-        p_ = leadIn_.data();
-        end_ = p_ + leadIn_.size();
-    }
+constexpr size_t kNowhere = ~size_t(0);
 
-    bool exhausted() {
-        if (p_ < end_) return false;
-        if (!inText_) {
-            inText_ = true;
-            p_ = text_.data();
-            end_ = p_ + text_.size();
-            if (p_ < end_) return false;
-        }
-        if (!file_) return true;
-        const size_t count = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-        if (count == 0) {
-            if (std::ferror(file_)) throw ReadFailure{errno};
-            return true;
-        }
-        p_ = buffer_.data();
-        end_ = p_ + count;
-        return false;
-    }
-    // Its bytes are read through pointers into itself.
-    ByteStream(const ByteStream&) = delete;
-    ByteStream& operator=(const ByteStream&) = delete;
-
-    char current() const { return *p_; }
-    void advance() {
-        if (*p_ == '\0' && firstNul_ < 0) firstNul_ = int64_t(read_);
-        ++p_;
-        ++read_;
-    }
-    size_t read() const { return read_; }
-    int64_t firstNul() const { return firstNul_; }
-
-private:
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
-    std::string leadIn_;
-    std::string_view text_;
-    bool inText_ = false;
-    const char* p_;
-    const char* end_;
-    size_t read_ = 0;
-    int64_t firstNul_ = -1;
-};
-
-// An input iterator over a ByteStream, as the parser takes its input; the default one is the end.
-class ByteIterator {
-public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char*;
-    using reference = char;
-
-    ByteIterator() = default;
-    explicit ByteIterator(ByteStream& stream) : stream_(&stream) {}
-    char operator*() const { return stream_->current(); }
-    ByteIterator& operator++() {
-        stream_->advance();
-        return *this;
-    }
-    bool operator==(const ByteIterator& other) const { return atEnd() == other.atEnd(); }
-    bool operator!=(const ByteIterator& other) const { return !(*this == other); }
-
-private:
-    bool atEnd() const { return !stream_ || stream_->exhausted(); }
-    ByteStream* stream_ = nullptr;
-};
-
-// Line and column (1-based, the column in characters) of byte `index`, read from the text again.
-class Position {
-public:
-    explicit Position(size_t index) : index_(index) {}
-    void count(const char* bytes, size_t size) {
-        const char* p = bytes;
-        const char* const end = bytes + std::min(size, index_ - at_);
-        at_ += size_t(end - bytes);
-        while (const void* newline = std::memchr(p, '\n', size_t(end - p))) {
-            ++line_;
-            column_ = 1;
-            p = static_cast<const char*>(newline) + 1;
-        }
-        for (; p < end; ++p) {
-            if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++column_;
-        }
-    }
-    std::string text() const { return "line " + std::to_string(line_) + ", column " + std::to_string(column_); }
-
-private:
-    size_t index_;
-    size_t at_ = 0;
-    size_t line_ = 1;
-    size_t column_ = 1;
-};
-
-// nlohmann's message without its own prefix and position, e.g. "syntax error while
-// parsing value - invalid literal; last read: 'x'".
-std::string parserReason(const char* what) {
-    const std::string_view text(what);
-    const size_t column = text.find("column ");
-    const size_t colon = column == std::string_view::npos ? column : text.find(": ", column);
-    if (colon == std::string_view::npos) return std::string(text);
-    return std::string(text.substr(colon + 2));
-}
-
-// The first fault, found while the parser reads: either at a path or at a byte.
 struct Fault {
-    bool found = false;
-    bool atByte = false;
-    size_t bytesRead = 0;  // atByte: the fault is at the byte before this count
+    size_t offset = kNowhere;  // kNowhere: none found
+    bool hasPath = false;      // a fault of a value, named by its path too
     std::string path;
     std::string what;
 };
 
-class CheckingSax {
-public:
-    explicit CheckingSax(const ByteStream& stream) : stream_(stream) {}
+bool isWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool endsToken(char c) { return isWhitespace(c) || c == ',' || c == ':' || c == ']' || c == '}' || c == '[' || c == '{'; }
 
-    bool null() { return value(); }
-    bool boolean(bool) { return value(); }
-    bool number_integer(Json::number_integer_t) { return value(); }
-    bool number_unsigned(Json::number_unsigned_t) { return value(); }
-    bool number_float(Json::number_float_t, const Json::string_t&) { return value(); }
-    bool string(Json::string_t&) { return value(); }
-    bool binary(Json::binary_t&) { return value(); }
-
-    bool start_object(std::size_t) { return enter(true); }
-    bool key(Json::string_t& name) {
-        Level& level = levels_[depth_ - 1];
-        if (!level.keys.insert(name)) {
-            fault_ = Fault{true, false, 0, pathOf(depth_ - 1), "duplicate key " + jsonString(name)};
-            return false;
-        }
-        level.key = name;
-        return true;
+// The length of the UTF-8 sequence at `i`, or 0 when it is not one.
+size_t utf8Length(std::string_view t, size_t i) {
+    const auto byte = [&](size_t k) { return i + k < t.size() ? static_cast<unsigned char>(t[i + k]) : 0u; };
+    const auto continues = [&](size_t k) { return (byte(k) & 0xC0) == 0x80; };
+    const unsigned lead = byte(0);
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return continues(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+        return byte(1) >= low && byte(1) <= high && continues(2) ? 3 : 0;
     }
-    bool end_object() { return leave(); }
-    bool start_array(std::size_t) { return enter(false); }
-    bool end_array() { return leave(); }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+        return byte(1) >= low && byte(1) <= high && continues(2) && continues(3) ? 4 : 0;
+    }
+    return 0;
+}
 
-    template <class Exception>
-    bool parse_error(std::size_t bytesRead, const std::string& lastToken, const Exception& ex) {
-        if (ex.id == 406) {  // number overflow: named like any other out-of-range number
-            fault_ = Fault{true, false, 0, pathOf(depth_), "number " + lastToken + " is beyond the 32-bit float range"};
-        } else {
-            fault_ = Fault{true, true, bytesRead, "", "malformed JSON: " + parserReason(ex.what())};
+// The faults a byte scan finds, with the first: strings and their bytes, nesting, the end.
+Fault scanBytes(std::string_view t) {
+    const auto fault = [](size_t at, std::string what) { return Fault{at, false, "", "malformed JSON: " + what}; };
+    size_t depth = 0;
+    bool rootEnded = false, rootSeen = false;
+    for (size_t i = 0; i < t.size();) {
+        const char c = t[i];
+        if (isWhitespace(c)) {
+            ++i;
+            continue;
         }
+        if (rootEnded) return fault(i, "bytes after the end of the document");
+        rootSeen = true;
+        if (c == '"') {
+            const size_t start = i++;
+            for (;;) {
+                if (i >= t.size()) return fault(start, "a string is not closed");
+                const auto b = static_cast<unsigned char>(t[i]);
+                if (b == '"') break;
+                if (b == '\\') {
+                    i += 2;
+                } else if (b < 0x20) {
+                    return fault(i, "a control character in a string (it must be written escaped)");
+                } else if (const size_t length = utf8Length(t, i)) {
+                    i += length;
+                } else {
+                    return fault(i, "invalid UTF-8");
+                }
+            }
+            ++i;
+            rootEnded = depth == 0;
+        } else if (c == '[' || c == '{') {
+            if (depth == kMaxJsonNesting) {
+                return Fault{i, false, "",
+                             "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) + " levels"};
+            }
+            ++depth;
+            ++i;
+        } else if (c == ']' || c == '}') {
+            if (depth == 0) return fault(i, std::string("unexpected '") + c + "'");
+            rootEnded = --depth == 0;
+            ++i;
+        } else if (const size_t length = utf8Length(t, i)) {
+            i += length;
+            // A number or literal at the top is the whole document.
+            if (depth == 0 && (i == t.size() || endsToken(t[i]))) rootEnded = true;
+        } else {
+            return fault(i, "invalid UTF-8");
+        }
+    }
+    if (!rootSeen) return fault(t.size(), "the file holds no JSON value");
+    if (depth > 0) return fault(t.size(), "the document ends before its arrays and objects are closed");
+    return Fault{};
+}
+
+// The token at `at` as a message quotes it: up to the next whitespace or structural character.
+std::string tokenAt(std::string_view t, size_t at) {
+    if (at >= t.size()) return "the end of the document";
+    size_t end = at + 1;
+    if (!endsToken(t[at])) {
+        while (end < t.size() && end - at < 24 && !endsToken(t[end])) ++end;
+    }
+    return "'" + std::string(t.substr(at, end - at)) + "'";
+}
+
+// True when `token` follows the JSON grammar of numbers, so that simdjson refused it for its size.
+bool isNumberText(std::string_view token) {
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t start = i;
+        while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < token.size() && token[i] == '-') ++i;
+    if (i < token.size() && token[i] == '0') {
+        ++i;
+    } else if (!digits()) {
         return false;
     }
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        if (!digits()) return false;
+    }
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == token.size();
+}
 
-    const Fault& fault() const { return fault_; }
+// Reads every value of the document through, as simdjson checks it, without recursion.
+class Walk {
+public:
+    // `t` is the text `json` holds; offsets are counted from its start.
+    explicit Walk(std::string_view t) : t_(t) {}
+
+    Fault run(simdjson::padded_string_view json, ondemand::parser& parser) {
+        if (parser.allocate(std::max(parser.capacity(), json.length()), kMaxJsonNesting + 2) != simdjson::SUCCESS) {
+            return Fault{};
+        }
+        ondemand::document doc;
+        // Its faults (strings, UTF-8, no value at all) are the byte scan's to name.
+        if (parser.iterate(json).get(doc)) return syntaxFault(t_.size(), "the file holds no JSON value");
+        doc_ = &doc;
+        ondemand::json_type type;
+        const size_t first = offsetOf(doc);
+        if (doc.type().get(type)) return unexpected(first);
+        if (type != ondemand::json_type::array && type != ondemand::json_type::object) {
+            const Fault fault = readScalar(doc, type, first);
+            if (fault.offset != kNowhere) return fault;
+        } else {
+            ondemand::value root;
+            if (doc.get_value().get(root)) return unexpected(first);
+            if (Fault fault = enter(root, type); fault.offset != kNowhere) return fault;
+            if (Fault fault = walkLevels(); fault.offset != kNowhere) return fault;
+        }
+        const size_t after = offsetOf(doc);
+        if (after < t_.size()) return syntaxFault(after, "bytes after the end of the document");
+        return Fault{};
+    }
 
 private:
     struct Level {
         bool isObject = false;
-        size_t count = 0;                          // arrays: elements finished so far
-        std::string key;                           // objects: the key being read
-        KeySet keys;                               // objects: keys seen so far
+        bool inChild = false;  // a child was read: step past it before the next
+        size_t index = 0;
+        std::string_view key;
+        KeySet keys;
+        ondemand::array_iterator element, elementsEnd;
+        ondemand::object_iterator field, fieldsEnd;
     };
 
-    bool value() {
-        finishElement();
-        return true;
+    size_t offsetOf(ondemand::document& doc) {
+        const char* at = nullptr;
+        if (doc.current_location().get(at)) return t_.size();
+        return std::min(size_t(at - t_.data()), t_.size());
     }
-    void finishElement() {
-        if (depth_ > 0 && !levels_[depth_ - 1].isObject) ++levels_[depth_ - 1].count;
+
+    Fault syntaxFault(size_t at, std::string what) { return Fault{at, false, "", "malformed JSON: " + what}; }
+    Fault unexpected(size_t at) { return syntaxFault(at, "unexpected " + tokenAt(t_, at)); }
+    Fault valueFault(size_t at, std::string what) {
+        std::vector<PathStep> steps;
+        for (size_t i = 0; i < depth_; ++i) {
+            const Level& level = levels_[i];
+            steps.push_back(level.isObject ? PathStep{level.key, 0, false} : PathStep{{}, level.index, true});
+        }
+        return Fault{at, true, pathText(steps), std::move(what)};
     }
-    bool enter(bool isObject) {
+
+    // A number, string or literal at `at`.
+    template <class Value>
+    Fault readScalar(Value& v, ondemand::json_type type, size_t at) {
+        switch (type) {
+            case ondemand::json_type::number: {
+                double x;
+                if (!v.get_double().get(x)) return Fault{};
+                std::string_view token = t_.substr(at, 1);
+                while (at + token.size() < t_.size() && !endsToken(t_[at + token.size()])) {
+                    token = t_.substr(at, token.size() + 1);
+                }
+                if (isNumberText(token)) {
+                    return valueFault(at, "number " + std::string(token) + " is beyond the 32-bit float range");
+                }
+                return syntaxFault(at, "invalid number " + tokenAt(t_, at));
+            }
+            case ondemand::json_type::string: {
+                std::string_view text;
+                if (!v.get_string().get(text)) return Fault{};
+                return syntaxFault(at, "invalid escape in a string");
+            }
+            case ondemand::json_type::boolean: {
+                bool b;
+                if (!v.get_bool().get(b)) return Fault{};
+                return syntaxFault(at, "invalid literal " + tokenAt(t_, at));
+            }
+            default: {
+                bool isNull = false;
+                if (!v.is_null().get(isNull) && isNull) return Fault{};
+                return syntaxFault(at, "invalid literal " + tokenAt(t_, at));
+            }
+        }
+    }
+
+    Fault enter(ondemand::value& v, ondemand::json_type type) {
+        const size_t at = offsetOf(*doc_);
         if (depth_ == kMaxJsonNesting) {
-            fault_ = Fault{true, true, stream_.read(), "",
-                           "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) + " levels"};
-            return false;
+            return Fault{at, false, "",
+                         "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) + " levels"};
         }
         if (levels_.size() == depth_) levels_.emplace_back();
-        Level& level = levels_[depth_++];
-        level.isObject = isObject;
-        level.count = 0;
-        level.key.clear();
-        level.keys.clear();
-        return true;
-    }
-    bool leave() {
-        --depth_;
-        finishElement();
-        return true;
-    }
-    std::string pathOf(size_t levels) const {
-        std::vector<PathStep> steps;
-        steps.reserve(levels);
-        for (size_t i = 0; i < levels; ++i) {
-            const Level& level = levels_[i];
-            steps.push_back(level.isObject ? PathStep{level.key, 0, false} : PathStep{{}, level.count, true});
+        Level& level = levels_[depth_];
+        level.isObject = type == ondemand::json_type::object;
+        level.inChild = false;
+        level.index = 0;
+        level.key = {};
+        if (level.isObject) {
+            level.keys.clear();
+            ondemand::object object;
+            if (v.get_object().get(object) || object.begin().get(level.field) || object.end().get(level.fieldsEnd)) {
+                return unexpected(offsetOf(*doc_));
+            }
+        } else {
+            ondemand::array array;
+            if (v.get_array().get(array) || array.begin().get(level.element) || array.end().get(level.elementsEnd)) {
+                return unexpected(offsetOf(*doc_));
+            }
         }
-        return pathText(steps);
+        ++depth_;
+        return Fault{};
     }
 
-    const ByteStream& stream_;
-    std::vector<Level> levels_;
-    size_t depth_ = 0;
-    Fault fault_;
-};
-
-// The parser's first fault in `stream`, or none.
-Fault parseFault(ByteStream& stream) {
-    CheckingSax sax(stream);
-    if (!Json::sax_parse(ByteIterator(stream), ByteIterator(), &sax)) return sax.fault();
-    if (stream.firstNul() >= 0) {
-        return Fault{true, true, size_t(stream.firstNul()) + 1, "", "malformed JSON: bytes after the end of the document"};
-    }
-    return Fault{};
-}
-
-// The message of `fault`; `reread` feeds the text again to Position for a fault at a byte.
-template <class Reread>
-std::string messageOf(const Fault& fault, const std::string& fileLabel, Reread reread) {
-    if (!fault.found) return "";
-    if (!fault.atByte) return fileLabel + ": " + (fault.path.empty() ? "top level" : fault.path) + ": " + fault.what;
-    Position position(fault.bytesRead > 0 ? fault.bytesRead - 1 : 0);
-    reread(position);
-    return fileLabel + ": " + position.text() + ": " + fault.what;
-}
-
-// What the fast pass found: a fault it names itself, or a syntax error for the parser to
-// name from `resumeAt` on, behind `leadIn`.
-struct Located {
-    Fault fault;
-    bool syntax = false;
-    size_t resumeAt = 0;
-    std::string leadIn;
-};
-
-// The parser's state where a string or number token begins, as the bytes that lead it
-// there from the start; each enclosing array adds "[" before them, each enclosing object
-// "{\"\":".
-constexpr std::string_view kDocument = "";
-constexpr std::string_view kElement = "[";
-constexpr std::string_view kKey = "{";
-constexpr std::string_view kMember = "{\"\":";
-
-// Reads the JSON through as the parser does and stops at its first fault. The parser's
-// message for a syntax error quotes the text from the start of the last string or number
-// token, so that token's start is where the parser resumes.
-Located locate(JsonInput& in) {
-    struct Level {
-        bool isObject = false;
-        size_t count = 0;  // arrays: elements before the current one
-        std::string key;   // objects: the key of the current member
-        KeySet keys;
-    };
-    std::vector<Level> levels;
-    size_t depth = 0;
-    std::string_view state = kDocument;  // where a token would begin in the innermost level
-    std::string text;                    // a string value
-    Located found;
-    // The enclosing levels at the last mark: those below `unchangedBelow` are still the
-    // same, so that a mark copies only the levels entered since the one before.
-    std::vector<char> markedIsObject;
-    size_t markedDepth = 0, unchangedBelow = 0;
-    std::string_view markedState = kDocument;
-    const auto markToken = [&] {
-        found.resumeAt = in.offset();
-        markedState = state;
-        if (markedIsObject.size() < depth) markedIsObject.resize(levels.size());
-        for (size_t i = unchangedBelow; i < depth; ++i) markedIsObject[i] = levels[i].isObject;
-        markedDepth = unchangedBelow = depth;
-    };
-    const auto pathOf = [&](size_t count) {
-        std::vector<PathStep> steps;
-        steps.reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            const Level& level = levels[i];
-            steps.push_back(level.isObject ? PathStep{level.key, 0, false} : PathStep{{}, level.count, true});
-        }
-        return pathText(steps);
-    };
-    // The key of a member and its colon; false at a repeated key.
-    const auto readKey = [&] {
-        Level& level = levels[depth - 1];
-        if (in.peek() == '"') markToken();
-        in.readString(level.key);
-        if (!level.keys.insert(level.key)) {
-            found.fault = Fault{true, false, 0, pathOf(depth - 1), "duplicate key " + jsonString(level.key)};
-            return false;
-        }
-        in.expect(':');
-        state = kMember;
-        return true;
-    };
-    try {
-        for (;;) {
-            // A value is expected.
-            const int c = in.peek();
-            size_t lastNumberAt;
-            if (c == '[' && depth < kMaxJsonNesting && in.skipNumbers(lastNumberAt)) {
-                // A row of numbers, as points and polygons are: marked at its last number.
-                if (levels.size() == depth) levels.emplace_back();
-                levels[depth].isObject = false;
-                ++depth;
-                state = kElement;
-                markToken();
-                found.resumeAt = lastNumberAt;
-                --depth;
-            } else if (c == '{' || c == '[') {
-                if (depth == kMaxJsonNesting) {
-                    found.fault = Fault{true, true, in.offset() + 1, "",
-                                        "arrays and objects are nested deeper than " + std::to_string(kMaxJsonNesting) +
-                                            " levels"};
-                    return found;
+    Fault walkLevels() {
+        while (depth_ > 0) {
+            Level& level = levels_[depth_ - 1];
+            if (level.inChild) {
+                if (level.isObject) {
+                    ++level.field;
+                } else {
+                    ++level.element;
+                    ++level.index;
                 }
-                in.take();
-                if (levels.size() == depth) levels.emplace_back();
-                Level& level = levels[depth++];
-                level.isObject = c == '{';
-                level.count = 0;
-                level.keys.clear();
-                state = level.isObject ? kKey : kElement;
-                if (in.peek() != (level.isObject ? '}' : ']')) {
-                    if (level.isObject && !readKey()) return found;
+                level.inChild = false;
+            }
+            ondemand::value child;
+            if (level.isObject) {
+                if (!(level.field != level.fieldsEnd)) {
+                    --depth_;
                     continue;
                 }
-                in.take();
-                --depth;
-            } else if (c == '"') {
-                markToken();
-                in.readString(text);
-            } else if (c == '-' || (c >= '0' && c <= '9')) {
-                markToken();
-                in.skipNumber();
-            } else if (c == 't') {
-                in.readLiteral("true");
-            } else if (c == 'f') {
-                in.readLiteral("false");
-            } else if (c == 'n') {
-                in.readLiteral("null");
+                ondemand::field field;
+                if ((*level.field).get(field)) return unexpected(offsetOf(*doc_));
+                const size_t keyAt = size_t(field.key().raw() - t_.data()) - 1;
+                std::string_view key;
+                if (field.unescaped_key().get(key)) return syntaxFault(keyAt, "invalid escape in a string");
+                level.key = {};
+                if (!level.keys.insert(key)) {
+                    --depth_;  // the path names the object
+                    return valueFault(keyAt, "duplicate key " + jsonString(key));
+                }
+                level.key = key;
+                child = field.value();
             } else {
-                throw MalformedJson{};
-            }
-            // The value is complete: close what ends here, go on with the next element.
-            for (;;) {
-                unchangedBelow = std::min(unchangedBelow, depth);
-                if (depth == 0) {
-                    if (in.peek() != -1) throw MalformedJson{};
-                    return found;
+                if (!(level.element != level.elementsEnd)) {
+                    --depth_;
+                    continue;
                 }
-                Level& level = levels[depth - 1];
-                const int next = in.peek();
-                if (next == ',') {
-                    in.take();
-                    if (!level.isObject) {
-                        ++level.count;
-                        state = kElement;
-                        break;
-                    }
-                    state = kKey;
-                    if (!readKey()) return found;
-                    break;
-                }
-                if (next != (level.isObject ? '}' : ']')) throw MalformedJson{};
-                in.take();
-                --depth;
+                if ((*level.element).get(child)) return unexpected(offsetOf(*doc_));
             }
+            level.inChild = true;
+            const size_t at = offsetOf(*doc_);
+            ondemand::json_type type;
+            if (child.type().get(type)) return unexpected(at);
+            Fault fault = type == ondemand::json_type::array || type == ondemand::json_type::object
+                              ? enter(child, type)
+                              : readScalar(child, type, at);
+            if (fault.offset != kNowhere) return fault;
         }
-    } catch (const NumberOutOfRange& number) {
-        found.fault = Fault{true, false, 0, pathOf(depth), "number " + number.text + " is beyond the 32-bit float range"};
-        return found;
-    } catch (const MalformedJson&) {
-        found.syntax = true;
+        return Fault{};
     }
-    for (size_t i = 0; i + 1 < markedDepth; ++i) found.leadIn += markedIsObject[i] ? "{\"\":" : "[";
-    found.leadIn += markedState;
-    return found;
-}
 
-// The first fault of the text: `stream(leadIn, from)` gives its bytes from `from` on behind
-// `leadIn`, `reread` feeds them to Position.
-template <class Stream, class Reread>
-std::string faultOf(JsonInput& in, const std::string& fileLabel, Stream stream, Reread reread) {
-    const Located located = locate(in);
-    if (!located.syntax) return messageOf(located.fault, fileLabel, reread);
-    if (located.resumeAt > 0 || !located.leadIn.empty()) {
-        ByteStream resumed = stream(located.leadIn, located.resumeAt);
-        Fault fault = parseFault(resumed);
-        const size_t leadIn = located.leadIn.size();
-        if (fault.found && fault.atByte && fault.what.rfind("malformed JSON: ", 0) == 0 && fault.bytesRead > leadIn) {
-            fault.bytesRead = fault.bytesRead - leadIn + located.resumeAt;
-            return messageOf(fault, fileLabel, reread);
-        }
-    }
-    ByteStream whole = stream(std::string(), 0);
-    return messageOf(parseFault(whole), fileLabel, reread);
-}
+    std::string_view t_;
+    ondemand::document* doc_ = nullptr;
+    std::vector<Level> levels_;
+    size_t depth_ = 0;
+};
 
 }  // namespace
 
-std::string jsonFault(std::string_view text, const std::string& fileLabel) {
-    JsonInput in(text);
-    return faultOf(
-        in, fileLabel, [text](std::string leadIn, size_t from) { return ByteStream(text, std::move(leadIn), from); },
-        [text](Position& position) { position.count(text.data(), text.size()); });
+std::string placeOf(std::string_view text, size_t offset) {
+    offset = std::min(offset, text.size());
+    size_t line = 1, lineStart = 0;
+    for (const char* p = text.data(); const void* newline = std::memchr(p, '\n', size_t(text.data() + offset - p));) {
+        ++line;
+        p = static_cast<const char*>(newline) + 1;
+        lineStart = size_t(p - text.data());
+    }
+    size_t column = 1;
+    for (size_t i = lineStart; i < offset; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-std::string jsonFault(std::FILE* file, const std::string& fileLabel) {
-    std::rewind(file);
-    JsonInput in(file);
-    return faultOf(
-        in, fileLabel, [file](std::string leadIn, size_t from) { return ByteStream(file, std::move(leadIn), from); },
-        [file](Position& position) {
-            std::rewind(file);
-            std::vector<char> buffer(size_t(1) << 16);
-            size_t count;
-            while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) position.count(buffer.data(), count);
-        });
+std::string jsonFault(std::string_view text, simdjson::padded_string_view json, const std::string& fileLabel,
+                      ondemand::parser& parser) {
+    const std::string_view t(json.data(), json.length());
+    const size_t skipped = size_t(json.data() - text.data());  // a byte order mark
+    const Fault scanned = scanBytes(t);
+    Fault walked;
+    if (scanned.offset == kNowhere) {
+        walked = Walk(t).run(json, parser);
+    } else {
+        // Walked up to the scan's fault, in a copy that ends there.
+        const simdjson::padded_string prefix(t.data(), scanned.offset);
+        walked = Walk(std::string_view(prefix.data(), prefix.size())).run(prefix, parser);
+        if (walked.offset >= scanned.offset) walked = scanned;
+    }
+    if (walked.offset == kNowhere) return "";
+    const std::string place = placeOf(text, skipped + walked.offset);
+    if (!walked.hasPath) return fileLabel + ": " + place + ": " + walked.what;
+    return fileLabel + ": " + (walked.path.empty() ? "top level" : walked.path) + " at " + place + ": " + walked.what;
 }
 
 }  // namespace korvo

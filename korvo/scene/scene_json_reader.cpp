@@ -1,10 +1,11 @@
-// The scene reader: reads a scene file's JSON token by token (json_input.h) straight into
-// the scene records, checking every rule as it goes, so that neither the text nor a
-// document tree is held. Rules that depend on a key the object gives later (the points
-// that polygon indices refer to, the type that decides which keys apply) are checked when
-// the object ends; those between objects (ids, weights' bones, texture materials) when the
-// document ends. A refusal is one line naming the file, the JSON path and what is wrong;
-// faults of the JSON itself (scene_json_check.h) come before faults of the content.
+// The scene reader: reads a scene file once into one padded buffer and walks its JSON with
+// simdjson's On-Demand API straight into the scene records, checking every rule as it
+// goes, so that no document tree is built. Rules that depend on a key the object gives
+// later (the points that polygon indices refer to, the type that decides which keys
+// apply) are checked when the object ends; those between objects (ids, weights' bones,
+// texture materials) when the document ends. A refusal is one line naming the file, the
+// JSON path, its line and column and what is wrong; faults of the JSON itself
+// (scene_json_check.h) come before faults of the content.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -20,8 +21,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "korvo/scene/json_input.h"
+#include <simdjson.h>
+
 #include "korvo/scene/json_key_set.h"
+#include "korvo/files/file_text.h"
 #include "korvo/files/platform.h"
 #include "korvo/scene/scene_json.h"
 #include "korvo/scene/scene_json_check.h"
@@ -29,6 +32,8 @@
 
 namespace korvo {
 namespace {
+
+namespace ondemand = simdjson::ondemand;
 
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kMaxSegments = 1000;
@@ -62,14 +67,41 @@ std::string textOf(const Path& path) {
     return pathText(std::vector<PathStep>(steps.rbegin(), steps.rend()));
 }
 
-// The one reason a file is refused.
+// The path as a JSON pointer ("/objects/0/points"), to find the value again for its line.
+std::string pointerOf(const Path& path) {
+    std::string pointer;
+    if (path.parent) pointer = pointerOf(*path.parent);
+    if (!path.parent) return pointer;
+    pointer += '/';
+    if (path.isIndex) return pointer + std::to_string(path.index);
+    for (const char c : path.key) pointer += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+    return pointer;
+}
+
+// The one reason a file is refused, and where: at `where` in the text when the reader knew
+// it, otherwise at the value `pointer` names.
 struct BadScene {
     std::string path;  // empty: the top level
     std::string what;
+    const char* where = nullptr;
+    std::string pointer;
 };
 
-[[noreturn]] void failAt(std::string path, std::string what) { throw BadScene{std::move(path), std::move(what)}; }
-[[noreturn]] void fail(const Path& at, std::string what) { failAt(textOf(at), std::move(what)); }
+[[noreturn]] void failAt(std::string path, std::string what, const char* where) {
+    throw BadScene{std::move(path), std::move(what), where, {}};
+}
+[[noreturn]] void fail(const Path& at, std::string what) { throw BadScene{textOf(at), std::move(what), nullptr, pointerOf(at)}; }
+[[noreturn]] void failAtKey(const Path& at, std::string what, const char* key) { failAt(textOf(at), std::move(what), key); }
+
+// Any fault of the JSON itself: the reader stops, and the JSON checker names it.
+struct MalformedJson {};
+
+// Left uninitialised by default, as the reader keeps short arrays of them.
+struct JsonNumber {
+    double value;     // an integer written "-0" is +0
+    bool isInteger;   // no fraction or exponent, and within 64 bits
+    int64_t integer;  // when isInteger (otherwise 0); values above the int64 range are held as its maximum
+};
 
 std::string countOf(size_t count, const char* singular, const char* plural) {
     return std::to_string(count) + " " + (count == 1 ? singular : plural);
@@ -214,9 +246,9 @@ const ObjectKey* objectKey(std::string_view key) {
     return nullptr;
 }
 
-void refuseForeignKey(const ObjectKey& key, const Path& at, ObjectType type) {
+void refuseForeignKey(const ObjectKey& key, const Path& at, ObjectType type, const char* keyAt) {
     if (!(key.types & bit(type))) {
-        fail(at, jsonString(key.key) + " is allowed only on " + key.where + ", not on " + withArticle(type));
+        failAtKey(at, jsonString(key.key) + " is allowed only on " + key.where + ", not on " + withArticle(type), keyAt);
     }
 }
 
@@ -227,12 +259,14 @@ struct IdRecord {
     bool given = false;  // from "id"; otherwise the name stands in
     ObjectType type = ObjectType::Null;
     std::string path;
+    const char* where = nullptr;
 };
 
 // A name given in one place that must match one defined elsewhere in the file.
 struct Reference {
     std::string name;
     std::string path;
+    const char* where = nullptr;
 };
 
 struct LoadState {
@@ -254,24 +288,29 @@ void checkIds(const LoadState& state) {
         if (isNew) continue;
         const IdRecord& first = state.ids[found->second];
         if (record.given) {
-            failAt(record.path + ".id", "id " + jsonString(record.id) + " is already used by " + first.path);
+            failAt(record.path + ".id", "id " + jsonString(record.id) + " is already used by " + first.path, record.where);
         }
         if (first.given) {
-            failAt(record.path, "id " + jsonString(record.id) + " (taken from its name) is already used by " + first.path);
+            failAt(record.path, "id " + jsonString(record.id) + " (taken from its name) is already used by " + first.path,
+                   record.where);
         }
         shared.insert(record.id);
     }
     for (const Reference& reference : state.weightBones) {
         const auto found = firstWithId.find(reference.name);
-        if (found == firstWithId.end()) failAt(reference.path, "no object has the id " + jsonString(reference.name));
+        if (found == firstWithId.end()) {
+            failAt(reference.path, "no object has the id " + jsonString(reference.name), reference.where);
+        }
         const IdRecord& target = state.ids[found->second];
         if (shared.count(reference.name)) {
             failAt(reference.path, "id " + jsonString(reference.name) + " is ambiguous: several objects are named so (" +
-                                       target.path + " and others); give the bone an \"id\"");
+                                       target.path + " and others); give the bone an \"id\"",
+                   reference.where);
         }
         if (target.type != ObjectType::Bone) {
             failAt(reference.path, target.path + " (id " + jsonString(reference.name) + ") is " +
-                                       withArticle(target.type) + ", not a bone");
+                                       withArticle(target.type) + ", not a bone",
+                   reference.where);
         }
     }
 }
@@ -279,6 +318,7 @@ void checkIds(const LoadState& state) {
 // What one object gave, for the rules checked when it ends.
 struct ObjectProgress {
     bool seen[std::size(kObjectKeys)] = {};
+    const char* keyAt[std::size(kObjectKeys)] = {};  // where each key was given
     bool typeKnown = false;
     bool idGiven = false;
     bool pointsKnown = false;
@@ -305,17 +345,22 @@ struct ObjectProgress {
 
 class SceneReader {
 public:
-    explicit SceneReader(JsonInput& in) : in_(in) {}
+    // `text`, when given, holds the document and takes back the pages read.
+    SceneReader(ondemand::document& doc, FileText* text) : doc_(doc), text_(text) {}
 
     void read(Scene& scene) {
         const Path top;
-        if (in_.peek() != '{') fail(top, "expected an object, found " + describe(readScalar()));
-        in_.take();
+        ondemand::json_type type;
+        if (doc_.type().get(type)) throw MalformedJson{};
+        if (type != ondemand::json_type::object) fail(top, "expected an object, found " + describe(readScalar(doc_)));
+        // At the top, with simdjson's check that the document closes where it should.
+        ondemand::object fields;
+        if (doc_.get_object().get(fields)) throw MalformedJson{};
         bool versionSeen = false, endTimeSeen = false;
         std::optional<double> endFrame;
         std::optional<int64_t> currentTake;
         KeySet keys;
-        forEachKey([&](const std::string& key) {
+        forEachKey(fields, [&](std::string_view key) {
             if (!keys.insert(key)) throw MalformedJson{};  // a duplicate key
             if (key == "korvo") {
                 const int64_t version = checkedInteger(readScalar(), top / "korvo");
@@ -342,10 +387,11 @@ public:
             } else if (key == "currentTake") {
                 currentTake = checkedIntegerIn(readScalar(), top / "currentTake", 0, std::numeric_limits<int32_t>::max());
             } else {
-                fail(top, "unknown key " + jsonString(key));
+                failAtKey(top, "unknown key " + jsonString(key), keyAt_);
             }
         });
-        if (in_.peek() != -1) throw MalformedJson{};  // bytes after the document
+        const char* after = nullptr;
+        if (!doc_.current_location().get(after)) throw MalformedJson{};  // bytes after the document
         if (!versionSeen) fail(top, "missing required key \"korvo\"");
         if (endTimeSeen && endFrame) fail(top, "give either \"endTime\" or \"endFrame\", not both");
         if (endFrame) {
@@ -359,7 +405,7 @@ public:
         if (currentTake) scene.currentTake = static_cast<int32_t>(*currentTake);
         for (const Reference& reference : state_.textureMaterials) {
             if (!state_.materialNames.count(reference.name)) {
-                failAt(reference.path, "unknown material " + jsonString(reference.name));
+                failAt(reference.path, "unknown material " + jsonString(reference.name), reference.where);
             }
         }
         checkIds(state_);
@@ -368,110 +414,132 @@ public:
 private:
     // ------------------------------------------------------------ JSON shapes
 
-    // Calls `onKey(key)` for each key of the object whose '{' was taken; `onKey` reads the value.
-    template <class OnKey>
-    void forEachKey(OnKey onKey) {
-        if (in_.peek() == '}') {
-            in_.take();
-            return;
-        }
-        do {
-            in_.readString(key_);
-            in_.expect(':');
-            const std::string key = key_;
-            onKey(key);
-        } while (in_.another('}'));
+    // Where the value about to be read begins.
+    const char* valueAt() {
+        const char* at = nullptr;
+        return doc_.current_location().get(at) ? nullptr : at;
     }
 
-    // Calls `onElement(index)` for each element of the array whose '[' was taken.
-    template <class OnElement>
-    size_t forEachElement(OnElement onElement) {
-        if (in_.peek() == ']') {
-            in_.take();
-            return 0;
+    // Calls `onKey(key)` for each key of `object` with the key's value in cur_ for `onKey` to read.
+    template <class OnKey>
+    void forEachKey(ondemand::object& object, OnKey onKey) {
+        for (auto result : object) {
+            ondemand::field field;
+            std::string_view key;
+            if (std::move(result).get(field)) throw MalformedJson{};
+            keyAt_ = field.key().raw() - 1;  // before unescaping, which consumes the key
+            if (field.unescaped_key().get(key)) throw MalformedJson{};
+            cur_ = field.value();
+            onKey(key);
         }
+    }
+
+    // Calls `onElement(index)` for each element of `array`, in cur_ for `onElement` to read.
+    // Every few thousand elements the text read so far is given back: the records that
+    // long arrays fill then take the place of their text.
+    template <class OnElement>
+    size_t forEachElement(ondemand::array& array, OnElement onElement) {
         size_t count = 0;
-        do {
+        for (auto result : array) {
+            if (std::move(result).get(cur_)) throw MalformedJson{};
+            if ((count & 4095) == 4095 && text_) text_->release(valueAt());
             onElement(count++);
-        } while (in_.another(']'));
+        }
         return count;
     }
 
-    Value readScalar() {
-        Value v;
-        const int c = in_.peek();
-        if (c == '-' || (c >= '0' && c <= '9')) {
-            v.kind = Kind::Number;
-            v.number = in_.readNumber();
-            return v;
+    // A number of any size simdjson reads: an integer beyond 64 bits as a double.
+    template <class Json>
+    static JsonNumber readNumber(Json& v) {
+        ondemand::number number;
+        if (!v.get_number().get(number)) {
+            switch (number.get_number_type()) {
+                case ondemand::number_type::signed_integer: {
+                    const int64_t i = number.get_int64();
+                    return JsonNumber{double(i), true, i};
+                }
+                case ondemand::number_type::unsigned_integer:
+                    return JsonNumber{double(number.get_uint64()), true, std::numeric_limits<int64_t>::max()};
+                default: return JsonNumber{number.get_double(), false, 0};
+            }
         }
-        v.number = JsonNumber{};
-        if (c == '{' || c == '[') {
-            v.kind = c == '{' ? Kind::Object : Kind::Array;
-            in_.skipValue();
-        } else if (c == '"') {
-            v.kind = Kind::String;
-            in_.readString(scratch_);
-        } else if (c == 't') {
-            v.kind = Kind::True;
-            in_.readLiteral("true");
-        } else if (c == 'f') {
-            v.kind = Kind::False;
-            in_.readLiteral("false");
-        } else if (c == 'n') {
-            v.kind = Kind::Null;
-            in_.readLiteral("null");
-        } else {
-            throw MalformedJson{};
-        }
-        return v;
+        double x;
+        if (v.get_double().get(x)) throw MalformedJson{};  // beyond a double, or not a number
+        return JsonNumber{x, false, 0};
     }
 
-    // An array expected to hold `least` to `Capacity` numbers, the shape of nearly every
-    // array of a scene, is first tried in one pass.
-    template <size_t Capacity>
-    SmallArray<Capacity> readSmallArray(size_t least = Capacity) {
-        SmallArray<Capacity> a;
-        JsonNumber numbers[Capacity];
-        if (const size_t count = in_.readNumbers(numbers, least, Capacity)) {
-            a.isArray = true;
-            a.count = count;
-            for (size_t i = 0; i < count; ++i) a.items[i] = Value{Kind::Number, numbers[i]};
-            return a;
+    // A scalar read; a string, array or object only named by its kind.
+    template <class Json>
+    static Value readScalar(Json& v) {
+        ondemand::json_type type;
+        if (v.type().get(type)) throw MalformedJson{};
+        Value value;
+        value.number = JsonNumber{0, false, 0};
+        switch (type) {
+            case ondemand::json_type::number:
+                value.kind = Kind::Number;
+                value.number = readNumber(v);
+                break;
+            case ondemand::json_type::boolean: {
+                bool b;
+                if (v.get_bool().get(b)) throw MalformedJson{};
+                value.kind = b ? Kind::True : Kind::False;
+                break;
+            }
+            case ondemand::json_type::null: {
+                bool isNull = false;
+                if (v.is_null().get(isNull) || !isNull) throw MalformedJson{};
+                value.kind = Kind::Null;
+                break;
+            }
+            case ondemand::json_type::string: value.kind = Kind::String; break;
+            case ondemand::json_type::array: value.kind = Kind::Array; break;
+            case ondemand::json_type::object: value.kind = Kind::Object; break;
         }
-        if (in_.peek() != '[') {
+        return value;
+    }
+    Value readScalar() { return readScalar(cur_); }
+
+    // An array expected to hold up to `Capacity` numbers: the first `Capacity` kept, all counted.
+    template <size_t Capacity>
+    SmallArray<Capacity> readSmallArray() {
+        SmallArray<Capacity> a;
+        ondemand::array elements;
+        if (cur_.get_array().get(elements)) {
             a.self = readScalar();
             return a;
         }
-        in_.take();
         a.isArray = true;
-        a.count = forEachElement([&](size_t i) {
-            if (i < Capacity) {
-                a.items[i] = readScalar();
-            } else {
-                readScalar();
-            }
+        a.count = forEachElement(elements, [&](size_t i) {
+            const Value v = readScalar();
+            if (i < Capacity) a.items[i] = v;
         });
         return a;
     }
 
-    // Takes the '{' (or '[') that must follow; any other value is read and refused.
-    void openObject(const Path& at) {
-        if (in_.peek() != '{') fail(at, "expected an object, found " + describe(readScalar()));
-        in_.take();
+    // The object or array that must follow; any other value is read and refused.
+    ondemand::object openObject(const Path& at) {
+        ondemand::object object;
+        if (cur_.get_object().get(object)) fail(at, "expected an object, found " + describe(readScalar()));
+        return object;
     }
-    void openArray(const Path& at, const char* ofWhat) {
-        if (in_.peek() != '[') fail(at, std::string("expected an array of ") + ofWhat + ", found " + describe(readScalar()));
-        in_.take();
+    ondemand::array openArray(const Path& at, const char* ofWhat) {
+        ondemand::array array;
+        if (cur_.get_array().get(array)) {
+            fail(at, std::string("expected an array of ") + ofWhat + ", found " + describe(readScalar()));
+        }
+        return array;
+    }
+
+    // simdjson reads an integer written "-0" as -0; it is +0, as the integer it is.
+    double integerZeroPositive(double x) {
+        if (x != 0 || !std::signbit(x)) return x;
+        return cur_.raw_json_token().find_first_of(".eE") == std::string_view::npos ? 0.0 : x;
     }
 
     double readReal(const Path& at) {
-        if (in_.peek() == '-' || (in_.peek() >= '0' && in_.peek() <= '9')) {
-            Value v;
-            v.kind = Kind::Number;
-            v.number = in_.readNumber();
-            return checkedReal(v, at);
-        }
+        double x;
+        if (!cur_.get_double().get(x)) return checkedReal(integerZeroPositive(x), at);
         return checkedReal(readScalar(), at);
     }
 
@@ -482,33 +550,58 @@ private:
     }
 
     void readString(const Path& at, std::string& out) {
-        if (in_.peek() == '"') {
-            in_.readString(out);
+        std::string_view text;
+        const simdjson::error_code error = cur_.get_string().get(text);
+        if (!error) {
+            out.assign(text.data(), text.size());
             return;
         }
+        if (error != simdjson::INCORRECT_TYPE) throw MalformedJson{};
         fail(at, "expected a string, found " + describe(readScalar()));
     }
 
+    // N numbers, the shape of points, corners and vectors: read straight as doubles, and
+    // as values (for the refusal) only once one is not a number.
     template <size_t N>
     std::array<double, N> readVector(const Path& at) {
-        JsonNumber numbers[N];
-        if (in_.readNumbers(numbers, N, N) == N) {
-            std::array<double, N> out;
-            for (size_t i = 0; i < N; ++i) out[i] = checkedReal(numbers[i].value, at[i]);
-            return out;
+        SmallArray<N> a;
+        ondemand::array elements;
+        if (cur_.get_array().get(elements)) {
+            a.self = readScalar();
+            return checkedVector<N>(a, at);
         }
-        return checkedVector<N>(readSmallArray<N>(), at);
+        a.isArray = true;
+        std::array<double, N> out;
+        bool allNumbers = true;
+        for (auto result : elements) {
+            if (std::move(result).get(cur_)) throw MalformedJson{};
+            if (allNumbers && a.count < N && !cur_.get_double().get(out[a.count])) {
+                out[a.count] = integerZeroPositive(out[a.count]);
+                ++a.count;
+                continue;
+            }
+            if (allNumbers) {
+                for (size_t i = 0; i < a.count; ++i) a.items[i] = Value{Kind::Number, JsonNumber{out[i], false, 0}};
+                allNumbers = false;
+            }
+            const Value v = readScalar();
+            if (a.count < N) a.items[a.count] = v;
+            ++a.count;
+        }
+        if (!allNumbers || a.count != N) return checkedVector<N>(a, at);
+        for (size_t i = 0; i < N; ++i) checkedReal(out[i], at[i]);
+        return out;
     }
 
     // ------------------------------------------------------------ materials
 
     Channel readChannel(const Path& at, bool isColor) {
-        openObject(at);
+        auto fields = openObject(at);
         Channel channel;
         bool seen[3] = {};
-        forEachKey([&](const std::string& key) {
+        forEachKey(fields, [&](std::string_view key) {
             const int slot = key == "on" ? 0 : key == "value" ? 1 : key == "texture" ? 2 : -1;
-            if (slot < 0) fail(at, "unknown key " + jsonString(key));
+            if (slot < 0) failAtKey(at, "unknown key " + jsonString(key), keyAt_);
             if (seen[slot]) throw MalformedJson{};
             seen[slot] = true;
             if (slot == 0) {
@@ -516,7 +609,7 @@ private:
             } else if (slot == 1) {
                 channel.value = requireWithinLimit(readVector<3>(at / "value"), at / "value");
             } else {
-                if (!isColor) fail(at, "\"texture\" is allowed only on the color channel");
+                if (!isColor) failAtKey(at, "\"texture\" is allowed only on the color channel", keyAt_);
                 readString(at / "texture", channel.texture.emplace());
             }
         });
@@ -524,16 +617,16 @@ private:
     }
 
     void readMaterials(const Path& at, std::vector<Material>& out) {
-        openArray(at, "materials");
-        forEachElement([&](size_t i) {
+        auto elements = openArray(at, "materials");
+        forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
-            openObject(here);
+            auto fields = openObject(here);
             Material& material = out.emplace_back();
             bool seen[5] = {};
-            forEachKey([&](const std::string& key) {
+            forEachKey(fields, [&](std::string_view key) {
                 static constexpr std::string_view kKeys[] = {"name", "color", "luminance", "transparency", "specular"};
                 const size_t slot = size_t(std::find(std::begin(kKeys), std::end(kKeys), key) - std::begin(kKeys));
-                if (slot == std::size(kKeys)) fail(here, "unknown key " + jsonString(key));
+                if (slot == std::size(kKeys)) failAtKey(here, "unknown key " + jsonString(key), keyAt_);
                 if (seen[slot]) throw MalformedJson{};
                 seen[slot] = true;
                 const Path value = here / kKeys[slot];
@@ -557,16 +650,16 @@ private:
 
     // A take is a named range of the time line, in frames.
     void readTakes(const Path& at, std::vector<Take>& out) {
-        openArray(at, "takes");
-        forEachElement([&](size_t i) {
+        auto elements = openArray(at, "takes");
+        forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
-            openObject(here);
+            auto fields = openObject(here);
             Take& take = out.emplace_back();
             bool seen[3] = {};
-            forEachKey([&](const std::string& key) {
+            forEachKey(fields, [&](std::string_view key) {
                 static constexpr std::string_view kKeys[] = {"name", "startFrame", "endFrame"};
                 const size_t slot = size_t(std::find(std::begin(kKeys), std::end(kKeys), key) - std::begin(kKeys));
-                if (slot == std::size(kKeys)) fail(here, "unknown key " + jsonString(key));
+                if (slot == std::size(kKeys)) failAtKey(here, "unknown key " + jsonString(key), keyAt_);
                 if (seen[slot]) throw MalformedJson{};
                 seen[slot] = true;
                 const Path value = here / kKeys[slot];
@@ -583,39 +676,47 @@ private:
     // ------------------------------------------------------------ geometry
 
     void readPoints(const Path& at, std::vector<Vec3>& out) {
-        openArray(at, "points");
-        forEachElement([&](size_t i) { out.push_back(readVector<3>(at[i])); });
+        auto elements = openArray(at, "points");
+        forEachElement(elements, [&](size_t i) { out.push_back(readVector<3>(at[i])); });
     }
 
     void readPolygons(const Path& at, const SceneObject& object, ObjectProgress& progress,
                       std::vector<Polygon>& out) {
-        openArray(at, "polygons");
+        auto elements = openArray(at, "polygons");
         const size_t pointCount = object.points.size();
-        forEachElement([&](size_t i) {
+        forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
-            JsonNumber numbers[4];
-            if (const size_t count = in_.readNumbers(numbers, 3, 4)) {
-                int32_t index[4] = {};  // all of them set below; said for compilers that cannot tell
-                for (size_t k = 0; k < count; ++k) {
-                    const JsonNumber& n = numbers[k];
-                    // The usual index: an integer below the points' count.
-                    if (n.isInteger && progress.pointsKnown && n.integer >= 0 && uint64_t(n.integer) < pointCount) {
-                        index[k] = int32_t(n.integer);
-                    } else {
-                        index[k] = checkedIndex(Value{Kind::Number, n}, here[k], progress, pointCount);
+            // The usual polygon: 3 or 4 integers, each below the points' count, read straight.
+            SmallArray<4> a;
+            ondemand::array indices;
+            if (!cur_.get_array().get(indices)) {
+                a.isArray = true;
+                a.count = forEachElement(indices, [&](size_t k) {
+                    int64_t n;
+                    if (k < 4 && !cur_.get_int64().get(n)) {
+                        a.items[k] = Value{Kind::Number, JsonNumber{double(n), true, n}};
+                        return;
                     }
-                }
-                out.push_back(Polygon{index[0], index[1], index[2], count == 4 ? index[3] : index[2]});
-                progress.polygonCorners.push_back(uint8_t(count));
-                return;
+                    const Value v = readScalar();
+                    if (k < 4) a.items[k] = v;
+                });
+            } else {
+                a.self = readScalar();
             }
-            const SmallArray<4> a = readSmallArray<4>(3);
             if (!a.isArray) fail(here, "expected an array of 3 or 4 point indices, found " + describe(a.self));
             if (a.count < 3 || a.count > 4) {
                 fail(here, "a polygon needs 3 or 4 point indices, found " + std::to_string(a.count));
             }
             int32_t index[4];
-            for (size_t k = 0; k < a.count; ++k) index[k] = checkedIndex(a.items[k], here[k], progress, pointCount);
+            for (size_t k = 0; k < a.count; ++k) {
+                const JsonNumber& n = a.items[k].number;
+                if (a.items[k].kind == Kind::Number && n.isInteger && progress.pointsKnown && n.integer >= 0 &&
+                    uint64_t(n.integer) < pointCount) {
+                    index[k] = int32_t(n.integer);
+                } else {
+                    index[k] = checkedIndex(a.items[k], here[k], progress, pointCount);
+                }
+            }
             out.push_back(Polygon{index[0], index[1], index[2], a.count == 4 ? index[3] : index[2]});
             progress.polygonCorners.push_back(uint8_t(a.count));
         });
@@ -650,14 +751,14 @@ private:
     template <size_t N, typename Record>
     void readCornerList(const Path& at, ObjectProgress& progress, ObjectProgress::CornerList& list,
                         const char* cornerText, std::vector<Record>& out) {
-        openArray(at, "per-polygon corner lists");
+        auto elements = openArray(at, "per-polygon corner lists");
         list.beforePolygons = !progress.polygonsKnown;
         if (progress.polygonsKnown) out.reserve(progress.polygonCorners.size());
-        const size_t entries = forEachElement([&](size_t i) {
+        const size_t entries = forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
-            openArray(here, cornerText);
+            auto elements = openArray(here, cornerText);
             Record record;
-            const size_t corners = forEachElement([&](size_t k) {
+            const size_t corners = forEachElement(elements, [&](size_t k) {
                 const auto corner = readVector<N>(here[k]);
                 if (k < 4) record.corners[k] = corner;
             });
@@ -694,16 +795,17 @@ private:
 
     void readWeights(const Path& at, const SceneObject& object, ObjectProgress& progress,
                      std::vector<BoneWeights>& out) {
-        openObject(at);
+        auto fields = openObject(at);
         KeySet bones;
-        forEachKey([&](const std::string& bone) {
+        forEachKey(fields, [&](std::string_view bone) {
             if (!bones.insert(bone)) throw MalformedJson{};
             const Path here = at / bone;
-            openArray(here, "weights, one per point");
+            const char* const entryAt = valueAt();
+            auto elements = openArray(here, "weights, one per point");
             BoneWeights& weights = out.emplace_back();
-            weights.bone = bone;
+            weights.bone = std::string(bone);
             if (progress.pointsKnown) weights.perPoint.reserve(object.points.size());
-            forEachElement([&](size_t i) { weights.perPoint.push_back(readReal(here[i])); });
+            forEachElement(elements, [&](size_t i) { weights.perPoint.push_back(readReal(here[i])); });
             if (progress.pointsKnown) {
                 if (weights.perPoint.size() != object.points.size()) {
                     refuseWeightCount(here, object.points.size(), weights.perPoint.size());
@@ -711,25 +813,26 @@ private:
             } else {
                 progress.weightCounts.push_back({out.size() - 1, weights.perPoint.size()});
             }
-            state_.weightBones.push_back({bone, textOf(here)});
+            state_.weightBones.push_back({std::string(bone), textOf(here), entryAt});
         });
     }
 
     // ------------------------------------------------------------ tags, rest pose, animation
 
     TextureTag readTextureTag(const Path& at) {
-        openObject(at);
+        auto fields = openObject(at);
         TextureTag tag;
         bool seen[3] = {};
-        forEachKey([&](const std::string& key) {
+        forEachKey(fields, [&](std::string_view key) {
             const int slot = key == "material" ? 0 : key == "offset" ? 1 : key == "scale" ? 2 : -1;
-            if (slot < 0) fail(at, "unknown key " + jsonString(key));
+            if (slot < 0) failAtKey(at, "unknown key " + jsonString(key), keyAt_);
             if (seen[slot]) throw MalformedJson{};
             seen[slot] = true;
             if (slot == 0) {
+                const char* const materialAt = valueAt();
                 readString(at / "material", tag.material);
                 if (!state_.materialsRead) {
-                    state_.textureMaterials.push_back({tag.material, textOf(at / "material")});
+                    state_.textureMaterials.push_back({tag.material, textOf(at / "material"), materialAt});
                 } else if (!state_.materialNames.count(tag.material)) {
                     fail(at / "material", "unknown material " + jsonString(tag.material));
                 }
@@ -744,12 +847,12 @@ private:
     }
 
     PhongTag readPhongTag(const Path& at) {
-        openObject(at);
+        auto fields = openObject(at);
         PhongTag tag;
         bool seen[2] = {};
-        forEachKey([&](const std::string& key) {
+        forEachKey(fields, [&](std::string_view key) {
             const int slot = key == "limit" ? 0 : key == "angle" ? 1 : -1;
-            if (slot < 0) fail(at, "unknown key " + jsonString(key));
+            if (slot < 0) failAtKey(at, "unknown key " + jsonString(key), keyAt_);
             if (seen[slot]) throw MalformedJson{};
             seen[slot] = true;
             if (slot == 1) {
@@ -773,11 +876,11 @@ private:
     // An object of up to three vectors named position, rotation and scale, each read by `readOne`.
     template <class ReadOne>
     void readTriple(const Path& at, ReadOne readOne) {
-        openObject(at);
+        auto fields = openObject(at);
         bool seen[3] = {};
-        forEachKey([&](const std::string& key) {
+        forEachKey(fields, [&](std::string_view key) {
             const int slot = key == "position" ? 0 : key == "rotation" ? 1 : key == "scale" ? 2 : -1;
-            if (slot < 0) fail(at, "unknown key " + jsonString(key));
+            if (slot < 0) failAtKey(at, "unknown key " + jsonString(key), keyAt_);
             if (seen[slot]) throw MalformedJson{};
             seen[slot] = true;
             readOne(slot, at / key);
@@ -794,8 +897,8 @@ private:
     }
 
     void readKeys(const Path& at, std::vector<Key>& out) {
-        openArray(at, "keys [frame, x, y, z]");
-        forEachElement([&](size_t i) {
+        auto elements = openArray(at, "keys [frame, x, y, z]");
+        forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
             const SmallArray<4> a = readSmallArray<4>();
             if (!a.isArray) fail(here, "expected a key [frame, x, y, z], found " + describe(a.self));
@@ -853,7 +956,7 @@ private:
                 }
                 progress.typeKnown = true;
                 for (size_t i = 0; i < std::size(kObjectKeys); ++i) {
-                    if (progress.seen[i]) refuseForeignKey(kObjectKeys[i], at, object.type);
+                    if (progress.seen[i]) refuseForeignKey(kObjectKeys[i], at, object.type, progress.keyAt[i]);
                 }
                 break;
             }
@@ -930,7 +1033,8 @@ private:
     }
 
     void readObject(const Path& at, int depth, SceneObject& object) {
-        openObject(at);
+        const char* const objectAt = valueAt();
+        auto fields = openObject(at);
         // The record keeps the object's place in document order, before its children's.
         const size_t record = state_.ids.size();
         state_.ids.emplace_back();
@@ -938,13 +1042,14 @@ private:
         if (progressAtDepth_.size() <= size_t(depth)) progressAtDepth_.emplace_back();
         ObjectProgress& progress = progressAtDepth_[size_t(depth)];
         progress = ObjectProgress{};
-        forEachKey([&](const std::string& name) {
+        forEachKey(fields, [&](std::string_view name) {
             const ObjectKey* key = objectKey(name);
-            if (!key) fail(at, "unknown key " + jsonString(name));
+            if (!key) failAtKey(at, "unknown key " + jsonString(name), keyAt_);
             const size_t slot = size_t(key - kObjectKeys);
             if (progress.seen[slot]) throw MalformedJson{};
             progress.seen[slot] = true;
-            if (progress.typeKnown) refuseForeignKey(*key, at, object.type);
+            progress.keyAt[slot] = keyAt_;
+            if (progress.typeKnown) refuseForeignKey(*key, at, object.type, keyAt_);
             if (key->member == Member::Children) {
                 readChildren(at / key->key, depth, object);
             } else {
@@ -952,64 +1057,102 @@ private:
             }
         });
         finishObject(at, object, progress);
-        state_.ids[record] = IdRecord{object.id, progress.idGiven, object.type, textOf(at)};
+        state_.ids[record] = IdRecord{object.id, progress.idGiven, object.type, textOf(at), objectAt};
     }
 
     void readObjects(const Path& at, int depth, std::vector<SceneObject>& out) {
-        openArray(at, "objects");
-        forEachElement([&](size_t i) { readObject(at[i], depth, out.emplace_back()); });
+        auto elements = openArray(at, "objects");
+        forEachElement(elements, [&](size_t i) { readObject(at[i], depth, out.emplace_back()); });
     }
 
-    JsonInput& in_;
+    ondemand::document& doc_;
+    FileText* text_;
+    ondemand::value cur_;           // the value to read next
+    const char* keyAt_ = nullptr;   // where the key of cur_ begins, for messages about the key
     LoadState state_;
     std::deque<ObjectProgress> progressAtDepth_;  // of the object being read at each depth
-    std::string key_;
     std::string scratch_;
 };
 
-std::string formatError(const std::string& fileLabel, const BadScene& bad) {
-    return fileLabel + ": " + (bad.path.empty() ? "top level" : bad.path) + ": " + bad.what;
+// Where `bad` lies: the place it names, or the value its pointer leads to, found by
+// reading the text again (only a refusal pays for it); the nearest enclosing value that
+// can be found, the document's start at worst.
+size_t offsetOf(const BadScene& bad, simdjson::padded_string_view json, ondemand::parser& parser) {
+    if (bad.where) return size_t(bad.where - json.data());
+    std::string pointer = bad.pointer;
+    while (!pointer.empty()) {
+        ondemand::document doc;
+        ondemand::value value;
+        if (!parser.iterate(json).get(doc) && !doc.at_pointer(pointer).get(value)) {
+            return size_t(value.raw_json_token().data() - json.data());
+        }
+        pointer.resize(pointer.rfind('/'));
+    }
+    size_t start = 0;
+    while (start < json.length() && std::strchr(" \t\r\n", json.data()[start])) ++start;
+    return start;
 }
 
 std::string outOfMemory(const std::string& fileLabel) { return fileLabel + ": out of memory reading the scene"; }
 
-// Reads the scene from `in`; on a refusal asks `jsonFault()` first, as a fault of the JSON
-// itself anywhere in the text comes before a fault of its content.
-template <class JsonFault>
-bool readScene(JsonInput& in, const std::string& fileLabel, Scene& out, std::string& error, JsonFault jsonFault) {
-    std::string contentFault;
+// Reads the scene from `json` (all of `text` but a byte order mark). A refusal is worded
+// after asking jsonFault(), as a fault of the JSON itself anywhere in the text comes
+// before a fault of its content.
+bool readScene(std::string_view text, simdjson::padded_string_view json, FileText* file, const std::string& fileLabel,
+               Scene& out, std::string& error) {
+    std::optional<BadScene> bad;
+    ondemand::parser parser;
     try {
+        // Sized as the JSON checker needs it too, so that a refusal reuses its memory.
+        if (parser.allocate(json.length(), kMaxJsonNesting + 2) == simdjson::MEMALLOC) throw std::bad_alloc();
+        ondemand::document doc;
+        if (parser.iterate(json).get(doc)) throw MalformedJson{};
         Scene scene;
-        SceneReader(in).read(scene);
+        SceneReader(doc, file).read(scene);
         out = std::move(scene);
         return true;
-    } catch (const BadScene& bad) {
-        contentFault = formatError(fileLabel, bad);
+    } catch (BadScene& refused) {
+        bad = std::move(refused);
     } catch (const MalformedJson&) {
-        contentFault = fileLabel + ": malformed JSON";
-    } catch (const ReadFailure& failure) {
-        error = fileLabel + ": cannot read the file: " + std::strerror(failure.error);
-        return false;
     } catch (const std::bad_alloc&) {
         error = outOfMemory(fileLabel);
         return false;
     }
     try {
-        const std::string fault = jsonFault();
-        error = fault.empty() ? contentFault : fault;
-    } catch (const ReadFailure& failure) {
-        error = fileLabel + ": cannot read the file: " + std::strerror(failure.error);
+        error = jsonFault(text, json, fileLabel, parser);
+        if (!error.empty()) return false;
+        if (!bad) {  // the checker should have named it
+            error = fileLabel + ": malformed JSON";
+            return false;
+        }
+        const size_t skipped = size_t(json.data() - text.data());
+        error = fileLabel + ": " + (bad->path.empty() ? "top level" : bad->path) + " at " +
+                placeOf(text, skipped + offsetOf(*bad, json, parser)) + ": " + bad->what;
     } catch (const std::bad_alloc&) {
         error = outOfMemory(fileLabel);
     }
     return false;
 }
 
+// The JSON of `text`: all of it but a UTF-8 byte order mark. simdjson reads up to
+// SIMDJSON_PADDING bytes past the end, which `capacity` allows.
+simdjson::padded_string_view jsonOf(const char* text, size_t length, size_t capacity) {
+    const size_t mark = length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    return simdjson::padded_string_view(text + mark, length - mark, capacity - mark);
+}
+
 }  // namespace
 
 bool parseScene(const std::string& text, const std::string& fileLabel, Scene& out, std::string& error) {
-    JsonInput in(text);
-    return readScene(in, fileLabel, out, error, [&] { return jsonFault(text, fileLabel); });
+    const simdjson::padded_string padded(text);
+    try {
+        return readScene(std::string_view(padded.data(), padded.size()),
+                         jsonOf(padded.data(), padded.size(), padded.size() + simdjson::SIMDJSON_PADDING), nullptr,
+                         fileLabel, out, error);
+    } catch (const std::bad_alloc&) {
+        error = outOfMemory(fileLabel);
+        return false;
+    }
 }
 
 bool loadSceneFile(const std::string& path, Scene& out, std::string& error) {
@@ -1022,12 +1165,16 @@ bool loadSceneFile(const std::string& path, Scene& out, std::string& error) {
         error = path + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
+    // The whole file at once, as simdjson needs it.
     bool loaded = false;
     try {
-        JsonInput in(file);
-        loaded = readScene(in, path, out, error, [&] { return jsonFault(file, path); });
-    } catch (const ReadFailure& failure) {  // in the first read
-        error = path + ": cannot read the file: " + std::strerror(failure.error);
+        FileText text;
+        if (!text.load(file, simdjson::SIMDJSON_PADDING)) {
+            error = path + ": cannot read the file: " + std::strerror(errno);
+        } else {
+            loaded = readScene(std::string_view(text.data(), text.size()),
+                               jsonOf(text.data(), text.size(), text.capacity()), &text, path, out, error);
+        }
     } catch (const std::bad_alloc&) {
         error = outOfMemory(path);
     }

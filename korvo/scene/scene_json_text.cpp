@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include <nlohmann/json.hpp>
 
 namespace korvo {
 namespace {
@@ -49,11 +48,81 @@ void appendStep(std::string& out, const PathStep& step) {
     }
 }
 
+
+// The bytes of the UTF-8 sequence at `i` that are right so far: the whole sequence when
+// `whole` is set, else its lead and the continuation bytes that fit it (0: not a lead).
+size_t utf8Prefix(std::string_view t, size_t i, bool& whole) {
+    const auto byte = [&](size_t k) { return i + k < t.size() ? static_cast<unsigned char>(t[i + k]) : 0u; };
+    const unsigned lead = byte(0);
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;  // the range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        whole = false;
+        return 0;
+    }
+    size_t k = 1;
+    for (; k < length; ++k) {
+        const unsigned b = byte(k);
+        if (k == 1 ? b < low || b > high : (b & 0xC0) != 0x80) break;
+    }
+    whole = k == length;
+    return k;
+}
+
 }  // namespace
 
+// Escapes as JSON requires and no more (\b \f \n \r \t, other control characters as
+// \u00XX); a sequence that is not UTF-8 becomes one U+FFFD for its lead and the bytes
+// that fitted it, or for a byte that cannot begin one.
 std::string jsonString(std::string_view text) {
-    return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            bool whole;
+            const size_t length = utf8Prefix(text, i, whole);
+            if (whole) {
+                out.append(text.substr(i, length));
+            } else {
+                out += "\xEF\xBF\xBD";
+            }
+            i += length > 0 ? length : 1;
+            continue;
+        }
+        ++i;
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    static const char kHex[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 15];
+                } else {
+                    out += char(c);
+                }
+        }
+    }
+    out += '"';
+    return out;
 }
+
 
 void appendNumber(std::string& out, double value) {
     if (!std::isfinite(value)) {

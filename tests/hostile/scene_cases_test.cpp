@@ -41,6 +41,16 @@ std::string nestedObjects(int levels) {
 
 std::string withObject(const std::string& object) { return R"({"korvo": 1, "objects": [)" + object + "]}"; }
 
+// A mesh of `count` points whose one polygon, after them, names a point beyond the last:
+// the text of the points is given back while they are read, and the refusal must still
+// find its line and column.
+std::string farIndex(int count) {
+    std::string points;
+    for (int i = 0; i < count; ++i) points += (i ? ",\n" : "") + std::string("[0.125, -2.5, 1e-3]");
+    return withObject(R"({"type": "polygon", "points": [)" + points + "],\n" + R"("polygons": [[0, 1, )" +
+                      std::to_string(count) + "]]}");
+}
+
 TEST(SceneCases, EachLoadsOrIsRefusedWithOneLine) {
     TempFolder folder;
     ASSERT_EQ(mkfifo((folder / "pipe.korvo.json").c_str(), 0600), 0);
@@ -51,8 +61,8 @@ TEST(SceneCases, EachLoadsOrIsRefusedWithOneLine) {
         bool loads;
         std::string line;  // after "PATH: "
     } rows[] = {
-        {"keys", manyKeys(200000, ""), "", false, "top level: unknown key \"k0\""},
-        {"duplicate", manyKeys(200000, R"(, "k0": 1)"), "", false, "top level: duplicate key \"k0\""},
+        {"keys", manyKeys(200000, ""), "", false, "top level at line 1, column 14: unknown key \"k0\""},
+        {"duplicate", manyKeys(200000, R"(, "k0": 1)"), "", false, "top level at line 1, column 2688904: duplicate key \"k0\""},
         {"bones", manyBones(70000), "", true, ""},
         {"arrays", std::string(20000000, '[') + std::string(20000000, ']'), "", false,
          "line 1, column 10001: arrays and objects are nested deeper than 10000 levels"},
@@ -62,27 +72,31 @@ TEST(SceneCases, EachLoadsOrIsRefusedWithOneLine) {
         {"pipe", "", folder / "pipe.korvo.json", false,
          "cannot read the file: not a regular file (a device, a pipe or a socket)"},
         {"deep", nestedObjects(1001), "", false,
-         "objects[0].children[0] ... children[0].children[0].children (2001 steps): "
+         "objects[0].children[0] ... children[0].children[0].children (2001 steps) at line 1, column 30025: "
          "objects are nested deeper than 1000 levels"},
         {"trailing", std::string(R"({"korvo": 1})") + '\0' + "garbage", "", false,
          "line 1, column 13: malformed JSON: bytes after the end of the document"},
+        {"far index", farIndex(300000), "", false,
+         "objects[0].polygons[0] at line 300001, column 14: point index 300000 out of range (the object has 300000 "
+         "points)"},
+        {"byte order mark", "\xEF\xBB\xBF{\"korvo\": 1, \"fps\": 24}", "", true, ""},
         {"range end", withObject(R"({"type": "null", "position": [3.4028235e38, -3.4028235e38, 0]})"), "", true, ""},
         {"beyond range", withObject(R"({"type": "null", "scale": [1, 3.4028236e38, 1]})"), "", false,
-         "objects[0].scale[1]: number 3.4028236e+38 is beyond the 32-bit float range"},
+         "objects[0].scale[1] at line 1, column 56: number 3.4028236e+38 is beyond the 32-bit float range"},
         {"cube size", withObject(R"({"type": "cube", "size": [3e38, 1, 1]})"), "", false,
-         "objects[0].size[0]: must be at most 1e18, found 3e+38"},
+         "objects[0].size[0] at line 1, column 52: must be at most 1e18, found 3e+38"},
         {"radius", withObject(R"({"type": "sphere", "radius": 1e19})"), "", false,
-         "objects[0].radius: must be at most 1e18, found 1e+19"},
+         "objects[0].radius at line 1, column 55: must be at most 1e18, found 1e+19"},
         {"texture offset",
          R"({"korvo": 1, "materials": [{"name": "M"}], "objects": [{"type": "plane", "texture": )"
          R"({"material": "M", "offset": [0, 1e20], "scale": [1, 1]}}]})",
-         "", false, "objects[0].texture.offset[1]: must be from -1e18 to 1e18, found 1e+20"},
+         "", false, "objects[0].texture.offset[1] at line 1, column 117: must be from -1e18 to 1e18, found 1e+20"},
         {"texture scale",
          R"({"korvo": 1, "materials": [{"name": "M"}], "objects": [{"type": "plane", "texture": )"
          R"({"material": "M", "scale": [-1e20, 1]}}]})",
-         "", false, "objects[0].texture.scale[0]: must be from -1e18 to 1e18, found -1e+20"},
+         "", false, "objects[0].texture.scale[0] at line 1, column 113: must be from -1e18 to 1e18, found -1e+20"},
         {"colour", R"({"korvo": 1, "materials": [{"name": "M", "transparency": {"value": [3e38, 3e38, 3e38]}}]})", "",
-         false, "materials[0].transparency.value[0]: must be from -1e18 to 1e18, found 3e+38"},
+         false, "materials[0].transparency.value[0] at line 1, column 69: must be from -1e18 to 1e18, found 3e+38"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
