@@ -1,6 +1,7 @@
 #include "korvo/import/scene_from_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -581,11 +582,22 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
                                       static_cast<int32_t>(r)});
         });
         if (hasUv) {
-            // v is flipped in the double a scene file holds.
+            // v is flipped in the double a scene file holds: its decimal text is made once
+            // per value among the last ones seen (rows of vertices share their v).
             std::vector<CornerUV>& uv = a.uvOfVertex.emplace();
             uv.reserve(vertexCount);
-            for (const Float2& t : mesh.uv)
-                uv.push_back({shortestFloat(t[0]), static_cast<float>(1 - shortestDouble(t[1]))});
+            struct Flipped {
+                uint32_t bits = ~0u;  // a NaN: no texture coordinate of an imported mesh
+                float v = 0;
+            };
+            std::array<Flipped, 1024> recent;
+            for (const Float2& t : mesh.uv) {
+                uint32_t bits = 0;
+                std::memcpy(&bits, &t[1], sizeof bits);
+                Flipped& known = recent[(bits ^ (bits >> 10) ^ (bits >> 20)) & (recent.size() - 1)];
+                if (known.bits != bits) known = {bits, static_cast<float>(1 - shortestDouble(t[1]))};
+                uv.push_back({shortestFloat(t[0]), known.v});
+            }
         }
         if (hasNormals) {
             std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
