@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         }
         triangles = 0;
         for (unsigned m = 0; m < scene->mNumMeshes; ++m)
-            if (scene->mMeshes[m]->mPrimitiveTypes == aiPrimitiveType_TRIANGLE) triangles += scene->mMeshes[m]->mNumFaces;
+            if (scene->mMeshes[m]->mPrimitiveTypes == aiPrimitiveType_TRIANGLE)
+                triangles += scene->mMeshes[m]->mNumFaces;
         importer.reset();
         const Clock::time_point released = Clock::now();
         reads.push_back(std::chrono::duration<double>(read - start).count());

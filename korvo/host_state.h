@@ -114,8 +114,9 @@ struct ObjectImpl {
     CopyOnWrite<std::vector<KrvPolygonNormals>> normals;
     // An imported model's texture coordinates and normals stay per vertex of the model
     // (uvw and normals are then empty): each polygon names the vertices of its corners,
-    // and a polygon's records are made from them when asked for (uvRecord, normalRecord). For a
-    // mesh whose vertices are shared by several corners, a fraction of the records' size.
+    // and a polygon's records are made from them when asked for (uvRecord,
+    // normalRecord). For a mesh whose vertices are shared by several corners, a
+    // fraction of the records' size.
     bool cornersByVertex = false;
     CopyOnWrite<std::vector<KrvPolygon>> cornerVertex;
     CopyOnWrite<std::vector<CornerUV>> uvOfVertex;

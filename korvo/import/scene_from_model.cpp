@@ -551,7 +551,9 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
     };
     // The texture origin moves to the top-left: v becomes 1 - v, of the shortest decimal
     // form as a scene file holds it. Once per vertex, not per corner.
-    const auto uvAt = [&](uint32_t v) { return Vec2{shortestDouble(mesh.uv[v][0]), 1 - shortestDouble(mesh.uv[v][1])}; };
+    const auto uvAt = [&](uint32_t v) {
+        return Vec2{shortestDouble(mesh.uv[v][0]), 1 - shortestDouble(mesh.uv[v][1])};
+    };
     const auto eachTriangle = [&](auto&& take) {
         size_t first = 0;
         for (uint32_t size : mesh.faceSizes) {

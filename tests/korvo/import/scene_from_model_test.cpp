@@ -260,7 +260,9 @@ TEST(SceneFromModel, DocumentArraysHoldWhatTheRecordsGive) {
         documents[arrays] = host.loadDocument(std::move(scene));
     }
     const KrvHost& h = *host.root();
-    const auto same = [](const auto* a, const auto* b, size_t count) { return std::memcmp(a, b, count * sizeof *a) == 0; };
+    const auto same = [](const auto* a, const auto* b, size_t count) {
+        return std::memcmp(a, b, count * sizeof *a) == 0;
+    };
     for (const char* name : {"Square", "Sheared"}) {
         const KrvObject records = host.findObject(documents[0], name), arrays = host.findObject(documents[1], name);
         ASSERT_TRUE(records && arrays) << name;
