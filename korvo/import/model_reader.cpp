@@ -192,7 +192,7 @@ unsigned dropUnplaced(const aiNode& root, Item** items, unsigned& count) {
 }  // namespace
 
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
-               const std::string& shownName) {
+               const std::string& shownName, SceneRelease* release) {
     // Opened by the reader, a FIFO would wait for a writer and a folder reads as an empty
     // model: both are named for what they are, before anything is opened.
     const platform::FileKind kind = platform::fileKind(path);
@@ -247,6 +247,14 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     for (unsigned t = 0; t < scene->mNumTextures; ++t) out.images.push_back(copyImage(*scene->mTextures[t]));
     out.frameRate = statedFrameRate(*scene);
     if (!dropped.empty()) out.notes.push_back(dropped);
+    if (release) {
+        const aiScene* owned = importer.GetOrphanedScene();
+        try {
+            release->thread_ = std::thread([owned] { delete owned; });
+        } catch (const std::exception&) {  // no thread to be had: given back here
+            delete owned;
+        }
+    }
     return true;
 }
 
