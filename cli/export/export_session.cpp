@@ -79,6 +79,7 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
         import::ImportChoices choices;
         choices.animation = settings.animationChoice;
         chooseImportNotes(settings.script, choices);
+        choices.documentArrays = true;
         if (!import::importModel(path, scene, error, note, choices,
                                  settings.keepTexturePaths ? nullptr : &images.output))
             return false;
@@ -220,11 +221,11 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     }
     const Clock::time_point loaded = Clock::now();
 
-    const KrvDocument document = host_.loadDocument(scene);
-    // The document holds its own copy of everything; the records would only add their
-    // size to the peak memory of the save.
     result.objects = countObjects(scene.objects);
     const int64_t endFrame = endFrameOf(scene);
+    // The document takes over a model's geometry and copies the rest; the records would
+    // only add their size to the peak memory of the save.
+    const KrvDocument document = host_.loadDocument(std::move(scene));
     scene = Scene{};
     const Clock::time_point built = Clock::now();
 

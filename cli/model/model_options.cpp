@@ -29,7 +29,10 @@ namespace {
 
 bool anyCarriesNormals(const std::vector<SceneObject>& objects) {
     for (const SceneObject& object : objects)
-        if ((object.normals && !object.normals->empty()) || anyCarriesNormals(object.children)) return true;
+        if ((object.normals && !object.normals->empty()) ||
+            (object.arrays && object.arrays->normalOfVertex && !object.arrays->normalOfVertex->empty()) ||
+            anyCarriesNormals(object.children))
+            return true;
     return false;
 }
 

@@ -42,8 +42,8 @@ Triangulation triangulate(const ModelData& model) {
             }
             for (size_t c = placed.range.firstCorner; c < t.cornerVertex.size(); ++c) {
                 const uint32_t v = t.cornerVertex[c];
-                t.uv.push_back(v < mesh.uv.size() ? static_cast<float>(mesh.uv[v][0]) : 0.0f);
-                t.uv.push_back(v < mesh.uv.size() ? static_cast<float>(mesh.uv[v][1]) : 0.0f);
+                t.uv.push_back(v < mesh.uv.size() ? mesh.uv[v][0] : 0.0f);
+                t.uv.push_back(v < mesh.uv.size() ? mesh.uv[v][1] : 0.0f);
             }
             placed.range.cornerCount = t.cornerVertex.size() - placed.range.firstCorner;
             t.placed.push_back(placed);
@@ -159,8 +159,8 @@ void poseCorners(const ModelData& model, const Triangulation& triangulation, con
         for (size_t c = placed.range.firstCorner; c < end; ++c) {
             const uint32_t v = triangulation.cornerVertex[c];
             const Affine& a = skin.empty() ? placing : skin[v];
-            place(a, mesh.positions[v], &out.positions[3 * c]);
-            if (fileNormals) turn(a, mesh.normals[v], &out.normals[3 * c]);
+            place(a, import::shortestDouble(mesh.positions[v]), &out.positions[3 * c]);
+            if (fileNormals) turn(a, {mesh.normals[v][0], mesh.normals[v][1], mesh.normals[v][2]}, &out.normals[3 * c]);
         }
         for (size_t c = placed.range.firstCorner; c < end; c += 3) {
             float* face = &out.faceNormals[3 * c];

@@ -91,21 +91,19 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
     auto* o = reinterpret_cast<ObjectImpl*>(data.object);
     if (o->type != KRV_TYPE_POLYGON) return 0;
     const std::vector<KrvPolygon>& source = *o->polygons;
-    const std::vector<PolygonCornerUVs>& sourceUVs = *o->uvw;
-    const std::vector<KrvPolygonNormals>& sourceNormals = *o->normals;
+    const size_t uvCount = uvRecordCount(*o), normalCount = normalRecordCount(*o);
     // Triangles only, with no UV or normal record beyond them: nothing changes, and the
     // arrays stay shared with the document the object was copied from.
     const bool triangles =
         std::all_of(source.begin(), source.end(), [](const KrvPolygon& p) { return p.d == p.c; });
-    if (triangles && (!o->hasUV || sourceUVs.size() <= source.size()) &&
-        (!o->hasNormals || sourceNormals.size() <= source.size()))
+    if (triangles && (!o->hasUV || uvCount <= source.size()) && (!o->hasNormals || normalCount <= source.size()))
         return 1;
     std::vector<KrvPolygon> polygons;
     std::vector<PolygonCornerUVs> uvw;
     std::vector<KrvPolygonNormals> normals;
     polygons.reserve(source.size() * 2);
-    uvw.reserve(o->hasUV ? sourceUVs.size() * 2 : 0);
-    normals.reserve(o->hasNormals ? sourceNormals.size() * 2 : 0);
+    uvw.reserve(o->hasUV ? uvCount * 2 : 0);
+    normals.reserve(o->hasNormals ? normalCount * 2 : 0);
     for (size_t i = 0; i < source.size(); ++i) {
         const KrvPolygon& p = source[i];
         const bool quad = p.d != p.c;
@@ -115,9 +113,13 @@ int32_t triangulateCommand(Host::State& state, KrvCommandData& data) {
         } else {
             polygons.push_back(p);
         }
-        if (o->hasUV && i < sourceUVs.size()) splitCornerRecords(sourceUVs[i], quad, uvw);
-        if (o->hasNormals && i < sourceNormals.size()) splitCornerRecords(sourceNormals[i], quad, normals);
+        if (o->hasUV && i < uvCount) splitCornerRecords(uvRecord(*o, i), quad, uvw);
+        if (o->hasNormals && i < normalCount) splitCornerRecords(normalRecord(*o, i), quad, normals);
     }
+    o->cornersByVertex = false;
+    o->cornerVertex = {};
+    o->uvOfVertex = {};
+    o->normalOfVertex = {};
     o->polygons = CopyOnWrite<std::vector<KrvPolygon>>(std::move(polygons));
     if (o->hasUV) o->uvw = CopyOnWrite<std::vector<PolygonCornerUVs>>(std::move(uvw));
     if (o->hasNormals) o->normals = CopyOnWrite<std::vector<KrvPolygonNormals>>(std::move(normals));

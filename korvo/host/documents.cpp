@@ -62,8 +62,22 @@ std::shared_ptr<MaterialImpl> materialNamed(const std::vector<std::shared_ptr<Ma
     return nullptr;
 }
 
-std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
-                                        const std::vector<std::shared_ptr<MaterialImpl>>& materials) {
+// The geometry made ready by an import: moved in from a scene given to keep, else copied.
+void takeArrays(ObjectImpl& o, MeshArrays arrays) {
+    o.points = CopyOnWrite<std::vector<KrvVector>>(std::move(arrays.points));
+    o.polygons = CopyOnWrite<std::vector<KrvPolygon>>(std::move(arrays.polygons));
+    o.cornersByVertex = true;
+    o.cornerVertex = CopyOnWrite<std::vector<KrvPolygon>>(std::move(arrays.cornerVertex));
+    o.hasUV = arrays.uvOfVertex.has_value();
+    if (arrays.uvOfVertex) o.uvOfVertex = CopyOnWrite<std::vector<CornerUV>>(std::move(*arrays.uvOfVertex));
+    o.hasNormals = arrays.normalOfVertex.has_value();
+    if (arrays.normalOfVertex)
+        o.normalOfVertex = CopyOnWrite<std::vector<KrvVector>>(std::move(*arrays.normalOfVertex));
+}
+
+// `Object` is a const SceneObject, or a SceneObject whose arrays the document takes.
+template <typename Object>
+std::unique_ptr<ObjectImpl> buildObject(Object& source, const std::vector<std::shared_ptr<MaterialImpl>>& materials) {
     auto o = std::make_unique<ObjectImpl>();
     o->sceneType = source.type;
     o->type = typeId(source.type);
@@ -74,32 +88,36 @@ std::unique_ptr<ObjectImpl> buildObject(const SceneObject& source,
     o->scale = toVector(source.scale);
     o->animation = source.animation;
     o->generator = source.generator;
-    std::vector<KrvVector>& points = o->points.edit();
-    points.reserve(source.points.size());
-    for (const Vec3& p : source.points) points.push_back(toVector(p));
-    std::vector<KrvPolygon>& polygons = o->polygons.edit();
-    polygons.reserve(source.polygons.size());
-    for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
-    if (source.uvw) {
-        o->hasUV = true;
-        std::vector<PolygonCornerUVs>& uvw = o->uvw.edit();
-        uvw.reserve(source.uvw->size());
-        for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
-    }
-    if (source.normals) {
-        o->hasNormals = true;
-        std::vector<KrvPolygonNormals>& normals = o->normals.edit();
-        normals.reserve(source.normals->size());
-        for (const PolygonNormals& n : *source.normals)
-            normals.push_back({toVector(n.corners[0]), toVector(n.corners[1]), toVector(n.corners[2]),
-                               toVector(n.corners[3])});
+    if (source.arrays) {
+        takeArrays(*o, std::move(*source.arrays));
+    } else {
+        std::vector<KrvVector>& points = o->points.edit();
+        points.reserve(source.points.size());
+        for (const Vec3& p : source.points) points.push_back(toVector(p));
+        std::vector<KrvPolygon>& polygons = o->polygons.edit();
+        polygons.reserve(source.polygons.size());
+        for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
+        if (source.uvw) {
+            o->hasUV = true;
+            std::vector<PolygonCornerUVs>& uvw = o->uvw.edit();
+            uvw.reserve(source.uvw->size());
+            for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
+        }
+        if (source.normals) {
+            o->hasNormals = true;
+            std::vector<KrvPolygonNormals>& normals = o->normals.edit();
+            normals.reserve(source.normals->size());
+            for (const PolygonNormals& n : *source.normals)
+                normals.push_back({toVector(n.corners[0]), toVector(n.corners[1]), toVector(n.corners[2]),
+                                   toVector(n.corners[3])});
+        }
     }
     o->texture = source.texture;
     if (source.texture) o->material = materialNamed(materials, source.texture->material);
     o->phong = source.phong;
     o->rest = source.rest;
     o->weights = CopyOnWrite<std::vector<BoneWeights>>(source.weights);
-    for (const SceneObject& child : source.children) o->children.push_back(buildObject(child, materials));
+    for (auto& child : source.children) o->children.push_back(buildObject(child, materials));
     linkChildren(*o);
     return o;
 }
@@ -153,6 +171,10 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
     o->uvw = s.uvw;
     o->hasNormals = s.hasNormals;
     o->normals = s.normals;
+    o->cornersByVertex = s.cornersByVertex;
+    o->cornerVertex = s.cornerVertex;
+    o->uvOfVertex = s.uvOfVertex;
+    o->normalOfVertex = s.normalOfVertex;
     o->texture = s.texture;
     o->material = s.material;
     o->phong = s.phong;
@@ -164,7 +186,10 @@ std::unique_ptr<ObjectImpl> cloneObject(const ObjectImpl& s) {
     return o;
 }
 
-std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene) {
+namespace {
+
+template <typename SceneRecords>  // const Scene, or a Scene whose arrays the document takes
+std::unique_ptr<DocumentImpl> documentOf(SceneRecords& scene) {
     auto d = std::make_unique<DocumentImpl>();
     d->fps = scene.fps;
     if (scene.end)
@@ -173,12 +198,17 @@ std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene) {
     d->takes = scene.takes;
     d->currentTake = scene.currentTake;
     for (const Material& m : scene.materials) d->materials.push_back(makeMaterial(m));
-    for (const SceneObject& o : scene.objects) d->objects.push_back(buildObject(o, d->materials));
+    for (auto& o : scene.objects) d->objects.push_back(buildObject(o, d->materials));
     linkList(d->objects, nullptr);
     adoptObjects(d->objects, *d);
     evaluateDocument(*d);
     return d;
 }
+
+}  // namespace
+
+std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene) { return documentOf(scene); }
+std::unique_ptr<DocumentImpl> buildDocument(Scene&& scene) { return documentOf(scene); }
 
 std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source) {
     auto d = std::make_unique<DocumentImpl>();

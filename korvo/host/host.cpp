@@ -158,12 +158,13 @@ void noteMeshRead(const ObjectImpl& object) {
 
 const SaveProgress& Host::saveProgress() const { return state_->progress; }
 
-KrvDocument Host::loadDocument(const Scene& scene) {
-    std::unique_ptr<DocumentImpl> document = buildDocument(scene);
+namespace {
+
+KrvDocument keepDocument(Host::State& state, std::unique_ptr<DocumentImpl> document) {
     uint32_t meshes = 0;
     numberMeshes(document->objects, meshes);
-    SaveProgress& p = state_->progress;
-    state_->meshRead.assign(meshes, 0);
+    SaveProgress& p = state.progress;
+    state.meshRead.assign(meshes, 0);
     p.meshes = meshes;
     p.meshesRead = 0;
     p.frame = -1;
@@ -174,9 +175,15 @@ KrvDocument Host::loadDocument(const Scene& scene) {
     p.bytes = 0;
     p.files = 0;
     DocumentImpl* handle = document.get();
-    state_->documents.emplace(handle, std::move(document));
+    state.documents.emplace(handle, std::move(document));
     return reinterpret_cast<KrvDocument>(handle);
 }
+
+}  // namespace
+
+KrvDocument Host::loadDocument(const Scene& scene) { return keepDocument(*state_, buildDocument(scene)); }
+
+KrvDocument Host::loadDocument(Scene&& scene) { return keepDocument(*state_, buildDocument(std::move(scene))); }
 
 void Host::releaseDocument(KrvDocument document) {
     state_->documents.erase(reinterpret_cast<DocumentImpl*>(document));

@@ -180,6 +180,8 @@ public:
     // A live document built from a scene, evaluated at its time. The host owns it
     // until the Host is destroyed (or `releaseDocument`).
     KrvDocument loadDocument(const Scene& scene);
+    // The same, taking over the geometry the scene holds ready (SceneObject::arrays).
+    KrvDocument loadDocument(Scene&& scene);
     void releaseDocument(KrvDocument document);
     // The first object named `name` (UTF-8), depth first, or null.
     KrvObject findObject(KrvDocument document, const std::string& name) const;

@@ -75,12 +75,8 @@ struct MaterialImpl {
 struct DocumentImpl;
 struct ObjectImpl;
 
-// A polygon's texture coordinates as the document keeps them: u and v per corner. The
-// host interface's record has a third coordinate, always 0, added when a polygon's
-// record is asked for (a third of these arrays, 16 MB for a million polygons).
-struct CornerUV {
-    float u = 0, v = 0;
-};
+// A polygon's texture coordinates as the document keeps them: u and v per corner (32
+// bytes a polygon instead of the interface record's 48).
 struct PolygonCornerUVs {
     CornerUV a, b, c, d;
 };
@@ -118,6 +114,15 @@ struct ObjectImpl {
     CopyOnWrite<std::vector<PolygonCornerUVs>> uvw;
     bool hasNormals = false;
     CopyOnWrite<std::vector<KrvPolygonNormals>> normals;
+    // An imported model's texture coordinates and normals stay per vertex of the model
+    // (uvw and normals are then empty): each polygon names the vertices of its corners,
+    // and a polygon's records are made from them when asked for (uvRecord,
+    // normalRecord). For a mesh whose vertices are shared by several corners, a
+    // fraction of the records' size.
+    bool cornersByVertex = false;
+    CopyOnWrite<std::vector<KrvPolygon>> cornerVertex;
+    CopyOnWrite<std::vector<CornerUV>> uvOfVertex;
+    CopyOnWrite<std::vector<KrvVector>> normalOfVertex;
     std::optional<TextureTag> texture;
     std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
     std::optional<PhongTag> phong;
@@ -145,6 +150,24 @@ struct ObjectImpl {
     static constexpr uint32_t kNoMesh = UINT32_MAX;
     uint32_t mesh = kNoMesh;
 };
+
+// The number of texture coordinate and normal records of an object, and polygon i's.
+inline size_t uvRecordCount(const ObjectImpl& o) { return o.cornersByVertex ? o.cornerVertex->size() : o.uvw->size(); }
+inline size_t normalRecordCount(const ObjectImpl& o) {
+    return o.cornersByVertex ? o.cornerVertex->size() : o.normals->size();
+}
+inline PolygonCornerUVs uvRecord(const ObjectImpl& o, size_t i) {
+    if (!o.cornersByVertex) return (*o.uvw)[i];
+    const KrvPolygon& c = (*o.cornerVertex)[i];
+    const std::vector<CornerUV>& uv = *o.uvOfVertex;
+    return {uv[c.a], uv[c.b], uv[c.c], uv[c.d]};
+}
+inline KrvPolygonNormals normalRecord(const ObjectImpl& o, size_t i) {
+    if (!o.cornersByVertex) return (*o.normals)[i];
+    const KrvPolygon& c = (*o.cornerVertex)[i];
+    const std::vector<KrvVector>& n = *o.normalOfVertex;
+    return {n[c.a], n[c.b], n[c.c], n[c.d]};
+}
 
 struct DocumentImpl {
     int32_t fps = 30;
@@ -199,6 +222,8 @@ void evaluateDocument(DocumentImpl& document);
 // Every reader of them calls it first.
 void updatePlacement(const ObjectImpl& object);
 std::unique_ptr<DocumentImpl> buildDocument(const Scene& scene);
+// The same, taking over the scene's MeshArrays instead of copying them.
+std::unique_ptr<DocumentImpl> buildDocument(Scene&& scene);
 std::unique_ptr<DocumentImpl> copyDocument(const DocumentImpl& source);
 
 // What the host hands out and owns, by the address the module holds: finding the address

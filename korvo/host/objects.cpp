@@ -316,22 +316,21 @@ KrvPolygonUV KRV_CALL uvOfPolygon(KrvTag tag, int32_t index) {
         hostState().fault("tag uv_of_polygon: not a UV tag");
         return {};
     }
-    const std::vector<PolygonCornerUVs>& uvw = *t->owner->uvw;
-    if (index < 0 || static_cast<size_t>(index) >= uvw.size()) {
+    const size_t count = uvRecordCount(*t->owner);
+    if (index < 0 || static_cast<size_t>(index) >= count) {
         hostState().fault("tag uv_of_polygon: polygon " + std::to_string(index) + " out of range (" +
-                          std::to_string(uvw.size()) + " polygons)");
+                          std::to_string(count) + " polygons)");
         return {};
     }
-    return toPolygonUV(uvw[static_cast<size_t>(index)]);
+    return toPolygonUV(uvRecord(*t->owner, static_cast<size_t>(index)));
 }
 
 // The records of polygons first .. first + count - 1 of a per-polygon tag of `type`
-// (its records in `stored` of the tag's owner, made host records by `convert`), zero
-// where the range leaves them, as uv_of_polygons and normals_of_polygons answer.
-template <typename Record, typename Stored, typename Convert>
+// (`recordCount` of the tag's owner, each made a host record by `record`), zero where
+// the range leaves them, as uv_of_polygons and normals_of_polygons answer.
+template <typename Record, typename Convert>
 int32_t polygonRecords(const char* entry, const char* kindText, int32_t type, KrvTag tag, int32_t first,
-                       int32_t count, Record* out, CopyOnWrite<std::vector<Stored>> ObjectImpl::*stored,
-                       Convert convert) {
+                       int32_t count, Record* out, size_t (*recordCount)(const ObjectImpl&), Convert record) {
     if (count <= 0) return 1;
     if (out == nullptr) {
         hostState().fault(std::string(entry) + ": null records");
@@ -344,29 +343,30 @@ int32_t polygonRecords(const char* entry, const char* kindText, int32_t type, Kr
         hostState().fault(std::string(entry) + ": not " + kindText);
         return 0;
     }
-    const std::vector<Stored>& records = *(t->owner->*stored);
+    const ObjectImpl& owner = *t->owner;
+    const auto records = static_cast<int64_t>(recordCount(owner));
     const int64_t end = int64_t{first} + count;
     const int64_t from = first < 0 ? 0 : first;
-    const int64_t to = end < int64_t(records.size()) ? end : int64_t(records.size());
+    const int64_t to = end < records ? end : records;
     for (int64_t i = from; i < to; ++i) {
-        out[i - first] = convert(records[static_cast<size_t>(i)]);
+        out[i - first] = record(owner, static_cast<size_t>(i));
     }
-    if (first < 0 || end > int64_t(records.size())) {
+    if (first < 0 || end > records) {
         hostState().fault(std::string(entry) + ": polygons " + std::to_string(first) + " to " +
-                          std::to_string(end - 1) + " out of range (" + std::to_string(records.size()) + " polygons)");
+                          std::to_string(end - 1) + " out of range (" + std::to_string(records) + " polygons)");
         return 0;
     }
     return 1;
 }
 
 int32_t KRV_CALL uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
-    return polygonRecords("tag uv_of_polygons", "a UV tag", KRV_TAG_UVW, tag, first, count, out, &ObjectImpl::uvw,
-                          toPolygonUV);
+    return polygonRecords("tag uv_of_polygons", "a UV tag", KRV_TAG_UVW, tag, first, count, out, uvRecordCount,
+                          [](const ObjectImpl& o, size_t i) { return toPolygonUV(uvRecord(o, i)); });
 }
 
 int32_t KRV_CALL normalsOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonNormals* out) {
     return polygonRecords("tag normals_of_polygons", "a normal tag", KRV_TAG_NORMALS, tag, first, count, out,
-                          &ObjectImpl::normals, [](const KrvPolygonNormals& n) { return n; });
+                          normalRecordCount, normalRecord);
 }
 
 KrvMaterial KRV_CALL tagMaterial(KrvTag tag) {

@@ -9,7 +9,8 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
                  const ImportChoices& choices, TextureOutput* textures) {
     ModelData model;
     std::string reason;
-    const bool read = readModel(path, ReadMode::Triangles, model, reason);
+    SceneRelease release;  // the reader's scene goes while the model is converted
+    const bool read = readModel(path, ReadMode::Triangles, model, reason, "", &release);
     readerFinished();
     if (!read) {
         error = path + ": cannot import: " + reason;

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +15,36 @@
 #include "korvo/import/affine.h"
 
 namespace korvo::import {
+
+// The reader's 32-bit floats, kept as they are: an export hands them to the document
+// unchanged.
+using Float3 = std::array<float, 3>;
+using Float2 = std::array<float, 2>;
+
+// The double of a float's shortest decimal form, so that a colour 0.4 is written into a
+// scene file as 0.4 and not as 0.4000000059604645.
+inline double shortestDouble(float value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    double result = 0;
+    std::from_chars(text, end, result);  // as strtod rounds, many times faster
+    return result;
+}
+
+// float(shortestDouble(value)) without the decimal text: the float itself, but for the
+// one magnitude where the double of the shortest form rounds to the next float
+// (7.038531e-26, found by checking every finite float).
+inline float shortestFloat(float value) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x7fffffffu) == 0x15ae43fdu ? static_cast<float>(shortestDouble(value)) : value;
+}
+
+inline Vec3 shortestDouble(const Float3& v) {
+    return {shortestDouble(v[0]), shortestDouble(v[1]), shortestDouble(v[2])};
+}
+
+inline Vec2 shortestDouble(const Float2& v) { return {shortestDouble(v[0]), shortestDouble(v[1])}; }
 
 struct ModelNode {
     std::string name;
@@ -36,9 +68,9 @@ struct ModelBone {
 struct ModelMesh {
     std::string name;
     int material = 0;
-    std::vector<Vec3> positions;
-    std::vector<Vec3> normals;        // one per vertex as the file gives them, or empty
-    std::vector<Vec2> uv;             // first texture channel, one per vertex, or empty
+    std::vector<Float3> positions;
+    std::vector<Float3> normals;      // one per vertex as the file gives them, or empty
+    std::vector<Float2> uv;           // first texture channel, one per vertex, or empty
     std::vector<uint32_t> faceSizes;  // corners per face
     std::vector<uint32_t> corners;    // the faces' vertex indices, face after face
     std::vector<ModelBone> bones;

@@ -156,7 +156,7 @@ void appendTriangles(const ModelMesh& mesh, const std::vector<Vec3>& placed, std
             for (int k = 0; k < 3; ++k) {
                 const uint32_t v = mesh.corners[first + k];
                 t.corners[k].position = placed[v];
-                if (t.hasUv) t.corners[k].uv = mesh.uv[v];
+                if (t.hasUv) t.corners[k].uv = shortestDouble(mesh.uv[v]);
             }
             triangles.push_back(t);
         }
@@ -173,7 +173,7 @@ std::vector<WorldTriangle> worldTriangles(const ModelData& model) {
         for (int m : model.nodes[n].meshes) {
             const ModelMesh& mesh = model.meshes[m];
             std::vector<Vec3> placed(mesh.positions.size());
-            for (size_t v = 0; v < placed.size(); ++v) placed[v] = transformPoint(global[n], mesh.positions[v]);
+            for (size_t v = 0; v < placed.size(); ++v) placed[v] = transformPoint(global[n], shortestDouble(mesh.positions[v]));
             appendTriangles(mesh, placed, triangles);
         }
     }
@@ -195,7 +195,7 @@ std::vector<WorldTriangle> skinnedTriangles(const ModelData& model, const std::v
                 const Affine skin = multiply(globals[node->second], bone.offset);
                 for (const VertexWeight& w : bone.weights) {
                     if (w.vertex >= placed.size()) continue;
-                    const Vec3 p = transformPoint(skin, mesh.positions[w.vertex]);
+                    const Vec3 p = transformPoint(skin, shortestDouble(mesh.positions[w.vertex]));
                     for (int i = 0; i < 3; ++i) placed[w.vertex][i] += w.weight * p[i];
                     sums[w.vertex] += w.weight;
                 }
@@ -204,7 +204,7 @@ std::vector<WorldTriangle> skinnedTriangles(const ModelData& model, const std::v
                 if (sums[v] > 0) {
                     for (double& x : placed[v]) x /= sums[v];
                 } else {
-                    placed[v] = transformPoint(globals[n], mesh.positions[v]);
+                    placed[v] = transformPoint(globals[n], shortestDouble(mesh.positions[v]));
                 }
             }
             appendTriangles(mesh, placed, triangles);

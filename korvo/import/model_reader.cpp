@@ -9,7 +9,8 @@
 
 #include "korvo/import/reader_lines.h"
 
-#include <charconv>
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <unordered_map>
 
@@ -19,27 +20,17 @@ namespace korvo::import {
 
 namespace {
 
-// The reader keeps 32-bit floats; each becomes the double of its shortest decimal form,
-// so that a colour 0.4 is written into a scene file as 0.4 and not as 0.4000000059604645.
-double decimal(float value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    double result = 0;
-    std::from_chars(text, end, result);  // as strtod rounds, many times faster
-    return result;
-}
-
 Affine toAffine(const aiMatrix4x4& m) {
     Affine a;
     const ai_real* rows[3] = {m[0], m[1], m[2]};
     for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) a.linear[r][c] = decimal(rows[r][c]);
-        a.offset[r] = decimal(rows[r][3]);
+        for (int c = 0; c < 3; ++c) a.linear[r][c] = shortestDouble(rows[r][c]);
+        a.offset[r] = shortestDouble(rows[r][3]);
     }
     return a;
 }
 
-Vec3 toVec3(const aiVector3D& v) { return {decimal(v.x), decimal(v.y), decimal(v.z)}; }
+Vec3 toVec3(const aiVector3D& v) { return {shortestDouble(v.x), shortestDouble(v.y), shortestDouble(v.z)}; }
 
 // Depth first, parents before children, so that a node's parent always has a lower index.
 // Walked with a stack of its own: a model may nest its nodes many thousands deep.
@@ -64,26 +55,30 @@ ModelMesh copyMesh(const aiMesh& mesh) {
     ModelMesh out;
     out.name = mesh.mName.C_Str();
     out.material = static_cast<int>(mesh.mMaterialIndex);
-    out.positions.reserve(mesh.mNumVertices);
-    for (unsigned v = 0; v < mesh.mNumVertices; ++v) out.positions.push_back(toVec3(mesh.mVertices[v]));
-    // Only drawn, never written back: a plain conversion, not the shortest decimal form.
-    if (mesh.HasNormals()) {
-        out.normals.reserve(mesh.mNumVertices);
-        for (unsigned v = 0; v < mesh.mNumVertices; ++v)
-            out.normals.push_back({mesh.mNormals[v].x, mesh.mNormals[v].y, mesh.mNormals[v].z});
-    }
+    // Kept as the reader's floats, copied whole; they become doubles where a scene file
+    // or a placement needs them (shortestDouble).
+    const auto floats3 = [&](const aiVector3D* from, std::vector<Float3>& to) {
+        static_assert(sizeof(aiVector3D) == sizeof(Float3), "the reader keeps 32-bit floats");
+        to.resize(mesh.mNumVertices);
+        if (!to.empty()) std::memcpy(to.data(), from, to.size() * sizeof(Float3));
+    };
+    floats3(mesh.mVertices, out.positions);
+    if (mesh.HasNormals()) floats3(mesh.mNormals, out.normals);
     if (mesh.HasTextureCoords(0)) {
         out.uv.reserve(mesh.mNumVertices);
         for (unsigned v = 0; v < mesh.mNumVertices; ++v)
-            out.uv.push_back({decimal(mesh.mTextureCoords[0][v].x), decimal(mesh.mTextureCoords[0][v].y)});
+            out.uv.push_back({mesh.mTextureCoords[0][v].x, mesh.mTextureCoords[0][v].y});
     }
     out.hasColors = mesh.HasVertexColors(0);
     out.morphTargets = mesh.mNumAnimMeshes;
-    out.faceSizes.reserve(mesh.mNumFaces);
+    out.faceSizes.resize(mesh.mNumFaces);
+    size_t cornerCount = 0;
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) cornerCount += out.faceSizes[f] = mesh.mFaces[f].mNumIndices;
+    out.corners.resize(cornerCount);
+    uint32_t* corner = out.corners.data();
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
-        out.faceSizes.push_back(face.mNumIndices);
-        out.corners.insert(out.corners.end(), face.mIndices, face.mIndices + face.mNumIndices);
+        corner = std::copy(face.mIndices, face.mIndices + face.mNumIndices, corner);
     }
     for (unsigned b = 0; b < mesh.mNumBones; ++b) {
         const aiBone& bone = *mesh.mBones[b];
@@ -92,7 +87,7 @@ ModelMesh copyMesh(const aiMesh& mesh) {
         copy.offset = toAffine(bone.mOffsetMatrix);
         copy.weights.reserve(bone.mNumWeights);
         for (unsigned w = 0; w < bone.mNumWeights; ++w)
-            copy.weights.push_back({bone.mWeights[w].mVertexId, decimal(bone.mWeights[w].mWeight)});
+            copy.weights.push_back({bone.mWeights[w].mVertexId, shortestDouble(bone.mWeights[w].mWeight)});
         out.bones.push_back(std::move(copy));
     }
     return out;
@@ -102,7 +97,7 @@ std::optional<Vec3> materialColor(const aiMaterial& material, const char* key, u
                                   unsigned index) {
     aiColor4D color;
     if (aiGetMaterialColor(&material, key, type, index, &color) != AI_SUCCESS) return std::nullopt;
-    return Vec3{decimal(color.r), decimal(color.g), decimal(color.b)};
+    return Vec3{shortestDouble(color.r), shortestDouble(color.g), shortestDouble(color.b)};
 }
 
 ModelMaterial copyMaterial(const aiMaterial& material) {
@@ -113,7 +108,7 @@ ModelMaterial copyMaterial(const aiMaterial& material) {
     out.specular = materialColor(material, AI_MATKEY_COLOR_SPECULAR);
     out.emissive = materialColor(material, AI_MATKEY_COLOR_EMISSIVE);
     float opacity = 1;
-    if (material.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) out.opacity = decimal(opacity);
+    if (material.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) out.opacity = shortestDouble(opacity);
     for (int type = aiTextureType_DIFFUSE; type <= AI_TEXTURE_TYPE_MAX; ++type) {
         const auto kind = static_cast<aiTextureType>(type);
         for (unsigned i = 0; i < material.GetTextureCount(kind); ++i) {
@@ -154,7 +149,7 @@ ModelAnimation copyAnimation(const aiAnimation& animation,
             copy.scale.push_back({channel.mScalingKeys[k].mTime, toVec3(channel.mScalingKeys[k].mValue)});
         for (unsigned k = 0; k < channel.mNumRotationKeys; ++k) {
             const aiQuaternion& q = channel.mRotationKeys[k].mValue;
-            copy.rotation.push_back({channel.mRotationKeys[k].mTime, {decimal(q.w), decimal(q.x), decimal(q.y), decimal(q.z)}});
+            copy.rotation.push_back({channel.mRotationKeys[k].mTime, {shortestDouble(q.w), shortestDouble(q.x), shortestDouble(q.y), shortestDouble(q.z)}});
         }
         out.channels.push_back(std::move(copy));
     }
@@ -197,7 +192,7 @@ unsigned dropUnplaced(const aiNode& root, Item** items, unsigned& count) {
 }  // namespace
 
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
-               const std::string& shownName) {
+               const std::string& shownName, SceneRelease* release) {
     // Opened by the reader, a FIFO would wait for a writer and a folder reads as an empty
     // model: both are named for what they are, before anything is opened.
     const platform::FileKind kind = platform::fileKind(path);
@@ -252,6 +247,14 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     for (unsigned t = 0; t < scene->mNumTextures; ++t) out.images.push_back(copyImage(*scene->mTextures[t]));
     out.frameRate = statedFrameRate(*scene);
     if (!dropped.empty()) out.notes.push_back(dropped);
+    if (release) {
+        const aiScene* owned = importer.GetOrphanedScene();
+        try {
+            release->thread_ = std::thread([owned] { delete owned; });
+        } catch (const std::exception&) {  // no thread to be had: given back here
+            delete owned;
+        }
+    }
     return true;
 }
 

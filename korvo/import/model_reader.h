@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 
 #include "korvo/import/model_data.h"
 
@@ -12,9 +13,28 @@ enum class ReadMode {
     Triangles,  // polygons split into triangles, each mesh of one primitive type
 };
 
+// The reader's scene given back on a thread of its own while the caller converts what
+// was copied out of it: a million triangles are a million small blocks of indices, a
+// tenth of a second to give back. Destroying it waits for the release.
+class SceneRelease {
+public:
+    SceneRelease() = default;
+    SceneRelease(const SceneRelease&) = delete;
+    SceneRelease& operator=(const SceneRelease&) = delete;
+    ~SceneRelease() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    friend bool readModel(const std::string&, ReadMode, ModelData&, std::string&, const std::string&,
+                          SceneRelease*);
+    std::thread thread_;
+};
+
 // False with the reader's reason in `error` when the file cannot be read. The reader's
-// own lines name the model as `shownName` ("": `path`), see reader_lines.h.
+// own lines name the model as `shownName` ("": `path`), see reader_lines.h. With
+// `release`, the reader's scene is given back through it (else before returning).
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
-               const std::string& shownName = "");
+               const std::string& shownName = "", SceneRelease* release = nullptr);
 
 }  // namespace korvo::import

@@ -1,6 +1,7 @@
 #include "korvo/import/scene_from_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,11 +48,13 @@ struct Conversion {
     // for each bone weights them as the mesh's own did. Empty: as they are; one entry:
     // every point by it; else one per bone of the mesh, blended by each point's weights.
     std::vector<std::vector<Affine>> rebind;
+    bool documentArrays = false;  // ImportChoices::documentArrays
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 bool finite(const Vec3& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
+bool finite(const Float3& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
 bool finite(const Affine& a) {
     for (int r = 0; r < 3; ++r)
@@ -353,132 +356,310 @@ struct BoneShare {
     double weight = 0;
 };
 
-// Vertices (by index) are the same point when their positions and weight lists match
-// bit for bit. Keyed by index, so the lookup allocates nothing per vertex.
-class SamePoint {
-public:
-    SamePoint(const std::vector<Vec3>& positions, const std::vector<std::vector<BoneShare>>& weights)
-        : positions_(&positions), weights_(&weights) {}
+// The weights of every vertex as runs of one array: vertex v's are shares[first[v]] up to
+// shares[first[v + 1]], in the order of the mesh's bones. Both empty for a mesh without
+// weights.
+struct VertexShares {
+    std::vector<uint32_t> first;
+    std::vector<BoneShare> shares;
 
-    size_t operator()(size_t v) const {
-        uint64_t h = 14695981039346656037ull;
-        auto mix = [&h](const void* bytes, size_t count) {
-            const auto* p = static_cast<const unsigned char*>(bytes);
-            for (size_t i = 0; i < count; ++i) h = (h ^ p[i]) * 1099511628211ull;
-        };
-        mix((*positions_)[v].data(), sizeof(Vec3));
-        for (const BoneShare& w : (*weights_)[v]) {
-            mix(&w.bone, sizeof w.bone);
-            mix(&w.weight, sizeof w.weight);
-        }
-        return static_cast<size_t>(h);
-    }
-
-    bool operator()(size_t a, size_t b) const {
-        if (std::memcmp((*positions_)[a].data(), (*positions_)[b].data(), sizeof(Vec3)) != 0) return false;
-        const std::vector<BoneShare>& wa = (*weights_)[a];
-        const std::vector<BoneShare>& wb = (*weights_)[b];
-        if (wa.size() != wb.size()) return false;
-        for (size_t i = 0; i < wa.size(); ++i)
-            if (wa[i].bone != wb[i].bone || std::memcmp(&wa[i].weight, &wb[i].weight, sizeof(double)) != 0)
-                return false;
-        return true;
-    }
-
-private:
-    const std::vector<Vec3>* positions_;
-    const std::vector<std::vector<BoneShare>>* weights_;
+    const BoneShare* begin(size_t v) const { return first.empty() ? nullptr : shares.data() + first[v]; }
+    const BoneShare* end(size_t v) const { return first.empty() ? nullptr : shares.data() + first[v + 1]; }
 };
 
+// The weights of the bones that became bone objects (boneItem[b] >= 0), counted first so
+// that each vertex's run is placed once.
+VertexShares vertexShares(const ModelMesh& mesh, const std::vector<int>& boneItem) {
+    VertexShares out;
+    const size_t vertexCount = mesh.positions.size();
+    size_t total = 0;
+    for (size_t b = 0; b < mesh.bones.size(); ++b)
+        if (boneItem[b] >= 0) total += mesh.bones[b].weights.size();
+    if (total == 0) return out;
+    out.first.assign(vertexCount + 1, 0);
+    for (size_t b = 0; b < mesh.bones.size(); ++b)
+        if (boneItem[b] >= 0)
+            for (const VertexWeight& w : mesh.bones[b].weights)
+                if (w.vertex < vertexCount) ++out.first[w.vertex + 1];
+    for (size_t v = 0; v < vertexCount; ++v) out.first[v + 1] += out.first[v];
+    out.shares.resize(out.first[vertexCount]);
+    std::vector<uint32_t> next(out.first.begin(), out.first.end() - 1);
+    for (size_t b = 0; b < mesh.bones.size(); ++b)
+        if (boneItem[b] >= 0)
+            for (const VertexWeight& w : mesh.bones[b].weights)
+                if (w.vertex < vertexCount) out.shares[next[w.vertex]++] = {static_cast<uint32_t>(b), w.weight};
+    return out;
+}
+
+uint64_t mixed(uint64_t h, uint64_t value) {
+    h ^= value + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+// Vertices that share position and weights bit for bit become one point, numbered in the
+// order of their first vertex: the point of every vertex, and the first vertex of every
+// point. `positions` are the reader's floats, or the doubles they were moved to (the same
+// floats are the same doubles, and the reverse). One open-addressed table, sized up front
+// (nothing is allocated per vertex), whose entries keep part of their hash beside the
+// point, so that a vertex is compared only with points of that part; the slots of the
+// vertices a few places ahead are fetched while the current one is placed.
+template <typename Position>
+void matchPoints(const std::vector<Position>& positions, const VertexShares& weights,
+                 std::vector<int32_t>& pointOfVertex, std::vector<uint32_t>& vertexOfPoint) {
+    const size_t vertexCount = positions.size();
+    size_t slotCount = 16;
+    while (slotCount < 2 * vertexCount) slotCount *= 2;
+    constexpr uint64_t kEmpty = ~uint64_t{0};
+    std::vector<uint64_t> slots(slotCount, kEmpty);  // hash part << 32 | point
+    const auto same = [&](size_t a, size_t b) {
+        if (std::memcmp(positions[a].data(), positions[b].data(), sizeof(Position)) != 0) return false;
+        if (weights.first.empty()) return true;
+        const BoneShare *wa = weights.begin(a), *wb = weights.begin(b);
+        if (weights.end(a) - wa != weights.end(b) - wb) return false;
+        for (; wa != weights.end(a); ++wa, ++wb)
+            if (wa->bone != wb->bone || std::memcmp(&wa->weight, &wb->weight, sizeof(double)) != 0) return false;
+        return true;
+    };
+    const auto hashOf = [&](size_t v) {
+        uint64_t h = 0;
+        for (auto x : positions[v]) {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &x, sizeof x);
+            h = mixed(h, bits);
+        }
+        for (const BoneShare* w = weights.begin(v); w != weights.end(v); ++w) {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &w->weight, sizeof bits);
+            h = mixed(mixed(h, w->bone), bits);
+        }
+        h ^= h >> 29;
+        h *= 0xbf58476d1ce4e5b9ull;
+        return h ^ (h >> 32);
+    };
+    constexpr size_t kAhead = 16;
+    uint64_t ahead[kAhead];
+    for (size_t v = 0; v < kAhead && v < vertexCount; ++v) ahead[v] = hashOf(v);
+    pointOfVertex.resize(vertexCount);
+    vertexOfPoint.clear();
+    vertexOfPoint.reserve(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        const uint64_t h = ahead[v % kAhead];
+        if (v + kAhead < vertexCount) {
+            const uint64_t later = hashOf(v + kAhead);
+            ahead[v % kAhead] = later;
+            __builtin_prefetch(&slots[later & (slotCount - 1)]);
+        }
+        const uint64_t part = h >> 32 << 32;
+        size_t slot = h & (slotCount - 1);
+        for (;; slot = (slot + 1) & (slotCount - 1)) {
+            const uint64_t entry = slots[slot];
+            if (entry == kEmpty) {
+                slots[slot] = part | vertexOfPoint.size();
+                pointOfVertex[v] = static_cast<int32_t>(vertexOfPoint.size());
+                vertexOfPoint.push_back(static_cast<uint32_t>(v));
+                break;
+            }
+            const auto point = static_cast<uint32_t>(entry);
+            if ((entry >> 32 << 32) == part && same(vertexOfPoint[point], v)) {
+                pointOfVertex[v] = static_cast<int32_t>(point);
+                break;
+            }
+        }
+    }
+}
+
 // A vertex's position re-bound to the bind poses the host keeps (Conversion::rebind).
-Vec3 reboundPoint(const std::vector<Affine>& rebind, const Vec3& p, const std::vector<BoneShare>& weights) {
+Vec3 reboundPoint(const std::vector<Affine>& rebind, const Vec3& p, const BoneShare* first, const BoneShare* end) {
     if (rebind.empty()) return p;
     if (rebind.size() == 1) return transformPoint(rebind[0], p);
     Vec3 sum{0, 0, 0};
     double total = 0;
-    for (const BoneShare& w : weights) {
-        const Vec3 moved = transformPoint(rebind[w.bone], p);
-        for (int i = 0; i < 3; ++i) sum[i] += w.weight * moved[i];
-        total += w.weight;
+    for (const BoneShare* w = first; w != end; ++w) {
+        const Vec3 moved = transformPoint(rebind[w->bone], p);
+        for (int i = 0; i < 3; ++i) sum[i] += w->weight * moved[i];
+        total += w->weight;
     }
     if (!(total > 0)) return p;
     for (double& x : sum) x /= total;
     return sum;
 }
 
-// Vertices that share position and weights become one point, so that the host sees
-// one connected surface; texture coordinates live on the polygon corners anyway.
-void convertMesh(const Conversion& c, const ModelMesh& mesh, const std::vector<Affine>& rebind, SceneObject& out) {
+// A normal moved by `fold` (the inverse transpose of the placement folded into the
+// points), made unit length again.
+Vec3 foldedNormal(const Affine& normalMap, const Float3& n) {
+    Vec3 turned{0, 0, 0};
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 3; ++k) turned[r] += normalMap.linear[k][r] * double(n[k]);
+    const double length = std::sqrt(turned[0] * turned[0] + turned[1] * turned[1] + turned[2] * turned[2]);
+    return length > 0 ? Vec3{turned[0] / length, turned[1] / length, turned[2] / length} : turned;
+}
+
+// What a mesh's conversion needs besides the model: the bind poses of its points
+// (Conversion::rebind) and the placement folded into its points, if any.
+struct MeshPlacing {
+    const std::vector<Affine>* rebind = nullptr;
+    const Affine* fold = nullptr;
+};
+
+// Vertices that share position and weights become one point, so that the host sees one
+// connected surface; texture coordinates and normals live on the polygon corners.
+// Mirroring Z turns the winding, so corners b and c trade places to keep the front.
+// With `arrays` the geometry is written in the document's layout (MeshArrays), from the
+// reader's floats where they are the values (no placement to apply), else the scene
+// file's records; both hold the same numbers.
+void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& placing, bool arrays,
+                 SceneObject& out) {
     const size_t vertexCount = mesh.positions.size();
-    std::vector<std::vector<BoneShare>> weightsOfVertex(vertexCount);
     std::vector<int> boneItem(mesh.bones.size(), -1);
     for (size_t b = 0; b < mesh.bones.size(); ++b) {
         const int node = boneNodeOf(c, mesh.bones[b]);
-        if (node < 0 || c.itemOfBoneNode[node] < 0) continue;
-        boneItem[b] = c.itemOfBoneNode[node];
-        for (const VertexWeight& w : mesh.bones[b].weights)
-            if (w.vertex < vertexCount) weightsOfVertex[w.vertex].push_back({static_cast<uint32_t>(b), w.weight});
+        if (node >= 0 && c.itemOfBoneNode[node] >= 0) boneItem[b] = c.itemOfBoneNode[node];
     }
+    const VertexShares weights = vertexShares(mesh, boneItem);
+    const std::vector<Affine>& rebind = *placing.rebind;
 
-    std::vector<int32_t> pointOfVertex(vertexCount);
-    const SamePoint same(mesh.positions, weightsOfVertex);
-    std::unordered_map<size_t, int32_t, SamePoint, SamePoint> pointOfKey(vertexCount, same, same);
-    std::vector<size_t> vertexOfPoint;
-    for (size_t v = 0; v < vertexCount; ++v) {
-        const auto inserted = pointOfKey.emplace(v, static_cast<int32_t>(vertexOfPoint.size()));
-        if (inserted.second) vertexOfPoint.push_back(v);
-        pointOfVertex[v] = inserted.first->second;
+    // Folded positions are matched as they land: two may meet there.
+    std::vector<Vec3> folded;
+    if (placing.fold) {
+        folded.reserve(vertexCount);
+        for (const Float3& p : mesh.positions) folded.push_back(transformPoint(*placing.fold, shortestDouble(p)));
     }
-    out.points.reserve(vertexOfPoint.size());
-    for (size_t v : vertexOfPoint) {
-        const Vec3 p = reboundPoint(rebind, mesh.positions[v], weightsOfVertex[v]);
-        out.points.push_back({p[0], p[1], -p[2]});
-    }
+    std::vector<int32_t> pointOfVertex;
+    std::vector<uint32_t> vertexOfPoint;
+    if (placing.fold)
+        matchPoints(folded, weights, pointOfVertex, vertexOfPoint);
+    else
+        matchPoints(mesh.positions, weights, pointOfVertex, vertexOfPoint);
+    const size_t pointCount = vertexOfPoint.size();
 
-    // Mirroring Z turns the winding, so corners b and c trade places to keep the front.
+    const auto pointAt = [&](uint32_t v) {
+        const Vec3 p = placing.fold ? folded[v] : shortestDouble(mesh.positions[v]);
+        return reboundPoint(rebind, p, weights.begin(v), weights.end(v));
+    };
     const bool hasUv = !mesh.uv.empty();
     const bool hasNormals = mesh.normals.size() == mesh.positions.size() && !mesh.normals.empty();
-    std::vector<PolygonUV> uvw;
-    std::vector<PolygonNormals> normals;
-    out.polygons.reserve(mesh.faceSizes.size());
-    if (hasUv) uvw.reserve(mesh.faceSizes.size());
-    if (hasNormals) normals.reserve(mesh.faceSizes.size());
-    size_t first = 0;
-    for (uint32_t size : mesh.faceSizes) {
-        if (size == 3) {
-            const uint32_t a = mesh.corners[first], b = mesh.corners[first + 2], cc = mesh.corners[first + 1];
-            out.polygons.push_back({pointOfVertex[a], pointOfVertex[b], pointOfVertex[cc], pointOfVertex[cc]});
-            if (hasUv) {
-                auto corner = [&](uint32_t v) { return Vec2{mesh.uv[v][0], 1 - mesh.uv[v][1]}; };
-                uvw.push_back({{corner(a), corner(b), corner(cc), corner(cc)}});
-            }
-            if (hasNormals) {
-                // A normal that is not finite is left zero: the export takes the face's there.
-                auto corner = [&](uint32_t v) {
-                    const Vec3& n = mesh.normals[v];
-                    return finite(n) ? Vec3{n[0], n[1], -n[2]} : Vec3{0, 0, 0};
-                };
-                normals.push_back({{corner(a), corner(b), corner(cc), corner(cc)}});
+    Affine normalMap;
+    if (placing.fold) {
+        normalMap = inverse(*placing.fold);
+        normalMap.offset = {0, 0, 0};
+    }
+    // A normal that is not finite is left zero: the export takes the face's there.
+    const auto normalAt = [&](uint32_t v) {
+        const Float3& n = mesh.normals[v];
+        const Vec3 turned = placing.fold ? foldedNormal(normalMap, n) : Vec3{n[0], n[1], n[2]};
+        return finite(turned) ? Vec3{turned[0], turned[1], -turned[2]} : Vec3{0, 0, 0};
+    };
+    // The texture origin moves to the top-left: v becomes 1 - v, of the shortest decimal
+    // form as a scene file holds it. Once per vertex, not per corner.
+    const auto uvAt = [&](uint32_t v) {
+        return Vec2{shortestDouble(mesh.uv[v][0]), 1 - shortestDouble(mesh.uv[v][1])};
+    };
+    const auto eachTriangle = [&](auto&& take) {
+        size_t first = 0;
+        for (uint32_t size : mesh.faceSizes) {
+            if (size == 3) take(mesh.corners[first], mesh.corners[first + 2], mesh.corners[first + 1]);
+            first += size;
+        }
+    };
+    const size_t triangles = static_cast<size_t>(triangleCount(mesh));
+
+    if (arrays) {
+        MeshArrays& a = out.arrays.emplace();
+        a.points.reserve(pointCount);
+        const bool asRead = !placing.fold && rebind.empty();
+        for (uint32_t v : vertexOfPoint) {
+            if (asRead) {
+                const Float3& p = mesh.positions[v];
+                a.points.push_back({shortestFloat(p[0]), shortestFloat(p[1]), -shortestFloat(p[2])});
+            } else {
+                const Vec3 p = pointAt(v);
+                a.points.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(-p[2])});
             }
         }
-        first += size;
+        a.polygons.reserve(triangles);
+        a.cornerVertex.reserve(triangles);
+        eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
+            a.polygons.push_back({pointOfVertex[p], pointOfVertex[q], pointOfVertex[r], pointOfVertex[r]});
+            a.cornerVertex.push_back({static_cast<int32_t>(p), static_cast<int32_t>(q), static_cast<int32_t>(r),
+                                      static_cast<int32_t>(r)});
+        });
+        if (hasUv) {
+            // v is flipped in the double a scene file holds: its decimal text is made once
+            // per value among the last ones seen (rows of vertices share their v).
+            std::vector<CornerUV>& uv = a.uvOfVertex.emplace();
+            uv.reserve(vertexCount);
+            struct Flipped {
+                uint32_t bits = ~0u;  // a NaN: no texture coordinate of an imported mesh
+                float v = 0;
+            };
+            std::array<Flipped, 1024> recent;
+            for (const Float2& t : mesh.uv) {
+                uint32_t bits = 0;
+                std::memcpy(&bits, &t[1], sizeof bits);
+                Flipped& known = recent[(bits ^ (bits >> 10) ^ (bits >> 20)) & (recent.size() - 1)];
+                if (known.bits != bits) known = {bits, static_cast<float>(1 - shortestDouble(t[1]))};
+                uv.push_back({shortestFloat(t[0]), known.v});
+            }
+        }
+        if (hasNormals) {
+            std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
+            normals.reserve(vertexCount);
+            for (uint32_t v = 0; v < vertexCount; ++v) {
+                const Float3& n = mesh.normals[v];
+                if (!placing.fold) {
+                    normals.push_back(finite(n) ? KrvVector{n[0], n[1], -n[2]} : KrvVector{0, 0, 0});
+                } else {
+                    const Vec3 turned = normalAt(v);
+                    normals.push_back({static_cast<float>(turned[0]), static_cast<float>(turned[1]),
+                                       static_cast<float>(turned[2])});
+                }
+            }
+        }
+    } else {
+        out.points.reserve(pointCount);
+        for (uint32_t v : vertexOfPoint) {
+            const Vec3 p = pointAt(v);
+            out.points.push_back({p[0], p[1], -p[2]});
+        }
+        out.polygons.reserve(triangles);
+        eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
+            out.polygons.push_back({pointOfVertex[p], pointOfVertex[q], pointOfVertex[r], pointOfVertex[r]});
+        });
+        if (hasUv) {
+            std::vector<Vec2> uvOfVertex(vertexCount);
+            for (size_t v = 0; v < vertexCount; ++v) uvOfVertex[v] = uvAt(static_cast<uint32_t>(v));
+            std::vector<PolygonUV>& uvw = out.uvw.emplace();
+            uvw.reserve(triangles);
+            eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
+                uvw.push_back({{uvOfVertex[p], uvOfVertex[q], uvOfVertex[r], uvOfVertex[r]}});
+            });
+        }
+        if (hasNormals) {
+            std::vector<PolygonNormals>& normals = out.normals.emplace();
+            normals.reserve(triangles);
+            eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
+                const Vec3 nr = normalAt(r);
+                normals.push_back({{normalAt(p), normalAt(q), nr, nr}});
+            });
+        }
     }
-    if (hasUv) out.uvw = std::move(uvw);
-    if (hasNormals) out.normals = std::move(normals);
 
+    // One weight entry per bone object, in the order of the mesh's bones; a point takes
+    // the shares of its first vertex, in their order.
     std::unordered_map<int, size_t> entryOfItem;
+    std::vector<size_t> entryOfBone(mesh.bones.size());
     for (size_t b = 0; b < mesh.bones.size(); ++b) {
         if (boneItem[b] < 0) continue;
         auto entry = entryOfItem.find(boneItem[b]);
         if (entry == entryOfItem.end()) {
             entry = entryOfItem.emplace(boneItem[b], out.weights.size()).first;
-            out.weights.push_back({c.ids[boneItem[b]], std::vector<double>(out.points.size(), 0.0)});
+            out.weights.push_back({c.ids[boneItem[b]], std::vector<double>(pointCount, 0.0)});
         }
-        std::vector<double>& perPoint = out.weights[entry->second].perPoint;
-        for (size_t point = 0; point < vertexOfPoint.size(); ++point)
-            for (const BoneShare& w : weightsOfVertex[vertexOfPoint[point]])
-                if (w.bone == b) perPoint[point] += w.weight;
+        entryOfBone[b] = entry->second;
     }
+    for (size_t point = 0; point < pointCount; ++point)
+        for (const BoneShare* w = weights.begin(vertexOfPoint[point]); w != weights.end(vertexOfPoint[point]); ++w)
+            out.weights[entryOfBone[w->bone]].perPoint[point] += w->weight;
 }
 
 // ---- bones ----
@@ -802,23 +983,6 @@ void assignIds(Conversion& c) {
     }
 }
 
-// The mesh with `remainder` applied to its positions and normals (the normals by the
-// inverse transpose, made unit length again).
-ModelMesh foldedMesh(const ModelMesh& mesh, const Affine& remainder) {
-    ModelMesh folded = mesh;
-    for (Vec3& p : folded.positions) p = transformPoint(remainder, p);
-    Affine normalMap = inverse(remainder);
-    normalMap.offset = {0, 0, 0};
-    for (Vec3& n : folded.normals) {
-        Vec3 turned{0, 0, 0};
-        for (int r = 0; r < 3; ++r)
-            for (int k = 0; k < 3; ++k) turned[r] += normalMap.linear[k][r] * n[k];
-        const double length = std::sqrt(turned[0] * turned[0] + turned[1] * turned[1] + turned[2] * turned[2]);
-        n = length > 0 ? Vec3{turned[0] / length, turned[1] / length, turned[2] / length} : turned;
-    }
-    return folded;
-}
-
 // The rest placement of a null or polygon object whose host placement cannot hold its
 // node's: the rest goes into the object's own points where it has points of its own
 // (a polygon object that is neither skinned nor animated), and into each child's
@@ -864,10 +1028,8 @@ void buildObject(Conversion& c, int item, const std::vector<std::string>& materi
                ": the placement has a scale of 0, which flattens the object and everything below it; it is kept");
     if (plan.type == ObjectType::Polygon) {
         const ModelMesh& mesh = c.model.meshes[plan.mesh];
-        if (foldIntoPoints)
-            convertMesh(c, foldedMesh(mesh, c.remainder[item]), c.rebind[item], out);
-        else
-            convertMesh(c, mesh, c.rebind[item], out);
+        convertMesh(c, mesh, {&c.rebind[item], foldIntoPoints ? &c.remainder[item] : nullptr}, c.documentArrays,
+                    out);
         if (mesh.material >= 0 && mesh.material < static_cast<int>(materialNames.size()))
             out.texture = TextureTag{materialNames[mesh.material], {0, 0}, {1, 1}};
     }
@@ -901,7 +1063,8 @@ int chosenAnimation(const ModelData& model, const std::string& choice) {
 bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, const NoteSink& note,
                     const ImportChoices& choices) {
     const NoteSink silent = [](const std::string&) {};
-    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
+                 choices.documentArrays};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;

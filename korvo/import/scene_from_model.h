@@ -21,6 +21,9 @@ struct ImportChoices {
     // is read for an export that writes none.
     bool noteSkins = true;
     bool noteAnimations = true;
+    // Polygon objects get their geometry as MeshArrays, ready for a document that an
+    // export reads, instead of the records a scene file holds.
+    bool documentArrays = false;
 };
 
 // False, with the reason in `error`, when the model holds no polygon mesh, nests its

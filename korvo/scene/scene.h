@@ -3,6 +3,8 @@
 // host builds its live documents from it.
 #pragma once
 
+#include <korvo_sdk.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -43,6 +45,25 @@ struct PolygonUV {
 // The normals of one polygon's corners a, b, c, d; a triangle's d repeats c.
 struct PolygonNormals {
     std::array<Vec3, 4> corners{};
+};
+
+// Texture coordinates as the host's documents keep them: u and v (the host interface's
+// record adds a third coordinate, always 0, when a polygon's record is asked for).
+struct CornerUV {
+    float u = 0, v = 0;
+};
+
+// A polygon object's geometry in the layout of the host's documents (the interface's
+// records, 32-bit floats). A model imported for an export is converted into these once,
+// and the document takes them over as they are. Its texture coordinates and normals stay
+// per vertex of the model, as the model has them: each polygon names the vertex of its
+// corners a, b, c, d.
+struct MeshArrays {
+    std::vector<KrvVector> points;
+    std::vector<KrvPolygon> polygons;
+    std::vector<KrvPolygon> cornerVertex;  // per polygon: the vertices of its corners
+    std::optional<std::vector<CornerUV>> uvOfVertex;
+    std::optional<std::vector<KrvVector>> normalOfVertex;
 };
 
 struct TextureTag {
@@ -99,6 +120,8 @@ struct SceneObject {
     std::vector<Polygon> polygons;
     std::optional<std::vector<PolygonUV>> uvw;
     std::optional<std::vector<PolygonNormals>> normals;  // the normal tag
+    // Instead of the four above, the geometry ready for the document (see MeshArrays).
+    std::optional<MeshArrays> arrays;
     std::optional<TextureTag> texture;
     std::optional<PhongTag> phong;
     std::vector<BoneWeights> weights;

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
+#include "korvo/host/host.h"
 #include "korvo/import/scene_pose.h"
 
 namespace korvo::import {
@@ -222,6 +224,68 @@ TEST(SceneFromModel, ShearIsFoldedIntoPointsAndChildren) {
         for (int k = 0; k < 3; ++k)
             for (int i = 0; i < 3; ++i)
                 EXPECT_NEAR(got[t].corners[k].position[i], expected[t].corners[k].position[i], 1e-9) << t << " " << k;
+}
+
+// An export's import hands the document its geometry ready (MeshArrays); the document must
+// then hold, bit for bit, what it builds from the scene file's records: with a placement
+// folded into the points and without, through the floats whose shortest decimal form is
+// not the float itself, -0, a normal that is not finite and points that merge.
+TEST(SceneFromModel, DocumentArraysHoldWhatTheRecordsGive) {
+    const auto bitsOf = [](uint32_t bits) {
+        float f = 0;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    };
+    const float odd = bitsOf(0x15ae43fd), oddNegative = bitsOf(0x95ae43fd);
+    ModelData model = modelWithSquare();
+    ModelMesh& mesh = model.meshes[0];
+    mesh.positions[1] = {odd, -0.0f, oddNegative};
+    mesh.positions[4] = {0.1f, 0.7f, odd};
+    mesh.uv[2] = {odd, 0.99999994f};
+    mesh.uv[5] = {oddNegative, 0.3f};
+    mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {INFINITY, 0, 0}, {0, -0.0f, 1}, {odd, 1, 0}, {0, 0, -1}};
+    Affine shear = rotationAboutY(0.7);
+    shear.linear[0][1] += 0.4;
+    const int sheared = addNode(model, "Sheared", 0, shear);
+    model.nodes[sheared].meshes = {0};
+
+    Host host;
+    KrvDocument documents[2];
+    for (bool arrays : {false, true}) {
+        Scene scene;
+        std::string error;
+        ImportChoices choices;
+        choices.documentArrays = arrays;
+        ASSERT_TRUE(sceneFromModel(model, scene, error, [](const std::string&) {}, choices)) << error;
+        documents[arrays] = host.loadDocument(std::move(scene));
+    }
+    const KrvHost& h = *host.root();
+    const auto same = [](const auto* a, const auto* b, size_t count) {
+        return std::memcmp(a, b, count * sizeof *a) == 0;
+    };
+    for (const char* name : {"Square", "Sheared"}) {
+        const KrvObject records = host.findObject(documents[0], name), arrays = host.findObject(documents[1], name);
+        ASSERT_TRUE(records && arrays) << name;
+        int32_t n[2] = {0, 0};
+        const KrvVector* points[2] = {h.object->points(records, &n[0]), h.object->points(arrays, &n[1])};
+        ASSERT_EQ(n[0], n[1]);
+        EXPECT_LT(n[0], 6) << name;  // corners at one place are one point
+        EXPECT_TRUE(same(points[0], points[1], static_cast<size_t>(n[0]))) << name;
+        const KrvPolygon* polygons[2] = {h.object->polygons(records, &n[0]), h.object->polygons(arrays, &n[1])};
+        ASSERT_EQ(n[0], 2);
+        ASSERT_EQ(n[1], 2);
+        EXPECT_TRUE(same(polygons[0], polygons[1], 2)) << name;
+        KrvPolygonUV uv[2][2];
+        KrvPolygonNormals normals[2][2];
+        for (int k = 0; k < 2; ++k) {
+            const KrvObject o = k == 0 ? records : arrays;
+            ASSERT_EQ(h.tag->uv_of_polygons(h.object->find_tag(o, KRV_TAG_UVW, 0), 0, 2, uv[k]), 1);
+            ASSERT_EQ(h.tag->normals_of_polygons(h.object->find_tag(o, KRV_TAG_NORMALS, 0), 0, 2, normals[k]), 1);
+        }
+        EXPECT_TRUE(same(uv[0], uv[1], 2)) << name;
+        EXPECT_TRUE(same(normals[0], normals[1], 2)) << name;
+    }
+    EXPECT_TRUE(host.faults().empty());
 }
 
 // Each animation is a take of its own range; the current one starts the time line, and an
