@@ -20,6 +20,7 @@
 #include "skin/skin_weights.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
+#include "xfile/scene_walk.h"
 #include "xfile/skin_writer.h"
 #include "xfile/text_writer.h"
 
@@ -30,7 +31,6 @@ class Session {
 public:
     Session() : path_("/tmp/dorna-bench-" + std::to_string(getpid()) + ".x") {
         dorna::setHost(host.root());
-        dorna::initExportSettings();
     }
     ~Session() {
         dorna::setHost(nullptr);
@@ -42,7 +42,7 @@ public:
     void writeFile(KrvDocument document, Write write) {
         dorna::ExportStatus status;
         dorna::XTextWriter writer(status);
-        dorna::ExportContext context{dorna::exportSettings, document, writer, status};
+        dorna::ExportContext context{dorna::kDefaultExportSettings, document, writer, status};
         dorna::HostFileName name;
         name.setFromString(dorna::HostString(path_.c_str()));
         writer.open(name.get());
@@ -130,8 +130,8 @@ void BM_SkinOfGrid(benchmark::State& state) {
     const KrvDocument document = session.host.loadDocument(skinnedGrid(n, 30));
     const KrvObject grid = session.host.findObject(document, "Grid");
     dorna::ExportMesh mesh{};
-    dorna::buildExportMesh(mesh, grid);
-    const dorna::MeshArrays arrays = dorna::takeMeshArrays(mesh, nullptr);
+    dorna::buildExportMesh(mesh, grid, dorna::meshOptionsOf(dorna::kDefaultExportSettings));
+    const dorna::MeshArrays arrays = dorna::takeMeshArrays(mesh, nullptr, nullptr);
 
     for (auto _ : state) {
         session.writeFile(document, [&](dorna::ExportContext& context) {

@@ -9,7 +9,6 @@
 #include "host/library.h"
 #include "host/objects.h"
 #include "mesh/debug_listing.h"
-#include "settings/export_settings.h"
 
 namespace dorna {
 
@@ -80,7 +79,7 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
 }
 
 int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
-    if (!exportSettings.useNormalTags || !mesh.faceNormals) return 0;
+    if (!mesh.faceNormals) return 0;
     const KrvTag tag = findNormalTag(object);
     if (!tag) return 0;
     mesh.cornerNormals = static_cast<Vector*>(hostAlloc(sizeof(Vector) * 3 * static_cast<size_t>(polygonCount)));
@@ -100,10 +99,10 @@ int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCou
     return 1;
 }
 
-float smoothingLimit(KrvObject object) {
-    const double angle = double(exportSettings.smoothingAngle) * kRadiansPerDegree;
+float smoothingLimit(KrvObject object, const MeshOptions& options) {
+    const double angle = double(options.smoothingAngle) * kRadiansPerDegree;
     float cosLimit = static_cast<float>(std::cos(angle));
-    if (!exportSettings.readPhongAngle) return cosLimit;
+    if (!options.readPhongAngle) return cosLimit;
     const KrvTag phong = findTag(object, KRV_TAG_PHONG);
     if (!phong) return cosLimit;
     SettingsContainer parameters;
@@ -115,7 +114,7 @@ float smoothingLimit(KrvObject object) {
     return cosLimit;
 }
 
-MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
+MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options) {
     int32_t pointCount = 0;
     const KrvVector* points = objectPoints(object, &pointCount);
     int32_t polygonCount = 0;
@@ -130,14 +129,16 @@ MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
         }
         mesh.hasUV = collectUVs(mesh, object, polygonCount);
         computeFaceNormals(mesh, polygons, polygonCount);
-        const bool tagNormals = collectTagNormals(mesh, object, polygonCount);
+        const bool tagNormals = options.useNormalTags && collectTagNormals(mesh, object, polygonCount);
         buildIndices(mesh, polygons, polygonCount);
         if (tagNormals)
             groupByTagNormals(mesh);
         else
-            smoothNormals(mesh, smoothingLimit(object));
-        listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
-        if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
+            smoothNormals(mesh, smoothingLimit(object, options));
+        if (options.debugListing) {
+            listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
+            if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
+        }
         splitByNormals(mesh);
     }
     // A pass short of storage leaves the passes after it without their input: polygons
@@ -146,21 +147,21 @@ MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
     return polygonCount > 0 && !converted ? MeshBuild::StorageRefused : MeshBuild::Built;
 }
 
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix) {
+MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {
     const MeshArrays arrays{mesh.vertices, mesh.vertices ? mesh.vertexCount : 0, mesh.indices,
                             mesh.indices ? mesh.indexCount : 0};
     mesh.vertices = nullptr;
     mesh.indices = nullptr;
     releaseExportMesh(mesh);
-    placeVertices(arrays.vertices, arrays.vertexCount, matrix);
+    placeVertices(arrays.vertices, arrays.vertexCount, matrix, sceneScale);
     return arrays;
 }
 
-void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix) {
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix, const Vector* sceneScale) {
     if (!matrix) return;
     // Normals turn with the object's axes but see neither its offset nor the scene scale.
     const Matrix& n = *matrix;
-    const Matrix m = exportSettings.scaleScene ? mulMatrix(scaleMatrix(exportSettings.sceneScale), *matrix) : *matrix;
+    const Matrix m = sceneScale ? mulMatrix(scaleMatrix(*sceneScale), *matrix) : *matrix;
     for (int32_t i = 0; i < vertexCount; ++i) {
         ExportVertex& v = vertices[i];
         const float x = v.x, y = v.y, z = v.z;

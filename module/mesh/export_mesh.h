@@ -50,13 +50,21 @@ struct TextureTransform {
 };
 constexpr TextureTransform kNoTextureTransform = {0.0f, 0.0f, 1.0f, 1.0f};
 
+// The choices of the export that shape a mesh.
+struct MeshOptions {
+    float smoothingAngle;  // degrees
+    bool readPhongAngle;   // the smoothing angle from the object's phong tag where it has one
+    bool useNormalTags;    // vertex normals from the object's normal tag where it has one
+    bool debugListing;     // print what was computed to the host console
+};
+
 enum class MeshBuild {
     Built,              // converted; without polygons the mesh has no vertices
     StorageRefused,     // the object has polygons, but the host refused storage: the mesh is empty
     PolygonOutOfRange,  // a polygon names a point the object does not have (named on the console): empty
 };
 // Converts a polygon object (its polygons already triangles in their first three points).
-MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object);
+MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options);
 // The index of the first polygon whose corners a, b, c name a point outside the
 // object, or -1. A mesh with such a polygon is not converted.
 int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount);
@@ -82,8 +90,8 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
 // each take a vertex, the first the point's own, the others numbered after the points
 // in point order. Normals are left zero. Gives back the corners' texture coordinates.
 int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
-// The normal of every corner from the object's normal tag when the settings say to use
-// it; 0 when they do not or the object has none. Reads after computeFaceNormals.
+// The normal of every corner from the object's normal tag; 0 when the object has none.
+// Reads after computeFaceNormals.
 int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
 // The part of collectTagNormals over plain arrays: the normal records of polygons first ..
 // first + count - 1, normalised, as the normals of their corners; a zero or non-finite
@@ -94,8 +102,8 @@ int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, in
 // takes its face normal). Gives back the tag normals, the face normals and the corners by point.
 int32_t groupByTagNormals(ExportMesh& mesh);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
-// or from the object's phong tag when the settings say so.
-float smoothingLimit(KrvObject object);
+// or from the object's phong tag when the options say so.
+float smoothingLimit(KrvObject object, const MeshOptions& options);
 // Merges the corners of every point into smoothing groups (normalGroups): each group is
 // seeded by the first corner not taken yet and takes every later corner whose face
 // normal makes a dot product of at least cosLimit with the seed's. Gives back the face
@@ -113,13 +121,14 @@ struct MeshArrays {
     int32_t* indices;
     int32_t indexCount;
 };
-// Hands the vertices and indices over, placed by `matrix`, and releases the rest of the
-// mesh, so that the conversion's storage is given back before the text is written.
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix);
+// Hands the vertices and indices over, placed by `matrix` and `sceneScale` (see
+// placeVertices), and releases the rest of the mesh, so that the conversion's storage
+// is given back before the text is written.
+MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale);
 // Places vertices where they are. Without a matrix they are unchanged. With one,
-// positions go through the matrix (scaled by the scene scale when scaling is on) and
+// positions go through the matrix (then scaled by `sceneScale` when there is one) and
 // normals through its axes alone, neither scaled nor normalised.
-void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix);
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix, const Vector* sceneScale);
 // Returns every array of the mesh and leaves it cleared.
 void releaseExportMesh(ExportMesh& mesh);
 

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "settings/export_settings.h"
 #include "xfile/export_driver.h"
 
 namespace dorna {
@@ -21,7 +22,7 @@ int32_t XFileSaver::operation100(intptr_t, intptr_t, intptr_t, intptr_t, intptr_
 int32_t XFileSaver::operation96(intptr_t, intptr_t, intptr_t, intptr_t) { return 1; }
 
 int32_t XFileSaver::save(void*, const KrvFileName* name, KrvDocument document, int32_t flags) {
-    return saveScene(name, document, flags);
+    return saveScene(exportSettings, name, document, flags);
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// The module-wide export options. One instance lives as long as the module; the
-// settings dialog edits it and every writer reads it directly. It is never saved.
+// The export options. One module-wide record holds the user's choices for as long as
+// the module is loaded (the settings dialog's memory between saves; it is never saved);
+// every export takes a snapshot of it and the writers read that.
 #pragma once
 
 #include <korvo_sdk.h>
@@ -51,14 +52,8 @@ constexpr ExportSettings kDefaultExportSettings = {
     0,
 };
 
-// The one record. It holds the defaults from the moment the module is loaded.
+// The module-wide record. It holds the defaults from the moment the module is loaded.
 extern ExportSettings exportSettings;
-// The running number appended to entity names; the driver resets it for every file.
-extern int32_t entityCounter;
-
-// Writes the default of every field. The module's load does this already; nothing in
-// the module calls it again (the tests do, to start from a freshly loaded module).
-void initExportSettings();
 
 // The step between exported frames and between animation keys. A distance below 1
 // would divide by zero or never end the key loop, so it counts as 1.

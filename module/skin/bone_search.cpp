@@ -10,32 +10,6 @@ namespace dorna {
 
 namespace {
 
-struct IndexedBone {
-    int32_t position;  // in depth-first order
-    KrvObject bone;
-};
-
-// Where a polygon object's search starts and ends in depth-first order.
-struct SearchRun {
-    KrvObject object;
-    int32_t first;
-    int32_t end;  // one past the last object of the parent's subtree
-};
-
-struct BoneSearch {
-    IndexedBone* bones;
-    int32_t boneCount;
-    SearchRun* runs;
-    int32_t runCount;
-    int32_t* runSlots;   // open addressing by object, at most half full; -1 free
-    int32_t* boneSlots;  // the same for the bones
-    int32_t slots;       // a power of two
-    bool indexed;       // the document of the current file is indexed
-    bool noBones;       // it holds no bone
-};
-
-BoneSearch gSearch;
-
 uint32_t hashOf(KrvObject object) {
     const uint64_t value = reinterpret_cast<uintptr_t>(object);
     return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
@@ -77,11 +51,11 @@ T* allocArray(int64_t count) {
 }
 
 // The position in `bones` of a bone of the index, or -1.
-int32_t indexedBone(KrvObject bone) {
-    const uint32_t mask = static_cast<uint32_t>(gSearch.slots - 1);
+int32_t indexedBone(const BoneSearch& search, KrvObject bone) {
+    const uint32_t mask = static_cast<uint32_t>(search.slots - 1);
     for (uint32_t s = hashOf(bone) & mask;; s = (s + 1) & mask) {
-        const int32_t b = gSearch.boneSlots[s];
-        if (b < 0 || gSearch.bones[b].bone == bone) return b;
+        const int32_t b = search.boneSlots[s];
+        if (b < 0 || search.bones[b].bone == bone) return b;
     }
 }
 
@@ -89,7 +63,7 @@ int32_t indexedBone(KrvObject bone) {
 // visited, in depth-first order: a mesh costs its own bones, not every bone of the run
 // (N meshes with a bone each would otherwise ask N x N questions). The others add
 // nothing to a skin. False when the host cannot list them.
-bool visitWeightingBones(const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
+bool visitWeightingBones(const BoneSearch& search, const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
     int32_t count = 0;
     KrvObject* weighting = weightingBones(run.object, &count);
     if (count < 0) return false;
@@ -100,21 +74,21 @@ bool visitWeightingBones(const SearchRun& run, void (*visit)(KrvObject bone, voi
     }
     int32_t n = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const int32_t b = indexedBone(weighting[i]);
-        if (b >= 0 && gSearch.bones[b].position >= run.first && gSearch.bones[b].position < run.end) found[n++] = b;
+        const int32_t b = indexedBone(search, weighting[i]);
+        if (b >= 0 && search.bones[b].position >= run.first && search.bones[b].position < run.end) found[n++] = b;
     }
     hostFree(weighting);
     std::sort(found, found + n);
     for (int32_t i = 0; i < n; ++i)
-        if (i == 0 || found[i] != found[i - 1]) visit(gSearch.bones[found[i]].bone, context);
+        if (i == 0 || found[i] != found[i - 1]) visit(search.bones[found[i]].bone, context);
     hostFree(found);
     return true;
 }
 
 }  // namespace
 
-bool beginBoneSearch(KrvDocument document) {
-    endBoneSearch();
+bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
+    endBoneSearch(search);
     const KrvObject first = firstObject(document);
     int64_t objects = 0;
     int64_t polygons = 0;
@@ -131,9 +105,9 @@ bool beginBoneSearch(KrvDocument document) {
         [](int32_t) {});
     // Without bones every search finds nothing; without polygon objects only the
     // objects the export makes search, and they walk the scene. No index is needed.
-    gSearch.noBones = bones == 0;
-    gSearch.indexed = bones == 0 || polygons == 0;
-    if (gSearch.indexed) return true;
+    search.noBones = bones == 0;
+    search.indexed = bones == 0 || polygons == 0;
+    if (search.indexed) return true;
     if (objects > INT32_MAX / 4) return false;
 
     int32_t slots = 16;
@@ -142,85 +116,92 @@ bool beginBoneSearch(KrvDocument document) {
     auto* open = allocArray<int32_t>(int64_t{deepest} + 1);
     auto* subtreeEnd = allocArray<int32_t>(objects);
     auto* parentOf = allocArray<int32_t>(polygons);
-    gSearch.bones = allocArray<IndexedBone>(bones);
-    gSearch.runs = allocArray<SearchRun>(polygons);
-    gSearch.runSlots = allocArray<int32_t>(2 * int64_t{slots});
-    const bool stored = open && subtreeEnd && parentOf && gSearch.bones && gSearch.runs && gSearch.runSlots;
+    search.bones = allocArray<IndexedBone>(bones);
+    search.runs = allocArray<SearchRun>(polygons);
+    search.runSlots = allocArray<int32_t>(2 * int64_t{slots});
+    const bool stored = open && subtreeEnd && parentOf && search.bones && search.runs && search.runSlots;
     if (stored) {
         int32_t position = 0;
         walkDepthFirst(
             first,
             [&](KrvObject o, int32_t depth) {
                 open[depth] = position;
-                if (isInstance(o, KRV_TYPE_POLYGON) && gSearch.runCount < polygons) {
-                    parentOf[gSearch.runCount] = depth > 0 ? open[depth - 1] : -1;
-                    gSearch.runs[gSearch.runCount++] = SearchRun{o, position, 0};
+                if (isInstance(o, KRV_TYPE_POLYGON) && search.runCount < polygons) {
+                    parentOf[search.runCount] = depth > 0 ? open[depth - 1] : -1;
+                    search.runs[search.runCount++] = SearchRun{o, position, 0};
                 }
-                if (isInstance(o, KRV_TYPE_BONE) && gSearch.boneCount < bones)
-                    gSearch.bones[gSearch.boneCount++] = IndexedBone{position, o};
+                if (isInstance(o, KRV_TYPE_BONE) && search.boneCount < bones)
+                    search.bones[search.boneCount++] = IndexedBone{position, o};
                 ++position;
             },
             [&](int32_t depth) {
                 subtreeEnd[open[depth]] = position;
             });
-        fillBytes(gSearch.runSlots, 2 * sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
-        gSearch.boneSlots = gSearch.runSlots + slots;
-        gSearch.slots = slots;
+        fillBytes(search.runSlots, 2 * sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
+        search.boneSlots = search.runSlots + slots;
+        search.slots = slots;
         const uint32_t mask = static_cast<uint32_t>(slots - 1);
-        for (int32_t b = 0; b < gSearch.boneCount; ++b) {
-            uint32_t s = hashOf(gSearch.bones[b].bone) & mask;
-            while (gSearch.boneSlots[s] >= 0) s = (s + 1) & mask;
-            gSearch.boneSlots[s] = b;
+        for (int32_t b = 0; b < search.boneCount; ++b) {
+            uint32_t s = hashOf(search.bones[b].bone) & mask;
+            while (search.boneSlots[s] >= 0) s = (s + 1) & mask;
+            search.boneSlots[s] = b;
         }
-        for (int32_t r = 0; r < gSearch.runCount; ++r) {
-            SearchRun& run = gSearch.runs[r];
+        for (int32_t r = 0; r < search.runCount; ++r) {
+            SearchRun& run = search.runs[r];
             run.end = parentOf[r] < 0 ? position : subtreeEnd[parentOf[r]];
             uint32_t s = hashOf(run.object) & mask;
-            while (gSearch.runSlots[s] >= 0) s = (s + 1) & mask;
-            gSearch.runSlots[s] = r;
+            while (search.runSlots[s] >= 0) s = (s + 1) & mask;
+            search.runSlots[s] = r;
         }
     }
     hostFree(open);
     hostFree(subtreeEnd);
     hostFree(parentOf);
-    if (!stored) endBoneSearch();
-    gSearch.indexed = stored;
+    if (!stored) endBoneSearch(search);
+    search.indexed = stored;
     return stored;
 }
 
-void endBoneSearch() {
+void endBoneSearch(BoneSearch& search) {
     // boneSlots shares the block of runSlots.
-    hostFree(gSearch.bones);
-    hostFree(gSearch.runs);
-    hostFree(gSearch.runSlots);
-    gSearch = BoneSearch{};
+    hostFreeAndClear(search.bones);
+    hostFreeAndClear(search.runs);
+    hostFreeAndClear(search.runSlots);
+    search.boneSlots = nullptr;
+    search.boneCount = 0;
+    search.runCount = 0;
+    search.slots = 0;
+    search.indexed = false;
+    search.noBones = false;
 }
 
-bool forEachSearchedBone(KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
-    if (!gSearch.indexed) return false;
-    if (gSearch.noBones) return true;
-    if (gSearch.slots == 0) return false;
-    const uint32_t mask = static_cast<uint32_t>(gSearch.slots - 1);
+BoneSearch::~BoneSearch() { endBoneSearch(*this); }
+
+bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
+    if (!search.indexed) return false;
+    if (search.noBones) return true;
+    if (search.slots == 0) return false;
+    const uint32_t mask = static_cast<uint32_t>(search.slots - 1);
     int32_t r = -1;
     for (uint32_t s = hashOf(object) & mask;; s = (s + 1) & mask) {
-        r = gSearch.runSlots[s];
-        if (r < 0 || gSearch.runs[r].object == object) break;
+        r = search.runSlots[s];
+        if (r < 0 || search.runs[r].object == object) break;
     }
     if (r < 0) return false;
-    const SearchRun& run = gSearch.runs[r];
-    if (visitWeightingBones(run, visit, context)) return true;
+    const SearchRun& run = search.runs[r];
+    if (visitWeightingBones(search, run, visit, context)) return true;
     // The first bone at or after the run's start.
     int32_t low = 0;
-    int32_t high = gSearch.boneCount;
+    int32_t high = search.boneCount;
     while (low < high) {
         const int32_t middle = low + (high - low) / 2;
-        if (gSearch.bones[middle].position < run.first)
+        if (search.bones[middle].position < run.first)
             low = middle + 1;
         else
             high = middle;
     }
-    for (int32_t b = low; b < gSearch.boneCount && gSearch.bones[b].position < run.end; ++b)
-        visit(gSearch.bones[b].bone, context);
+    for (int32_t b = low; b < search.boneCount && search.bones[b].position < run.end; ++b)
+        visit(search.bones[b].bone, context);
     return true;
 }
 

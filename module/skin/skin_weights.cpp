@@ -199,7 +199,7 @@ struct Search {
     bool whole;
 };
 
-bool searchBones(KrvObject object, SkinData& skin) {
+bool searchBones(const BoneSearch& bones, KrvObject object, SkinData& skin) {
     // The index holds bones only.
     auto visit = [](KrvObject bone, void* context) {
         Search& search = *static_cast<Search*>(context);
@@ -207,7 +207,7 @@ bool searchBones(KrvObject object, SkinData& skin) {
         search.whole = gatherOrDrop(search.skin, bone) && search.whole;
     };
     Search search{skin, true};
-    if (!forEachSearchedBone(object, visit, &search)) return findBones(object, skin);
+    if (!forEachSearchedBone(bones, object, visit, &search)) return findBones(object, skin);
     return search.whole;
 }
 
@@ -223,10 +223,10 @@ bool haveTallies(SkinData& skin) {
 
 }  // namespace
 
-bool collectMeshSkin(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices,
-                     int32_t indexCount) {
+bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
+                     const int32_t* indices, int32_t indexCount) {
     if (!setMesh(skin, object, vertexCount, indices, indexCount)) return true;
-    return searchBones(object, skin);
+    return searchBones(bones, object, skin);
 }
 
 GatherResult gatherBoneWeights(SkinData& skin) {

@@ -15,6 +15,8 @@
 
 namespace dorna {
 
+struct BoneSearch;
+
 // Entries of the bone table, and the most bones gathered for one mesh (one below the
 // table's size; a Mesh with more children is refused by readers). The bones beyond it
 // that weight the mesh are listed for the console line that names them.
@@ -77,8 +79,8 @@ void releaseSkinData(SkinData& skin);
 // in it) with their weights at the exported vertices. False when the host refused
 // storage and a bone that weights the mesh is missing from the record (the user has
 // been told where a message applies). Arguments that describe no mesh collect nothing.
-bool collectMeshSkin(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices,
-                     int32_t indexCount);
+bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
+                     const int32_t* indices, int32_t indexCount);
 
 // The steps collectMeshSkin takes, for the tests and the benchmark.
 

@@ -24,8 +24,8 @@ void writeAnimation(ExportContext& context, const Sampling& sampling, KrvObject 
     // A file that cannot be kept stops at once: a long animation would be lost work.
     for (int32_t k = 0; k < sampling.keyCount && context.status.ok(); ++k)
         writeMatrixKey(writer, keyTimeOf(sampling, k), sampleKey(sampling, object, k), k + 1 == sampling.keyCount);
-    reportNonFinite(writer, object);
-    const NameText name = frameName(object);
+    reportNonFinite(context, object);
+    const NameText name = frameName(context.names, object);
     // The AnimationKey ends, the reference to the object's frame follows, the Animation ends.
     writer.closeBlock("  }\r\n");
     writer.writeText("  {");

@@ -49,7 +49,8 @@ void writeScene(ExportContext& context) {
         writeAnimationSet(context);
 }
 
-FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t index, FramePlan& plan) {
+FileOutcome exportFile(const ExportSettings& settings, const KrvFileName* target, KrvDocument document,
+                       int32_t index, FramePlan& plan) {
     ExportStatus status;
     XTextWriter writer(status);
     HostTime time;
@@ -57,9 +58,8 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
 
     KrvDocument copy = copyDocument(document, KRV_COPY_WORKING);
     if (!copy) return FileOutcome::NoWorkingCopy;
-    ExportContext context{exportSettings, copy, writer, status};
+    ExportContext context{settings, copy, writer, status};
     const KrvObject first = firstObject(copy);
-    entityCounter = 0;
     time.denominator = static_cast<float>(documentFrameRate(copy));
 
     FileOutcome outcome = FileOutcome::Written;
@@ -74,20 +74,20 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
             setDocumentTime(copy, time);
             animateDocument(copy);
         }
-        if (!named || !writer.open(name.get())) {
+        if (!status.ok()) {
+            outcome = FileOutcome::CannotWrite;
+        } else if (!named || !writer.open(name.get())) {
             outcome = FileOutcome::CannotCreate;
         } else {
             writeHeader(context);
             // Without the frame table two referenced frames could share a name: the file
             // is not kept.
-            const ExportSettings& settings = context.settings;
-            const bool nonBonesReferenced =
-                writesAnimationSet(settings, copy) && isAnimated(false, settings);
-            if (!beginFrameNames(copy, settings.exportBones && settings.exportFrames, nonBonesReferenced))
+            const bool nonBonesReferenced = writesAnimationSet(settings, copy) && isAnimated(false, settings);
+            if (!beginFrameNames(context.names, copy, settings.exportBones && settings.exportFrames,
+                                 nonBonesReferenced))
                 status.fail(ExportFailure::StorageRefused);
             else
                 writeScene(context);
-            endFrameNames();
             writer.finish();
             // After a refused write the host drops the file as it closes it, naming the
             // cause; a file short for any other reason is never closed, so never kept.
@@ -137,18 +137,19 @@ bool frameFileName(HostFileName& name, int32_t index) {
     return true;
 }
 
-int32_t saveScene(const KrvFileName* target, KrvDocument document, int32_t flags) {
+int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocument document, int32_t flags) {
     if (!(flags & kSaveRequested)) return kSaveDone;
 
     SettingsDialog dialog;
-    dialog.copySettingsToDialog(&exportSettings);
+    dialog.copySettingsToDialog(&remembered);
     if (!dialog.runModal(kDialogMode, kDefaultPosition, kDefaultPosition, 0, 0)) return kSaveDone;
-    dialog.copySettingsFromDialog(&exportSettings);
+    dialog.copySettingsFromDialog(&remembered);
+    // Every file of this save is written from the choices confirmed now.
+    const ExportSettings settings = remembered;
 
-    if (lastKeyTimeOverflows(exportSettings, document)) return kSaveCannotWriteFile;
+    if (lastKeyTimeOverflows(settings, document)) return kSaveCannotWriteFile;
 
-    FramePlan plan{exportSettings.framePerFile && exportSettings.exportAnimation,
-                   effectiveDistancePerFrame(exportSettings), 0};
+    FramePlan plan{settings.framePerFile && settings.exportAnimation, effectiveDistancePerFrame(settings), 0};
     int32_t frameCount = 1;
     if (plan.perFrame) {
         // From the document the host passed in: the working copies come per file.
@@ -158,7 +159,7 @@ int32_t saveScene(const KrvFileName* target, KrvDocument document, int32_t flags
     }
 
     for (int32_t index = 0; index < frameCount; ++index) {
-        switch (exportFile(target, document, index, plan)) {
+        switch (exportFile(settings, target, document, index, plan)) {
             case FileOutcome::Written:
                 break;
             case FileOutcome::NoObjects:

@@ -7,10 +7,6 @@
 
 namespace dorna {
 
-void writeFrameHeader(XTextWriter& writer, KrvObject object, int32_t level) {
-    writeFrameHeader(writer, object, frameName(object), level);
-}
-
 void writeFrameHeader(XTextWriter& writer, KrvObject object, NameText name, int32_t level) {
     const Matrix m = objectExportMatrix(object);
     writer.writeIndent(level);

@@ -14,9 +14,7 @@ namespace dorna {
 class XTextWriter;
 
 // Opens the block "Frame NAME {" and writes the matrix block, whose last row ends in
-// ";;}" without a line end. Every line is indented by `level` levels. NAME is
-// frameName(object), or `name` where given.
-void writeFrameHeader(XTextWriter& writer, KrvObject object, int32_t level = 0);
+// ";;}" without a line end. Every line is indented by `level` levels.
 void writeFrameHeader(XTextWriter& writer, KrvObject object, NameText name, int32_t level = 0);
 
 }  // namespace dorna

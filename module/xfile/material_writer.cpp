@@ -129,14 +129,11 @@ void writeMaterial(BufferedText& out, const MaterialValues& values, const Export
     writeRow(out, n.emissive, 3, ";\r\n");
 }
 
-// The texture name as written; one export runs at a time on the host's thread.
-char gTextureName[kHostStringBufferSize];
-
-void reportLostCharacters(KrvObject object, int32_t lost) {
+void reportLostCharacters(FrameNames& names, KrvObject object, int32_t lost) {
     static const char kStart[] = "Dorna: mesh M_";
     static const char kEnd[] = " characters of its texture name are outside Latin-1 and written as \"?\"";
     static const char kOneEnd[] = " character of its texture name is outside Latin-1 and written as \"?\"";
-    const NameText mesh = meshName(object);
+    const NameText mesh = meshName(names, object);
     const int32_t shown = mesh.length < 200 ? mesh.length : 200;
     char line[sizeof kStart + 200 + 2 + kIntTextCapacity + sizeof kEnd];
     char* end = line;
@@ -190,13 +187,14 @@ void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCou
         writeFaceIndexes(out, faceCount);
         writeMaterial(out, values, context.settings);
     }
-    if (writesTexture && values.textureName.length() > 0) {
+    if (writesTexture && values.textureName.length() > 0 && context.names.hostText) {
         int32_t lost = 0;
-        const int32_t length = textureNameForFile(values.textureName, gTextureName, kHostStringBufferSize - 1, &lost);
+        char* text = context.names.hostText;
+        const int32_t length = textureNameForFile(values.textureName, text, kHostTextCapacity - 1, &lost);
         writer.writeText("TextureFilename { \"");
-        writer.writeBytes(gTextureName, length);
+        writer.writeBytes(text, length);
         writer.writeText("\"; }\r\n");
-        if (lost > 0) reportLostCharacters(object, lost);
+        if (lost > 0) reportLostCharacters(context.names, object, lost);
     }
     // The Material, then the list.
     writer.closeBlock("}\r\n");

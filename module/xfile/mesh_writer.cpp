@@ -92,7 +92,7 @@ bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& array
     if (!arrays.vertices || !arrays.indices || !hasMeshBlock(arrays.vertexCount, arrays.indexCount)) return false;
     XTextWriter& writer = context.writer;
 
-    const NameText name = meshName(object);
+    const NameText name = meshName(context.names, object);
     writer.writeText("Mesh M_");
     writer.writeBytes(name.text, name.length);
     writer.openBlock(" {\r\n");

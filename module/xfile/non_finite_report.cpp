@@ -3,18 +3,19 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
 
-void reportNonFinite(XTextWriter& writer, KrvObject object) {
-    const int32_t count = writer.takeNonFiniteCount();
+void reportNonFinite(ExportContext& context, KrvObject object) {
+    const int32_t count = context.writer.takeNonFiniteCount();
     if (count == 0) return;
     constexpr char kHead[] = "Dorna: ";
     constexpr char kTail[] = " values beyond the range of numbers (NaN or infinity) were written as 0";
-    const NameText name = frameName(object);
+    const NameText name = frameName(context.names, object);
     const size_t size = sizeof kHead + static_cast<size_t>(name.length) + 2 + kIntTextCapacity + sizeof kTail;
     char* line = static_cast<char*>(hostAlloc(size));
     if (!line) {

@@ -93,7 +93,8 @@ ExportFailure failureOf(MeshBuild build) {
 void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
-    const MeshBuild build = buildExportMesh(mesh, object);
+    const MeshOptions options = meshOptionsOf(context.settings);
+    const MeshBuild build = buildExportMesh(mesh, object, options);
     if (build != MeshBuild::Built) context.status.fail(failureOf(build));
 
     // With frames the vertices stay in the object's coordinates and the frame places
@@ -104,8 +105,9 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
         placement = globalMatrix(object);
         matrix = &placement;
     }
-    const MeshArrays arrays = takeMeshArrays(mesh, matrix);
-    listVertices(arrays.vertices, arrays.vertexCount);
+    const MeshArrays arrays =
+        takeMeshArrays(mesh, matrix, context.settings.scaleScene ? &context.settings.sceneScale : nullptr);
+    if (options.debugListing) listVertices(arrays.vertices, arrays.vertexCount);
     if (writeMesh(context, object, arrays)) {
         // The skin blocks stand inside the Mesh block, before its closing brace.
         writeMeshSkin(context, skin, object, arrays.vertexCount, arrays.indices, arrays.indexCount);
@@ -117,7 +119,7 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
 
 // One object with its subtree.
 void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
-    if (context.settings.uniqueNames) appendUniqueNumber(object);
+    if (context.settings.uniqueNames) appendUniqueNumber(context.names, context.uniqueNumber, object);
 
     KrvCommandData command = clearedCommand();
     KrvObject converted = nullptr;
@@ -128,7 +130,7 @@ void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
     const KrvObject current = converted ? converted : object;
 
     NameText name{nullptr, 0};
-    if (isExportedType(current) && hasFrame(context.settings, current) && !claimFrameName(object, current, &name)) {
+    if (isExportedType(current) && hasFrame(context.settings, current) && !claimFrameName(context.names, object, current, &name)) {
         context.status.fail(ExportFailure::StorageRefused);
     } else if (isExportedType(current)) {
         XTextWriter& writer = context.writer;
@@ -138,7 +140,7 @@ void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
             writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);
-        reportNonFinite(writer, current);
+        reportNonFinite(context, current);
         exportObjects(context, firstChild(current), skin);
         if (frame) writer.closeBlock("}\r\n");
     }
@@ -148,6 +150,11 @@ void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
 }
 
 }  // namespace
+
+MeshOptions meshOptionsOf(const ExportSettings& settings) {
+    return MeshOptions{settings.smoothingAngle, settings.readPhongAngle != 0, settings.useNormalTags != 0,
+                       settings.debugListing != 0};
+}
 
 void exportObjects(ExportContext& context, KrvObject object, SkinData& skin) {
     // Once the file cannot be kept, the rest of the walk would be lost work.
@@ -159,11 +166,11 @@ void exportHierarchy(ExportContext& context) {
     initSkinData(skin);
     // Skins are searched only where bones are exported with their frames.
     const bool skinned = context.settings.exportBones && context.settings.exportFrames;
-    if (skinned && !beginBoneSearch(context.document))
+    if (skinned && !beginBoneSearch(context.bones, context.document))
         context.status.fail(ExportFailure::StorageRefused);
     else
         exportObjects(context, firstObject(context.document), skin);
-    endBoneSearch();
+    endBoneSearch(context.bones);
     releaseSkinData(skin);
 }
 

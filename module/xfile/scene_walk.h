@@ -7,7 +7,12 @@
 namespace dorna {
 
 struct ExportContext;
+struct ExportSettings;
+struct MeshOptions;
 struct SkinData;
+
+// The settings that shape a mesh.
+MeshOptions meshOptionsOf(const ExportSettings& settings);
 
 // Writes the scene of the context's document (the working copy of one output file).
 void exportHierarchy(ExportContext& context);

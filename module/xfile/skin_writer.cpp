@@ -17,13 +17,13 @@ namespace dorna {
 namespace {
 
 // One console line: the mesh, the limit and the bones left out, by their frame names.
-void reportDroppedBones(const SkinData& skin, KrvObject mesh) {
+void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh) {
     constexpr char kLeftOut[] = " bones weight it, more than a mesh can hold (199); left out:";
     char count[kIntTextCapacity];
     formatInt(count, skin.boneCount + skin.droppedBoneCount);
     int64_t length = 0;
-    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(skin.droppedBones[i]).length;
-    const NameText name = meshName(mesh);
+    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(names, skin.droppedBones[i]).length;
+    const NameText name = meshName(names, mesh);
     const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
     char* line = length + head < INT32_MAX ? static_cast<char*>(hostAlloc(static_cast<size_t>(head + length + 1)))
                                            : nullptr;
@@ -42,7 +42,7 @@ void reportDroppedBones(const SkinData& skin, KrvObject mesh) {
     put(count, static_cast<int64_t>(std::strlen(count)));
     put(kLeftOut, static_cast<int64_t>(std::strlen(kLeftOut)));
     for (int32_t i = 0; i < skin.droppedListed; ++i) {
-        const NameText bone = frameName(skin.droppedBones[i]);
+        const NameText bone = frameName(names, skin.droppedBones[i]);
         put(i == 0 ? " " : ", ", i == 0 ? 1 : 2);
         put(bone.text, bone.length);
     }
@@ -65,9 +65,10 @@ void writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVerte
     out.closeBlock("}\r\n\r\n");
 }
 
-void writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
+void writeSkinWeights(ExportContext& context, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
     if (!pairs || pairCount <= 0) return;
-    const NameText name = frameName(bone);
+    XTextWriter& writer = context.writer;
+    const NameText name = frameName(context.names, bone);
     writer.openBlock("SkinWeights {\r\n \"");
     writer.writeBytes(name.text, name.length);
     writer.writeText("\";\r\n");
@@ -93,14 +94,14 @@ void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int
                    const int32_t* indices, int32_t indexCount) {
     // Skins are searched only where bones are exported with their frames.
     if (!context.settings.exportBones || !context.settings.exportFrames) return;
-    if (!collectMeshSkin(skin, object, vertexCount, indices, indexCount))
+    if (!collectMeshSkin(skin, context.bones, object, vertexCount, indices, indexCount))
         context.status.fail(ExportFailure::StorageRefused);
-    if (skin.droppedBoneCount > 0) reportDroppedBones(skin, object);
+    if (skin.droppedBoneCount > 0) reportDroppedBones(context.names, skin, object);
     if (skin.boneCount > 0)
         writeSkinHeader(context.writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));
     for (int32_t i = 0; i < skin.boneCount; ++i) {
         const BoneWeights entry = boneWeightsAt(skin, i);
-        writeSkinWeights(context.writer, entry.bone, entry.pairs, entry.pairCount);
+        writeSkinWeights(context, entry.bone, entry.pairs, entry.pairCount);
     }
     clearBoneWeights(skin);
 }

@@ -10,10 +10,6 @@ namespace dorna {
 
 namespace {
 
-// One buffer for every host string: a name may be long, and a buffer of this size on
-// the stack, or allocated per call, would cost more than the conversion itself.
-char gHostStringBuffer[kHostStringBufferSize];
-
 // Blanks for 16 levels; deeper levels take several writes.
 constexpr char kBlanks[] = "                                                                ";
 constexpr int32_t kBlanksPerWrite = sizeof(kBlanks) - 1;
@@ -40,13 +36,6 @@ void XTextWriter::writeBytes(const char* bytes, int32_t count) {
 }
 
 void XTextWriter::writeText(const char* text) { writeBytes(text, static_cast<int32_t>(std::strlen(text))); }
-
-void XTextWriter::writeHostString(const HostString& text) {
-    int32_t count = text.toText(gHostStringBuffer, kHostStringBufferSize - 1);
-    if (count <= 0) return;
-    if (count > kHostStringBufferSize - 1) count = kHostStringBufferSize - 1;
-    writeBytes(gHostStringBuffer, count);
-}
 
 void XTextWriter::writeIndent(int32_t level) {
     for (int64_t blanks = int64_t{level} * kIndentWidth; blanks > 0; blanks -= kBlanksPerWrite)

@@ -12,10 +12,6 @@
 
 namespace dorna {
 
-// writeHostString converts through one buffer of this size: strings are cut to
-// kHostStringBufferSize - 1 characters.
-constexpr int32_t kHostStringBufferSize = 512000;
-
 class XTextWriter {
 public:
     // Obtains a file object from the host's file service; a refused write is recorded
@@ -34,8 +30,6 @@ public:
     // the export's failure. Without an open file nothing is written.
     void writeBytes(const char* bytes, int32_t count);
     void writeText(const char* text);
-    // The string as 8-bit text, cut to its first kHostStringBufferSize - 1 characters.
-    void writeHostString(const HostString& text);
     // Four blanks per level.
     void writeIndent(int32_t level);
     // A real as "%0.6f" writes it (a 32-bit real is widened first), an integer as "%i".

@@ -50,11 +50,14 @@ SceneObject rightAngleFold() {
 
 class MeshBuilding : public HostTest {
 protected:
+    // The defaults of the settings dialog.
+    MeshOptions options{80.0f, true, false, false};
+
     ~MeshBuilding() override { releaseExportMesh(mesh); }
 
     void build(const SceneObject& o) {
         releaseExportMesh(mesh);
-        buildExportMesh(mesh, load(o));
+        buildExportMesh(mesh, load(o), options);
     }
 
     std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices, mesh.indices + mesh.indexCount); }
@@ -126,7 +129,7 @@ TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
 TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
     for (const float angle : {80.0f, 90.0f}) {
         SCOPED_TRACE(angle);
-        exportSettings.smoothingAngle = angle;
+        options.smoothingAngle = angle;
         build(rightAngleFold());
         EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 2);
         EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 1), 2);
@@ -142,7 +145,7 @@ TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
 }
 
 TEST_F(MeshBuilding, FoldAboveTheAngleLimitSmoothsTheSharedPoints) {
-    exportSettings.smoothingAngle = 100.0f;
+    options.smoothingAngle = 100.0f;
     build(rightAngleFold());
     EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     ASSERT_EQ(mesh.vertexCount, 4);
@@ -165,7 +168,7 @@ TEST_F(MeshBuilding, PhongTagDecidesTheLimitWhenAskedTo) {
     EXPECT_EQ(mesh.vertexCount, 4);
 
     fold.phong = korvo::PhongTag{true, 60 * kDegree};
-    exportSettings.smoothingAngle = 120.0f;
+    options.smoothingAngle = 120.0f;
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6);
 
@@ -174,8 +177,8 @@ TEST_F(MeshBuilding, PhongTagDecidesTheLimitWhenAskedTo) {
     EXPECT_EQ(mesh.vertexCount, 4) << "without an angle the tag's limit is the smoothing angle";
 
     fold.phong = korvo::PhongTag{false, std::nullopt};
-    exportSettings.smoothingAngle = 80.0f;
-    exportSettings.readPhongAngle = 0;
+    options.smoothingAngle = 80.0f;
+    options.readPhongAngle = false;
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6);
 }
@@ -215,7 +218,7 @@ TEST_F(MeshBuilding, NormalTagGivesEveryCornerTheModelsNormalWhenAskedTo) {
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6) << "off: the smoothing angle decides";
 
-    exportSettings.useNormalTags = 1;
+    options.useNormalTags = true;
     build(fold);
     ASSERT_EQ(mesh.vertexCount, 5);
     EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 4}));
@@ -300,7 +303,7 @@ TEST_F(MeshBuilding, DegenerateFaceTakesItsVertexNormalFromTheNextGroup) {
     expectNormal(1, 0, 0, 1);
     expectNormal(3, 0, 0, 0);
 
-    exportSettings.smoothingAngle = 100.0f;
+    options.smoothingAngle = 100.0f;
     build(o);
     EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     EXPECT_EQ(mesh.vertexCount, 4);
@@ -326,7 +329,7 @@ TEST_F(MeshBuilding, PointsWithoutPolygonsGiveVerticesButNoIndices) {
 TEST_F(MeshBuilding, PolygonNamingAMissingPointLeavesTheMeshEmpty) {
     SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     o.polygons.push_back({0, 2, 3, 3});
-    EXPECT_EQ(buildExportMesh(mesh, load(o)), MeshBuild::PolygonOutOfRange);
+    EXPECT_EQ(buildExportMesh(mesh, load(o), options), MeshBuild::PolygonOutOfRange);
     EXPECT_EQ(mesh.vertexCount, 0);
     EXPECT_EQ(mesh.indexCount, 0);
     ASSERT_EQ(host.consoleLines().size(), 1u);
@@ -367,7 +370,7 @@ TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
             triangles.push_back({p, p + 1, p + n + 1});
             triangles.push_back({p + 1, p + n + 2, p + n + 1});
         }
-    exportSettings.smoothingAngle = 0.0f;
+    options.smoothingAngle = 0.0f;
     build(polygonObject(points, triangles));
     ASSERT_EQ(mesh.indexCount, int32_t(3 * triangles.size()));
 
@@ -403,23 +406,22 @@ TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
     matrix.offset = Vector{1, 0, 0};
     const std::vector<ExportVertex> built(mesh.vertices, mesh.vertices + mesh.vertexCount);
     std::vector<ExportVertex> placed = built;
-    placeVertices(placed.data(), 3, &matrix);
+    placeVertices(placed.data(), 3, &matrix, nullptr);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 2.0f);
     EXPECT_EQ(placed[2].x, 1.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "normals are not normalised again";
 
-    exportSettings.scaleScene = 1;
-    exportSettings.sceneScale = Vector{1, 3, 0.5f};
+    const Vector sceneScale{1, 3, 0.5f};
     placed = built;
-    placeVertices(placed.data(), 3, &matrix);
+    placeVertices(placed.data(), 3, &matrix, &sceneScale);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 6.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "the scene scale does not reach the normals";
 
     // Handed over unplaced, the arrays are the mesh's own and the rest is released.
     const std::vector<int32_t> builtIndices = indices();
-    const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
+    const MeshArrays arrays = takeMeshArrays(mesh, nullptr, nullptr);
     ASSERT_EQ(arrays.vertexCount, 3);
     EXPECT_EQ(0, std::memcmp(arrays.vertices, built.data(), sizeof(ExportVertex) * 3));
     EXPECT_EQ(std::vector<int32_t>(arrays.indices, arrays.indices + arrays.indexCount), builtIndices);
@@ -438,9 +440,9 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
     // Once smoothed, once from the normal tag.
     for (const int32_t useTags : {0, 1}) {
         SCOPED_TRACE(useTags);
-        exportSettings.useNormalTags = useTags;
+        options.useNormalTags = useTags != 0;
         host.refuseAllocation(0);
-        buildExportMesh(mesh, object);
+        buildExportMesh(mesh, object, options);
         const int32_t fullVertexCount = mesh.vertexCount;
         releaseExportMesh(mesh);
         const int64_t requests = host.allocationRequests();
@@ -448,7 +450,7 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
         for (int64_t n = 1; n <= requests; ++n) {
             SCOPED_TRACE(n);
             host.refuseAllocation(n);
-            const MeshBuild build = buildExportMesh(mesh, object);
+            const MeshBuild build = buildExportMesh(mesh, object, options);
             host.refuseAllocation(0);
             // A mesh the refusal emptied says so: the file must not be kept without it.
             if (!mesh.vertices || !mesh.indices) {

@@ -45,12 +45,21 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-class FrameWriter : public WriterTest {};
+class FrameWriter : public WriterTest {
+protected:
+    // The header of the object's frame under the name the file gives it.
+    std::string header(KrvObject object, int32_t level = 0) {
+        return captured([&](ExportContext& c) {
+            writeFrameHeader(c.writer, object, frameName(c.names, object), level);
+            c.writer.leaveBlock();
+        });
+    }
+};
 
 TEST_F(FrameWriter, WritesTheCleanedNameAndThePlacementRelativeToTheParent) {
     const KrvObject arm =
         load({nullObject("Shoulder", {10, 0, 0}, {nullObject("Lower Arm.L", {1, 2, 3})})}, "Lower Arm.L");
-    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, arm); w.leaveBlock(); });
+    const std::string text = header(arm);
     EXPECT_EQ(text,
               "Frame Lower_Arm_L {\r\n"
               "FrameTransformMatrix {\r\n"
@@ -67,7 +76,7 @@ TEST_F(FrameWriter, EachOfTheFirstThreeRowsHoldsOneComponentOfTheThreeAxes) {
     turned.rotation = {1.5707963267948966, 0, 0};
     turned.scale = {2, 1, 1};
     const KrvObject object = load(turned);
-    const std::vector<std::string> lines = linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); }));
+    const std::vector<std::string> lines = linesOf(header(object));
     ASSERT_EQ(lines.size(), 6u);
     const double expected[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-2, 0, 0, 0}, {4, 5, 6, 1}};
     for (int row = 0; row < 4; ++row) {
@@ -83,7 +92,7 @@ TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
     const KrvObject object = load(nullObject("Arm", {1, 2, 3}));
     const int32_t depth = 2;
     const std::vector<std::string> lines =
-        linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object, depth); w.leaveBlock(); }));
+        linesOf(header(object, depth));
     ASSERT_EQ(lines.size(), 6u);
     for (const std::string& line : lines) {
         EXPECT_EQ(line.find_first_not_of(' '), 8u) << line;
@@ -94,7 +103,7 @@ TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
 
 TEST_F(FrameWriter, AnEmptyNameStillGivesAnIdentifier) {
     const KrvObject object = load(nullObject("", {0, 0, 0}));
-    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); });
+    const std::string text = header(object);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "Frame _ {");
 }
 
@@ -103,7 +112,7 @@ TEST_F(FrameWriter, WritesNothingWithoutAnOpenFile) {
     ExportStatus status;
     {
         XTextWriter writer(status);
-        writeFrameHeader(writer, object);
+        writeFrameHeader(writer, object, NameText{"Arm", 3});
     }
     EXPECT_TRUE(status.ok());  // no write reached the host
     expectNothingHeld();

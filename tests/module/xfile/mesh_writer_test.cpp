@@ -55,7 +55,12 @@ protected:
 
 TEST_F(MeshWriter, OneTriangleInFull) {
     const KrvObject tri = load(triangleObject("Tri"));
-    appendUniqueNumber(tri);
+    {
+        FrameNames names;
+        ASSERT_TRUE(reserveNameBuffers(names));
+        int32_t number = 0;
+        appendUniqueNumber(names, number, tri);
+    }
     EXPECT_EQ(written(tri, kTriangle, kTriangleIndices),
               std::string("Mesh M_Tri_0 {\r\n"
                           " 3;\r\n"
@@ -86,8 +91,8 @@ TEST_F(MeshWriter, OneTriangleInFull) {
 }
 
 TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBlockClosedOnRequest) {
-    exportSettings.exportNormals = 0;
-    exportSettings.exportTextures = 0;
+    settings.exportNormals = 0;
+    settings.exportTextures = 0;
     const KrvObject object = load(triangleObject("Point cloud"));
     const std::vector<ExportVertex> one = {vertex(-1.5f, 2.25f, 1e6f, 0, 0)};
     EXPECT_EQ(written(object, one, {0, 0, 0}, true),
@@ -102,7 +107,7 @@ TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBl
 }
 
 TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNormals) {
-    exportSettings.exportTextures = 0;
+    settings.exportTextures = 0;
     const KrvObject object = load(triangleObject("Quad"));
     const std::vector<ExportVertex> quad = {vertex(0, 0, 0, 0, 0), vertex(1, 0, 0, 0, 0), vertex(1, 1, 0, 0, 0),
                                             vertex(0, 1, 0, 0, 0)};

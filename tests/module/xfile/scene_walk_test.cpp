@@ -93,7 +93,6 @@ protected:
     // The text the walk over these top-level objects writes.
     std::string exported(std::vector<SceneObject> objects) {
         load(std::move(objects), "");
-        entityCounter = 0;
         return captured([&](ExportContext& context) { exportHierarchy(context); });
     }
 
@@ -114,7 +113,7 @@ TEST_F(SceneWalk, FramesNestAsTheObjectTreeWithEachMeshInsideItsFrame) {
 }
 
 TEST_F(SceneWalk, WithoutUniqueNamesTheCleanedNamesAreKept) {
-    exportSettings.uniqueNames = 0;
+    settings.uniqueNames = 0;
     EXPECT_EQ(outline(exported({triangle("Box"), triangle("Box")})), "Box[M_Box] Box[M_Box]");
 }
 
@@ -124,7 +123,7 @@ TEST_F(SceneWalk, BonesGetFramesOnlyWithBonesExported) {
         object("After", ObjectType::Null)};
     // A bone keeps its plain name and takes no number.
     EXPECT_EQ(outline(exported(scene)), "Hip_0[Thigh[Skin_1[M_Skin_1]]] After_2");
-    exportSettings.exportBones = 0;
+    settings.exportBones = 0;
     EXPECT_EQ(outline(exported(scene)), "Hip_0[Skin_1[M_Skin_1]] After_2");
     expectNothingHeld();
 }
@@ -151,7 +150,7 @@ TEST_F(SceneWalk, APolygonObjectWithPointsButNoPolygonsKeepsItsFrameButHasNoMesh
     SceneObject cloud = object("Cloud", ObjectType::Polygon, {triangle("Child")});
     cloud.points = {{0, 0, 0}, {1, 0, 0}};
     EXPECT_EQ(outline(exported({cloud})), "Cloud_0[Child_1[M_Child_1]]");
-    exportSettings.exportFrames = 0;
+    settings.exportFrames = 0;
     EXPECT_EQ(outline(exported({cloud})), "M_Child_1");
     expectNothingHeld();
 }
@@ -160,7 +159,6 @@ TEST_F(SceneWalk, APolygonOutOfRangeFailsTheFileAndEndsTheWalk) {
     SceneObject bad = triangle("Bad");
     bad.polygons.push_back({0, 2, 7, 7});
     load({bad, triangle("After")}, "");
-    entityCounter = 0;
     recorded.clear();
     EXPECT_EQ(failureOf([](ExportContext& context) { exportHierarchy(context); }), ExportFailure::PolygonOutOfRange);
     // The frame is closed; nothing after the failure is written.
@@ -169,7 +167,7 @@ TEST_F(SceneWalk, APolygonOutOfRangeFailsTheFileAndEndsTheWalk) {
 }
 
 TEST_F(SceneWalk, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
-    exportSettings.exportFrames = 0;
+    settings.exportFrames = 0;
     SceneObject moved = triangle("Moved");
     moved.position = {0, 0, 2};
     SceneObject parent = object("Parent", ObjectType::Null, {moved});
@@ -184,8 +182,8 @@ TEST_F(SceneWalk, WithoutFramesMeshesFollowEachOtherPlacedInTheWorld) {
         << text;
     EXPECT_EQ(text.find("SkinWeights"), std::string::npos);
 
-    exportSettings.scaleScene = 1;
-    exportSettings.sceneScale = {0.5f, 1.0f, -1.0f};
+    settings.scaleScene = 1;
+    settings.sceneScale = {0.5f, 1.0f, -1.0f};
     text = exported(scene);
     EXPECT_NE(text.find(" 3;\r\n5.000000; 0.000000; -4.000000;,\r\n6.000000; 0.000000; -4.000000;,\r\n"), std::string::npos)
         << text;
@@ -220,10 +218,9 @@ TEST_F(SceneWalk, SurvivesEveryRefusedAllocation) {
     int64_t requests = 0;
     const auto walk = [&](int64_t refused, bool& incomplete) {
         load(scene, "");
-        entityCounter = 0;
         ExportStatus status;
         XTextWriter writer(status);
-        ExportContext context{exportSettings, document, writer, status};
+        ExportContext context{settings, document, writer, status};
         HostFileName name;
         name.setFromString(HostString((::testing::TempDir() + "traversal-refused.x").c_str()));
         EXPECT_TRUE(writer.open(name.get()));

@@ -14,6 +14,7 @@
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
 #include "skin/placement.h"
+#include "xfile/scene_walk.h"
 #include "skin/skin_weights.h"
 
 namespace dorna {
@@ -45,8 +46,8 @@ protected:
     };
     void convert(KrvObject object, Converted& out) {
         ExportMesh mesh{};
-        buildExportMesh(mesh, object);
-        out.arrays = takeMeshArrays(mesh, nullptr);
+        buildExportMesh(mesh, object, meshOptionsOf(settings));
+        out.arrays = takeMeshArrays(mesh, nullptr, nullptr);
     }
 
     void writeSkin(KrvObject object, ExportContext& context) {
@@ -220,10 +221,10 @@ TEST_F(SkinWeights, NothingIsWrittenWithoutInfluencingBonesOrWithoutBonesAndFram
     EXPECT_EQ(skinOf(object), "");
 
     load({mesh, boneObject("Bone")}, "Mesh");
-    exportSettings.exportBones = 0;
+    settings.exportBones = 0;
     EXPECT_EQ(skinOf(find("Mesh")), "");
-    exportSettings.exportBones = 1;
-    exportSettings.exportFrames = 0;
+    settings.exportBones = 1;
+    settings.exportFrames = 0;
     EXPECT_EQ(skinOf(find("Mesh")), "");
 }
 
