@@ -150,13 +150,15 @@ void convert(benchmark::State& state, Shape shape, float smoothingAngle) {
     if (state.range(1) == 0) {
         // One untimed run gives the process the memory the timed runs reuse.
         dorna::ExportMesh mesh{};
-        dorna::buildExportMesh(mesh, object, options);
+        dorna::ExportStatus status;
+        if (!dorna::buildExportMesh(mesh, object, options, status)) state.SkipWithError("storage refused");
         dorna::releaseExportMesh(mesh);
     }
     int64_t vertices = 0;
     for (auto _ : state) {
         dorna::ExportMesh mesh{};
-        dorna::buildExportMesh(mesh, object, options);
+        dorna::ExportStatus status;
+        if (!dorna::buildExportMesh(mesh, object, options, status)) state.SkipWithError("storage refused");
         vertices = mesh.vertexCount;
         benchmark::DoNotOptimize(mesh.vertices);
         dorna::releaseExportMesh(mesh);

@@ -51,9 +51,12 @@ KrvTime SettingsContainer::readTime(int32_t entry, KrvTime fallback) const {
     return has(entry) ? host()->container->get_time(&value_, entry, fallback) : fallback;
 }
 
-void SettingsContainer::readString(int32_t entry, HostString& out) const {
-    if (!has(entry)) return;
-    out.adoptAllocated(host()->container->get_string_alloc(&value_, entry));
+bool SettingsContainer::readString(int32_t entry, HostString& out) const {
+    if (!has(entry)) return true;
+    KrvString* allocated = host()->container->get_string_alloc(&value_, entry);
+    if (!allocated) return false;
+    out.adoptAllocated(allocated);
+    return true;
 }
 
 void SettingsContainer::writeInt(int32_t entry, int32_t value) {

@@ -41,8 +41,9 @@ public:
     float readReal(int32_t entry, float fallback) const;
     KrvVector readVector(int32_t entry, KrvVector fallback) const;
     KrvTime readTime(int32_t entry, KrvTime fallback) const;
-    // Leaves `out` untouched for an absent entry.
-    void readString(int32_t entry, HostString& out) const;
+    // Leaves `out` untouched for an absent entry. False when the entry is there but the
+    // host could not hand it over (it refused the string's storage).
+    [[nodiscard]] bool readString(int32_t entry, HostString& out) const;
 
     void writeInt(int32_t entry, int32_t value);
     void writeReal(int32_t entry, float value);

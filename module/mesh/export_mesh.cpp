@@ -57,17 +57,12 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
     return -1;
 }
 
-int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
+bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
-    if (!uvTag || !mesh.points) return 0;
+    if (!uvTag) return true;
     mesh.cornerUVs = static_cast<float*>(hostAlloc(sizeof(float) * 6 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerUVs) {
-        // Without them the mesh would lose its texture coordinates unnoticed: the points
-        // go too, and the mesh ends up without vertices.
-        hostFreeAndClear(mesh.points);
-        mesh.pointCount = 0;
-        return 0;
-    }
+    if (!mesh.cornerUVs) return false;
+    mesh.hasUV = 1;
     const TextureTransform transform = textureTransform(object);
     KrvPolygonUV records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
@@ -75,20 +70,14 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
         uvOfPolygons(uvTag, first, count, records);
         addPolygonUVs(mesh, records, first, count, transform);
     }
-    return 1;
+    return true;
 }
 
-int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
-    if (!mesh.faceNormals) return 0;
+bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag tag = findNormalTag(object);
-    if (!tag) return 0;
+    if (!tag) return true;
     mesh.cornerNormals = static_cast<Vector*>(hostAlloc(sizeof(Vector) * 3 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerNormals) {
-        // Smoothed normals in place of the model's would go unnoticed: the mesh ends up
-        // without vertices instead.
-        hostFreeAndClear(mesh.faceNormals);
-        return 0;
-    }
+    if (!mesh.cornerNormals) return false;
     KrvPolygonNormals records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
         const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
@@ -96,7 +85,7 @@ int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCou
         normalsOfPolygons(tag, first, count, records);
         addPolygonNormals(mesh, records, first, count);
     }
-    return 1;
+    return true;
 }
 
 float smoothingLimit(KrvObject object, const MeshOptions& options) {
@@ -114,37 +103,37 @@ float smoothingLimit(KrvObject object, const MeshOptions& options) {
     return cosLimit;
 }
 
-MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options) {
+bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options, ExportStatus& status) {
     int32_t pointCount = 0;
     const KrvVector* points = objectPoints(object, &pointCount);
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
     if (!polygons || polygonCount < 0) polygonCount = 0;
-    if (setMeshPoints(mesh, points, pointCount)) {
-        const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
-        if (badPolygon >= 0) {
-            reportBadPolygon(object, badPolygon, mesh.pointCount);
-            releaseExportMesh(mesh);
-            return MeshBuild::PolygonOutOfRange;
-        }
-        mesh.hasUV = collectUVs(mesh, object, polygonCount);
-        computeFaceNormals(mesh, polygons, polygonCount);
-        const bool tagNormals = options.useNormalTags && collectTagNormals(mesh, object, polygonCount);
-        buildIndices(mesh, polygons, polygonCount);
-        if (tagNormals)
-            groupByTagNormals(mesh);
-        else
-            smoothNormals(mesh, smoothingLimit(object, options));
-        if (options.debugListing) {
-            listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
-            if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
-        }
-        splitByNormals(mesh);
+    const auto refused = [&] {
+        releaseExportMesh(mesh);
+        return status.fail(ExportFailure::StorageRefused);
+    };
+    if (!setMeshPoints(mesh, points, pointCount)) return refused();
+    const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
+    if (badPolygon >= 0) {
+        reportBadPolygon(object, badPolygon, mesh.pointCount);
+        releaseExportMesh(mesh);
+        return status.fail(ExportFailure::PolygonOutOfRange);
     }
-    // A pass short of storage leaves the passes after it without their input: polygons
-    // that gave no triangle were lost to refused storage.
-    const bool converted = mesh.vertices && mesh.vertexCount > 0 && mesh.indices && mesh.indexCount >= 3;
-    return polygonCount > 0 && !converted ? MeshBuild::StorageRefused : MeshBuild::Built;
+    // Without points there is no polygon either (it would be out of range): nothing to build.
+    if (mesh.pointCount == 0) return true;
+    if (!collectUVs(mesh, object, polygonCount) || !computeFaceNormals(mesh, polygons, polygonCount) ||
+        (options.useNormalTags && !collectTagNormals(mesh, object, polygonCount)) ||
+        !buildIndices(mesh, polygons, polygonCount))
+        return refused();
+    const bool grouped =
+        mesh.cornerNormals ? groupByTagNormals(mesh) : smoothNormals(mesh, smoothingLimit(object, options));
+    if (!grouped) return refused();
+    if (options.debugListing) {
+        listNormals(&mesh.normalGroups, mesh.pointCount);
+        listIndices(mesh.indices, mesh.indexCount);
+    }
+    return splitByNormals(mesh) || refused();
 }
 
 MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {

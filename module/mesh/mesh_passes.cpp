@@ -171,9 +171,9 @@ int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& gr
 
 // The groups of every point by `rule`; see smoothNormals.
 template <typename Rule>
-int32_t groupCorners(ExportMesh& mesh, Rule& rule) {
+bool groupCorners(ExportMesh& mesh, Rule& rule) {
     releaseNormalGroups(mesh.normalGroups);
-    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
+    if (!mesh.faceNormals || mesh.pointCount <= 0) return false;
     const int32_t* starts = mesh.cornerStarts;
     const int32_t cornerCount = starts[mesh.pointCount];
     const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
@@ -199,13 +199,11 @@ int32_t groupCorners(ExportMesh& mesh, Rule& rule) {
         groups.cornerStarts[groupCount] = cornerCount;
         groups.groupCount = groupCount;
     } else {
-        // Without groups the mesh ends up without vertices: half-merged points would
-        // pass for the mesh's own.
         releaseNormalGroups(groups);
     }
     hostFree(scratch);
     releaseFaceCorners(mesh);
-    return grouped ? 1 : 0;
+    return grouped;
 }
 
 const KrvVector& cornerNormal(const KrvPolygonNormals& record, int32_t corner) {
@@ -244,18 +242,17 @@ bool appendVertex(VertexBuffer& buffer, const ExportVertex& vertex) {
 
 }  // namespace
 
-int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
+bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
     if (!points || pointCount < 0) pointCount = 0;
     mesh.points = allocArray<Vector>(pointCount);
-    if (!mesh.points) return 0;
+    if (!mesh.points) return false;
     mesh.pointCount = pointCount;
     if (pointCount > 0) std::memcpy(mesh.points, points, sizeof(Vector) * static_cast<size_t>(pointCount));
-    return 1;
+    return true;
 }
 
-int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
-                      const TextureTransform& transform) {
-    if (!mesh.points || !mesh.cornerUVs) return 0;
+void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
+                   const TextureTransform& transform) {
     float* uv = mesh.cornerUVs + 6 * static_cast<size_t>(first);
     for (int32_t i = 0; i < count; ++i) {
         for (int32_t corner = 0; corner < 3; ++corner) {
@@ -264,11 +261,10 @@ int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t fir
             *uv++ = (record.y - transform.offsetV) * transform.scaleV;
         }
     }
-    return 1;
 }
 
-int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
-    if (mesh.pointCount <= 0 || !mesh.points) return 0;
+bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+    if (mesh.pointCount <= 0 || !mesh.points) return false;
     releaseNormalGroups(mesh.normalGroups);
     releaseFaceCorners(mesh);
     if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
@@ -277,7 +273,7 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
     mesh.pointCorners = allocArray<int32_t>(3 * polygonCount);
     if (!mesh.faceNormals || !mesh.cornerStarts || !mesh.pointCorners) {
         releaseFaceCorners(mesh);
-        return 0;
+        return false;
     }
     // The corners sorted by point, keeping their order: counted into the next point's
     // start, summed up, then placed with each point's start as its cursor, which leaves
@@ -303,18 +299,18 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
     }
     for (int32_t p = mesh.pointCount; p > 0; --p) starts[p] = starts[p - 1];
     starts[0] = 0;
-    return 1;
+    return true;
 }
 
-int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
     hostFreeAndClear(mesh.indices);
     hostFreeAndClear(mesh.vertices);
     mesh.indexCount = 0;
     mesh.vertexCount = 0;
-    if (!mesh.pointCorners || mesh.pointCount <= 0) return 0;
+    if (!mesh.pointCorners || mesh.pointCount <= 0) return false;
     const int32_t indexCount = 3 * (polygonCount > 0 ? polygonCount : 0);
     mesh.indices = allocArray<int32_t>(indexCount);
-    if (!mesh.indices) return 0;
+    if (!mesh.indices) return false;
     mesh.indexCount = indexCount;
     for (int32_t k = 0; k < indexCount / 3; ++k) {
         mesh.indices[3 * k] = polygons[k].a;
@@ -326,14 +322,14 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
     if (withUVs) {
         const int32_t most = mostCornersOfAPoint(mesh.cornerStarts, mesh.pointCount);
         auto* seen = allocArray<float>(int64_t{2} * most);
-        if (!seen) return 0;
+        if (!seen) return false;
         for (int32_t p = 0; p < mesh.pointCount; ++p)
             numberPointUVs(p, mesh.pointCorners + mesh.cornerStarts[p], mesh.cornerStarts[p + 1] - mesh.cornerStarts[p],
                            mesh.cornerUVs, mesh.indices, seen, vertexCount);
         hostFree(seen);
     }
     mesh.vertices = allocArray<ExportVertex>(vertexCount);
-    if (!mesh.vertices) return 0;
+    if (!mesh.vertices) return false;
     mesh.vertexCount = vertexCount;
     fillBytes(mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount), 0);
     // Every vertex takes the texture coordinate of its first corner. A point's first
@@ -357,16 +353,15 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
         }
     }
     hostFreeAndClear(mesh.cornerUVs);
-    return 1;
+    return true;
 }
 
-int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
+bool smoothNormals(ExportMesh& mesh, float cosLimit) {
     FaceSmoothing rule{mesh.faceNormals, cosLimit, {}, {}};
     return groupCorners(mesh, rule);
 }
 
-int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
-    if (!mesh.cornerNormals) return 0;
+void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
     Vector* normal = mesh.cornerNormals + 3 * static_cast<size_t>(first);
     for (int32_t i = 0; i < count; ++i) {
         for (int32_t corner = 0; corner < 3; ++corner) {
@@ -374,24 +369,23 @@ int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, in
             *normal++ = isFinite(n) ? normalizedOrZero(Vector{n.x, n.y, n.z}) : Vector{0.0f, 0.0f, 0.0f};
         }
     }
-    return 1;
 }
 
-int32_t groupByTagNormals(ExportMesh& mesh) {
+bool groupByTagNormals(ExportMesh& mesh) {
     TagNormals rule{mesh.cornerNormals, mesh.faceNormals, {}};
-    const int32_t grouped = mesh.cornerNormals ? groupCorners(mesh, rule) : 0;
+    const bool grouped = mesh.cornerNormals && groupCorners(mesh, rule);
     hostFreeAndClear(mesh.cornerNormals);
     return grouped;
 }
 
-int32_t splitByNormals(ExportMesh& mesh) {
+bool splitByNormals(ExportMesh& mesh) {
     VertexBuffer buffer{mesh.vertices, mesh.vertexCount, mesh.vertexCount};
     mesh.vertices = nullptr;
     mesh.vertexCount = 0;
     const NormalGroups& groups = mesh.normalGroups;
     if (!buffer.items || !mesh.indices || !groups.groupStarts) {
         hostFree(buffer.items);
-        return 0;
+        return false;
     }
     for (int32_t g = 0; g < groups.groupCount; ++g) {
         const Vector& normal = groups.normals[g];
@@ -411,7 +405,7 @@ int32_t splitByNormals(ExportMesh& mesh) {
                 copy.nz = normal.z;
                 if (!appendVertex(buffer, copy)) {
                     hostFree(buffer.items);
-                    return 0;
+                    return false;
                 }
                 mesh.indices[corner] = buffer.count - 1;
             }
@@ -419,7 +413,7 @@ int32_t splitByNormals(ExportMesh& mesh) {
     }
     mesh.vertices = buffer.items;
     mesh.vertexCount = buffer.count;
-    return 1;
+    return true;
 }
 
 }  // namespace dorna

@@ -43,7 +43,7 @@ struct BoneSearch {
 };
 
 // Indexes the document's objects. False when the host refuses the storage.
-bool beginBoneSearch(BoneSearch& search, KrvDocument document);
+[[nodiscard]] bool beginBoneSearch(BoneSearch& search, KrvDocument document);
 // Returns the index's storage.
 void endBoneSearch(BoneSearch& search);
 

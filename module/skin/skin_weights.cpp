@@ -173,7 +173,7 @@ namespace {
 // Gathers the current bone, or beyond the limit counts and lists it when it weights the
 // mesh. False when storage was refused.
 bool gatherOrDrop(SkinData& skin, KrvObject bone) {
-    if (skin.boneCount < kMaxBonesPerMesh) return gatherBoneWeights(skin) != GatherResult::StorageRefused;
+    if (skin.boneCount < kMaxBonesPerMesh) return gatherBoneWeights(skin);
     if (influences(skin.mesh, bone)) {
         skin.droppedBoneCount += 1;
         appendDroppedBone(skin, bone);
@@ -224,22 +224,22 @@ bool haveTallies(SkinData& skin) {
 }  // namespace
 
 bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
-                     const int32_t* indices, int32_t indexCount) {
+                     const int32_t* indices, int32_t indexCount, ExportStatus& status) {
     if (!setMesh(skin, object, vertexCount, indices, indexCount)) return true;
-    return searchBones(bones, object, skin);
+    return searchBones(bones, object, skin) || status.fail(ExportFailure::StorageRefused);
 }
 
-GatherResult gatherBoneWeights(SkinData& skin) {
-    if (!skin.currentBone || !skin.mesh || !skin.indices) return GatherResult::NoWeights;
-    if (skin.boneCount >= kBoneTableSize) return GatherResult::NoWeights;
+bool gatherBoneWeights(SkinData& skin) {
+    if (!skin.currentBone || !skin.mesh || !skin.indices) return true;
+    if (skin.boneCount >= kBoneTableSize) return true;
     // Where the host can tell, a bone without weights costs one question and no array.
     const bool told = hostTellsBoneWeights();
-    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return GatherResult::NoWeights;
+    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return true;
     float* weights = boneWeights(skin.mesh, skin.currentBone);
     if (!weights) {
         // A bone with weights whose array the host could not hand over: the mesh would be
         // written without this bone's influence.
-        return told ? GatherResult::StorageRefused : GatherResult::NoWeights;
+        return !told;
     }
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
@@ -248,14 +248,14 @@ GatherResult gatherBoneWeights(SkinData& skin) {
     for (int32_t j = 0; j < skin.pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
     if (!influenced || !polygons) {
         hostFree(weights);
-        return GatherResult::NoWeights;
+        return true;
     }
 
     releasePointLists(skin);
     if (!haveTallies(skin) || !buildPointLists(skin, polygons, polygonCount)) {
         hostFree(weights);
         reportMessage(kCannotCreatePointLists);
-        return GatherResult::StorageRefused;
+        return false;
     }
     const PointVertexLists& lists = skin.pointLists;
     int64_t total = 0;
@@ -267,7 +267,7 @@ GatherResult gatherBoneWeights(SkinData& skin) {
         hostFree(weights);
         releasePointLists(skin);
         reportMessage(kCannotCreatePairs);
-        return GatherResult::StorageRefused;
+        return false;
     }
     int32_t n = 0;
     for (int32_t j = 0; j < skin.pointCount; ++j) {
@@ -289,7 +289,7 @@ GatherResult gatherBoneWeights(SkinData& skin) {
     skin.boneCount += 1;
     hostFree(weights);
     releasePointLists(skin);
-    return GatherResult::Added;
+    return true;
 }
 
 int32_t maxWeightsPerVertex(const SkinData& skin) {

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "host/export_status.h"
+
 namespace dorna {
 
 struct BoneSearch;
@@ -76,11 +78,12 @@ void releaseSkinData(SkinData& skin);
 
 // The skin of one converted polygon object: the bones among the object, its later
 // siblings and all their descendants (from the file's bone search where the object is
-// in it) with their weights at the exported vertices. False when the host refused
-// storage and a bone that weights the mesh is missing from the record (the user has
-// been told where a message applies). Arguments that describe no mesh collect nothing.
-bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
-                     const int32_t* indices, int32_t indexCount);
+// in it) with their weights at the exported vertices. False, with the reason in
+// `status`, when the host refused storage and a bone that weights the mesh is missing
+// from the record (the user has been told where a message applies). Arguments that
+// describe no mesh collect nothing.
+[[nodiscard]] bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
+                                   const int32_t* indices, int32_t indexCount, ExportStatus& status);
 
 // The steps collectMeshSkin takes, for the tests and the benchmark.
 
@@ -91,12 +94,11 @@ bool setMesh(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_
 bool setBone(SkinData& skin, KrvObject object);
 // Gathers every bone among the object, its later siblings and all their descendants,
 // depth first, walking the scene. False when storage was refused on the way.
-bool findBones(KrvObject object, SkinData& skin);
+[[nodiscard]] bool findBones(KrvObject object, SkinData& skin);
 
-enum class GatherResult { Added, NoWeights, StorageRefused };
-// Gathers the weights of currentBone into a new entry (StorageRefused with a message
-// where the user knows it).
-GatherResult gatherBoneWeights(SkinData& skin);
+// Gathers the weights of currentBone into a new entry when it weights the mesh. False
+// when storage was refused (with a message where the user knows it).
+[[nodiscard]] bool gatherBoneWeights(SkinData& skin);
 // The most bones weighting one vertex.
 int32_t maxWeightsPerVertex(const SkinData& skin);
 // The largest sum, over the triangles, of the bone counts of their three corners.

@@ -8,7 +8,7 @@
 
 #include "settings/export_settings.h"
 #include "skin/bone_search.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
 #include "xfile/names.h"
 
 namespace dorna {

@@ -9,7 +9,7 @@
 #include "skin/animation_samples.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
 #include "xfile/header.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -30,14 +30,22 @@ constexpr int32_t kSaveRequested = 1;
 constexpr int32_t kDialogMode = 0;
 constexpr int32_t kDefaultPosition = -1;
 
-// What became of one output file.
-enum class FileOutcome { Written, NoObjects, NoWorkingCopy, CannotCreate, CannotWrite };
-
 struct FramePlan {
     bool perFrame;         // one file per exported frame
     int32_t distance;      // frames between two files, at least 1
     int32_t frameNumber;   // the animation frame of the current file
+    bool noObjects;        // the document holds nothing to write: no file, and no later one
 };
+
+int32_t cannotCreate() {
+    printLine(kCannotCreateFile);
+    return kSaveCannotCreateFile;
+}
+
+int32_t cannotWrite() {
+    printLine(kCannotWriteFile);
+    return kSaveCannotWriteFile;
+}
 
 // The text of one file after its header: the scene, the root frame's end and the
 // animation set.
@@ -49,22 +57,23 @@ void writeScene(ExportContext& context) {
         writeAnimationSet(context);
 }
 
-FileOutcome exportFile(const ExportSettings& settings, const KrvFileName* target, KrvDocument document,
-                       int32_t index, FramePlan& plan) {
+// One output file; the result of the save so far (kSaveDone while it goes on).
+int32_t exportFile(const ExportSettings& settings, const KrvFileName* target, KrvDocument document, int32_t index,
+                   FramePlan& plan) {
     ExportStatus status;
     XTextWriter writer(status);
     HostTime time;
     HostFileName name(target);
 
     KrvDocument copy = copyDocument(document, KRV_COPY_WORKING);
-    if (!copy) return FileOutcome::NoWorkingCopy;
+    if (!copy) return kSaveNoWorkingCopy;
     ExportContext context{settings, copy, writer, status};
     const KrvObject first = firstObject(copy);
     time.denominator = static_cast<float>(documentFrameRate(copy));
 
-    FileOutcome outcome = FileOutcome::Written;
+    int32_t result = kSaveDone;
     if (!first) {
-        outcome = FileOutcome::NoObjects;
+        plan.noObjects = true;
     } else {
         bool named = true;
         if (plan.perFrame) {
@@ -75,9 +84,9 @@ FileOutcome exportFile(const ExportSettings& settings, const KrvFileName* target
             animateDocument(copy);
         }
         if (!status.ok()) {
-            outcome = FileOutcome::CannotWrite;
+            result = cannotWrite();
         } else if (!named || !writer.open(name.get())) {
-            outcome = FileOutcome::CannotCreate;
+            result = cannotCreate();
         } else {
             writeHeader(context);
             // Without the frame table two referenced frames could share a name: the file
@@ -93,13 +102,13 @@ FileOutcome exportFile(const ExportSettings& settings, const KrvFileName* target
             // cause; a file short for any other reason is never closed, so never kept.
             const bool keepable = status.ok() || status.first() == ExportFailure::WriteFailed;
             const bool committed = keepable && writer.close();
-            if (!status.ok() || !committed) outcome = FileOutcome::CannotWrite;
+            if (!status.ok() || !committed) result = cannotWrite();
         }
     }
 
     // A file not committed is dropped with the writer.
     releaseDocument(copy);
-    return outcome;
+    return result;
 }
 
 // True, with a line, when the animation set's last key time would pass the largest time
@@ -149,7 +158,7 @@ int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocu
 
     if (lastKeyTimeOverflows(settings, document)) return kSaveCannotWriteFile;
 
-    FramePlan plan{settings.framePerFile && settings.exportAnimation, effectiveDistancePerFrame(settings), 0};
+    FramePlan plan{settings.framePerFile && settings.exportAnimation, effectiveDistancePerFrame(settings), 0, false};
     int32_t frameCount = 1;
     if (plan.perFrame) {
         // From the document the host passed in: the working copies come per file.
@@ -159,20 +168,8 @@ int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocu
     }
 
     for (int32_t index = 0; index < frameCount; ++index) {
-        switch (exportFile(settings, target, document, index, plan)) {
-            case FileOutcome::Written:
-                break;
-            case FileOutcome::NoObjects:
-                return kSaveDone;
-            case FileOutcome::NoWorkingCopy:
-                return kSaveNoWorkingCopy;
-            case FileOutcome::CannotCreate:
-                printLine(kCannotCreateFile);
-                return kSaveCannotCreateFile;
-            case FileOutcome::CannotWrite:
-                printLine(kCannotWriteFile);
-                return kSaveCannotWriteFile;
-        }
+        const int32_t result = exportFile(settings, target, document, index, plan);
+        if (result != kSaveDone || plan.noObjects) return result;
     }
     return kSaveDone;
 }

@@ -25,6 +25,6 @@ int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocu
 // Renames `name` for file `index` of a one-file-per-frame export: scene.x becomes
 // scene_<index>.x, walk.cycle.x walk.cycle_<index>.x. False, with the name left without
 // its suffix, when the host cannot give the name as a string.
-bool frameFileName(HostFileName& name, int32_t index);
+[[nodiscard]] bool frameFileName(HostFileName& name, int32_t index);
 
 }  // namespace dorna

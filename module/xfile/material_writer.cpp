@@ -50,13 +50,7 @@ KrvVector channelColor(KrvMaterial material, int32_t channel, int32_t parameter)
 void readTextureName(KrvMaterial material, MaterialValues& values) {
     SettingsContainer data;
     channelData(materialChannel(material, KRV_CHANNEL_COLOR), data);
-    if (!data.has(KRV_CHANNEL_TEXTURE)) return;
-    KrvString* name = host()->container->get_string_alloc(data.get(), KRV_CHANNEL_TEXTURE);
-    if (!name) {
-        values.textureNameLost = true;
-        return;
-    }
-    values.textureName.adoptAllocated(name);
+    values.textureNameLost = !data.readString(KRV_CHANNEL_TEXTURE, values.textureName);
 }
 
 MaterialValues readMaterial(KrvObject object) {

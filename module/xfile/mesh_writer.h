@@ -21,7 +21,7 @@ bool hasMeshBlock(int32_t vertexCount, int32_t indexCount);
 // Opens the block "Mesh M_NAME {" and writes what it holds, leaving it open for the
 // skin blocks. False, with nothing written, without arrays or without a block to write
 // (see hasMeshBlock); true when the block is open and the caller closes it.
-bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays);
+[[nodiscard]] bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays);
 
 // The steps of writeMesh. Triangle k is indices 3k, 3k + 1, 3k + 2.
 void writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);

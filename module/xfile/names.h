@@ -66,7 +66,7 @@ struct FrameNames {
 };
 
 // Takes the two name buffers. False when the host refuses them: every name is then "_".
-bool reserveNameBuffers(FrameNames& names);
+[[nodiscard]] bool reserveNameBuffers(FrameNames& names);
 
 // The cleaned copy of `name` in `out` (room for `capacity` bytes), cut to `capacity`:
 // German umlauts and sharp s spelt out, the separators space . - / \ ^ turned into "_",
@@ -105,11 +105,11 @@ NameText frameName(FrameNames& names, KrvObject object);
 // has, or that is referenced itself (`nonBonesReferenced`: an animation set names every
 // frame) while its name is taken, is numbered the same way. Frames no reference names
 // keep their names, shared or not. False when the host refuses the storage.
-bool beginFrameNames(FrameNames& names, KrvDocument document, bool withBones, bool nonBonesReferenced);
+[[nodiscard]] bool beginFrameNames(FrameNames& names, KrvDocument document, bool withBones, bool nonBonesReferenced);
 // The name of the frame written for `object` (named as `named`, the polygon object a
 // generator became, or the object itself), entered in the table. False when the host
 // refuses the storage.
-bool claimFrameName(FrameNames& names, KrvObject object, KrvObject named, NameText* name);
+[[nodiscard]] bool claimFrameName(FrameNames& names, KrvObject object, KrvObject named, NameText* name);
 // Returns the table's storage; frameName then names objects from their own names again.
 void endFrameNames(FrameNames& names);
 

@@ -79,23 +79,13 @@ void triangulate(KrvObject object) {
     releaseCommandResult(command.result);
 }
 
-ExportFailure failureOf(MeshBuild build) {
-    switch (build) {
-        case MeshBuild::StorageRefused: return ExportFailure::StorageRefused;
-        case MeshBuild::PolygonOutOfRange: return ExportFailure::PolygonOutOfRange;
-        case MeshBuild::Built: break;
-    }
-    return ExportFailure::None;
-}
-
 // Converts and writes the mesh of a polygon object with its skin; the Mesh block is
 // closed here.
 void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
     const MeshOptions options = meshOptionsOf(context.settings);
-    const MeshBuild build = buildExportMesh(mesh, object, options);
-    if (build != MeshBuild::Built) context.status.fail(failureOf(build));
+    if (!buildExportMesh(mesh, object, options, context.status)) return;
 
     // With frames the vertices stay in the object's coordinates and the frame places
     // them; without, each mesh is placed in the world on its own.

@@ -94,8 +94,7 @@ void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int
                    const int32_t* indices, int32_t indexCount) {
     // Skins are searched only where bones are exported with their frames.
     if (!context.settings.exportBones || !context.settings.exportFrames) return;
-    if (!collectMeshSkin(skin, context.bones, object, vertexCount, indices, indexCount))
-        context.status.fail(ExportFailure::StorageRefused);
+    if (!collectMeshSkin(skin, context.bones, object, vertexCount, indices, indexCount, context.status)) return;
     if (skin.droppedBoneCount > 0) reportDroppedBones(context.names, skin, object);
     if (skin.boneCount > 0)
         writeSkinHeader(context.writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "host/host.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
 
 namespace dorna {
 

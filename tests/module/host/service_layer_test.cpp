@@ -54,7 +54,7 @@ TEST_F(ServiceLayer, AbsentEntriesGiveTheDefaultWithoutAskingForTheValue) {
     EXPECT_EQ(spy.callsStartingWith("get_int"), (std::vector<std::string>{"get_int 1"}));
 
     HostString text("kept");
-    container.readString(9, text);
+    EXPECT_TRUE(container.readString(9, text));
     char buffer[16];
     text.toText(buffer, 15);
     EXPECT_STREQ(buffer, "kept");
@@ -121,7 +121,7 @@ TEST_F(ServiceLayer, FileNameSuffix) {
     name.removeSuffix();
     name.setSuffix(HostString("x"));
     HostString text;
-    name.toString(text);
+    EXPECT_TRUE(name.toString(text));
     char buffer[64];
     text.toText(buffer, 63);
     EXPECT_STREQ(buffer, "/tmp/dir.v2/scene.x");

@@ -25,7 +25,8 @@ protected:
         o.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
         o.polygons = {{0, 1, 2, 2}};
         ExportMesh mesh{};
-        buildExportMesh(mesh, load(o), MeshOptions{80.0f, true, false, listing});
+        ExportStatus status;
+        EXPECT_TRUE(buildExportMesh(mesh, load(o), MeshOptions{80.0f, true, false, listing}, status));
         const MeshArrays arrays = takeMeshArrays(mesh, nullptr, nullptr);
         if (listing) listVertices(arrays.vertices, arrays.vertexCount);
         hostFree(arrays.vertices);

@@ -57,7 +57,8 @@ protected:
 
     void build(const SceneObject& o) {
         releaseExportMesh(mesh);
-        buildExportMesh(mesh, load(o), options);
+        ExportStatus status;
+        EXPECT_TRUE(buildExportMesh(mesh, load(o), options, status));
     }
 
     std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices, mesh.indices + mesh.indexCount); }
@@ -99,8 +100,8 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
     // give 0.970142543, where a length taken in double would give 0.970142484.
     const Vector points[] = {{0, 0, 0}, {1, 0, 0}, {0, 4, -1}};
     const KrvPolygon triangle = {0, 1, 2, 2};
-    ASSERT_EQ(setMeshPoints(mesh, points, 3), 1);
-    ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+    ASSERT_TRUE(setMeshPoints(mesh, points, 3));
+    ASSERT_TRUE(computeFaceNormals(mesh, &triangle, 1));
     const Vector& unit = mesh.faceNormals[0];
     EXPECT_EQ(unit.x, 0.0f);
     EXPECT_EQ(unit.y, 0.242535636f);
@@ -110,8 +111,8 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
         SCOPED_TRACE(size);
         releaseExportMesh(mesh);
         const Vector far[] = {{0, 0, 0}, {size, 0, 0}, {0, size, 0}};
-        ASSERT_EQ(setMeshPoints(mesh, far, 3), 1);
-        ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+        ASSERT_TRUE(setMeshPoints(mesh, far, 3));
+        ASSERT_TRUE(computeFaceNormals(mesh, &triangle, 1));
         const Vector& n = mesh.faceNormals[0];
         EXPECT_EQ(n.x, 0.0f);
         EXPECT_EQ(n.y, 0.0f);
@@ -329,7 +330,9 @@ TEST_F(MeshBuilding, PointsWithoutPolygonsGiveVerticesButNoIndices) {
 TEST_F(MeshBuilding, PolygonNamingAMissingPointLeavesTheMeshEmpty) {
     SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     o.polygons.push_back({0, 2, 3, 3});
-    EXPECT_EQ(buildExportMesh(mesh, load(o), options), MeshBuild::PolygonOutOfRange);
+    ExportStatus status;
+    EXPECT_FALSE(buildExportMesh(mesh, load(o), options, status));
+    EXPECT_EQ(status.first(), ExportFailure::PolygonOutOfRange);
     EXPECT_EQ(mesh.vertexCount, 0);
     EXPECT_EQ(mesh.indexCount, 0);
     ASSERT_EQ(host.consoleLines().size(), 1u);
@@ -442,7 +445,8 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
         SCOPED_TRACE(useTags);
         options.useNormalTags = useTags != 0;
         host.refuseAllocation(0);
-        buildExportMesh(mesh, object, options);
+        ExportStatus whole;
+        ASSERT_TRUE(buildExportMesh(mesh, object, options, whole));
         const int32_t fullVertexCount = mesh.vertexCount;
         releaseExportMesh(mesh);
         const int64_t requests = host.allocationRequests();
@@ -450,11 +454,14 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
         for (int64_t n = 1; n <= requests; ++n) {
             SCOPED_TRACE(n);
             host.refuseAllocation(n);
-            const MeshBuild build = buildExportMesh(mesh, object, options);
+            ExportStatus status;
+            const bool built = buildExportMesh(mesh, object, options, status);
             host.refuseAllocation(0);
-            // A mesh the refusal emptied says so: the file must not be kept without it.
-            if (!mesh.vertices || !mesh.indices) {
-                EXPECT_EQ(build, MeshBuild::StorageRefused);
+            // A refusal empties the mesh and says so: the file must not be kept without it.
+            EXPECT_EQ(built, status.ok());
+            if (!built) {
+                EXPECT_EQ(status.first(), ExportFailure::StorageRefused);
+                EXPECT_EQ(mesh.vertices, nullptr);
             }
             EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
             for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {

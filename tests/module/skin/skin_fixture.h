@@ -14,7 +14,7 @@
 #include "host/filename.h"
 #include "module/mesh/host_fixture.h"
 #include "xfile/export_context.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {

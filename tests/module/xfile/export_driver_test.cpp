@@ -241,14 +241,14 @@ TEST_F(ExportDriver, FrameFileNames) {
     name.setFromString(HostString("/data/walk.cycle.x"));
     ASSERT_TRUE(frameFileName(name, 12));
     HostString text;
-    name.toString(text);
+    EXPECT_TRUE(name.toString(text));
     char buffer[64];
     text.toText(buffer, 63);
     EXPECT_STREQ(buffer, "/data/walk.cycle_12.x");
 
     name.setFromString(HostString("/data/noSuffix"));
-    frameFileName(name, -1);
-    name.toString(text);
+    EXPECT_TRUE(frameFileName(name, -1));
+    EXPECT_TRUE(name.toString(text));
     text.toText(buffer, 63);
     EXPECT_STREQ(buffer, "/data/noSuffix_-1.x");
 }

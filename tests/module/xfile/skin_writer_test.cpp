@@ -46,7 +46,8 @@ protected:
     };
     void convert(KrvObject object, Converted& out) {
         ExportMesh mesh{};
-        buildExportMesh(mesh, object, meshOptionsOf(settings));
+        ExportStatus status;
+        EXPECT_TRUE(buildExportMesh(mesh, object, meshOptionsOf(settings), status));
         out.arrays = takeMeshArrays(mesh, nullptr, nullptr);
     }
 
