@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "host/filename.h"
@@ -45,9 +46,9 @@ public:
         dorna::ExportContext context{dorna::kDefaultExportSettings, document, writer, status};
         dorna::HostFileName name;
         name.setFromString(dorna::HostString(path_.c_str()));
-        writer.open(name.get());
+        if (!writer.open(name.get())) return;
         write(context);
-        writer.close();
+        if (!writer.close()) std::fprintf(stderr, "the benchmark's file was not kept\n");
     }
 
     korvo::Host host;

@@ -8,7 +8,6 @@
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "skin/animation_samples.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/non_finite_report.h"
@@ -18,20 +17,24 @@ namespace dorna {
 
 namespace {
 
+// One Animation: the AnimationKey of the object's matrices (key type 4) and the
+// reference to the object's frame.
 void writeAnimation(ExportContext& context, const Sampling& sampling, KrvObject object) {
     XTextWriter& writer = context.writer;
-    writeAnimationOpen(writer, sampling.keyCount);
-    // A file that cannot be kept stops at once: a long animation would be lost work.
-    for (int32_t k = 0; k < sampling.keyCount && context.status.ok(); ++k)
-        writeMatrixKey(writer, keyTimeOf(sampling, k), sampleKey(sampling, object, k), k + 1 == sampling.keyCount);
+    const Block animation(writer, "Animation {\r\n", "}\r\n");
+    {
+        const Block key(writer, "  AnimationKey {\r\n  4;\r\n  ", "  }\r\n");
+        writer.writeInt(sampling.keyCount);
+        writer.writeText(";\r\n");
+        // A file that cannot be kept stops at once: a long animation would be lost work.
+        for (int32_t k = 0; k < sampling.keyCount && context.status.ok(); ++k)
+            writeMatrixKey(writer, keyTimeOf(sampling, k), sampleKey(sampling, object, k),
+                           k + 1 == sampling.keyCount);
+    }
     reportNonFinite(context, object);
-    const NameText name = frameName(context.names, object);
-    // The AnimationKey ends, the reference to the object's frame follows, the Animation ends.
-    writer.closeBlock("  }\r\n");
     writer.writeText("  {");
-    writer.writeBytes(name.text, name.length);
+    writer.writeName(frameName(context.names, object));
     writer.writeText("}\r\n");
-    writer.closeBlock("}\r\n");
 }
 
 // The object, its later siblings and all their descendants, depth first.
@@ -140,14 +143,9 @@ NameText setName(const HostString& takeName, SetNames& names) {
 }
 
 void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first, const NameText* name) {
-    context.writer.openBlock("\r\nAnimationSet ");
-    if (name) {
-        context.writer.writeBytes(name->text, name->length);
-        context.writer.writeText(" ");
-    }
-    context.writer.writeText("{\r\n");
+    const Block set(context.writer, "\r\nAnimationSet ", name ? *name : NameText{"", 0}, name ? " {\r\n" : "{\r\n",
+                    "}\r\n");
     writeAnimations(context, sampling, first);
-    context.writer.closeBlock("}\r\n");
 }
 
 // One set per take of the document, in take order, each over its own range and named
@@ -183,21 +181,12 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
 
 }  // namespace
 
-void writeAnimationOpen(XTextWriter& writer, int32_t keyCount) {
-    BufferedText out(writer);
-    out.openBlock("Animation {\r\n");
-    out.openBlock("  AnimationKey {\r\n  4;\r\n  ");
-    out.integer(keyCount);
-    out.text(";\r\n");
-}
-
 void writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matrix, bool last) {
-    BufferedText out(writer);
-    out.text("  ");
-    out.integer(keyTime);
-    out.text(";16;  ");
-    appendFileMatrix(out, matrix, ", ");
-    out.text(last ? ";;;\r\n" : ";;,\r\n");
+    writer.writeText("  ");
+    writer.writeInt(keyTime);
+    writer.writeText(";16;  ");
+    writeFileMatrix(writer, matrix, ", ");
+    writer.writeText(last ? ";;;\r\n" : ";;,\r\n");
 }
 
 void writeAnimationSet(ExportContext& context) {

@@ -9,6 +9,7 @@
 #include "skin/animation_samples.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
+#include "xfile/frame_writer.h"
 #include "host/export_status.h"
 #include "xfile/header.h"
 #include "xfile/names.h"
@@ -51,8 +52,10 @@ int32_t cannotWrite() {
 // animation set.
 void writeScene(ExportContext& context) {
     const ExportSettings& settings = context.settings;
-    exportHierarchy(context);
-    if (settings.exportFrames) context.writer.closeBlock("\r\n}\r\n");
+    if (settings.exportFrames)
+        writeRootFrame(context.writer, settings, [&] { exportHierarchy(context); });
+    else
+        exportHierarchy(context);
     if (settings.exportAnimation && settings.exportFrames && !settings.framePerFile && context.status.ok())
         writeAnimationSet(context);
 }

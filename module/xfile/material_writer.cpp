@@ -7,7 +7,6 @@
 #include "host/library.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -70,9 +69,9 @@ MaterialValues readMaterial(KrvObject object) {
 }
 
 // Every face uses material 0: " 0," for all faces but the last, which ends the list.
-void writeFaceIndexes(BufferedText& out, int32_t faceCount) {
-    for (int32_t face = 1; face < faceCount; ++face) out.text(" 0,\r\n");
-    out.text(" 0;;\r\n");
+void writeFaceIndexes(XTextWriter& out, int32_t faceCount) {
+    for (int32_t face = 1; face < faceCount; ++face) out.writeText(" 0,\r\n");
+    out.writeText(" 0;;\r\n");
 }
 
 // The eleven numbers of a Material, in the order they are written.
@@ -103,20 +102,19 @@ MaterialNumbers hostNumbers(const MaterialValues& v, float power) {
 }
 
 // "a; b; c;" followed by `end`.
-void writeRow(BufferedText& out, const float* values, int32_t count, const char* end) {
+void writeRow(XTextWriter& out, const float* values, int32_t count, const char* end) {
     for (int32_t i = 0; i < count; ++i) {
-        out.real(values[i]);
-        out.text(i + 1 < count ? "; " : ";");
+        out.writeReal(values[i]);
+        out.writeText(i + 1 < count ? "; " : ";");
     }
-    out.text(end);
+    out.writeText(end);
 }
 
 // An object without a material gets the standard material: all-zero colours with alpha 0
 // would be invisible in a reader that blends by alpha and black in the others.
-void writeMaterial(BufferedText& out, const MaterialValues& values, const ExportSettings& settings) {
+void writeMaterialNumbers(XTextWriter& out, const MaterialValues& values, const ExportSettings& settings) {
     const bool standard = settings.useStandardMaterial || !values.hasTag;
     const MaterialNumbers n = standard ? standardNumbers(settings) : hostNumbers(values, settings.specularPower);
-    out.openBlock("Material {\r\n");
     writeRow(out, n.face, 4, ";\r\n");
     writeRow(out, &n.power, 1, "\r\n");
     writeRow(out, n.specular, 3, ";\r\n");
@@ -172,15 +170,13 @@ void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCou
     const bool writesTexture = values.hasTag && context.settings.exportTextures;
     if (writesTexture && values.textureNameLost) context.status.fail(ExportFailure::TextureNameLost);
 
-    {
-        BufferedText out(writer);
-        out.openBlock("MeshMaterialList {\r\n 1;\r\n");
-        out.text(" ");
-        out.integer(faceCount);
-        out.text(";\r\n");
-        writeFaceIndexes(out, faceCount);
-        writeMaterial(out, values, context.settings);
-    }
+    const Block list(writer, "MeshMaterialList {\r\n 1;\r\n", "}\r\n");
+    writer.writeText(" ");
+    writer.writeInt(faceCount);
+    writer.writeText(";\r\n");
+    writeFaceIndexes(writer, faceCount);
+    const Block material(writer, "Material {\r\n", "}\r\n");
+    writeMaterialNumbers(writer, values, context.settings);
     if (writesTexture && values.textureName.length() > 0 && context.names.hostText) {
         int32_t lost = 0;
         char* text = context.names.hostText;
@@ -190,9 +186,6 @@ void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCou
         writer.writeText("\"; }\r\n");
         if (lost > 0) reportLostCharacters(context.names, object, lost);
     }
-    // The Material, then the list.
-    writer.closeBlock("}\r\n");
-    writer.closeBlock("}\r\n");
 }
 
 }  // namespace dorna

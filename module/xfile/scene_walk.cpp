@@ -1,5 +1,7 @@
 #include "xfile/scene_walk.h"
 
+#include <optional>
+
 #include "host/containers.h"
 #include "host/document.h"
 #include "host/host.h"
@@ -8,6 +10,7 @@
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
 #include "skin/bone_search.h"
+#include "skin/placement.h"
 #include "skin/skin_weights.h"
 #include "xfile/export_context.h"
 #include "xfile/frame_writer.h"
@@ -79,8 +82,7 @@ void triangulate(KrvObject object) {
     releaseCommandResult(command.result);
 }
 
-// Converts and writes the mesh of a polygon object with its skin; the Mesh block is
-// closed here.
+// Converts and writes the mesh of a polygon object with its skin.
 void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
@@ -98,11 +100,7 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     const MeshArrays arrays =
         takeMeshArrays(mesh, matrix, context.settings.scaleScene ? &context.settings.sceneScale : nullptr);
     if (options.debugListing) listVertices(arrays.vertices, arrays.vertexCount);
-    if (writeMesh(context, object, arrays)) {
-        // The skin blocks stand inside the Mesh block, before its closing brace.
-        writeMeshSkin(context, skin, object, arrays.vertexCount, arrays.indices, arrays.indexCount);
-        context.writer.closeBlock("}\r\n");
-    }
+    writeMesh(context, object, arrays, skin);
     hostFree(arrays.vertices);
     hostFree(arrays.indices);
 }
@@ -124,15 +122,15 @@ void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
         context.status.fail(ExportFailure::StorageRefused);
     } else if (isExportedType(current)) {
         XTextWriter& writer = context.writer;
-        const bool frame = hasFrame(context.settings, current);
-        if (frame) {
-            writeFrameHeader(writer, current, name);
+        std::optional<Block> frame;
+        if (hasFrame(context.settings, current)) {
+            frame.emplace(writer, "Frame ", name, " {\r\n", "}\r\n");
+            writeFrameTransform(writer, objectExportMatrix(current));
             writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);
         reportNonFinite(context, current);
         exportObjects(context, firstChild(current), skin);
-        if (frame) writer.closeBlock("}\r\n");
     }
 
     releaseObject(converted);

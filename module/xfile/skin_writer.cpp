@@ -6,7 +6,6 @@
 #include "settings/export_settings.h"
 #include "skin/placement.h"
 #include "skin/skin_weights.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -54,40 +53,34 @@ void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh)
 }  // namespace
 
 void writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVertex, int32_t maxPerFace) {
-    BufferedText out(writer);
-    out.openBlock("\r\nXSkinMeshHeader {\r\n");
-    out.integer(maxPerVertex);
-    out.text(";\r\n");
-    out.integer(maxPerFace);
-    out.text(";\r\n");
-    out.integer(boneCount);
-    out.text(";\r\n");
-    out.closeBlock("}\r\n\r\n");
+    XTextWriter& out = writer;
+    const Block header(writer, "\r\nXSkinMeshHeader {\r\n", "}\r\n\r\n");
+    out.writeInt(maxPerVertex);
+    out.writeText(";\r\n");
+    out.writeInt(maxPerFace);
+    out.writeText(";\r\n");
+    out.writeInt(boneCount);
+    out.writeText(";\r\n");
 }
 
 void writeSkinWeights(ExportContext& context, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
     if (!pairs || pairCount <= 0) return;
     XTextWriter& writer = context.writer;
-    const NameText name = frameName(context.names, bone);
-    writer.openBlock("SkinWeights {\r\n \"");
-    writer.writeBytes(name.text, name.length);
-    writer.writeText("\";\r\n");
-
-    BufferedText out(writer);
-    out.text(" ");
-    out.integer(pairCount);
-    out.text(";\r\n");
+    const Block weights(writer, "SkinWeights {\r\n \"", frameName(context.names, bone), "\";\r\n", "}\r\n\r\n");
+    XTextWriter& out = writer;
+    out.writeText(" ");
+    out.writeInt(pairCount);
+    out.writeText(";\r\n");
     for (int32_t i = 0; i < pairCount; ++i) {
-        out.integer(pairs[i].vertex);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
+        out.writeInt(pairs[i].vertex);
+        out.writeText(i + 1 < pairCount ? ",\r\n" : ";\r\n");
     }
     for (int32_t i = 0; i < pairCount; ++i) {
-        out.real(pairs[i].weight);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
+        out.writeReal(pairs[i].weight);
+        out.writeText(i + 1 < pairCount ? ",\r\n" : ";\r\n");
     }
-    appendFileMatrix(out, boneOffsetMatrix(bone), ",\r\n");
-    out.text(";;\r\n");
-    out.closeBlock("}\r\n\r\n");
+    writeFileMatrix(out, boneOffsetMatrix(bone), ",\r\n");
+    out.writeText(";;\r\n");
 }
 
 void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int32_t vertexCount,

@@ -1,5 +1,5 @@
 // The opening of a frame: the header line with the cleaned name, the matrix of the
-// placement relative to the parent in the file's layout, and the indentation.
+// placement relative to the parent in the file's layout.
 #include "xfile/frame_writer.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "module/skin/skin_fixture.h"
+#include "skin/placement.h"
 
 namespace dorna {
 namespace {
@@ -47,12 +48,15 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 class FrameWriter : public WriterTest {
 protected:
-    // The header of the object's frame under the name the file gives it.
-    std::string header(KrvObject object, int32_t level = 0) {
-        return captured([&](ExportContext& c) {
-            writeFrameHeader(c.writer, object, frameName(c.names, object), level);
-            c.writer.leaveBlock();
+    // The object's frame as the walk opens it, under the name the file gives it, without
+    // what it holds and its closing brace.
+    std::string header(KrvObject object) {
+        const std::string text = captured([&](ExportContext& c) {
+            const Block frame(c.writer, "Frame ", frameName(c.names, object), " {\r\n", "}\r\n");
+            writeFrameTransform(c.writer, objectExportMatrix(object));
         });
+        EXPECT_EQ(text.substr(text.size() - 3), "}\r\n");
+        return text.substr(0, text.size() - 3);
     }
 };
 
@@ -88,19 +92,6 @@ TEST_F(FrameWriter, EachOfTheFirstThreeRowsHoldsOneComponentOfTheThreeAxes) {
     EXPECT_EQ(lines[5].substr(lines[5].size() - 3), ";;}");
 }
 
-TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
-    const KrvObject object = load(nullObject("Arm", {1, 2, 3}));
-    const int32_t depth = 2;
-    const std::vector<std::string> lines =
-        linesOf(header(object, depth));
-    ASSERT_EQ(lines.size(), 6u);
-    for (const std::string& line : lines) {
-        EXPECT_EQ(line.find_first_not_of(' '), 8u) << line;
-    }
-    EXPECT_EQ(lines[0], "        Frame Arm {");
-    EXPECT_EQ(lines[5], "        1.000000, 2.000000, 3.000000, 1.000000;;}");
-}
-
 TEST_F(FrameWriter, AnEmptyNameStillGivesAnIdentifier) {
     const KrvObject object = load(nullObject("", {0, 0, 0}));
     const std::string text = header(object);
@@ -112,7 +103,8 @@ TEST_F(FrameWriter, WritesNothingWithoutAnOpenFile) {
     ExportStatus status;
     {
         XTextWriter writer(status);
-        writeFrameHeader(writer, object, NameText{"Arm", 3});
+        const Block frame(writer, "Frame ", NameText{"Arm", 3}, " {\r\n", "}\r\n");
+        writeFrameTransform(writer, objectExportMatrix(object));
     }
     EXPECT_TRUE(status.ok());  // no write reached the host
     expectNothingHeld();
