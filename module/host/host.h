@@ -18,12 +18,6 @@ int32_t setHost(const KrvHost* root);
 void* hostAlloc(size_t bytes);
 // Returns a block; null is ignored.
 void hostFree(void* block);
-// Frees the block if present and sets the pointer to null.
-template <typename T>
-void hostFreeAndClear(T*& block) {
-    hostFree(block);
-    block = nullptr;
-}
 
 // Fills `count` bytes with `value`, four bytes at a time, then the rest.
 void fillBytes(void* block, size_t count, uint8_t value);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "host/containers.h"
 #include "host/host.h"
@@ -60,9 +61,8 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
 bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
     if (!uvTag) return true;
-    mesh.cornerUVs = static_cast<float*>(hostAlloc(sizeof(float) * 6 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerUVs) return false;
-    mesh.hasUV = 1;
+    if (!mesh.cornerUVs.allocate(int64_t{6} * polygonCount)) return false;
+    mesh.hasUV = true;
     const TextureTransform transform = textureTransform(object);
     KrvPolygonUV records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
@@ -76,8 +76,7 @@ bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
 bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag tag = findNormalTag(object);
     if (!tag) return true;
-    mesh.cornerNormals = static_cast<Vector*>(hostAlloc(sizeof(Vector) * 3 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerNormals) return false;
+    if (!mesh.cornerNormals.allocate(int64_t{3} * polygonCount)) return false;
     KrvPolygonNormals records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
         const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
@@ -136,14 +135,15 @@ bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& opti
     return splitByNormals(mesh) || refused();
 }
 
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {
-    const MeshArrays arrays{mesh.vertices, mesh.vertices ? mesh.vertexCount : 0, mesh.indices,
-                            mesh.indices ? mesh.indexCount : 0};
-    mesh.vertices = nullptr;
-    mesh.indices = nullptr;
-    releaseExportMesh(mesh);
-    placeVertices(arrays.vertices, arrays.vertexCount, matrix, sceneScale);
-    return arrays;
+MeshArrays finishExportMesh(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {
+    ExportMesh finished;
+    finished.vertices = std::move(mesh.vertices);
+    finished.vertexCount = finished.vertices ? mesh.vertexCount : 0;
+    finished.indices = std::move(mesh.indices);
+    finished.indexCount = finished.indices ? mesh.indexCount : 0;
+    mesh = std::move(finished);
+    placeVertices(mesh.vertices, mesh.vertexCount, matrix, sceneScale);
+    return MeshArrays{mesh.vertices, mesh.vertexCount, mesh.indices, mesh.indexCount};
 }
 
 void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix, const Vector* sceneScale) {
@@ -164,17 +164,6 @@ void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* ma
     }
 }
 
-void releaseExportMesh(ExportMesh& mesh) {
-    hostFree(mesh.points);
-    hostFree(mesh.cornerUVs);
-    hostFree(mesh.cornerNormals);
-    hostFree(mesh.faceNormals);
-    hostFree(mesh.cornerStarts);
-    hostFree(mesh.pointCorners);
-    releaseNormalGroups(mesh.normalGroups);
-    hostFree(mesh.indices);
-    hostFree(mesh.vertices);
-    mesh = ExportMesh{};
-}
+void releaseExportMesh(ExportMesh& mesh) { mesh = ExportMesh{}; }
 
 }  // namespace dorna

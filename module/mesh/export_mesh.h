@@ -24,25 +24,25 @@ struct ExportVertex {
     float u, v;
 };
 
-// A cleared mesh (every field zero) is ready to be built; the mesh owns all its arrays.
+// A new mesh is ready to be built; the mesh owns all its arrays.
 struct ExportMesh {
-    Vector* points;                   // one position per host point
-    int32_t pointCount;
-    float* cornerUVs;                 // u, v of every corner, while the object's UV tag is read
-    int32_t hasUV;                    // 1 when the object has a UV tag
-    Vector* cornerNormals;            // the unit normal of every corner from the normal tag, while
-                                      // it is used (zero where the tag's is unusable)
+    HostArray<Vector> points;          // one position per host point
+    int32_t pointCount = 0;
+    HostArray<float> cornerUVs;        // u, v of every corner, while the object's UV tag is read
+    bool hasUV = false;                // the object has a UV tag
+    HostArray<Vector> cornerNormals;   // the unit normal of every corner from the normal tag, while
+                                       // it is used (zero where the tag's is unusable)
     // From the face normals to the smoothing: the unit normal of every polygon, and the
     // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
     // in corner order.
-    Vector* faceNormals;
-    int32_t* cornerStarts;            // pointCount + 1 entries
-    int32_t* pointCorners;            // one per corner
-    NormalGroups normalGroups;        // from the smoothing to the vertex splits
-    int32_t* indices;                 // vertex index of every corner
-    int32_t indexCount;               // 3 x number of polygons
-    ExportVertex* vertices;
-    int32_t vertexCount;
+    HostArray<Vector> faceNormals;
+    HostArray<int32_t> cornerStarts;   // pointCount + 1 entries
+    HostArray<int32_t> pointCorners;   // one per corner
+    NormalGroups normalGroups;         // from the smoothing to the vertex splits
+    HostArray<int32_t> indices;        // vertex index of every corner
+    int32_t indexCount = 0;            // 3 x number of polygons
+    HostArray<ExportVertex> vertices;
+    int32_t vertexCount = 0;
 };
 
 // Offset and scale of the texture tag: U = (u - offsetU) * scaleU, likewise V.
@@ -114,17 +114,17 @@ float smoothingLimit(KrvObject object, const MeshOptions& options);
 [[nodiscard]] bool splitByNormals(ExportMesh& mesh);
 
 // What the writers take of a built mesh: its vertices and indices (null, with a count of
-// 0, when the mesh has none). The caller returns both with hostFree.
+// 0, when the mesh has none), borrowed from the mesh.
 struct MeshArrays {
     ExportVertex* vertices;
     int32_t vertexCount;
     int32_t* indices;
     int32_t indexCount;
 };
-// Hands the vertices and indices over, placed by `matrix` and `sceneScale` (see
-// placeVertices), and releases the rest of the mesh, so that the conversion's storage
-// is given back before the text is written.
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale);
+// Places the vertices by `matrix` and `sceneScale` (see placeVertices) and gives back
+// every other array of the mesh, so that the conversion's storage is returned before the
+// text is written. The vertices and indices stay the mesh's.
+MeshArrays finishExportMesh(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale);
 // Places vertices where they are. Without a matrix they are unchanged. With one,
 // positions go through the matrix (then scaled by `sceneScale` when there is one) and
 // normals through its axes alone, neither scaled nor normalised.

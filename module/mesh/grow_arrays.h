@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "host/host_array.h"
 #include "math/matrix.h"
 
 namespace dorna {
@@ -15,11 +16,11 @@ namespace dorna {
 // point follow one another in the order they were seeded, so the corners array holds
 // every corner once, by point, then group, then corner number.
 struct NormalGroups {
-    int32_t* groupStarts;    // point count + 1 entries
-    Vector* normals;         // one per group: the sum of its face normals, then normalised
-    int32_t* cornerStarts;   // group count + 1 entries
-    int32_t* corners;        // corner numbers: 3 x triangle + corner 0, 1 or 2
-    int32_t groupCount;
+    HostArray<int32_t> groupStarts;   // point count + 1 entries
+    HostArray<Vector> normals;        // one per group: the sum of its face normals, then normalised
+    HostArray<int32_t> cornerStarts;  // group count + 1 entries
+    HostArray<int32_t> corners;       // corner numbers: 3 x triangle + corner 0, 1 or 2
+    int32_t groupCount = 0;
 };
 
 inline int32_t groupsOfPoint(const NormalGroups& groups, int32_t point) {
@@ -30,7 +31,5 @@ inline int32_t groupsOfPoint(const NormalGroups& groups, int32_t point) {
 // as floats); a zero vector stays zero.
 Vector normalizedOrZero(Vector v);
 
-// Returns every array and leaves the groups cleared.
-void releaseNormalGroups(NormalGroups& groups);
 
 }  // namespace dorna

@@ -45,11 +45,6 @@ void walkDepthFirst(KrvObject first, Enter enter, Leave leave) {
     }
 }
 
-template <typename T>
-T* allocArray(int64_t count) {
-    return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 1)));
-}
-
 // The position in `bones` of a bone of the index, or -1.
 int32_t indexedBone(const BoneSearch& search, KrvObject bone) {
     const uint32_t mask = static_cast<uint32_t>(search.slots - 1);
@@ -65,23 +60,18 @@ int32_t indexedBone(const BoneSearch& search, KrvObject bone) {
 // nothing to a skin. False when the host cannot list them.
 bool visitWeightingBones(const BoneSearch& search, const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
     int32_t count = 0;
-    KrvObject* weighting = weightingBones(run.object, &count);
-    if (count < 0) return false;
-    auto* found = allocArray<int32_t>(count);
-    if (!found) {
-        hostFree(weighting);
-        return false;
-    }
+    HostArray<KrvObject> weighting;
+    weighting.adopt(weightingBones(run.object, &count), count);
+    HostArray<int32_t> found;
+    if (count < 0 || !found.allocate(count)) return false;
     int32_t n = 0;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t b = indexedBone(search, weighting[i]);
         if (b >= 0 && search.bones[b].position >= run.first && search.bones[b].position < run.end) found[n++] = b;
     }
-    hostFree(weighting);
-    std::sort(found, found + n);
+    std::sort(found.get(), found.get() + n);
     for (int32_t i = 0; i < n; ++i)
         if (i == 0 || found[i] != found[i - 1]) visit(search.bones[found[i]].bone, context);
-    hostFree(found);
     return true;
 }
 
@@ -113,13 +103,10 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
     int32_t slots = 16;
     while (slots < 2 * polygons || slots < 2 * bones) slots *= 2;
     // The position of every open ancestor, and where every object's subtree ends.
-    auto* open = allocArray<int32_t>(int64_t{deepest} + 1);
-    auto* subtreeEnd = allocArray<int32_t>(objects);
-    auto* parentOf = allocArray<int32_t>(polygons);
-    search.bones = allocArray<IndexedBone>(bones);
-    search.runs = allocArray<SearchRun>(polygons);
-    search.runSlots = allocArray<int32_t>(2 * int64_t{slots});
-    const bool stored = open && subtreeEnd && parentOf && search.bones && search.runs && search.runSlots;
+    HostArray<int32_t> open, subtreeEnd, parentOf;
+    const bool stored = open.allocate(int64_t{deepest} + 1) && subtreeEnd.allocate(objects) &&
+                        parentOf.allocate(polygons) && search.bones.allocate(bones) && search.runs.allocate(polygons) &&
+                        search.runSlots.allocate(2 * int64_t{slots});
     if (stored) {
         int32_t position = 0;
         walkDepthFirst(
@@ -137,7 +124,7 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
             [&](int32_t depth) {
                 subtreeEnd[open[depth]] = position;
             });
-        fillBytes(search.runSlots, 2 * sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
+        search.runSlots.fill(0xFF);
         search.boneSlots = search.runSlots + slots;
         search.slots = slots;
         const uint32_t mask = static_cast<uint32_t>(slots - 1);
@@ -154,9 +141,6 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
             search.runSlots[s] = r;
         }
     }
-    hostFree(open);
-    hostFree(subtreeEnd);
-    hostFree(parentOf);
     if (!stored) endBoneSearch(search);
     search.indexed = stored;
     return stored;
@@ -164,9 +148,9 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
 
 void endBoneSearch(BoneSearch& search) {
     // boneSlots shares the block of runSlots.
-    hostFreeAndClear(search.bones);
-    hostFreeAndClear(search.runs);
-    hostFreeAndClear(search.runSlots);
+    search.bones.reset();
+    search.runs.reset();
+    search.runSlots.reset();
     search.boneSlots = nullptr;
     search.boneCount = 0;
     search.runCount = 0;
@@ -175,7 +159,7 @@ void endBoneSearch(BoneSearch& search) {
     search.noBones = false;
 }
 
-BoneSearch::~BoneSearch() { endBoneSearch(*this); }
+
 
 bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
     if (!search.indexed) return false;

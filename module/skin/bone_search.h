@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "host/host_array.h"
+
 namespace dorna {
 
 struct IndexedBone {
@@ -26,20 +28,15 @@ struct SearchRun {
 
 // The index of one file. Owns its host memory.
 struct BoneSearch {
-    IndexedBone* bones = nullptr;
+    HostArray<IndexedBone> bones;
     int32_t boneCount = 0;
-    SearchRun* runs = nullptr;
+    HostArray<SearchRun> runs;
     int32_t runCount = 0;
-    int32_t* runSlots = nullptr;   // open addressing by object, at most half full; -1 free
+    HostArray<int32_t> runSlots;   // open addressing by object, at most half full; -1 free
     int32_t* boneSlots = nullptr;  // the same for the bones, in the block of runSlots
     int32_t slots = 0;             // a power of two
     bool indexed = false;          // the document of the current file is indexed
     bool noBones = false;          // it holds no bone
-
-    BoneSearch() = default;
-    ~BoneSearch();
-    BoneSearch(const BoneSearch&) = delete;
-    BoneSearch& operator=(const BoneSearch&) = delete;
 };
 
 // Indexes the document's objects. False when the host refuses the storage.

@@ -52,11 +52,11 @@ constexpr int32_t kMaxSetNameLength = 1000;
 // unique in the file: their text one after the other, and a table of them by hash so
 // that a document of many takes costs no more than a pass over their names.
 struct SetNames {
-    char* text = nullptr;
-    int64_t used = 0, capacity = 0;
-    int64_t* offsets = nullptr;  // per name
-    int32_t* lengths = nullptr;  // per name
-    int32_t* slots = nullptr;    // name index + 1, or 0 for a free slot
+    HostArray<char> text;
+    int64_t used = 0;
+    HostArray<int64_t> offsets;  // per name
+    HostArray<int32_t> lengths;  // per name
+    HostArray<int32_t> slots;    // name index + 1, or 0 for a free slot
     int32_t slotMask = 0;
     int32_t count = 0;
 };
@@ -84,32 +84,14 @@ bool prepareSetNames(SetNames& names, int32_t takes) {
     int32_t slots = 16;
     while (slots < 2 * int64_t{takes}) slots *= 2;
     names.slotMask = slots - 1;
-    names.offsets = static_cast<int64_t*>(hostAlloc(sizeof(int64_t) * static_cast<size_t>(takes)));
-    names.lengths = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(takes)));
-    names.slots = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(slots)));
-    if (!names.offsets || !names.lengths || !names.slots) return false;
-    fillBytes(names.slots, sizeof(int32_t) * static_cast<size_t>(slots), 0);
+    if (!names.offsets.allocate(takes) || !names.lengths.allocate(takes) || !names.slots.allocate(slots)) return false;
+    names.slots.fill(0);
     return true;
-}
-
-void releaseSetNames(SetNames& names) {
-    hostFree(names.text);
-    hostFree(names.offsets);
-    hostFree(names.lengths);
-    hostFree(names.slots);
 }
 
 // Keeps `name` as the next entry; false when the host refuses the storage.
 bool keepSetName(SetNames& names, const char* name, int32_t length, int32_t slot) {
-    if (names.used + length > names.capacity) {
-        const int64_t capacity = names.capacity * 2 + 4096 + length;
-        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
-        if (!grown) return false;
-        if (names.used > 0) std::memcpy(grown, names.text, static_cast<size_t>(names.used));
-        hostFree(names.text);
-        names.text = grown;
-        names.capacity = capacity;
-    }
+    if (!names.text.grow(names.used, names.used + length, 4096)) return false;
     std::memcpy(names.text + names.used, name, static_cast<size_t>(length));
     names.offsets[names.count] = names.used;
     names.lengths[names.count] = length;
@@ -176,7 +158,6 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
             writeSet(context, sampling, first, &name);
         }
     }
-    releaseSetNames(names);
 }
 
 }  // namespace

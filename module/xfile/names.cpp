@@ -1,6 +1,7 @@
 #include "xfile/names.h"
 
 #include <cstring>
+#include <utility>
 
 #include "host/document.h"
 #include "host/objects.h"
@@ -121,21 +122,12 @@ void indexEntry(FrameNames& names, int32_t e, int32_t* byObject, int32_t* byName
 
 // Tables of `slots` slots holding the entries there are. False when storage is refused.
 bool resizeTables(FrameNames& names, int32_t slots) {
-    auto* entries = static_cast<FrameName*>(hostAlloc(sizeof(FrameName) * static_cast<size_t>(slots / 2)));
-    auto* indexes = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * 2 * static_cast<size_t>(slots)));
-    if (!entries || !indexes) {
-        hostFree(entries);
-        hostFree(indexes);
-        return false;
-    }
-    if (names.count > 0) std::memcpy(entries, names.entries, sizeof(FrameName) * static_cast<size_t>(names.count));
-    hostFree(names.entries);
-    hostFree(names.byObject);
-    names.entries = entries;
-    names.byObject = indexes;
-    names.byName = indexes + slots;
+    HostArray<int32_t> indexes;
+    if (!indexes.allocate(2 * int64_t{slots}) || !names.entries.grow(names.count, slots / 2)) return false;
+    names.byObject = std::move(indexes);
+    names.byName = names.byObject + slots;
     names.slots = slots;
-    fillBytes(indexes, sizeof(int32_t) * 2 * static_cast<size_t>(slots), 0xFF);
+    names.byObject.fill(0xFF);
     for (int32_t e = 0; e < names.count; ++e)
         indexEntry(names, e, names.byObject, names.byName, static_cast<uint32_t>(slots - 1));
     return true;
@@ -149,17 +141,9 @@ bool roomForEntry(FrameNames& names) {
 }
 
 bool appendText(FrameNames& names, const char* text, int32_t length) {
-    if (names.textUsed + length > names.textCapacity) {
-        int64_t capacity = names.textCapacity > 0 ? 2 * names.textCapacity : 4096;
-        while (capacity < names.textUsed + length) capacity *= 2;
-        if (capacity > INT32_MAX) return false;
-        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
-        if (!grown) return false;
-        if (names.textUsed > 0) std::memcpy(grown, names.text, static_cast<size_t>(names.textUsed));
-        hostFree(names.text);
-        names.text = grown;
-        names.textCapacity = capacity;
-    }
+    // Entries keep 32-bit offsets into the text.
+    if (names.textUsed + length > INT32_MAX || !names.text.grow(names.textUsed, names.textUsed + length, 4096))
+        return false;
     std::memcpy(names.text + names.textUsed, text, static_cast<size_t>(length));
     names.textUsed += length;
     return true;
@@ -338,30 +322,22 @@ bool claimFrameName(FrameNames& names, KrvObject object, KrvObject named, NameTe
 }
 
 void endFrameNames(FrameNames& names) {
-    hostFreeAndClear(names.entries);
-    hostFreeAndClear(names.byObject);
-    hostFreeAndClear(names.text);
+    names.entries.reset();
+    names.byObject.reset();
+    names.text.reset();
     names.byName = nullptr;
     names.count = 0;
     names.textUsed = 0;
-    names.textCapacity = 0;
     names.slots = 0;
     names.nonBonesReferenced = false;
 }
 
 bool reserveNameBuffers(FrameNames& names) {
     if (names.hostText) return true;
-    constexpr size_t kCleanedCapacity = 1 + kMaxNameLength + kNumberRoom + 1;
-    names.hostText = static_cast<char*>(hostAlloc(kHostTextCapacity + kCleanedCapacity));
-    if (!names.hostText) return false;
+    constexpr int64_t kCleanedCapacity = 1 + kMaxNameLength + kNumberRoom + 1;
+    if (!names.hostText.allocate(kHostTextCapacity + kCleanedCapacity)) return false;
     names.cleaned = names.hostText + kHostTextCapacity;
     return true;
-}
-
-FrameNames::~FrameNames() {
-    endFrameNames(*this);
-    // One block holds both buffers.
-    hostFree(hostText);
 }
 
 }  // namespace dorna

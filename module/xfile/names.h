@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "host/host.h"
+#include "host/host_array.h"
 
 namespace dorna {
 
@@ -47,22 +48,16 @@ struct FrameName {
 // the two buffers every name passes through (a name may be half a million characters,
 // more than a stack should hold). Owns its host memory.
 struct FrameNames {
-    FrameName* entries = nullptr;  // room for slots / 2
+    HostArray<FrameName> entries;  // room for slots / 2
     int32_t count = 0;
-    char* text = nullptr;
+    HostArray<char> text;
     int64_t textUsed = 0;
-    int64_t textCapacity = 0;
-    int32_t* byObject = nullptr;
+    HostArray<int32_t> byObject;   // and byName, in the same block
     int32_t* byName = nullptr;
     int32_t slots = 0;  // a power of two; 0 while the file has no table
     bool nonBonesReferenced = false;
-    char* hostText = nullptr;  // kHostTextCapacity bytes: a host string as 8-bit text
+    HostArray<char> hostText;  // kHostTextCapacity bytes: a host string as 8-bit text; then
     char* cleaned = nullptr;   // a cleaned name, with room for "_" before it and "_N" after
-
-    FrameNames() = default;
-    ~FrameNames();
-    FrameNames(const FrameNames&) = delete;
-    FrameNames& operator=(const FrameNames&) = delete;
 };
 
 // Takes the two name buffers. False when the host refuses them: every name is then "_".

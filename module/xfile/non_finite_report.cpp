@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "host/host_array.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -17,8 +18,8 @@ void reportNonFinite(ExportContext& context, KrvObject object) {
     constexpr char kTail[] = " values beyond the range of numbers (NaN or infinity) were written as 0";
     const NameText name = frameName(context.names, object);
     const size_t size = sizeof kHead + static_cast<size_t>(name.length) + 2 + kIntTextCapacity + sizeof kTail;
-    char* line = static_cast<char*>(hostAlloc(size));
-    if (!line) {
+    HostArray<char> line;
+    if (!line.allocate(static_cast<int64_t>(size))) {
         printLine("Dorna: values beyond the range of numbers (NaN or infinity) were written as 0");
         return;
     }
@@ -32,7 +33,6 @@ void reportNonFinite(ExportContext& context, KrvObject object) {
     n += static_cast<size_t>(formatInt(line + n, count));
     std::memcpy(line + n, kTail, sizeof kTail);
     printLine(line);
-    hostFree(line);
 }
 
 }  // namespace dorna

@@ -98,11 +98,9 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
         matrix = &placement;
     }
     const MeshArrays arrays =
-        takeMeshArrays(mesh, matrix, context.settings.scaleScene ? &context.settings.sceneScale : nullptr);
+        finishExportMesh(mesh, matrix, context.settings.scaleScene ? &context.settings.sceneScale : nullptr);
     if (options.debugListing) listVertices(arrays.vertices, arrays.vertexCount);
     writeMesh(context, object, arrays, skin);
-    hostFree(arrays.vertices);
-    hostFree(arrays.indices);
 }
 
 // One object with its subtree.

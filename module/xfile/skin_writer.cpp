@@ -24,9 +24,8 @@ void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh)
     for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(names, skin.droppedBones[i]).length;
     const NameText name = meshName(names, mesh);
     const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
-    char* line = length + head < INT32_MAX ? static_cast<char*>(hostAlloc(static_cast<size_t>(head + length + 1)))
-                                           : nullptr;
-    if (!line) {
+    HostArray<char> line;
+    if (length + head >= INT32_MAX || !line.allocate(head + length + 1)) {
         printLine("Dorna: a mesh is weighted by more than 199 bones; the bones beyond them are left out");
         return;
     }
@@ -47,7 +46,6 @@ void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh)
     }
     line[n] = '\0';
     printLine(line);
-    hostFree(line);
 }
 
 }  // namespace
@@ -92,7 +90,7 @@ void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int
     if (skin.boneCount > 0)
         writeSkinHeader(context.writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));
     for (int32_t i = 0; i < skin.boneCount; ++i) {
-        const BoneWeights entry = boneWeightsAt(skin, i);
+        const BoneWeights& entry = boneWeightsAt(skin, i);
         writeSkinWeights(context, entry.bone, entry.pairs, entry.pairCount);
     }
     clearBoneWeights(skin);

@@ -6,6 +6,7 @@
 #include "host/document.h"
 #include "host/filename.h"
 #include "host/host.h"
+#include "host/host_array.h"
 #include "host/library.h"
 #include "korvo/host.h"
 #include "module/host/host_spy.h"
@@ -28,9 +29,30 @@ TEST_F(ServiceLayer, MemoryAsksForOneByteForZeroAndIgnoresNull) {
     void* block = hostAlloc(0);
     ASSERT_NE(block, nullptr);
     hostFree(nullptr);
-    hostFreeAndClear(block);
-    EXPECT_EQ(block, nullptr);
+    hostFree(block);
     EXPECT_EQ(spy.calls, (std::vector<std::string>{"alloc 1", "free"}));
+    EXPECT_EQ(host.liveCounts().blocks, 0);
+}
+
+// A size the address range cannot hold is refused before the host is asked; a grown
+// array keeps what it held; every block goes back once.
+TEST_F(ServiceLayer, HostArraysCheckTheirSizeKeepTheirContentsAndFreeOnce) {
+    spy.calls.clear();
+    {
+        HostArray<int64_t> refused;
+        EXPECT_FALSE(refused.allocate(-1));
+        EXPECT_FALSE(refused.allocate(INT64_MAX / 2));
+        EXPECT_TRUE(spy.calls.empty());
+        HostArray<int32_t> list;
+        for (int32_t i = 0; i < 100; ++i) {
+            ASSERT_TRUE(list.grow(i, i + 1));
+            list[i] = i;
+        }
+        EXPECT_EQ(list[0] + list[99], 99);
+        HostArray<int32_t> moved = std::move(list);
+        EXPECT_EQ(list.get(), nullptr);
+        EXPECT_EQ(moved[50], 50);
+    }
     EXPECT_EQ(host.liveCounts().blocks, 0);
 }
 

@@ -27,10 +27,8 @@ protected:
         ExportMesh mesh{};
         ExportStatus status;
         EXPECT_TRUE(buildExportMesh(mesh, load(o), MeshOptions{80.0f, true, false, listing}, status));
-        const MeshArrays arrays = takeMeshArrays(mesh, nullptr, nullptr);
+        const MeshArrays arrays = finishExportMesh(mesh, nullptr, nullptr);
         if (listing) listVertices(arrays.vertices, arrays.vertexCount);
-        hostFree(arrays.vertices);
-        hostFree(arrays.indices);
     }
 };
 

@@ -61,7 +61,7 @@ protected:
         EXPECT_TRUE(buildExportMesh(mesh, load(o), options, status));
     }
 
-    std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices, mesh.indices + mesh.indexCount); }
+    std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices.get(), mesh.indices + mesh.indexCount); }
 
     void expectNormal(int32_t vertex, float x, float y, float z) const {
         ASSERT_LT(vertex, mesh.vertexCount);
@@ -255,7 +255,7 @@ TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
     SceneObject o = polygonObject(points, triangles);
     setUVs(o, uvs);
     build(o);
-    const std::vector<ExportVertex> ranged(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    const std::vector<ExportVertex> ranged(mesh.vertices.get(), mesh.vertices + mesh.vertexCount);
     expectPositionAndUV(899, 299, 1, 0, 1, float(299 / 300.0));
 
     KrvHost older = *host.root();
@@ -407,7 +407,7 @@ TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
     build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
     Matrix matrix = scaleMatrix(Vector{2, 2, 2});
     matrix.offset = Vector{1, 0, 0};
-    const std::vector<ExportVertex> built(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    const std::vector<ExportVertex> built(mesh.vertices.get(), mesh.vertices + mesh.vertexCount);
     std::vector<ExportVertex> placed = built;
     placeVertices(placed.data(), 3, &matrix, nullptr);
     EXPECT_EQ(placed[1].x, 3.0f);
@@ -422,15 +422,14 @@ TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
     EXPECT_EQ(placed[2].y, 6.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "the scene scale does not reach the normals";
 
-    // Handed over unplaced, the arrays are the mesh's own and the rest is released.
+    // Finished unplaced, the arrays are the mesh's own and the rest is released.
     const std::vector<int32_t> builtIndices = indices();
-    const MeshArrays arrays = takeMeshArrays(mesh, nullptr, nullptr);
+    const MeshArrays arrays = finishExportMesh(mesh, nullptr, nullptr);
     ASSERT_EQ(arrays.vertexCount, 3);
     EXPECT_EQ(0, std::memcmp(arrays.vertices, built.data(), sizeof(ExportVertex) * 3));
     EXPECT_EQ(std::vector<int32_t>(arrays.indices, arrays.indices + arrays.indexCount), builtIndices);
     EXPECT_EQ(mesh.points, nullptr);
-    hostFree(arrays.vertices);
-    hostFree(arrays.indices);
+    releaseExportMesh(mesh);
     expectNothingHeld();
 }
 

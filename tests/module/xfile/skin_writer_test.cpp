@@ -38,17 +38,13 @@ protected:
 
     // The mesh as the scene walk hands it over: built, unplaced.
     struct Converted {
+        ExportMesh mesh;
         MeshArrays arrays{};
-        ~Converted() {
-            hostFree(arrays.vertices);
-            hostFree(arrays.indices);
-        }
     };
     void convert(KrvObject object, Converted& out) {
-        ExportMesh mesh{};
         ExportStatus status;
-        EXPECT_TRUE(buildExportMesh(mesh, object, meshOptionsOf(settings), status));
-        out.arrays = takeMeshArrays(mesh, nullptr, nullptr);
+        EXPECT_TRUE(buildExportMesh(out.mesh, object, meshOptionsOf(settings), status));
+        out.arrays = finishExportMesh(out.mesh, nullptr, nullptr);
     }
 
     void writeSkin(KrvObject object, ExportContext& context) {
