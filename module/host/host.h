@@ -37,6 +37,8 @@ public:
     const KrvString* get() const { return &value_; }
 
     void setText(const char* text);
+    // From `length` bytes of 8-bit Latin-1 text.
+    void setText(const char* text, int32_t length);
     int32_t length() const;
     void append(const HostString& other);
     void insert(int32_t position, const HostString& other);
@@ -51,6 +53,21 @@ public:
 
 private:
     KrvString value_;
+};
+
+// One console line built from pieces: text as host strings keep it (every character of
+// a name survives), 8-bit text, numbers in decimal.
+class ConsoleLine {
+public:
+    explicit ConsoleLine(const char* start) : line_(start) {}
+    ConsoleLine& add(const char* text);
+    ConsoleLine& add(const char* text, int32_t length);
+    ConsoleLine& add(const HostString& text);
+    ConsoleLine& add(int64_t number);
+    void print() const;
+
+private:
+    HostString line_;
 };
 
 // One line on the host console.

@@ -2,7 +2,6 @@
 #include "mesh/export_mesh.h"
 
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "host/containers.h"
@@ -40,13 +39,14 @@ TextureTransform textureTransform(KrvObject object) {
 void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
     HostString name;
     objectName(object, name);
-    HostString line("Dorna: mesh of \"");
-    line.append(name);
-    char rest[128];
-    std::snprintf(rest, sizeof rest, "\" cannot be exported: polygon %i uses a point beyond the object's %i points",
-                  polygon, pointCount);
-    line.append(HostString(rest));
-    printLine(line);
+    ConsoleLine("Dorna: mesh of \"")
+        .add(name)
+        .add("\" cannot be exported: polygon ")
+        .add(polygon)
+        .add(" uses a point beyond the object's ")
+        .add(pointCount)
+        .add(" points")
+        .print();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "skin/placement.h"
@@ -31,14 +32,12 @@ bool isAnimated(bool isBone, const ExportSettings& settings) {
     return isBone ? bones : !onlyBones || !bones;
 }
 
-bool anyAnimated(KrvObject object, const ExportSettings& settings) {
-    for (KrvObject o = object; o; o = nextObject(o)) {
-        if (isAnimated(isInstance(o, KRV_TYPE_BONE), settings)) return true;
-        if (KrvObject child = firstChild(o)) {
-            if (anyAnimated(child, settings)) return true;
-        }
-    }
-    return false;
+bool anyAnimated(KrvObject object, const ExportSettings& settings, bool& animated) {
+    animated = false;
+    return visitDepthFirst(object, [&](KrvObject o, int32_t) {
+        animated = isAnimated(isInstance(o, KRV_TYPE_BONE), settings);
+        return !animated;
+    });
 }
 
 bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {

@@ -4,54 +4,17 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_index.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 
 namespace dorna {
 
 namespace {
 
-uint32_t hashOf(KrvObject object) {
-    const uint64_t value = reinterpret_cast<uintptr_t>(object);
-    return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
-}
-
-// Walks the objects depth first, each before its children: enter(object, depth) for
-// each, leave(depth) once all of an object's descendants are entered. Without
-// recursion, so that the depth of the scene does not reach the stack.
-template <typename Enter, typename Leave>
-void walkDepthFirst(KrvObject first, Enter enter, Leave leave) {
-    int32_t depth = 0;
-    for (KrvObject o = first; o;) {
-        enter(o, depth);
-        if (KrvObject child = firstChild(o)) {
-            o = child;
-            ++depth;
-            continue;
-        }
-        leave(depth);
-        for (;;) {
-            if (KrvObject next = nextObject(o)) {
-                o = next;
-                break;
-            }
-            o = parentObject(o);
-            if (!o || depth == 0) {
-                o = nullptr;
-                break;
-            }
-            --depth;
-            leave(depth);
-        }
-    }
-}
-
 // The position in `bones` of a bone of the index, or -1.
 int32_t indexedBone(const BoneSearch& search, KrvObject bone) {
-    const uint32_t mask = static_cast<uint32_t>(search.slots - 1);
-    for (uint32_t s = hashOf(bone) & mask;; s = (s + 1) & mask) {
-        const int32_t b = search.boneSlots[s];
-        if (b < 0 || search.bones[b].bone == bone) return b;
-    }
+    return findIndexedObject(search.boneSlots, search.slots, bone, [&](int32_t b) { return search.bones[b].bone == bone; });
 }
 
 // Where the host lists the bones that weight the object, only those of the run are
@@ -84,15 +47,14 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
     int64_t polygons = 0;
     int64_t bones = 0;
     int32_t deepest = 0;
-    walkDepthFirst(
-        first,
-        [&](KrvObject o, int32_t depth) {
-            ++objects;
-            if (isInstance(o, KRV_TYPE_POLYGON)) ++polygons;
-            if (isInstance(o, KRV_TYPE_BONE)) ++bones;
-            if (depth > deepest) deepest = depth;
-        },
-        [](int32_t) {});
+    const bool walked = visitDepthFirst(first, [&](KrvObject o, int32_t depth) {
+        ++objects;
+        if (isInstance(o, KRV_TYPE_POLYGON)) ++polygons;
+        if (isInstance(o, KRV_TYPE_BONE)) ++bones;
+        if (depth > deepest) deepest = depth;
+        return true;
+    });
+    if (!walked) return false;
     // Without bones every search finds nothing; without polygon objects only the
     // objects the export makes search, and they walk the scene. No index is needed.
     search.noBones = bones == 0;
@@ -109,7 +71,7 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
                         search.runSlots.allocate(2 * int64_t{slots});
     if (stored) {
         int32_t position = 0;
-        walkDepthFirst(
+        const bool indexed = visitDepthFirst(
             first,
             [&](KrvObject o, int32_t depth) {
                 open[depth] = position;
@@ -120,25 +82,21 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
                 if (isInstance(o, KRV_TYPE_BONE) && search.boneCount < bones)
                     search.bones[search.boneCount++] = IndexedBone{position, o};
                 ++position;
+                return true;
             },
-            [&](int32_t depth) {
-                subtreeEnd[open[depth]] = position;
-            });
+            [&](int32_t depth) { subtreeEnd[open[depth]] = position; });
+        if (!indexed) {
+            endBoneSearch(search);
+            return false;
+        }
         search.runSlots.fill(0xFF);
         search.boneSlots = search.runSlots + slots;
         search.slots = slots;
-        const uint32_t mask = static_cast<uint32_t>(slots - 1);
-        for (int32_t b = 0; b < search.boneCount; ++b) {
-            uint32_t s = hashOf(search.bones[b].bone) & mask;
-            while (search.boneSlots[s] >= 0) s = (s + 1) & mask;
-            search.boneSlots[s] = b;
-        }
+        for (int32_t b = 0; b < search.boneCount; ++b) indexObject(search.boneSlots, slots, search.bones[b].bone, b);
         for (int32_t r = 0; r < search.runCount; ++r) {
             SearchRun& run = search.runs[r];
             run.end = parentOf[r] < 0 ? position : subtreeEnd[parentOf[r]];
-            uint32_t s = hashOf(run.object) & mask;
-            while (search.runSlots[s] >= 0) s = (s + 1) & mask;
-            search.runSlots[s] = r;
+            indexObject(search.runSlots, slots, run.object, r);
         }
     }
     if (!stored) endBoneSearch(search);
@@ -159,18 +117,12 @@ void endBoneSearch(BoneSearch& search) {
     search.noBones = false;
 }
 
-
-
 bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
     if (!search.indexed) return false;
     if (search.noBones) return true;
     if (search.slots == 0) return false;
-    const uint32_t mask = static_cast<uint32_t>(search.slots - 1);
-    int32_t r = -1;
-    for (uint32_t s = hashOf(object) & mask;; s = (s + 1) & mask) {
-        r = search.runSlots[s];
-        if (r < 0 || search.runs[r].object == object) break;
-    }
+    const int32_t r =
+        findIndexedObject(search.runSlots, search.slots, object, [&](int32_t i) { return search.runs[i].object == object; });
     if (r < 0) return false;
     const SearchRun& run = search.runs[r];
     if (visitWeightingBones(search, run, visit, context)) return true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "skin/bone_search.h"
 
@@ -162,11 +163,11 @@ bool gatherOrDrop(SkinData& skin, KrvObject bone) {
 
 bool findBones(KrvObject object, SkinData& skin) {
     bool whole = true;
-    for (KrvObject o = object; o; o = nextObject(o)) {
+    const bool walked = visitDepthFirst(object, [&](KrvObject o, int32_t) {
         if (setBone(skin, o)) whole = gatherOrDrop(skin, o) && whole;
-        if (KrvObject child = firstChild(o)) whole = findBones(child, skin) && whole;
-    }
-    return whole;
+        return true;
+    });
+    return walked && whole;
 }
 
 namespace {

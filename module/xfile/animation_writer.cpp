@@ -5,6 +5,7 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "skin/animation_samples.h"
@@ -39,10 +40,11 @@ void writeAnimation(ExportContext& context, const Sampling& sampling, KrvObject 
 
 // The object, its later siblings and all their descendants, depth first.
 void writeAnimations(ExportContext& context, const Sampling& sampling, KrvObject object) {
-    for (KrvObject o = object; o && context.status.ok(); o = nextObject(o)) {
+    const bool walked = visitDepthFirst(object, [&](KrvObject o, int32_t) {
         if (isAnimated(isInstance(o, KRV_TYPE_BONE), context.settings)) writeAnimation(context, sampling, o);
-        if (KrvObject child = firstChild(o)) writeAnimations(context, sampling, child);
-    }
+        return context.status.ok();
+    });
+    if (!walked) context.status.fail(ExportFailure::StorageRefused);
 }
 
 // Set names are cut to this many characters: a name is for telling sets apart.
@@ -61,15 +63,9 @@ struct SetNames {
     int32_t count = 0;
 };
 
-uint32_t hashOf(const char* text, int32_t length) {
-    uint32_t h = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
-    return h;
-}
-
 // The slot of `candidate`: the one holding it, or the free one where it would go.
 int32_t slotOf(const SetNames& names, const char* candidate, int32_t length) {
-    for (int32_t slot = static_cast<int32_t>(hashOf(candidate, length)) & names.slotMask;;
+    for (int32_t slot = static_cast<int32_t>(hashOfText(candidate, length)) & names.slotMask;;
          slot = (slot + 1) & names.slotMask) {
         const int32_t entry = names.slots[slot] - 1;
         if (entry < 0) return slot;
@@ -149,10 +145,7 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
             setCurrentTake(context.document, t);
             const Sampling sampling = samplingOfRange(context.document, context.settings, start, end);
             if (sampling.keyCount == 0) {
-                HostString line("Dorna: take ");
-                line.append(takeName);
-                line.append(HostString(" left out: its time range holds no keys"));
-                printLine(line);
+                ConsoleLine("Dorna: take ").add(takeName).add(" left out: its time range holds no keys").print();
                 continue;
             }
             writeSet(context, sampling, first, &name);
@@ -182,7 +175,12 @@ void writeAnimationSet(ExportContext& context) {
                   "so there are no keys");
         return;
     }
-    if (!anyAnimated(first, context.settings)) {
+    bool animated = false;
+    if (!anyAnimated(first, context.settings, animated)) {
+        context.status.fail(ExportFailure::StorageRefused);
+        return;
+    }
+    if (!animated) {
         printLine("Dorna: no AnimationSet written: no exported object is animated");
         return;
     }

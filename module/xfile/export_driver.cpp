@@ -1,16 +1,15 @@
 #include "xfile/export_driver.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "host/document.h"
+#include "host/export_status.h"
 #include "settings/export_settings.h"
 #include "settings/settings_dialog.h"
 #include "skin/animation_samples.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
 #include "xfile/frame_writer.h"
-#include "host/export_status.h"
 #include "xfile/header.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -122,13 +121,10 @@ bool lastKeyTimeOverflows(const ExportSettings& settings, KrvDocument document) 
     const Sampling sampling = samplingOf(document, settings);
     const int64_t last = int64_t{sampling.keyCount - 1} * sampling.ticks;
     if (sampling.keyCount == 0 || last <= INT32_MAX) return false;
-    static const char kStart[] = "Dorna: nothing written: the last animation key would fall at tick ";
-    static const char kEnd[] = ", past 2147483647: fewer ticks per frame or a larger distance per frame keep it";
-    char line[sizeof kStart + 20 + sizeof kEnd];
-    std::memcpy(line, kStart, sizeof kStart - 1);
-    char* end = std::to_chars(line + sizeof kStart - 1, line + sizeof kStart + 20, last).ptr;
-    std::memcpy(end, kEnd, sizeof kEnd);
-    printLine(line);
+    ConsoleLine("Dorna: nothing written: the last animation key would fall at tick ")
+        .add(last)
+        .add(", past 2147483647: fewer ticks per frame or a larger distance per frame keep it")
+        .print();
     return true;
 }
 

@@ -1,7 +1,5 @@
 #include "xfile/material_writer.h"
 
-#include <cstring>
-
 #include "host/containers.h"
 #include "host/host.h"
 #include "host/library.h"
@@ -9,7 +7,6 @@
 #include "settings/export_settings.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
-#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -122,25 +119,14 @@ void writeMaterialNumbers(XTextWriter& out, const MaterialValues& values, const 
 }
 
 void reportLostCharacters(FrameNames& names, KrvObject object, int32_t lost) {
-    static const char kStart[] = "Dorna: mesh M_";
-    static const char kEnd[] = " characters of its texture name are outside Latin-1 and written as \"?\"";
-    static const char kOneEnd[] = " character of its texture name is outside Latin-1 and written as \"?\"";
     const NameText mesh = meshName(names, object);
-    const int32_t shown = mesh.length < 200 ? mesh.length : 200;
-    char line[sizeof kStart + 200 + 2 + kIntTextCapacity + sizeof kEnd];
-    char* end = line;
-    std::memcpy(end, kStart, sizeof kStart - 1);
-    end += sizeof kStart - 1;
-    std::memcpy(end, mesh.text, static_cast<size_t>(shown));
-    end += shown;
-    std::memcpy(end, ": ", 2);
-    end += 2;
-    end += formatInt(end, lost);
-    if (lost == 1)
-        std::memcpy(end, kOneEnd, sizeof kOneEnd);
-    else
-        std::memcpy(end, kEnd, sizeof kEnd);
-    printLine(line);
+    ConsoleLine("Dorna: mesh M_")
+        .add(mesh.text, mesh.length < 200 ? mesh.length : 200)
+        .add(": ")
+        .add(lost)
+        .add(lost == 1 ? " character of its texture name is outside Latin-1 and written as \"?\""
+                       : " characters of its texture name are outside Latin-1 and written as \"?\"")
+        .print();
 }
 
 }  // namespace

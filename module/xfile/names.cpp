@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "host/document.h"
+#include "host/object_index.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "xfile/number_format.h"
 
@@ -78,17 +80,6 @@ NameText plainFrameName(FrameNames& names, KrvObject object) {
     return NameText{names.cleaned + 1, length};
 }
 
-uint32_t hashOfObject(KrvObject object) {
-    const uint64_t value = reinterpret_cast<uintptr_t>(object);
-    return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
-}
-
-uint32_t hashOfText(const char* text, int32_t length) {
-    uint32_t hash = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
-    return hash;
-}
-
 // The entry named `text`, or -1; *slot receives the slot it has or would take.
 int32_t findName(const FrameNames& names, const char* text, int32_t length, uint32_t* slot) {
     const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
@@ -103,21 +94,16 @@ int32_t findName(const FrameNames& names, const char* text, int32_t length, uint
 }
 
 int32_t findObject(const FrameNames& names, KrvObject object) {
-    const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
-    for (uint32_t s = hashOfObject(object) & mask;; s = (s + 1) & mask) {
-        const int32_t e = names.byObject[s];
-        if (e < 0 || names.entries[e].object == object) return e;
-    }
+    return findIndexedObject(names.byObject, names.slots, object, [&](int32_t e) { return names.entries[e].object == object; });
 }
 
-void indexEntry(FrameNames& names, int32_t e, int32_t* byObject, int32_t* byName, uint32_t mask) {
+void indexEntry(FrameNames& names, int32_t e) {
     const FrameName& entry = names.entries[e];
-    uint32_t s = hashOfObject(entry.object) & mask;
-    while (byObject[s] >= 0) s = (s + 1) & mask;
-    byObject[s] = e;
-    s = hashOfText(names.text + entry.offset, entry.length) & mask;
-    while (byName[s] >= 0) s = (s + 1) & mask;
-    byName[s] = e;
+    indexObject(names.byObject, names.slots, entry.object, e);
+    const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
+    uint32_t s = hashOfText(names.text + entry.offset, entry.length) & mask;
+    while (names.byName[s] >= 0) s = (s + 1) & mask;
+    names.byName[s] = e;
 }
 
 // Tables of `slots` slots holding the entries there are. False when storage is refused.
@@ -128,8 +114,7 @@ bool resizeTables(FrameNames& names, int32_t slots) {
     names.byName = names.byObject + slots;
     names.slots = slots;
     names.byObject.fill(0xFF);
-    for (int32_t e = 0; e < names.count; ++e)
-        indexEntry(names, e, names.byObject, names.byName, static_cast<uint32_t>(slots - 1));
+    for (int32_t e = 0; e < names.count; ++e) indexEntry(names, e);
     return true;
 }
 
@@ -156,10 +141,7 @@ bool addEntry(FrameNames& names, KrvObject object, const char* text, int32_t len
     if (!appendText(names, text, length)) return false;
     names.entries[e] = FrameName{object, static_cast<int32_t>(offset), length, 2, referenced};
     names.byName[nameSlot] = e;
-    const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
-    uint32_t s = hashOfObject(object) & mask;
-    while (names.byObject[s] >= 0) s = (s + 1) & mask;
-    names.byObject[s] = e;
+    indexObject(names.byObject, names.slots, object, e);
     ++names.count;
     return true;
 }
@@ -184,16 +166,13 @@ bool enterName(FrameNames& names, KrvObject object, NameText plain, bool referen
     }
 }
 
-// The next object depth first after `object`: its first child, else the next sibling
-// of it or of the nearest ancestor that has one.
-KrvObject nextDepthFirst(KrvObject object) {
-    if (KrvObject child = firstChild(object)) return child;
-    for (KrvObject o = object; o; o = parentObject(o))
-        if (KrvObject next = nextObject(o)) return next;
-    return nullptr;
-}
-
 }  // namespace
+
+uint32_t hashOfText(const char* text, int32_t length) {
+    uint32_t hash = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return hash;
+}
 
 int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capacity) {
     int32_t n = 0;
@@ -265,9 +244,11 @@ bool beginFrameNames(FrameNames& names, KrvDocument document, bool withBones, bo
     endFrameNames(names);
     const KrvObject first = withBones ? firstObject(document) : nullptr;
     int64_t bones = 0;
-    for (KrvObject o = first; o; o = nextDepthFirst(o))
+    const bool counted = visitDepthFirst(first, [&](KrvObject o, int32_t) {
         if (isInstance(o, KRV_TYPE_BONE)) ++bones;
-    if (bones > INT32_MAX / 8) return false;
+        return true;
+    });
+    if (!counted || bones > INT32_MAX / 8) return false;
     // Without bones and animated frames no reference names a frame: no table.
     if (bones == 0 && !nonBonesReferenced) return true;
 
@@ -275,11 +256,14 @@ bool beginFrameNames(FrameNames& names, KrvDocument document, bool withBones, bo
     while (slots < 2 * bones) slots *= 2;
     if (!resizeTables(names, slots)) return false;
     names.nonBonesReferenced = nonBonesReferenced;
-    for (KrvObject o = first; o && names.count < bones; o = nextDepthFirst(o)) {
-        if (isInstance(o, KRV_TYPE_BONE) && !enterName(names, o, plainFrameName(names, o), true)) {
-            endFrameNames(names);
-            return false;
-        }
+    bool entered = true;
+    const bool walked = visitDepthFirst(first, [&](KrvObject o, int32_t) {
+        if (isInstance(o, KRV_TYPE_BONE)) entered = enterName(names, o, plainFrameName(names, o), true);
+        return entered && names.count < bones;
+    });
+    if (!walked || !entered) {
+        endFrameNames(names);
+        return false;
     }
     return true;
 }

@@ -70,6 +70,9 @@ struct FrameNames {
 // unchanged; cleaning a cleaned name changes nothing. Returns the length written.
 int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capacity);
 
+// The hash of a name for the tables that find names (FNV-1a).
+uint32_t hashOfText(const char* text, int32_t length);
+
 // Every `searched` character of `text` replaced by `replacement`, an ASCII text that
 // does not contain `searched`.
 void replaceCharacter(HostString& text, char searched, const char* replacement);

@@ -1,10 +1,9 @@
 #include "xfile/scene_walk.h"
 
-#include <optional>
-
 #include "host/containers.h"
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "mesh/debug_listing.h"
 #include "mesh/export_mesh.h"
@@ -103,48 +102,63 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     writeMesh(context, object, arrays, skin);
 }
 
-// One object with its subtree.
-void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
-    if (context.settings.uniqueNames) appendUniqueNumber(context.names, context.uniqueNumber, object);
+// What the walk undoes as it leaves an object: the frame it opened, and the polygon
+// object a generator became with the host's answer that carried it.
+struct OpenObject {
+    bool frame;
+    KrvObject converted;
+    KrvObjectList* result;
+};
 
-    KrvCommandData command = clearedCommand();
-    KrvObject converted = nullptr;
-    // Only objects the walk would skip are offered for conversion: the host's copy of a
-    // null or bone takes its whole subtree along, which in a deep tree costs time
-    // quadratic in its depth, and the host turns neither into polygons.
-    if (!isExportedType(object)) converted = convertToPolygons(context, object, command);
-    const KrvObject current = converted ? converted : object;
+// The scene walk's visits: an object's frame, mesh and skin as it enters the object,
+// the frame's end as it leaves. Once the file cannot be kept, the rest of the walk
+// would be lost work.
+struct SceneVisit {
+    ExportContext& context;
+    SkinData& skin;
 
-    NameText name{nullptr, 0};
-    if (isExportedType(current) && hasFrame(context.settings, current) && !claimFrameName(context.names, object, current, &name)) {
-        context.status.fail(ExportFailure::StorageRefused);
-    } else if (isExportedType(current)) {
-        XTextWriter& writer = context.writer;
-        std::optional<Block> frame;
+    bool goesOn() const { return context.status.ok(); }
+
+    KrvObject enter(KrvObject object, int32_t, OpenObject& open) {
+        if (context.settings.uniqueNames) appendUniqueNumber(context.names, context.uniqueNumber, object);
+        KrvCommandData command = clearedCommand();
+        // Only objects the walk would skip are offered for conversion: the host's copy of a
+        // null or bone takes its whole subtree along, which in a deep tree costs time
+        // quadratic in its depth, and the host turns neither into polygons.
+        if (!isExportedType(object)) open.converted = convertToPolygons(context, object, command);
+        open.result = command.result;
+        const KrvObject current = open.converted ? open.converted : object;
+        if (!isExportedType(current)) return nullptr;
+
         if (hasFrame(context.settings, current)) {
-            frame.emplace(writer, "Frame ", name, " {\r\n", "}\r\n");
-            writeFrameTransform(writer, objectExportMatrix(current));
-            writer.writeText("\r\n");
+            NameText name{nullptr, 0};
+            if (!claimFrameName(context.names, object, current, &name)) {
+                context.status.fail(ExportFailure::StorageRefused);
+                return nullptr;
+            }
+            context.writer.openFrame(name);
+            open.frame = true;
+            writeFrameTransform(context.writer, objectExportMatrix(current));
+            context.writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);
         reportNonFinite(context, current);
-        exportObjects(context, firstChild(current), skin);
+        // The children of the object the file holds: a generator's polygon object has its own.
+        return current;
     }
 
-    releaseObject(converted);
-    releaseCommandResult(command.result);
-}
+    void leave(KrvObject, int32_t, OpenObject& open) {
+        if (open.frame) context.writer.closeFrame();
+        releaseObject(open.converted);
+        releaseCommandResult(open.result);
+    }
+};
 
 }  // namespace
 
 MeshOptions meshOptionsOf(const ExportSettings& settings) {
     return MeshOptions{settings.smoothingAngle, settings.readPhongAngle != 0, settings.useNormalTags != 0,
                        settings.debugListing != 0};
-}
-
-void exportObjects(ExportContext& context, KrvObject object, SkinData& skin) {
-    // Once the file cannot be kept, the rest of the walk would be lost work.
-    for (; object && context.status.ok(); object = nextObject(object)) exportObject(context, object, skin);
 }
 
 void exportHierarchy(ExportContext& context) {
@@ -154,8 +168,8 @@ void exportHierarchy(ExportContext& context) {
     const bool skinned = context.settings.exportBones && context.settings.exportFrames;
     if (skinned && !beginBoneSearch(context.bones, context.document))
         context.status.fail(ExportFailure::StorageRefused);
-    else
-        exportObjects(context, firstObject(context.document), skin);
+    else if (SceneVisit visit{context, skin}; !walkDepthFirst<OpenObject>(firstObject(context.document), visit))
+        context.status.fail(ExportFailure::StorageRefused);
     endBoneSearch(context.bones);
     releaseSkinData(skin);
 }

@@ -1,14 +1,11 @@
 #include "xfile/skin_writer.h"
 
-#include <cstring>
-
 #include "host/host.h"
 #include "settings/export_settings.h"
 #include "skin/placement.h"
 #include "skin/skin_weights.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
-#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -17,35 +14,18 @@ namespace {
 
 // One console line: the mesh, the limit and the bones left out, by their frame names.
 void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh) {
-    constexpr char kLeftOut[] = " bones weight it, more than a mesh can hold (199); left out:";
-    char count[kIntTextCapacity];
-    formatInt(count, skin.boneCount + skin.droppedBoneCount);
-    int64_t length = 0;
-    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(names, skin.droppedBones[i]).length;
+    // Each name goes into the line before the next one is made: they share a buffer.
     const NameText name = meshName(names, mesh);
-    const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
-    HostArray<char> line;
-    if (length + head >= INT32_MAX || !line.allocate(head + length + 1)) {
-        printLine("Dorna: a mesh is weighted by more than 199 bones; the bones beyond them are left out");
-        return;
-    }
-    int64_t n = 0;
-    auto put = [&](const char* text, int64_t size) {
-        std::memcpy(line + n, text, static_cast<size_t>(size));
-        n += size;
-    };
-    put("Dorna: mesh M_", 14);
-    put(name.text, name.length);
-    put(": ", 2);
-    put(count, static_cast<int64_t>(std::strlen(count)));
-    put(kLeftOut, static_cast<int64_t>(std::strlen(kLeftOut)));
+    ConsoleLine line("Dorna: mesh M_");
+    line.add(name.text, name.length)
+        .add(": ")
+        .add(skin.boneCount + skin.droppedBoneCount)
+        .add(" bones weight it, more than a mesh can hold (199); left out:");
     for (int32_t i = 0; i < skin.droppedListed; ++i) {
         const NameText bone = frameName(names, skin.droppedBones[i]);
-        put(i == 0 ? " " : ", ", i == 0 ? 1 : 2);
-        put(bone.text, bone.length);
+        line.add(i == 0 ? " " : ", ").add(bone.text, bone.length);
     }
-    line[n] = '\0';
-    printLine(line);
+    line.print();
 }
 
 }  // namespace

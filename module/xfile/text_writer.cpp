@@ -84,6 +84,18 @@ void XTextWriter::discard() {
     freeFile(file_);
 }
 
+void XTextWriter::openFrame(NameText name) {
+    writeText("Frame ");
+    writeName(name);
+    writeText(" {\r\n");
+    ++depth_;
+}
+
+void XTextWriter::closeFrame() {
+    writeText("}\r\n");
+    --depth_;
+}
+
 Block::Block(XTextWriter& writer, const char* openText, const char* closeText)
     : writer_(writer), closeText_(closeText) {
     writer_.writeText(openText);

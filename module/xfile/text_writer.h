@@ -44,6 +44,12 @@ public:
     // The non-finite values written since the last call.
     int32_t takeNonFiniteCount();
 
+    // The Frame block of an object of the scene walk, which opens it as it enters the
+    // object and closes it as it leaves (a guard cannot span the walk's steps):
+    // "Frame NAME {" and its closing brace.
+    void openFrame(NameText name);
+    void closeFrame();
+
     // The blocks open now (see Block); 0 when the file ends.
     int32_t depth() const { return depth_; }
     // The end of the file's text: a block left open is a failure of the export.
