@@ -47,6 +47,11 @@ bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {
 
 int32_t keyCountOf(int32_t endFrame, int32_t step) {
     if (endFrame <= 0 || step < 1) return 0;
+    // Rounded up, where the files of a one-file-per-frame export (saveScene) are rounded
+    // down: with the end at frame 90 and a distance of 4 there are 23 keys (frames 0 to
+    // 88) but 22 files (frames 0 to 84). The exporter has always counted them so: a key for
+    // every step that starts before the end and a file for every whole distance before
+    // it; the two stay apart on purpose.
     return endFrame / step + (endFrame % step != 0 ? 1 : 0);
 }
 

@@ -163,6 +163,11 @@ int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocu
         // From the document the host passed in: the working copies come per file.
         const int32_t endFrame =
             frameOfTime(documentEndTime(document), static_cast<float>(documentFrameRate(document)));
+        // Rounded down, where the animation set's key count (keyCountOf) is rounded up:
+        // with the end at frame 90 and a distance of 4 there are 22 files (frames 0 to
+        // 84) but 23 keys (frames 0 to 88). The exporter has always counted them so: a
+        // file for every whole distance before the end and a key for every step that
+        // starts before it; the two stay apart on purpose.
         frameCount = endFrame / plan.distance;
     }
 
