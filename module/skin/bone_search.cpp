@@ -104,18 +104,7 @@ bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
     return stored;
 }
 
-void endBoneSearch(BoneSearch& search) {
-    // boneSlots shares the block of runSlots.
-    search.bones.reset();
-    search.runs.reset();
-    search.runSlots.reset();
-    search.boneSlots = nullptr;
-    search.boneCount = 0;
-    search.runCount = 0;
-    search.slots = 0;
-    search.indexed = false;
-    search.noBones = false;
-}
+void endBoneSearch(BoneSearch& search) { search = BoneSearch{}; }
 
 bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
     if (!search.indexed) return false;

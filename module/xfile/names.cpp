@@ -306,14 +306,12 @@ bool claimFrameName(FrameNames& names, KrvObject object, KrvObject named, NameTe
 }
 
 void endFrameNames(FrameNames& names) {
-    names.entries.reset();
-    names.byObject.reset();
-    names.text.reset();
-    names.byName = nullptr;
-    names.count = 0;
-    names.textUsed = 0;
-    names.slots = 0;
-    names.nonBonesReferenced = false;
+    // The name buffers stay for the names of objects outside the table.
+    HostArray<char> buffers = std::move(names.hostText);
+    char* const cleaned = names.cleaned;
+    names = FrameNames{};
+    names.hostText = std::move(buffers);
+    names.cleaned = cleaned;
 }
 
 bool reserveNameBuffers(FrameNames& names) {
