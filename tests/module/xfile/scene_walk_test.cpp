@@ -7,7 +7,6 @@
 #include <pthread.h>
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "module/skin/skin_fixture.h"
@@ -207,40 +206,51 @@ TEST_F(SceneWalk, NullsAndBonesAreNotCopiedForAConversionTheHostCannotMake) {
     });
 }
 
+// Runs `body` on a thread of `stackBytes` of stack.
+template <typename Body>
+void onThread(size_t stackBytes, Body body) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, stackBytes);
+    pthread_t thread;
+    const auto run = [](void* argument) -> void* {
+        (*static_cast<Body*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &body), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
 // A scene 10,000 objects deep, written on a thread with a quarter of the stack a Windows
-// thread has by default: no walk of the export keeps its path on the stack.
+// thread has by default: no walk of the export keeps its path on the stack. (The test's
+// scene records and the stand-in host nest as deep: they are made and given back on a
+// thread of ample stack.)
 TEST_F(SceneWalk, ASceneTenThousandDeepIsWrittenOnASmallStack) {
     constexpr int kDepth = 10000;
-    SceneObject chain = triangleObject("Leaf");
-    for (int level = 0; level < kDepth; ++level) {
-        SceneObject parent = level % 100 ? object("Null", ObjectType::Null) : boneObject("Bone");
-        parent.children.push_back(std::move(chain));
-        chain = std::move(parent);
-    }
-    load({std::move(chain)}, "");
+    constexpr size_t kAmpleStack = size_t{1} << 30;
+    onThread(kAmpleStack, [&] {
+        SceneObject chain = triangleObject("Leaf");
+        for (int level = 0; level < kDepth; ++level) {
+            SceneObject parent = level % 100 ? object("Null", ObjectType::Null) : boneObject("Bone");
+            parent.children.push_back(std::move(chain));
+            chain = std::move(parent);
+        }
+        korvo::Scene scene;
+        scene.objects.push_back(std::move(chain));
+        document = host.loadDocument(scene);
+    });
 
-    using Self = std::remove_pointer_t<decltype(this)>;
-    struct Run {
-        Self* test;
-        std::string text;
-    } run{this, ""};
-    pthread_attr_t small;
-    pthread_attr_init(&small);
-    pthread_attr_setstacksize(&small, 256 * 1024);
-    pthread_t thread;
-    const auto body = [](void* argument) -> void* {
-        Run& r = *static_cast<Run*>(argument);
-        r.text = r.test->captured([](ExportContext& context) {
+    std::string text;
+    onThread(256 * 1024, [&] {
+        text = captured([](ExportContext& context) {
             EXPECT_TRUE(beginFrameNames(context.names, context.document, true, true));
             exportHierarchy(context);
         });
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &small, body, &run), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&small);
-    EXPECT_EQ(countOf(run.text, "Frame "), kDepth + 1);
-    EXPECT_EQ(countOf(run.text, "Mesh M_Leaf"), 1);
+    });
+    EXPECT_EQ(countOf(text, "Frame "), kDepth + 1);
+    EXPECT_EQ(countOf(text, "Mesh M_Leaf"), 1);
+    onThread(kAmpleStack, [&] { host.releaseDocument(document); });
 }
 
 TEST_F(SceneWalk, ADocumentWithoutObjectsWritesNothing) {
