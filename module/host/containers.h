@@ -19,13 +19,13 @@ int32_t containerEntryType(const KrvContainer* container, int32_t entry);
 // `fallback` for an absent entry, without asking for the value.
 int32_t readContainerInt(const KrvContainer* container, int32_t entry, int32_t fallback);
 
-class SettingsContainer {
+class HostContainer {
 public:
-    explicit SettingsContainer(int32_t id = kEmptyContainerId);
+    explicit HostContainer(int32_t id = kEmptyContainerId);
     // Constructed with id -1, then a copy of the source (flags 0).
-    SettingsContainer(const SettingsContainer& source);
-    SettingsContainer& operator=(const SettingsContainer& source);
-    ~SettingsContainer();
+    HostContainer(const HostContainer& source);
+    HostContainer& operator=(const HostContainer& source);
+    ~HostContainer();
 
     KrvContainer* get() { return &value_; }
     const KrvContainer* get() const { return &value_; }

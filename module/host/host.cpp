@@ -9,7 +9,6 @@ namespace dorna {
 
 namespace {
 const KrvHost* gRoot = nullptr;
-constexpr int32_t kUserMessageKind = 48;
 }  // namespace
 
 const KrvHost* host() { return gRoot; }
@@ -108,7 +107,7 @@ void printLine(const HostString& text) { gRoot->console->print_line(text.get());
 
 void printLine(const char* text) { printLine(HostString(text)); }
 
-void reportMessage(const HostString& text) { gRoot->console->message(text.get(), kUserMessageKind); }
+void reportMessage(const HostString& text) { gRoot->console->message(text.get(), KRV_MESSAGE_WARNING); }
 
 void reportMessage(const char* text) { reportMessage(HostString(text)); }
 

@@ -73,7 +73,7 @@ private:
 // One line on the host console.
 void printLine(const HostString& text);
 void printLine(const char* text);
-// A message to the user (the host's message entry with the value 48), not the console.
+// A message to the user (the host's message entry, a warning), not the console.
 void reportMessage(const HostString& text);
 void reportMessage(const char* text);
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "mesh/export_mesh.h"
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 
 namespace dorna {
 

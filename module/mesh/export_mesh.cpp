@@ -93,7 +93,7 @@ float smoothingLimit(KrvObject object, const MeshOptions& options) {
     if (!options.readPhongAngle) return cosLimit;
     const KrvTag phong = findTag(object, KRV_TAG_PHONG);
     if (!phong) return cosLimit;
-    SettingsContainer parameters;
+    HostContainer parameters;
     tagParameters(phong, parameters);
     const int32_t limitOn = parameters.readInt(KRV_PHONG_LIMIT, 0);
     const double phongAngle = parameters.has(KRV_PHONG_ANGLE) ? double(parameters.readReal(KRV_PHONG_ANGLE, 0.0f)) : angle;

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "host/export_status.h"
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 #include "math/matrix.h"
 
 namespace dorna {

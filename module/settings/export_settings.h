@@ -13,21 +13,20 @@ struct Color {
     float red, green, blue, alpha;
 };
 
-// Flags are 0 (off) or any other value (on); the dialog stores 0 or 1.
 struct ExportSettings {
-    int32_t debugListing;
+    bool debugListing;
     float smoothingAngle;  // degrees
-    int32_t exportFrames;
-    int32_t exportNormals;
-    int32_t exportTextures;
-    int32_t useStandardMaterial;
-    int32_t exportAnimation;
-    int32_t exportBones;
-    int32_t onlyBones;
-    int32_t readPhongAngle;
-    int32_t scaleScene;
-    int32_t uniqueNames;
-    int32_t framePerFile;
+    bool exportFrames;
+    bool exportNormals;
+    bool exportTextures;
+    bool useStandardMaterial;
+    bool exportAnimation;
+    bool exportBones;
+    bool onlyBones;
+    bool readPhongAngle;
+    bool scaleScene;
+    bool uniqueNames;
+    bool framePerFile;
     int32_t ticksPerFrame;
     int32_t distancePerFrame;
     KrvVector sceneScale;
@@ -35,21 +34,21 @@ struct ExportSettings {
     Color specularColor;  // alpha is edited but written nowhere
     Color emissiveColor;  // alpha is edited but written nowhere
     float specularPower;
-    int32_t writeFrameRate;  // declare the animation set's ticks per second in the file
-    int32_t useNormalTags;   // vertex normals from an object's normal tag instead of the smoothing
-    int32_t exportAllTakes;  // one animation set per take of the document
+    bool writeFrameRate;  // declare the animation set's ticks per second in the file
+    bool useNormalTags;   // vertex normals from an object's normal tag instead of the smoothing
+    bool exportAllTakes;  // one animation set per take of the document
 };
 
 constexpr ExportSettings kDefaultExportSettings = {
-    0,       80.0f, 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 40, 1,
+    false,   80.0f, true, true, true, false, false, true, true, true, false, true, false, 40, 1,
     {1.0f, 1.0f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.0f, 0.0f, 0.0f, 1.0f},
     2.0f,
-    0,
-    0,
-    0,
+    false,
+    false,
+    false,
 };
 
 // The module-wide record. It holds the defaults from the moment the module is loaded.

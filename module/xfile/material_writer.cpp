@@ -44,7 +44,7 @@ KrvVector channelColor(KrvMaterial material, int32_t channel, int32_t parameter)
 
 // The texture name is read whether the colour channel is on or not.
 void readTextureName(KrvMaterial material, MaterialValues& values) {
-    SettingsContainer data;
+    HostContainer data;
     channelData(materialChannel(material, KRV_CHANNEL_COLOR), data);
     values.textureNameLost = !data.readString(KRV_CHANNEL_TEXTURE, values.textureName);
 }

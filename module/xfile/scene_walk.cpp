@@ -23,8 +23,6 @@ namespace dorna {
 
 namespace {
 
-// Command 227's container entry that switches its optimisation on.
-constexpr int32_t kOptimizeEntry = 2079;
 // copyObject's flags: a plain copy.
 constexpr int32_t kPlainCopy = 0;
 
@@ -69,8 +67,8 @@ KrvObject convertToPolygons(ExportContext& context, KrvObject object, KrvCommand
 
 // Leaves every polygon as the triangle of its first three points, as mesh building reads it.
 void triangulate(KrvObject object) {
-    SettingsContainer optimize;
-    optimize.writeInt(kOptimizeEntry, 1);
+    HostContainer optimize;
+    optimize.writeInt(KRV_OPTIMIZE_ENTRY, 1);
     KrvCommandData command = clearedCommand();
     command.object = object;
     command.settings = optimize.get();

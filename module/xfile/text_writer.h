@@ -50,8 +50,6 @@ public:
     void openFrame(NameText name);
     void closeFrame();
 
-    // The blocks open now (see Block); 0 when the file ends.
-    int32_t depth() const { return depth_; }
     // The end of the file's text: a block left open is a failure of the export.
     void finish();
     // Hands the gathered text to the host and closes the file: the host keeps it unless

@@ -65,7 +65,7 @@ TEST_F(ServiceLayer, FillBytesCoversEveryByteAndNoMore) {
 }
 
 TEST_F(ServiceLayer, AbsentEntriesGiveTheDefaultWithoutAskingForTheValue) {
-    SettingsContainer container(5);
+    HostContainer container(5);
     EXPECT_EQ(container.readInt(1, 7), 7);
     EXPECT_EQ(container.readReal(2, 1.5f), 1.5f);
     EXPECT_EQ(container.readFlag(3, 1), 1);
@@ -83,9 +83,9 @@ TEST_F(ServiceLayer, AbsentEntriesGiveTheDefaultWithoutAskingForTheValue) {
 }
 
 TEST_F(ServiceLayer, CopiedContainersAreIndependent) {
-    SettingsContainer original(12);
+    HostContainer original(12);
     original.writeReal(1, 2.5f);
-    SettingsContainer copy(original);
+    HostContainer copy(original);
     copy.writeReal(1, 4.0f);
     EXPECT_EQ(copy.id(), 12);
     EXPECT_EQ(original.readReal(1, 0.0f), 2.5f);

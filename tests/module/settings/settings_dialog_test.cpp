@@ -232,7 +232,7 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
     for (const auto& [id, value] : shown) EXPECT_EQ(element(id)->value->value, value) << id;
     EXPECT_EQ(describe(settings), describe(numbers));
 
-    const std::pair<int, int32_t ExportSettings::*> flags[] = {
+    const std::pair<int, bool ExportSettings::*> flags[] = {
         {10040, &ExportSettings::readPhongAngle}, {10006, &ExportSettings::exportNormals},
         {10007, &ExportSettings::exportTextures}, {10008, &ExportSettings::exportFrames},
         {10037, &ExportSettings::exportBones},    {10009, &ExportSettings::exportAnimation},
@@ -242,12 +242,12 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
         {10050, &ExportSettings::useNormalTags},  {10051, &ExportSettings::exportAllTakes},
     };
     for (const auto& [onId, onField] : flags) {
-        for (const auto& flag : flags) settings.*flag.second = 0;
-        settings.*onField = 1;
+        for (const auto& flag : flags) settings.*flag.second = false;
+        settings.*onField = true;
         ASSERT_TRUE(run(settings, {}));
         for (const auto& [id, field] : flags) {
             EXPECT_EQ(element(id)->value->value, id == onId ? 1 : 0) << onId << " on, " << id << " shown";
-            EXPECT_EQ(settings.*field, id == onId ? 1 : 0) << onId << " on, " << id << " stored";
+            EXPECT_EQ(settings.*field, id == onId) << onId << " on, " << id << " stored";
         }
     }
 }

@@ -280,7 +280,6 @@ TEST_F(SceneWalk, SurvivesEveryRefusedAllocation) {
         exportHierarchy(context);
         requests = host.allocationRequests();
         host.refuseAllocation(0);
-        EXPECT_EQ(writer.depth(), 0) << "refused allocation " << refused;
         incomplete = !status.ok();
         // A sound file hands over all its text as it closes.
         if (incomplete)

@@ -1,7 +1,7 @@
-// The per-point lists of the mesh conversion as flat arrays: every point has a varying
-// number of corners and smoothing groups, so each list is a run of one shared array,
-// found through a table of starts (point p's entries are starts[p] .. starts[p + 1] - 1).
-// A counting pass sizes the table, so no list grows and no point costs a block of its own.
+// The smoothing groups of the mesh conversion: every point has a varying number of
+// corners and groups, so each point's list is a run of one shared array, found through a
+// table of starts (point p's entries are starts[p] .. starts[p + 1] - 1). A counting pass
+// sizes the table, so no point costs a block of its own.
 #pragma once
 
 #include <cstdint>

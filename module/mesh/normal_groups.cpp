@@ -1,4 +1,4 @@
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 
 #include <cmath>
 
