@@ -26,7 +26,6 @@
 #include "korvo/host/host.h"
 #include "korvo/scene/scene.h"
 #include "mesh/export_mesh.h"
-#include "settings/export_settings.h"
 
 namespace {
 
@@ -143,7 +142,7 @@ void KRV_CALL benchFree(void* block) {
 const KrvMemoryTable benchMemory = {sizeof(KrvMemoryTable), benchAlloc, benchFree};
 
 void convert(benchmark::State& state, Shape shape, float smoothingAngle) {
-    dorna::exportSettings.smoothingAngle = smoothingAngle;
+    const dorna::MeshOptions options{smoothingAngle, true, false, false};
     coldMemory = state.range(1) != 0;
     const KrvObject object = meshObject(*benchHost, shape, state.range(0));
     int32_t polygonCount = 0;
@@ -151,13 +150,15 @@ void convert(benchmark::State& state, Shape shape, float smoothingAngle) {
     if (state.range(1) == 0) {
         // One untimed run gives the process the memory the timed runs reuse.
         dorna::ExportMesh mesh{};
-        dorna::buildExportMesh(mesh, object);
+        dorna::ExportStatus status;
+        if (!dorna::buildExportMesh(mesh, object, options, status)) state.SkipWithError("storage refused");
         dorna::releaseExportMesh(mesh);
     }
     int64_t vertices = 0;
     for (auto _ : state) {
         dorna::ExportMesh mesh{};
-        dorna::buildExportMesh(mesh, object);
+        dorna::ExportStatus status;
+        if (!dorna::buildExportMesh(mesh, object, options, status)) state.SkipWithError("storage refused");
         vertices = mesh.vertexCount;
         benchmark::DoNotOptimize(mesh.vertices);
         dorna::releaseExportMesh(mesh);
@@ -190,7 +191,6 @@ int main(int argc, char** argv) {
     KrvHost root = *host.root();
     root.memory = &benchMemory;
     dorna::setHost(&root);
-    dorna::initExportSettings();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

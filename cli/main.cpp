@@ -1,6 +1,8 @@
 // korvo: the stand-in Korvo host on the command line.
 #include <cstdio>
+#include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "cli/command.h"
@@ -20,17 +22,23 @@ namespace {
 
 using namespace korvo::cli;
 
-// `korvo --version`: the command's version, and the module's as its dialog states it.
+// `korvo --version`: the command's version, and the module's as the module tells it.
 int printVersions() {
     std::printf("korvo %s (the stand-in Korvo host, interface %d)\n", KORVO_COMMAND_VERSION, KRV_INTERFACE_VERSION);
     std::fflush(stdout);
     const std::string path = resolveModulePath("");
-    korvo::DialogRun run;
-    if (const int status = probeDialog(path, korvo::DialogScript{}, false, run); status != kExitOk) return status;
-    const std::string version = moduleVersion(run.shown);
-    if (version.empty()) return fail(kExitFailed, "the module " + path + " states no version in its dialog");
-    std::printf("module %s: %s\n", path.c_str(), version.c_str());
-    return kExitOk;
+    korvo::Host host(korvo::HostBehaviour{});
+    int status = kExitOk;
+    const korvo::SaverInfo* saver = nullptr;
+    std::string version;  // copied: the text is the module's, unloaded before it is printed
+    if (std::unique_ptr<korvo::LoadedModule> module = loadModule(host, path, saver, status, false)) {
+        KrvModuleInfo info{sizeof(KrvModuleInfo), nullptr};
+        if (module->send(KRV_MSG_MODULE_INFO, &info, 0, nullptr) == 1 && info.version) version = info.version;
+        else status = fail(kExitFailed, "the module " + path + " tells no version");
+    }
+    if (status != kExitOk) return checkLeaks(host, status);
+    std::printf("module %s: Dorna Version %s\n", path.c_str(), version.c_str());
+    return checkLeaks(host, kExitOk);
 }
 
 std::string subcommandList(const std::vector<Subcommand>& subcommands) {

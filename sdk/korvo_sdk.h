@@ -172,13 +172,18 @@ enum {
 
 /* Copy flag for a working copy of a document. */
 #define KRV_COPY_WORKING 1024
+/* The document message (KrvDocumentTable.message) that tells it that it changed. */
+#define KRV_DOC_CHANGED 5
 
 /* Modelling commands (KrvCommandTable.send). */
 enum {
     KRV_COMMAND_MAKE_EDITABLE = 230, /* generator -> new polygon object in `result` */
-    KRV_COMMAND_OPTIMIZE = 227,      /* container entry 2079 = 1; changes nothing here */
+    KRV_COMMAND_OPTIMIZE = 227,      /* container entry KRV_OPTIMIZE_ENTRY = 1; changes nothing here */
     KRV_COMMAND_TRIANGULATE = 221    /* quads (a,b,c,d) -> (a,b,c) and (a,c,d), in place */
 };
+
+/* The container entry of KRV_COMMAND_OPTIMIZE that switches its optimisation on. */
+#define KRV_OPTIMIZE_ENTRY 2079
 
 /* The objects a modelling command yields. Allocated by the host; freed with
  * KrvCommandTable.free_result. */
@@ -204,16 +209,23 @@ typedef struct KrvCommandData {
 /* Unicode strings. 8-bit text is Latin-1 both ways; a character above U+00FF turns
  * into '?' on the way out. */
 typedef struct KrvStringTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* An empty string in the storage the module provides. */
     void (KRV_CALL* construct)(KrvString* s);
+    /* Gives back what the string holds. */
     void (KRV_CALL* destroy)(KrvString* s);
+    /* Dst becomes a copy of src. */
     void (KRV_CALL* assign)(KrvString* dst, const KrvString* src);
     /* Set from 8-bit text: `length` bytes, or up to the terminator when -1. `encoding` 0 is Latin-1. */
     void (KRV_CALL* set_text)(KrvString* s, const char* text, int32_t length, int32_t encoding);
+    /* The number of characters. */
     int32_t (KRV_CALL* length)(const KrvString* s);
+    /* Inserts other before character `position`. */
     void (KRV_CALL* insert)(KrvString* s, int32_t position, const KrvString* other);
     /* Nonzero when found at or after `start`; the position of the first occurrence in *position. */
     int32_t (KRV_CALL* find)(const KrvString* s, const KrvString* pattern, int32_t* position, int32_t start);
+    /* Removes `count` characters from `position` on. */
     void (KRV_CALL* remove)(KrvString* s, int32_t position, int32_t count);
     /* Writes at most `max` characters and a terminator into `buffer` (which holds max + 1
      * bytes); returns the characters written. `encoding` 0 is Latin-1. */
@@ -223,60 +235,94 @@ typedef struct KrvStringTable {
 } KrvStringTable;
 
 typedef struct KrvMemoryTable {
+    /* This table's size in bytes. */
     uint32_t size;
     /* Null when refused. `reserved1` and `reserved2` are 0. */
     void* (KRV_CALL* alloc)(size_t bytes, int32_t reserved1, int32_t reserved2);
+    /* Gives back a block from alloc; null is not passed. */
     void (KRV_CALL* free)(void* block);
 } KrvMemoryTable;
 
+/* The kind of a message to the user (KrvConsoleTable.message) that warns. */
+#define KRV_MESSAGE_WARNING 48
+
 typedef struct KrvConsoleTable {
+    /* This table's size in bytes. */
     uint32_t size;
     /* One line on the host console. */
     void (KRV_CALL* print_line)(const KrvString* text);
-    /* A message to the user; `kind` 48 is a warning. */
+    /* A message to the user; `kind` KRV_MESSAGE_WARNING is a warning. */
     void (KRV_CALL* message)(const KrvString* text, int32_t kind);
 } KrvConsoleTable;
 
 typedef struct KrvContainerTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* An empty container with `id`, in the storage the module provides. */
     void (KRV_CALL* construct)(KrvContainer* c, int32_t id);
+    /* Gives back what the container holds. */
     void (KRV_CALL* destroy)(KrvContainer* c);
+    /* Dst becomes a copy of src (flags 0). */
     void (KRV_CALL* copy)(KrvContainer* dst, const KrvContainer* src, int32_t flags);
+    /* The container's id. */
     int32_t (KRV_CALL* get_id)(const KrvContainer* c);
+    /* Sets the container's id. */
     void (KRV_CALL* set_id)(KrvContainer* c, int32_t id);
     /* KRV_ENTRY_ABSENT (-1) when the entry is not there. */
     int32_t (KRV_CALL* entry_type)(const KrvContainer* c, int32_t entry);
+    /* An integer entry read as a flag, `fallback` when absent. */
     int32_t (KRV_CALL* get_flag)(const KrvContainer* c, int32_t entry, int32_t fallback);
+    /* Sets an integer entry read as a flag. */
     void (KRV_CALL* set_flag)(KrvContainer* c, int32_t entry, int32_t value);
+    /* An integer entry, `fallback` when absent. */
     int32_t (KRV_CALL* get_int)(const KrvContainer* c, int32_t entry, int32_t fallback);
+    /* Sets an integer entry. */
     void (KRV_CALL* set_int)(KrvContainer* c, int32_t entry, int32_t value);
+    /* A real entry, `fallback` when absent. */
     float (KRV_CALL* get_real)(const KrvContainer* c, int32_t entry, float fallback);
+    /* Sets a real entry. */
     void (KRV_CALL* set_real)(KrvContainer* c, int32_t entry, float value);
+    /* A vector entry, `fallback` when absent. */
     KrvVector (KRV_CALL* get_vector)(const KrvContainer* c, int32_t entry, KrvVector fallback);
+    /* Sets a vector entry. */
     void (KRV_CALL* set_vector)(KrvContainer* c, int32_t entry, KrvVector value);
+    /* A time entry, `fallback` when absent. */
     KrvTime (KRV_CALL* get_time)(const KrvContainer* c, int32_t entry, KrvTime fallback);
+    /* Sets a time entry. */
     void (KRV_CALL* set_time)(KrvContainer* c, int32_t entry, KrvTime value);
     /* A newly allocated string (free with KrvStringTable.free_allocated), or null when absent. */
     KrvString* (KRV_CALL* get_string_alloc)(const KrvContainer* c, int32_t entry);
+    /* Sets a string entry to a copy of `value`. */
     void (KRV_CALL* set_string)(KrvContainer* c, int32_t entry, const KrvString* value);
 } KrvContainerTable;
 
 typedef struct KrvValueTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* Gives back the storage of a holder that owns some. */
     void (KRV_CALL* destroy)(KrvValue* v);
+    /* The value as an integer, 0 when empty. */
     int32_t (KRV_CALL* get_int)(const KrvValue* v);
+    /* The value as a real, 0 when empty. */
     float (KRV_CALL* get_real)(const KrvValue* v);
+    /* The value as a vector, zero when empty. */
     KrvVector (KRV_CALL* get_vector)(const KrvValue* v);
 } KrvValueTable;
 
 typedef struct KrvFileNameTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* An empty file name in the storage the module provides. */
     void (KRV_CALL* construct)(KrvFileName* f);
+    /* Gives back what the file name holds. */
     void (KRV_CALL* destroy)(KrvFileName* f);
+    /* Dst becomes a copy of src. */
     void (KRV_CALL* copy)(KrvFileName* dst, const KrvFileName* src);
     /* A newly allocated string (free with KrvStringTable.free_allocated), or null. */
     KrvString* (KRV_CALL* to_string_alloc)(const KrvFileName* f);
+    /* The file name becomes the text of `s`. */
     void (KRV_CALL* set_string)(KrvFileName* f, const KrvString* s);
+    /* Removes the suffix and its point, if there is one. */
     void (KRV_CALL* remove_suffix)(KrvFileName* f);
     /* The suffix without its point. */
     void (KRV_CALL* set_suffix)(KrvFileName* f, const KrvString* suffix);
@@ -287,11 +333,18 @@ typedef struct KrvFileNameTable {
 /* Files. Opening for writing creates a temporary file beside the target; a
  * successful close renames it over the target. A file whose write failed is
  * dropped at close (close answers 0) and any earlier file at the name stays. */
+/* Mode, access and share of a file opened for writing (KrvFileTable.open). */
+#define KRV_FILE_WRITE 2
+
 typedef struct KrvFileTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* A new file object, or null. */
     KrvFile (KRV_CALL* create)(void);
+    /* Frees a file object; an open file is dropped, not committed. */
     void (KRV_CALL* free)(KrvFile file);
-    /* mode, access, share: 2, 2, 2 open for writing; type and creator are four-character codes. */
+    /* mode, access, share: KRV_FILE_WRITE each opens for writing; type and creator are
+     * four-character codes. */
     int32_t (KRV_CALL* open)(KrvFile file, const KrvFileName* name, int32_t mode, int32_t access,
                              int32_t share, uint32_t type, uint32_t creator);
     /* Nonzero when the file was committed. */
@@ -316,8 +369,11 @@ enum {
 };
 
 typedef struct KrvDialogTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* A new dialog that reports to `callback` and carries `object`, or null. */
     KrvDialog (KRV_CALL* create)(KrvDialogCallback callback, void* object);
+    /* Frees a dialog. */
     void (KRV_CALL* free)(KrvDialog dialog);
     /* The object the dialog was created with. */
     void* (KRV_CALL* object_of)(KrvDialog dialog);
@@ -326,19 +382,25 @@ typedef struct KrvDialogTable {
     /* Runs the dialog; returns when it is closed. Nonzero when it could be shown. */
     int32_t (KRV_CALL* open)(KrvDialog dialog, int32_t mode, int32_t reserved, int32_t x, int32_t y,
                              int32_t width, int32_t height);
+    /* Closes an open dialog; nonzero when it was open. */
     int32_t (KRV_CALL* close)(KrvDialog dialog);
     /* Adds an element; `text` may be null. `extra` is the border style of a static text,
      * the button set of a button row, otherwise 0. */
     int32_t (KRV_CALL* add_element)(KrvDialog dialog, int32_t kind, int32_t id, const KrvString* text,
                                     int32_t layout, int32_t width, int32_t height, int32_t extra);
+    /* Opens a group of elements laid out in `columns` and `rows`, with an optional title. */
     int32_t (KRV_CALL* group_begin)(KrvDialog dialog, int32_t id, int32_t layout, int32_t columns,
                                     int32_t rows, const KrvString* title, int32_t group_flags);
+    /* Closes the innermost open group. */
     int32_t (KRV_CALL* group_end)(KrvDialog dialog);
     /* Border style; bit 31 set: the border carries the group's title. */
     int32_t (KRV_CALL* group_border)(KrvDialog dialog, uint32_t style);
+    /* The space between the group's elements. */
     int32_t (KRV_CALL* group_spacing)(KrvDialog dialog, int32_t horizontal, int32_t vertical);
+    /* The space between the group's border and its elements. */
     int32_t (KRV_CALL* group_border_space)(KrvDialog dialog, int32_t left, int32_t top, int32_t right,
                                            int32_t bottom);
+    /* Enables (nonzero) or disables element `id`. */
     int32_t (KRV_CALL* enable)(KrvDialog dialog, int32_t id, int32_t enabled);
     /* `value`: id KRV_DIALOG_VALUE_INT or KRV_DIALOG_VALUE_REAL with the KRV_DIALOG_VALUE_* entries. */
     int32_t (KRV_CALL* set_value)(KrvDialog dialog, int32_t id, const KrvContainer* value);
@@ -349,13 +411,17 @@ typedef struct KrvDialogTable {
 } KrvDialogTable;
 
 typedef struct KrvDocumentTable {
+    /* This table's size in bytes. */
     uint32_t size;
     /* A new document (KRV_COPY_WORKING for a working copy), or null. Release it with release. */
     KrvDocument (KRV_CALL* copy)(KrvDocument document, int32_t flags);
+    /* Gives back a document made by copy. */
     void (KRV_CALL* release)(KrvDocument document);
+    /* The first top-level object, or null. */
     KrvObject (KRV_CALL* first_object)(KrvDocument document);
     /* Fills `out` (constructed by the caller) with the entries KRV_DOC_*. `mode` is 0. */
     void (KRV_CALL* get_settings)(KrvDocument document, int32_t mode, KrvContainer* out);
+    /* Sets the entries KRV_DOC_* that `settings` holds; `mode` is 0. */
     void (KRV_CALL* set_settings)(KrvDocument document, int32_t mode, const KrvContainer* settings);
     /* Evaluates the scene at its current time (flags 0, 0, 1). */
     int32_t (KRV_CALL* evaluate)(KrvDocument document, int32_t a, int32_t b, int32_t c);
@@ -375,27 +441,40 @@ typedef struct KrvDocumentTable {
 } KrvDocumentTable;
 
 typedef struct KrvObjectTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* Nonzero when the object is of `type` (KRV_TYPE_*). */
     int32_t (KRV_CALL* is_instance)(KrvObject object, int32_t type);
+    /* The first child, or null. */
     KrvObject (KRV_CALL* first_child)(KrvObject object);
+    /* The next sibling, or null. */
     KrvObject (KRV_CALL* next)(KrvObject object);
+    /* The parent, or null for a top-level or free object. */
     KrvObject (KRV_CALL* parent)(KrvObject object);
     /* Assigns the name to `out`, a string the caller constructed. */
     void (KRV_CALL* get_name)(KrvObject object, KrvString* out);
+    /* Sets the object's name. */
     void (KRV_CALL* set_name)(KrvObject object, const KrvString* name);
+    /* The object's placement in the world. */
     KrvMatrix (KRV_CALL* global_matrix)(KrvObject object);
+    /* Its position relative to its parent. */
     KrvVector (KRV_CALL* position)(KrvObject object);
+    /* Its rotation relative to its parent (heading, pitch, bank in radians). */
     KrvVector (KRV_CALL* rotation)(KrvObject object);
+    /* Its scale relative to its parent. */
     KrvVector (KRV_CALL* scale)(KrvObject object);
+    /* Reads parameter `id` into `out` (flags 0); nonzero when the object has it. */
     int32_t (KRV_CALL* read_parameter)(KrvObject object, const KrvParamId* id, KrvValue* out, int32_t flags);
     /* Copies the object's parameters into `out`, a container the caller constructed. */
     void (KRV_CALL* get_parameters)(KrvObject object, KrvContainer* out);
     /* A new free object (release it with release), or null. */
     KrvObject (KRV_CALL* copy)(KrvObject object, int32_t flags);
+    /* Gives back an object made by copy. */
     void (KRV_CALL* release)(KrvObject object);
     /* Point data (KRV_TAG_POINTS) and polygon data (KRV_TAG_POLYGONS) of a polygon
      * object, owned by the host; null and a count of 0 for other objects. */
     const KrvVector* (KRV_CALL* points)(KrvObject object, int32_t* count);
+    /* See points. */
     const KrvPolygon* (KRV_CALL* polygons)(KrvObject object, int32_t* count);
     /* One weight per point of `polygon_object` for `bone`, allocated with the memory
      * service (free it with KrvMemoryTable.free), or null when the bone has none. */
@@ -415,8 +494,11 @@ typedef struct KrvObjectTable {
 } KrvObjectTable;
 
 typedef struct KrvTagTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* Reads parameter `id` into `out` (flags 0); nonzero when the tag has it. */
     int32_t (KRV_CALL* read_parameter)(KrvTag tag, const KrvParamId* id, KrvValue* out, int32_t flags);
+    /* Copies the tag's parameters into `out`, a container the caller constructed. */
     void (KRV_CALL* get_parameters)(KrvTag tag, KrvContainer* out);
     /* The UV record of polygon `index` of a UV tag. */
     KrvPolygonUV (KRV_CALL* uv_of_polygon)(KrvTag tag, int32_t index);
@@ -448,19 +530,25 @@ enum {
 };
 
 typedef struct KrvMaterialTable {
+    /* This table's size in bytes. */
     uint32_t size;
+    /* Channel KRV_CHANNEL_* of the material, or null. */
     KrvChannel (KRV_CALL* channel)(KrvMaterial material, int32_t channel);
     /* Copies the channel's data into `out`, a container the caller constructed. */
     void (KRV_CALL* channel_data)(KrvChannel channel, KrvContainer* out);
+    /* Nonzero when the channel is switched on. */
     int32_t (KRV_CALL* channel_enabled)(KrvMaterial material, int32_t channel);
+    /* Reads parameter `id` into `out` (flags 0); nonzero when the material has it. */
     int32_t (KRV_CALL* read_parameter)(KrvMaterial material, const KrvParamId* id, KrvValue* out,
                                        int32_t flags);
 } KrvMaterialTable;
 
 typedef struct KrvCommandTable {
+    /* This table's size in bytes. */
     uint32_t size;
     /* Nonzero on success. */
     int32_t (KRV_CALL* send)(int32_t command, KrvCommandData* data);
+    /* Gives back the objects a command yielded and their list. */
     void (KRV_CALL* free_result)(KrvObjectList* result);
 } KrvCommandTable;
 
@@ -469,17 +557,22 @@ typedef struct KrvCommandTable {
 #define KRV_LIBRARY_BASE 1000467
 #define KRV_LIBRARY_LOOKUP_SIZE 28
 typedef struct KrvBaseLibrary {
+    /* The library's version. */
     int32_t version;
+    /* This table's size in bytes. */
     int32_t size;
     /* offset 8 */
     int32_t (KRV_CALL* register_description)(int32_t plugin_id, const KrvString* name, KrvResource resource);
+    /* An empty identifier in the storage the module provides. */
     void (KRV_CALL* param_construct)(KrvParamId* id);
+    /* Gives back what the identifier holds. */
     void (KRV_CALL* param_destroy)(KrvParamId* id);
     /* Sets a one-level identifier from the triple (id, 0, 0). */
     void (KRV_CALL* param_set)(KrvParamId* id, int32_t a, int32_t b, int32_t c);
 } KrvBaseLibrary;
 
 typedef struct KrvPluginTable {
+    /* This table's size in bytes. */
     uint32_t size;
     /* register(9000, kind, id, name, record, record size): nonzero when accepted. */
     int32_t (KRV_CALL* register_plugin)(int32_t what, int32_t kind, int32_t id, const KrvString* name,
@@ -489,6 +582,7 @@ typedef struct KrvPluginTable {
     /* Fills three values; the third is the library's table. 0 when there is none. */
     int32_t (KRV_CALL* library_table)(KrvLibrary library, int32_t* version, int32_t* flags,
                                       const void** table);
+    /* Gives back a resource the host handed to the module. */
     void (KRV_CALL* free_resource)(KrvResource resource);
     /* The general service without arguments (lets the host do its idle work). */
     void (KRV_CALL* idle)(void);
@@ -498,18 +592,31 @@ typedef struct KrvPluginTable {
 typedef struct KrvHost {
     int32_t version; /* KRV_INTERFACE_VERSION */
     const KrvStringTable* string;
+    /* Blocks of memory. */
     const KrvMemoryTable* memory;
+    /* Console lines and messages to the user. */
     const KrvConsoleTable* console;
+    /* Settings containers. */
     const KrvContainerTable* container;
+    /* Value holders. */
     const KrvValueTable* value;
+    /* File names. */
     const KrvFileNameTable* filename;
+    /* Files. */
     const KrvFileTable* file;
+    /* Dialogs. */
     const KrvDialogTable* dialog;
+    /* Documents, their settings and takes. */
     const KrvDocumentTable* document;
+    /* Objects of a document. */
     const KrvObjectTable* object;
+    /* Tags of an object. */
     const KrvTagTable* tag;
+    /* Materials and their channels. */
     const KrvMaterialTable* material;
+    /* Modelling commands. */
     const KrvCommandTable* command;
+    /* Registration, host libraries, resources and idle work. */
     const KrvPluginTable* plugin;
 } KrvHost;
 
@@ -611,14 +718,31 @@ enum {
  * ------------------------------------------------------------------------------- */
 
 /* krv_main(message, data, value, text). Messages: 1 start (data: the KrvHost root,
- * text: the start text), 2 register plug-ins, 3 end, 4 and 6 queries. */
+ * text: the start text), 2 register plug-ins, 3 end, 4 and 6 queries, and
+ * KRV_MSG_MODULE_INFO. */
 typedef int32_t (KRV_CALL* KrvMainFn)(int32_t message, void* data, int32_t value, const char* text);
 
 enum {
     KRV_MSG_START = 1,
     KRV_MSG_REGISTER = 2,
-    KRV_MSG_END = 3
+    KRV_MSG_END = 3,
+    /* data: a KrvModuleInfo; answers 1 when the module filled it. A code no host of the
+     * older messages sends, so that an older module answers it as unknown (-1). */
+    KRV_MSG_MODULE_INFO = KRV_FOURCC('m', 'i', 'n', 'f')
 };
+
+/* What a module tells about itself (KRV_MSG_MODULE_INFO): the host sets `size` to the
+ * record's size in bytes and the module fills the fields that fit, so that the record
+ * can grow at its end like a service table. */
+typedef struct KrvModuleInfo {
+    uint32_t size;
+    /* The module's version as text, e.g. "1.22"; static, owned by the module. */
+    const char* version;
+} KrvModuleInfo;
+
+/* The version of the export module, as its settings dialog shows it and its
+ * KRV_MSG_MODULE_INFO answers. */
+#define KRV_EXPORT_MODULE_VERSION "1.22"
 
 /* ---------------------------------------------------------------------------------
  * Scene-saver registration
@@ -636,7 +760,8 @@ typedef void (KRV_CALL* KrvSaverDestroyFn)(KrvSaver saver);
  * not asked (bit 0 of flags clear); negative on failure (-7: no working copy). */
 typedef int32_t (KRV_CALL* KrvSaverSaveFn)(KrvSaver saver, void* host_object, const KrvFileName* name,
                                            KrvDocument document, int32_t flags);
-/* Forwarding entries of the saver's other operations; arguments the host defines. */
+/* Forwarding entries of the saver's other operations, the thirteen defaults of the
+ * saver's table after its destructor; the host defines their arguments. */
 typedef int32_t (KRV_CALL* KrvSaverOp1)(KrvSaver saver, intptr_t a);
 typedef int32_t (KRV_CALL* KrvSaverOp2)(KrvSaver saver, intptr_t a, intptr_t b);
 typedef int32_t (KRV_CALL* KrvSaverOp3)(KrvSaver saver, intptr_t a, intptr_t b, intptr_t c);
@@ -654,19 +779,21 @@ typedef struct KrvSaverRecord {
     intptr_t last_value;           /* 40 */
     intptr_t reserved_44[2];       /* 44, 48 */
     KrvSaverAllocFn allocate;      /* 52 */
-    KrvSaverOp1 op_56;             /* 56 */
-    KrvSaverOp1 op_60;             /* 60 */
-    KrvSaverOp3 op_64;             /* 64 */
-    KrvSaverOp2 op_68;             /* 68 */
-    KrvSaverOp5 op_72;             /* 72 */
-    KrvSaverOp3 op_76;             /* 76 */
-    KrvSaverOp1 op_80;             /* 80 */
-    KrvSaverOp2 op_84;             /* 84 */
-    KrvSaverOp3 op_88;             /* 88 */
-    KrvSaverOp4 op_92;             /* 92 */
-    KrvSaverOp4 op_96;             /* 96 */
-    KrvSaverOp5 op_100;            /* 100 */
-    KrvSaverOp3 op_104;            /* 104 */
+    /* The default operations, numbered in the order of the saver's table; each
+     * forwards to its operation, which ignores its arguments. */
+    KrvSaverOp1 default_op1;       /* 56: answers 1 */
+    KrvSaverOp1 default_op2;       /* 60: does nothing, answers 0 */
+    KrvSaverOp3 default_op3;       /* 64: answers 1 */
+    KrvSaverOp2 default_op4;       /* 68: answers 1 */
+    KrvSaverOp5 default_op6;       /* 72: answers 1 */
+    KrvSaverOp3 default_op5;       /* 76: answers 1 */
+    KrvSaverOp1 default_op8;       /* 80: answers 0 */
+    KrvSaverOp2 default_op7;       /* 84: does nothing, answers 0 */
+    KrvSaverOp3 default_op10;      /* 88: answers 0 */
+    KrvSaverOp4 default_op11;      /* 92: answers 1 */
+    KrvSaverOp4 default_op13;      /* 96: answers 1 */
+    KrvSaverOp5 default_op12;      /* 100: answers 1 */
+    KrvSaverOp3 default_op9;       /* 104: answers 0 */
     intptr_t reserved_108[13];     /* 108 .. 156 */
     const KrvString* suffix;       /* 160 */
     KrvSaverSaveFn save;           /* 164 */
@@ -684,9 +811,9 @@ KRV_STATIC_ASSERT(sizeof(KrvSaverRecord) == KRV_SAVER_RECORD_SIZE, "saver record
 KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, destroy) == 4, "destroy at 4");
 KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, last_value) == 40, "last value at 40");
 KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, allocate) == 52, "allocate at 52");
-KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_56) == 56, "op at 56");
-KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_80) == 80, "op at 80");
-KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, op_104) == 104, "op at 104");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, default_op1) == 56, "first default operation at 56");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, default_op8) == 80, "eighth default operation at 80");
+KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, default_op9) == 104, "ninth default operation at 104");
 KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, suffix) == 160, "suffix at 160");
 KRV_STATIC_ASSERT(offsetof(KrvSaverRecord, save) == 164, "save at 164");
 KRV_STATIC_ASSERT(sizeof(KrvCommandData) == 36, "command record is nine 32-bit fields");

@@ -39,11 +39,4 @@ void describeDialogOptions(DialogOptions& options, const std::string& moduleOpti
     if (probeDialog(path, DialogScript{}, false, run) == kExitOk) options.describe(run.shown);
 }
 
-std::string moduleVersion(const DialogSnapshot& dialog) {
-    const std::string prefix = "Dorna Version ";
-    for (const DialogNode& node : dialog.root.children)
-        if (node.text && node.text->compare(0, prefix.size(), prefix) == 0) return *node.text;
-    return "";
-}
-
 }  // namespace korvo::cli

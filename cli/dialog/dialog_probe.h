@@ -1,5 +1,5 @@
 // The settings dialog as a save opens it, without writing anything: what `korvo
-// dialog` prints, the defaults of the help text and the module's version.
+// dialog` prints and the defaults of the help text.
 #pragma once
 
 #include <string>
@@ -20,7 +20,5 @@ int probeDialog(const std::string& modulePath, const DialogScript& script, bool 
 // `moduleOption` (--module) names. Without a module the help names the elements only.
 void describeDialogOptions(DialogOptions& options, const std::string& moduleOption);
 
-// The module's version as its dialog states it ("Dorna Version 1.22"), or "".
-std::string moduleVersion(const DialogSnapshot& dialog);
 
 }  // namespace korvo::cli

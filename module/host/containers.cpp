@@ -13,58 +13,61 @@ int32_t readContainerInt(const KrvContainer* container, int32_t entry, int32_t f
     return host()->container->get_int(container, entry, fallback);
 }
 
-SettingsContainer::SettingsContainer(int32_t id) { host()->container->construct(&value_, id); }
+HostContainer::HostContainer(int32_t id) { host()->container->construct(&value_, id); }
 
-SettingsContainer::SettingsContainer(const SettingsContainer& source)
-    : SettingsContainer(kEmptyContainerId) {
+HostContainer::HostContainer(const HostContainer& source)
+    : HostContainer(kEmptyContainerId) {
     host()->container->copy(&value_, &source.value_, 0);
 }
 
-SettingsContainer& SettingsContainer::operator=(const SettingsContainer& source) {
+HostContainer& HostContainer::operator=(const HostContainer& source) {
     if (this != &source) host()->container->copy(&value_, &source.value_, 0);
     return *this;
 }
 
-SettingsContainer::~SettingsContainer() { host()->container->destroy(&value_); }
+HostContainer::~HostContainer() { host()->container->destroy(&value_); }
 
-int32_t SettingsContainer::id() const { return containerId(&value_); }
+int32_t HostContainer::id() const { return containerId(&value_); }
 
-int32_t SettingsContainer::entryType(int32_t entry) const { return containerEntryType(&value_, entry); }
+int32_t HostContainer::entryType(int32_t entry) const { return containerEntryType(&value_, entry); }
 
-int32_t SettingsContainer::readFlag(int32_t entry, int32_t fallback) const {
+int32_t HostContainer::readFlag(int32_t entry, int32_t fallback) const {
     return has(entry) ? host()->container->get_flag(&value_, entry, fallback) : fallback;
 }
 
-int32_t SettingsContainer::readInt(int32_t entry, int32_t fallback) const {
+int32_t HostContainer::readInt(int32_t entry, int32_t fallback) const {
     return readContainerInt(&value_, entry, fallback);
 }
 
-float SettingsContainer::readReal(int32_t entry, float fallback) const {
+float HostContainer::readReal(int32_t entry, float fallback) const {
     return has(entry) ? host()->container->get_real(&value_, entry, fallback) : fallback;
 }
 
-KrvVector SettingsContainer::readVector(int32_t entry, KrvVector fallback) const {
+KrvVector HostContainer::readVector(int32_t entry, KrvVector fallback) const {
     return has(entry) ? host()->container->get_vector(&value_, entry, fallback) : fallback;
 }
 
-KrvTime SettingsContainer::readTime(int32_t entry, KrvTime fallback) const {
+KrvTime HostContainer::readTime(int32_t entry, KrvTime fallback) const {
     return has(entry) ? host()->container->get_time(&value_, entry, fallback) : fallback;
 }
 
-void SettingsContainer::readString(int32_t entry, HostString& out) const {
-    if (!has(entry)) return;
-    out.adoptAllocated(host()->container->get_string_alloc(&value_, entry));
+bool HostContainer::readString(int32_t entry, HostString& out) const {
+    if (!has(entry)) return true;
+    KrvString* allocated = host()->container->get_string_alloc(&value_, entry);
+    if (!allocated) return false;
+    out.adoptAllocated(allocated);
+    return true;
 }
 
-void SettingsContainer::writeInt(int32_t entry, int32_t value) {
+void HostContainer::writeInt(int32_t entry, int32_t value) {
     host()->container->set_int(&value_, entry, value);
 }
 
-void SettingsContainer::writeReal(int32_t entry, float value) {
+void HostContainer::writeReal(int32_t entry, float value) {
     host()->container->set_real(&value_, entry, value);
 }
 
-void SettingsContainer::writeTime(int32_t entry, KrvTime value) {
+void HostContainer::writeTime(int32_t entry, KrvTime value) {
     host()->container->set_time(&value_, entry, value);
 }
 

@@ -19,13 +19,13 @@ int32_t containerEntryType(const KrvContainer* container, int32_t entry);
 // `fallback` for an absent entry, without asking for the value.
 int32_t readContainerInt(const KrvContainer* container, int32_t entry, int32_t fallback);
 
-class SettingsContainer {
+class HostContainer {
 public:
-    explicit SettingsContainer(int32_t id = kEmptyContainerId);
+    explicit HostContainer(int32_t id = kEmptyContainerId);
     // Constructed with id -1, then a copy of the source (flags 0).
-    SettingsContainer(const SettingsContainer& source);
-    SettingsContainer& operator=(const SettingsContainer& source);
-    ~SettingsContainer();
+    HostContainer(const HostContainer& source);
+    HostContainer& operator=(const HostContainer& source);
+    ~HostContainer();
 
     KrvContainer* get() { return &value_; }
     const KrvContainer* get() const { return &value_; }
@@ -41,8 +41,9 @@ public:
     float readReal(int32_t entry, float fallback) const;
     KrvVector readVector(int32_t entry, KrvVector fallback) const;
     KrvTime readTime(int32_t entry, KrvTime fallback) const;
-    // Leaves `out` untouched for an absent entry.
-    void readString(int32_t entry, HostString& out) const;
+    // Leaves `out` untouched for an absent entry. False when the entry is there but the
+    // host could not hand it over (it refused the string's storage).
+    [[nodiscard]] bool readString(int32_t entry, HostString& out) const;
 
     void writeInt(int32_t entry, int32_t value);
     void writeReal(int32_t entry, float value);

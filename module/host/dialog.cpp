@@ -24,7 +24,7 @@ int32_t openDialog(KrvDialog dialog, int32_t mode, int32_t x, int32_t y, int32_t
 
 int32_t closeDialog(KrvDialog dialog) { return dialog ? host()->dialog->close(dialog) : 0; }
 
-int32_t sendDialogResult(KrvDialog dialog, const SettingsContainer& result) {
+int32_t sendDialogResult(KrvDialog dialog, const HostContainer& result) {
     return dialog ? host()->dialog->send_result(dialog, result.get()) : 0;
 }
 
@@ -62,7 +62,7 @@ int32_t enableElement(KrvDialog dialog, int32_t id, bool enabled) {
     return dialog ? host()->dialog->enable(dialog, id, enabled ? 1 : 0) : 0;
 }
 
-int32_t setElementValue(KrvDialog dialog, int32_t id, const SettingsContainer& value) {
+int32_t setElementValue(KrvDialog dialog, int32_t id, const HostContainer& value) {
     return dialog ? host()->dialog->set_value(dialog, id, value.get()) : 0;
 }
 

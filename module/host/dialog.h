@@ -20,7 +20,7 @@ void* objectOfItem(void* item);
 // Runs the dialog until it is closed; nonzero when it could be shown.
 int32_t openDialog(KrvDialog dialog, int32_t mode, int32_t x, int32_t y, int32_t width, int32_t height);
 int32_t closeDialog(KrvDialog dialog);
-int32_t sendDialogResult(KrvDialog dialog, const SettingsContainer& result);
+int32_t sendDialogResult(KrvDialog dialog, const HostContainer& result);
 
 // Elements. `text` may be null (no text); "" is an empty text.
 int32_t addElement(KrvDialog dialog, int32_t kind, int32_t id, const char* text, int32_t layout,
@@ -32,7 +32,7 @@ int32_t setGroupBorder(KrvDialog dialog, uint32_t style);
 int32_t setGroupSpacing(KrvDialog dialog, int32_t horizontal, int32_t vertical);
 int32_t setGroupBorderSpace(KrvDialog dialog, int32_t left, int32_t top, int32_t right, int32_t bottom);
 int32_t enableElement(KrvDialog dialog, int32_t id, bool enabled);
-int32_t setElementValue(KrvDialog dialog, int32_t id, const SettingsContainer& value);
+int32_t setElementValue(KrvDialog dialog, int32_t id, const HostContainer& value);
 // The element's value; 0 without a dialog.
 int32_t readElementFlag(KrvDialog dialog, int32_t id);
 int32_t readElementInt(KrvDialog dialog, int32_t id);

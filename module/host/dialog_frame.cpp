@@ -27,7 +27,7 @@ void DialogBase::onNotice(const KrvContainer*) {}
 
 void DialogBase::onClosed() {}
 
-int32_t DialogBase::dispatch(const KrvContainer* message, SettingsContainer&) {
+int32_t DialogBase::dispatch(const KrvContainer* message, HostContainer&) {
     const int32_t code = containerId(message);
     switch (code) {
         case KRV_DIALOG_MSG_NOTICE:
@@ -63,7 +63,7 @@ int32_t DialogBase::dispatch(const KrvContainer* message, SettingsContainer&) {
 }
 
 int32_t KRV_CALL DialogBase::messageCallback(KrvDialog dialog, void* item, const KrvContainer* message) {
-    SettingsContainer result(kEmptyContainerId);
+    HostContainer result(kEmptyContainerId);
     void* object = item ? objectOfItem(item) : objectOfDialog(dialog);
     if (!object) return 0;
     const int32_t answer = static_cast<DialogBase*>(object)->dispatch(message, result);
@@ -83,13 +83,12 @@ void ModalDialog::closeWithResult(int32_t confirmed) {
     if (handle_) closeDialog(handle_);
 }
 
-int32_t ModalDialog::dispatch(const KrvContainer* message, SettingsContainer& result) {
+int32_t ModalDialog::dispatch(const KrvContainer* message, HostContainer& result) {
     switch (containerId(message)) {
         case KRV_DIALOG_MSG_ACTION: {
             const int32_t id = readContainerInt(message, KRV_DIALOG_ENTRY_ELEMENT, 0);
-            closeAllowed_ = 1;
             const int32_t answer = onAction(id, message);
-            if ((closeAllowed_ && id == KRV_BUTTON_OK) || id == KRV_BUTTON_CANCEL)
+            if (id == KRV_BUTTON_OK || id == KRV_BUTTON_CANCEL)
                 closeWithResult(id == KRV_BUTTON_OK ? 1 : 0);
             return answer;
         }

@@ -20,8 +20,6 @@ public:
     virtual ~DialogBase();
     DialogBase(const DialogBase&) = delete;
     DialogBase& operator=(const DialogBase&) = delete;
-    // A dialog object deleted by the host goes back to the host's memory service.
-    static void operator delete(void* block) { hostFree(block); }
 
     virtual int32_t buildControls();
     virtual int32_t fillControls();
@@ -33,7 +31,7 @@ public:
     virtual void onClosed();
     // Turns one host message into the call of an operation; `result` is handed back to
     // the host when an operation gave it an id.
-    virtual int32_t dispatch(const KrvContainer* message, SettingsContainer& result);
+    virtual int32_t dispatch(const KrvContainer* message, HostContainer& result);
 
     KrvDialog handle() const { return handle_; }
     bool initialised() const { return initialised_ != 0; }
@@ -48,7 +46,7 @@ protected:
 
 class ModalDialog : public DialogBase {
 public:
-    ModalDialog() : confirmed_(0), closeAllowed_(1) {}
+    ModalDialog() : confirmed_(0) {}
 
     // Lays the dialog out and runs it until it is closed. True when the host could show
     // it and it was closed with OK.
@@ -56,14 +54,12 @@ public:
     // Records the outcome and asks the host to close the dialog.
     void closeWithResult(int32_t confirmed);
 
-    int32_t dispatch(const KrvContainer* message, SettingsContainer& result) override;
+    int32_t dispatch(const KrvContainer* message, HostContainer& result) override;
 
     bool confirmed() const { return confirmed_ != 0; }
 
 protected:
     int32_t confirmed_;
-    // Set before every action; an action clears it to keep the dialog open on OK.
-    int32_t closeAllowed_;
 };
 
 }  // namespace dorna

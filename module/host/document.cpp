@@ -8,7 +8,6 @@
 namespace dorna {
 
 namespace {
-constexpr int32_t kDocumentChanged = 5;
 }  // namespace
 
 KrvTime toKrvTime(HostTime time) { return KrvTime{time.numerator, time.denominator}; }
@@ -39,26 +38,26 @@ void releaseDocument(KrvDocument& document) {
 KrvObject firstObject(KrvDocument document) { return host()->document->first_object(document); }
 
 int32_t documentFrameRate(KrvDocument document) {
-    SettingsContainer settings;
+    HostContainer settings;
     host()->document->get_settings(document, 0, settings.get());
     return settings.readInt(KRV_DOC_FPS, 0);
 }
 
 HostTime documentEndTime(KrvDocument document) {
-    SettingsContainer settings;
+    HostContainer settings;
     host()->document->get_settings(document, 0, settings.get());
     return fromKrvTime(settings.readTime(KRV_DOC_MAXTIME, toKrvTime(HostTime{})));
 }
 
 void setDocumentTime(KrvDocument document, HostTime time) {
-    SettingsContainer settings;
+    HostContainer settings;
     settings.writeTime(KRV_DOC_TIME, toKrvTime(time));
     host()->document->set_settings(document, 0, settings.get());
 }
 
 void animateDocument(KrvDocument document) {
     host()->document->evaluate(document, 0, 0, 1);
-    host()->document->message(document, kDocumentChanged, nullptr);
+    host()->document->message(document, KRV_DOC_CHANGED, nullptr);
 }
 
 namespace {

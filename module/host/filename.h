@@ -21,7 +21,7 @@ public:
 
     // The whole name as a string. False, with `out` emptied, when the host has none to
     // give (it could not allocate it).
-    bool toString(HostString& out) const;
+    [[nodiscard]] bool toString(HostString& out) const;
     void setFromString(const HostString& name);
     void removeSuffix();
     // The suffix without its point.

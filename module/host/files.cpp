@@ -5,7 +5,6 @@
 namespace dorna {
 
 namespace {
-constexpr int32_t kWriteMode = 2;
 constexpr uint32_t kFileType = KRV_FOURCC('K', 'R', 'V', 'C');
 constexpr uint32_t kFileCreator = KRV_FOURCC('K', 'R', 'V', '1');
 }  // namespace
@@ -18,7 +17,7 @@ void freeFile(KrvFile& file) {
 }
 
 int32_t openFileForWriting(KrvFile file, const KrvFileName* name) {
-    return host()->file->open(file, name, kWriteMode, kWriteMode, kWriteMode, kFileType,
+    return host()->file->open(file, name, KRV_FILE_WRITE, KRV_FILE_WRITE, KRV_FILE_WRITE, kFileType,
                               kFileCreator);
 }
 

@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "host/library.h"
@@ -8,7 +9,6 @@ namespace dorna {
 
 namespace {
 const KrvHost* gRoot = nullptr;
-constexpr int32_t kUserMessageKind = 48;
 }  // namespace
 
 const KrvHost* host() { return gRoot; }
@@ -50,6 +50,8 @@ HostString::~HostString() { gRoot->string->destroy(&value_); }
 
 void HostString::setText(const char* text) { gRoot->string->set_text(&value_, text, -1, 0); }
 
+void HostString::setText(const char* text, int32_t length) { gRoot->string->set_text(&value_, text, length, 0); }
+
 int32_t HostString::length() const { return gRoot->string->length(&value_); }
 
 void HostString::append(const HostString& other) { insert(length(), other); }
@@ -76,11 +78,36 @@ void HostString::adoptAllocated(KrvString* allocated) {
     gRoot->string->free_allocated(allocated);
 }
 
+ConsoleLine& ConsoleLine::add(const char* text) {
+    line_.append(HostString(text));
+    return *this;
+}
+
+ConsoleLine& ConsoleLine::add(const char* text, int32_t length) {
+    HostString piece;
+    piece.setText(text, length);
+    line_.append(piece);
+    return *this;
+}
+
+ConsoleLine& ConsoleLine::add(const HostString& text) {
+    line_.append(text);
+    return *this;
+}
+
+ConsoleLine& ConsoleLine::add(int64_t number) {
+    char digits[24];
+    *std::to_chars(digits, digits + sizeof digits - 1, number).ptr = '\0';
+    return add(digits);
+}
+
+void ConsoleLine::print() const { printLine(line_); }
+
 void printLine(const HostString& text) { gRoot->console->print_line(text.get()); }
 
 void printLine(const char* text) { printLine(HostString(text)); }
 
-void reportMessage(const HostString& text) { gRoot->console->message(text.get(), kUserMessageKind); }
+void reportMessage(const HostString& text) { gRoot->console->message(text.get(), KRV_MESSAGE_WARNING); }
 
 void reportMessage(const char* text) { reportMessage(HostString(text)); }
 

@@ -18,12 +18,6 @@ int32_t setHost(const KrvHost* root);
 void* hostAlloc(size_t bytes);
 // Returns a block; null is ignored.
 void hostFree(void* block);
-// Frees the block if present and sets the pointer to null.
-template <typename T>
-void hostFreeAndClear(T*& block) {
-    hostFree(block);
-    block = nullptr;
-}
 
 // Fills `count` bytes with `value`, four bytes at a time, then the rest.
 void fillBytes(void* block, size_t count, uint8_t value);
@@ -43,6 +37,8 @@ public:
     const KrvString* get() const { return &value_; }
 
     void setText(const char* text);
+    // From `length` bytes of 8-bit Latin-1 text.
+    void setText(const char* text, int32_t length);
     int32_t length() const;
     void append(const HostString& other);
     void insert(int32_t position, const HostString& other);
@@ -59,10 +55,25 @@ private:
     KrvString value_;
 };
 
+// One console line built from pieces: text as host strings keep it (every character of
+// a name survives), 8-bit text, numbers in decimal.
+class ConsoleLine {
+public:
+    explicit ConsoleLine(const char* start) : line_(start) {}
+    ConsoleLine& add(const char* text);
+    ConsoleLine& add(const char* text, int32_t length);
+    ConsoleLine& add(const HostString& text);
+    ConsoleLine& add(int64_t number);
+    void print() const;
+
+private:
+    HostString line_;
+};
+
 // One line on the host console.
 void printLine(const HostString& text);
 void printLine(const char* text);
-// A message to the user (the host's message entry with the value 48), not the console.
+// A message to the user (the host's message entry, a warning), not the console.
 void reportMessage(const HostString& text);
 void reportMessage(const char* text);
 

@@ -24,7 +24,7 @@ KrvVector objectRotation(KrvObject object) { return host()->object->rotation(obj
 
 KrvVector objectScale(KrvObject object) { return host()->object->scale(object); }
 
-void objectParameters(KrvObject object, SettingsContainer& out) {
+void objectParameters(KrvObject object, HostContainer& out) {
     host()->object->get_parameters(object, out.get());
 }
 
@@ -79,9 +79,7 @@ int32_t readTagParameter(KrvTag tag, const ParameterId& id, ValueHolder& out, in
     return host()->tag->read_parameter(tag, id.get(), out.get(), flags);
 }
 
-void tagParameters(KrvTag tag, SettingsContainer& out) { host()->tag->get_parameters(tag, out.get()); }
-
-KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index) { return host()->tag->uv_of_polygon(tag, index); }
+void tagParameters(KrvTag tag, HostContainer& out) { host()->tag->get_parameters(tag, out.get()); }
 
 void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out) {
     const KrvTagTable* tags = host()->tag;
@@ -111,10 +109,10 @@ bool channelEnabled(KrvMaterial material, int32_t channel) {
     return host()->material->channel_enabled(material, channel) != 0;
 }
 
-void channelData(KrvChannel channel, SettingsContainer& out) {
+void channelData(KrvChannel channel, HostContainer& out) {
     // A fresh container from the host is copied in, so the caller's container keeps
     // only what the channel holds now.
-    SettingsContainer data;
+    HostContainer data;
     host()->material->channel_data(channel, data.get());
     out = data;
 }

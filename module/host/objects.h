@@ -24,7 +24,7 @@ KrvVector objectPosition(KrvObject object);
 KrvVector objectRotation(KrvObject object);
 KrvVector objectScale(KrvObject object);
 // The object's parameter container (a bone's rest entries KRV_REST_*).
-void objectParameters(KrvObject object, SettingsContainer& out);
+void objectParameters(KrvObject object, HostContainer& out);
 // A new free copy of the object, or null.
 KrvObject copyObject(KrvObject object, int32_t flags);
 // Releases a copy made by copyObject if present and sets the handle to null.
@@ -54,8 +54,7 @@ void releaseCommandResult(KrvObjectList* result);
 
 // Tags.
 int32_t readTagParameter(KrvTag tag, const ParameterId& id, ValueHolder& out, int32_t flags);
-void tagParameters(KrvTag tag, SettingsContainer& out);
-KrvPolygonUV uvOfPolygon(KrvTag tag, int32_t index);
+void tagParameters(KrvTag tag, HostContainer& out);
 // The UV records of polygons first .. first + count - 1 into out[0 .. count - 1]: in one
 // host call where the host has uv_of_polygons, else one call per polygon.
 void uvOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonUV* out);
@@ -71,7 +70,7 @@ int32_t normalsOfPolygons(KrvTag tag, int32_t first, int32_t count, KrvPolygonNo
 KrvChannel materialChannel(KrvMaterial material, int32_t channel);
 bool channelEnabled(KrvMaterial material, int32_t channel);
 // The channel's data (entry 1002: the texture file name) copied into `out`.
-void channelData(KrvChannel channel, SettingsContainer& out);
+void channelData(KrvChannel channel, HostContainer& out);
 int32_t readMaterialParameter(KrvMaterial material, const ParameterId& id, ValueHolder& out,
                               int32_t flags);
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "host/host.h"
-#include "settings/export_settings.h"
 
 namespace dorna {
 
@@ -27,7 +26,6 @@ void message(const char* format, ...) {
 }  // namespace
 
 void listNormals(const NormalGroups* groups, int32_t pointCount) {
-    if (!exportSettings.debugListing) return;
     message("\n\nNORMALS\n========\n");
     if (!groups) return;
     for (int32_t p = 0; p < pointCount; ++p) {
@@ -44,7 +42,6 @@ void listNormals(const NormalGroups* groups, int32_t pointCount) {
 }
 
 void listIndices(const int32_t* indices, int32_t count) {
-    if (!exportSettings.debugListing) return;
     message("Indices:\n");
     if (!indices) return;
     for (int32_t t = 0; t < count / 3; ++t)
@@ -52,7 +49,6 @@ void listIndices(const int32_t* indices, int32_t count) {
 }
 
 void listVertices(const ExportVertex* vertices, int32_t count) {
-    if (!exportSettings.debugListing) return;
     message("Vertices:\n");
     if (!vertices) return;
     for (int32_t i = 0; i < count; ++i) {

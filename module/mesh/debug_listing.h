@@ -1,12 +1,12 @@
-// The debug listing: with `debugListing` on, mesh building prints what it computed for
-// every polygon object to the host console, one message per piece of text. With it
-// off (the default; the settings dialog does not offer it) nothing is printed.
+// The debug listing: with the option on (MeshOptions::debugListing; off by default,
+// the settings dialog does not offer it), mesh building prints what it computed for
+// every polygon object to the host console, one message per piece of text.
 #pragma once
 
 #include <cstdint>
 
 #include "mesh/export_mesh.h"
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 
 namespace dorna {
 

@@ -2,14 +2,13 @@
 #include "mesh/export_mesh.h"
 
 #include <cmath>
-#include <cstdio>
+#include <utility>
 
 #include "host/containers.h"
 #include "host/host.h"
 #include "host/library.h"
 #include "host/objects.h"
 #include "mesh/debug_listing.h"
-#include "settings/export_settings.h"
 
 namespace dorna {
 
@@ -40,13 +39,14 @@ TextureTransform textureTransform(KrvObject object) {
 void reportBadPolygon(KrvObject object, int32_t polygon, int32_t pointCount) {
     HostString name;
     objectName(object, name);
-    HostString line("Dorna: mesh of \"");
-    line.append(name);
-    char rest[128];
-    std::snprintf(rest, sizeof rest, "\" cannot be exported: polygon %i uses a point beyond the object's %i points",
-                  polygon, pointCount);
-    line.append(HostString(rest));
-    printLine(line);
+    ConsoleLine("Dorna: mesh of \"")
+        .add(name)
+        .add("\" cannot be exported: polygon ")
+        .add(polygon)
+        .add(" uses a point beyond the object's ")
+        .add(pointCount)
+        .add(" points")
+        .print();
 }
 
 }  // namespace
@@ -58,17 +58,11 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
     return -1;
 }
 
-int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
+bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
-    if (!uvTag || !mesh.points) return 0;
-    mesh.cornerUVs = static_cast<float*>(hostAlloc(sizeof(float) * 6 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerUVs) {
-        // Without them the mesh would lose its texture coordinates unnoticed: the points
-        // go too, and the mesh ends up without vertices.
-        hostFreeAndClear(mesh.points);
-        mesh.pointCount = 0;
-        return 0;
-    }
+    if (!uvTag) return true;
+    if (!mesh.cornerUVs.allocate(int64_t{6} * polygonCount)) return false;
+    mesh.hasUV = true;
     const TextureTransform transform = textureTransform(object);
     KrvPolygonUV records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
@@ -76,20 +70,13 @@ int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
         uvOfPolygons(uvTag, first, count, records);
         addPolygonUVs(mesh, records, first, count, transform);
     }
-    return 1;
+    return true;
 }
 
-int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
-    if (!exportSettings.useNormalTags || !mesh.faceNormals) return 0;
+bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
     const KrvTag tag = findNormalTag(object);
-    if (!tag) return 0;
-    mesh.cornerNormals = static_cast<Vector*>(hostAlloc(sizeof(Vector) * 3 * static_cast<size_t>(polygonCount)));
-    if (!mesh.cornerNormals) {
-        // Smoothed normals in place of the model's would go unnoticed: the mesh ends up
-        // without vertices instead.
-        hostFreeAndClear(mesh.faceNormals);
-        return 0;
-    }
+    if (!tag) return true;
+    if (!mesh.cornerNormals.allocate(int64_t{3} * polygonCount)) return false;
     KrvPolygonNormals records[kUVRecordsPerRead];
     for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
         const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
@@ -97,16 +84,16 @@ int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCou
         normalsOfPolygons(tag, first, count, records);
         addPolygonNormals(mesh, records, first, count);
     }
-    return 1;
+    return true;
 }
 
-float smoothingLimit(KrvObject object) {
-    const double angle = double(exportSettings.smoothingAngle) * kRadiansPerDegree;
+float smoothingLimit(KrvObject object, const MeshOptions& options) {
+    const double angle = double(options.smoothingAngle) * kRadiansPerDegree;
     float cosLimit = static_cast<float>(std::cos(angle));
-    if (!exportSettings.readPhongAngle) return cosLimit;
+    if (!options.readPhongAngle) return cosLimit;
     const KrvTag phong = findTag(object, KRV_TAG_PHONG);
     if (!phong) return cosLimit;
-    SettingsContainer parameters;
+    HostContainer parameters;
     tagParameters(phong, parameters);
     const int32_t limitOn = parameters.readInt(KRV_PHONG_LIMIT, 0);
     const double phongAngle = parameters.has(KRV_PHONG_ANGLE) ? double(parameters.readReal(KRV_PHONG_ANGLE, 0.0f)) : angle;
@@ -115,52 +102,55 @@ float smoothingLimit(KrvObject object) {
     return cosLimit;
 }
 
-MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object) {
+bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options, ExportStatus& status) {
     int32_t pointCount = 0;
     const KrvVector* points = objectPoints(object, &pointCount);
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(object, &polygonCount);
     if (!polygons || polygonCount < 0) polygonCount = 0;
-    if (setMeshPoints(mesh, points, pointCount)) {
-        const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
-        if (badPolygon >= 0) {
-            reportBadPolygon(object, badPolygon, mesh.pointCount);
-            releaseExportMesh(mesh);
-            return MeshBuild::PolygonOutOfRange;
-        }
-        mesh.hasUV = collectUVs(mesh, object, polygonCount);
-        computeFaceNormals(mesh, polygons, polygonCount);
-        const bool tagNormals = collectTagNormals(mesh, object, polygonCount);
-        buildIndices(mesh, polygons, polygonCount);
-        if (tagNormals)
-            groupByTagNormals(mesh);
-        else
-            smoothNormals(mesh, smoothingLimit(object));
-        listNormals(mesh.normalGroups.groupStarts ? &mesh.normalGroups : nullptr, mesh.pointCount);
-        if (mesh.indices) listIndices(mesh.indices, mesh.indexCount);
-        splitByNormals(mesh);
+    const auto refused = [&] {
+        releaseExportMesh(mesh);
+        return status.fail(ExportFailure::StorageRefused);
+    };
+    if (!setMeshPoints(mesh, points, pointCount)) return refused();
+    const int32_t badPolygon = firstPolygonOutOfRange(polygons, polygonCount, mesh.pointCount);
+    if (badPolygon >= 0) {
+        reportBadPolygon(object, badPolygon, mesh.pointCount);
+        releaseExportMesh(mesh);
+        return status.fail(ExportFailure::PolygonOutOfRange);
     }
-    // A pass short of storage leaves the passes after it without their input: polygons
-    // that gave no triangle were lost to refused storage.
-    const bool converted = mesh.vertices && mesh.vertexCount > 0 && mesh.indices && mesh.indexCount >= 3;
-    return polygonCount > 0 && !converted ? MeshBuild::StorageRefused : MeshBuild::Built;
+    // Without points there is no polygon either (it would be out of range): nothing to build.
+    if (mesh.pointCount == 0) return true;
+    if (!collectUVs(mesh, object, polygonCount) || !computeFaceNormals(mesh, polygons, polygonCount) ||
+        (options.useNormalTags && !collectTagNormals(mesh, object, polygonCount)) ||
+        !buildIndices(mesh, polygons, polygonCount))
+        return refused();
+    const bool grouped =
+        mesh.cornerNormals ? groupByTagNormals(mesh) : smoothNormals(mesh, smoothingLimit(object, options));
+    if (!grouped) return refused();
+    if (options.debugListing) {
+        listNormals(&mesh.normalGroups, mesh.pointCount);
+        listIndices(mesh.indices, mesh.indexCount);
+    }
+    return splitByNormals(mesh) || refused();
 }
 
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix) {
-    const MeshArrays arrays{mesh.vertices, mesh.vertices ? mesh.vertexCount : 0, mesh.indices,
-                            mesh.indices ? mesh.indexCount : 0};
-    mesh.vertices = nullptr;
-    mesh.indices = nullptr;
-    releaseExportMesh(mesh);
-    placeVertices(arrays.vertices, arrays.vertexCount, matrix);
-    return arrays;
+MeshArrays finishExportMesh(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {
+    ExportMesh finished;
+    finished.vertices = std::move(mesh.vertices);
+    finished.vertexCount = finished.vertices ? mesh.vertexCount : 0;
+    finished.indices = std::move(mesh.indices);
+    finished.indexCount = finished.indices ? mesh.indexCount : 0;
+    mesh = std::move(finished);
+    placeVertices(mesh.vertices, mesh.vertexCount, matrix, sceneScale);
+    return MeshArrays{mesh.vertices, mesh.vertexCount, mesh.indices, mesh.indexCount};
 }
 
-void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix) {
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix, const Vector* sceneScale) {
     if (!matrix) return;
     // Normals turn with the object's axes but see neither its offset nor the scene scale.
     const Matrix& n = *matrix;
-    const Matrix m = exportSettings.scaleScene ? mulMatrix(scaleMatrix(exportSettings.sceneScale), *matrix) : *matrix;
+    const Matrix m = sceneScale ? mulMatrix(scaleMatrix(*sceneScale), *matrix) : *matrix;
     for (int32_t i = 0; i < vertexCount; ++i) {
         ExportVertex& v = vertices[i];
         const float x = v.x, y = v.y, z = v.z;
@@ -174,17 +164,6 @@ void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* ma
     }
 }
 
-void releaseExportMesh(ExportMesh& mesh) {
-    hostFree(mesh.points);
-    hostFree(mesh.cornerUVs);
-    hostFree(mesh.cornerNormals);
-    hostFree(mesh.faceNormals);
-    hostFree(mesh.cornerStarts);
-    hostFree(mesh.pointCorners);
-    releaseNormalGroups(mesh.normalGroups);
-    hostFree(mesh.indices);
-    hostFree(mesh.vertices);
-    mesh = ExportMesh{};
-}
+void releaseExportMesh(ExportMesh& mesh) { mesh = ExportMesh{}; }
 
 }  // namespace dorna

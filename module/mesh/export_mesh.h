@@ -12,7 +12,8 @@
 
 #include <cstdint>
 
-#include "mesh/grow_arrays.h"
+#include "host/export_status.h"
+#include "mesh/normal_groups.h"
 #include "math/matrix.h"
 
 namespace dorna {
@@ -23,25 +24,25 @@ struct ExportVertex {
     float u, v;
 };
 
-// A cleared mesh (every field zero) is ready to be built; the mesh owns all its arrays.
+// A new mesh is ready to be built; the mesh owns all its arrays.
 struct ExportMesh {
-    Vector* points;                   // one position per host point
-    int32_t pointCount;
-    float* cornerUVs;                 // u, v of every corner, while the object's UV tag is read
-    int32_t hasUV;                    // 1 when the object has a UV tag
-    Vector* cornerNormals;            // the unit normal of every corner from the normal tag, while
-                                      // it is used (zero where the tag's is unusable)
+    HostArray<Vector> points;          // one position per host point
+    int32_t pointCount = 0;
+    HostArray<float> cornerUVs;        // u, v of every corner, while the object's UV tag is read
+    bool hasUV = false;                // the object has a UV tag
+    HostArray<Vector> cornerNormals;   // the unit normal of every corner from the normal tag, while
+                                       // it is used (zero where the tag's is unusable)
     // From the face normals to the smoothing: the unit normal of every polygon, and the
     // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
     // in corner order.
-    Vector* faceNormals;
-    int32_t* cornerStarts;            // pointCount + 1 entries
-    int32_t* pointCorners;            // one per corner
-    NormalGroups normalGroups;        // from the smoothing to the vertex splits
-    int32_t* indices;                 // vertex index of every corner
-    int32_t indexCount;               // 3 x number of polygons
-    ExportVertex* vertices;
-    int32_t vertexCount;
+    HostArray<Vector> faceNormals;
+    HostArray<int32_t> cornerStarts;   // pointCount + 1 entries
+    HostArray<int32_t> pointCorners;   // one per corner
+    NormalGroups normalGroups;         // from the smoothing to the vertex splits
+    HostArray<int32_t> indices;        // vertex index of every corner
+    int32_t indexCount = 0;            // 3 x number of polygons
+    HostArray<ExportVertex> vertices;
+    int32_t vertexCount = 0;
 };
 
 // Offset and scale of the texture tag: U = (u - offsetU) * scaleU, likewise V.
@@ -50,76 +51,84 @@ struct TextureTransform {
 };
 constexpr TextureTransform kNoTextureTransform = {0.0f, 0.0f, 1.0f, 1.0f};
 
-enum class MeshBuild {
-    Built,              // converted; without polygons the mesh has no vertices
-    StorageRefused,     // the object has polygons, but the host refused storage: the mesh is empty
-    PolygonOutOfRange,  // a polygon names a point the object does not have (named on the console): empty
+// The choices of the export that shape a mesh.
+struct MeshOptions {
+    float smoothingAngle;  // degrees
+    bool readPhongAngle;   // the smoothing angle from the object's phong tag where it has one
+    bool useNormalTags;    // vertex normals from the object's normal tag where it has one
+    bool debugListing;     // print what was computed to the host console
 };
-// Converts a polygon object (its polygons already triangles in their first three points).
-MeshBuild buildExportMesh(ExportMesh& mesh, KrvObject object);
+
+// Converts a polygon object (its polygons already triangles in their first three points);
+// without polygons the mesh has no indices. False, with the mesh empty and the reason in
+// `status`, when the host refused storage or a polygon names a point the object does
+// not have (named on the console).
+[[nodiscard]] bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& options,
+                                   ExportStatus& status);
 // The index of the first polygon whose corners a, b, c name a point outside the
 // object, or -1. A mesh with such a polygon is not converted.
 int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount, int32_t pointCount);
 
-// The passes, in the order buildExportMesh runs them. Each returns 1, or 0 when it
-// could not do its work; an allocation failure leaves the arrays so that the passes
-// after it find them missing and the mesh ends up without vertices.
+// The passes, in the order buildExportMesh runs them. Each answers true, or false when
+// the host refused its storage or its input is missing; what it leaves is then released
+// with the mesh.
 
 // Takes the position of every point.
-int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount);
-// The texture coordinates of every corner from the object's UV tag; 0 when the object
-// has none. Reads the texture tag's offset and scale.
-int32_t collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
+[[nodiscard]] bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount);
+// The texture coordinates of every corner from the object's UV tag (hasUV set), nothing
+// when the object has none. Reads the texture tag's offset and scale.
+[[nodiscard]] bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
 // The part of collectUVs over plain arrays: the UV records of polygons first ..
 // first + count - 1, placed by the transform, as the texture coordinates of their corners.
-int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
+void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
                       const TextureTransform& transform);
 // The unit normal of every polygon and the corners of every point (faceNormals,
 // cornerStarts, pointCorners).
-int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+[[nodiscard]] bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
 // The corner-to-vertex map and the vertices' positions and texture coordinates: the
 // distinct texture coordinates of a point (compared exactly, the first corner's kept)
 // each take a vertex, the first the point's own, the others numbered after the points
 // in point order. Normals are left zero. Gives back the corners' texture coordinates.
-int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
-// The normal of every corner from the object's normal tag when the settings say to use
-// it; 0 when they do not or the object has none. Reads after computeFaceNormals.
-int32_t collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
+[[nodiscard]] bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// The normal of every corner from the object's normal tag (cornerNormals), nothing when
+// the object has none. Reads after computeFaceNormals.
+[[nodiscard]] bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
 // The part of collectTagNormals over plain arrays: the normal records of polygons first ..
 // first + count - 1, normalised, as the normals of their corners; a zero or non-finite
 // normal is kept as zero.
-int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count);
+void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count);
 // Instead of smoothNormals for a mesh with tag normals: the corners of every point whose
 // normals are the same form a group with that normal (a corner without a usable normal
 // takes its face normal). Gives back the tag normals, the face normals and the corners by point.
-int32_t groupByTagNormals(ExportMesh& mesh);
+[[nodiscard]] bool groupByTagNormals(ExportMesh& mesh);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
-// or from the object's phong tag when the settings say so.
-float smoothingLimit(KrvObject object);
+// or from the object's phong tag when the options say so.
+float smoothingLimit(KrvObject object, const MeshOptions& options);
 // Merges the corners of every point into smoothing groups (normalGroups): each group is
 // seeded by the first corner not taken yet and takes every later corner whose face
 // normal makes a dot product of at least cosLimit with the seed's. Gives back the face
 // normals and the corners by point, which nothing needs after it.
-int32_t smoothNormals(ExportMesh& mesh, float cosLimit);
+[[nodiscard]] bool smoothNormals(ExportMesh& mesh, float cosLimit);
 // The final vertices: every corner whose group normal differs from the normal its
 // vertex already has gets a copy of the vertex with the group normal.
-int32_t splitByNormals(ExportMesh& mesh);
+[[nodiscard]] bool splitByNormals(ExportMesh& mesh);
 
 // What the writers take of a built mesh: its vertices and indices (null, with a count of
-// 0, when the mesh has none). The caller returns both with hostFree.
+// 0, when the mesh has none), borrowed from the mesh.
 struct MeshArrays {
     ExportVertex* vertices;
     int32_t vertexCount;
     int32_t* indices;
     int32_t indexCount;
 };
-// Hands the vertices and indices over, placed by `matrix`, and releases the rest of the
-// mesh, so that the conversion's storage is given back before the text is written.
-MeshArrays takeMeshArrays(ExportMesh& mesh, const Matrix* matrix);
+// Places the vertices by `matrix` and `sceneScale` (see placeVertices) and gives back
+// every other array of the mesh, so that the conversion's storage is returned before the
+// text is written. The vertices and indices stay the mesh's.
+MeshArrays finishExportMesh(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale);
 // Places vertices where they are. Without a matrix they are unchanged. With one,
-// positions go through the matrix (scaled by the scene scale when scaling is on) and
+// positions go through the matrix (then scaled by `sceneScale` when there is one) and
 // normals through its axes alone, neither scaled nor normalised.
-void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix);
+void placeVertices(ExportVertex* vertices, int32_t vertexCount, const Matrix* matrix, const Vector* sceneScale);
 // Returns every array of the mesh and leaves it cleared.
 void releaseExportMesh(ExportMesh& mesh);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "host/host.h"
 #include "mesh/debug_listing.h"
@@ -11,11 +12,6 @@
 namespace dorna {
 
 namespace {
-
-template <typename T>
-T* allocArray(int64_t count) {
-    return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 0)));
-}
 
 Vector minus(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 
@@ -42,9 +38,9 @@ const KrvVector& cornerUV(const KrvPolygonUV& record, int32_t corner) {
 }
 
 void releaseFaceCorners(ExportMesh& mesh) {
-    hostFreeAndClear(mesh.faceNormals);
-    hostFreeAndClear(mesh.cornerStarts);
-    hostFreeAndClear(mesh.pointCorners);
+    mesh.faceNormals.reset();
+    mesh.cornerStarts.reset();
+    mesh.pointCorners.reset();
 }
 
 void setPositionAndUV(ExportVertex& vertex, const Vector& position, float u, float v) {
@@ -171,24 +167,22 @@ int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& gr
 
 // The groups of every point by `rule`; see smoothNormals.
 template <typename Rule>
-int32_t groupCorners(ExportMesh& mesh, Rule& rule) {
-    releaseNormalGroups(mesh.normalGroups);
-    if (!mesh.faceNormals || mesh.pointCount <= 0) return 0;
+bool groupCorners(ExportMesh& mesh, Rule& rule) {
+    mesh.normalGroups = NormalGroups{};
+    if (!mesh.faceNormals || mesh.pointCount <= 0) return false;
     const int32_t* starts = mesh.cornerStarts;
     const int32_t cornerCount = starts[mesh.pointCount];
     const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
     // A point has at most as many groups as corners: the normals and group starts take
     // room for that many, of which only the pages in use are ever touched.
     NormalGroups& groups = mesh.normalGroups;
-    groups.groupStarts = allocArray<int32_t>(mesh.pointCount + 1);
-    groups.normals = allocArray<Vector>(cornerCount);
-    groups.cornerStarts = allocArray<int32_t>(int64_t{cornerCount} + 1);
-    auto* scratch = allocArray<int32_t>(int64_t{3} * most);
-    const bool grouped = groups.groupStarts && groups.normals && groups.cornerStarts && scratch;
+    HostArray<int32_t> scratch;
+    const bool grouped = groups.groupStarts.allocate(int64_t{mesh.pointCount} + 1) &&
+                         groups.normals.allocate(cornerCount) && groups.cornerStarts.allocate(int64_t{cornerCount} + 1) &&
+                         scratch.allocate(int64_t{3} * most);
     if (grouped) {
         // The corners by point become the corners by point and group.
-        groups.corners = mesh.pointCorners;
-        mesh.pointCorners = nullptr;
+        groups.corners = std::move(mesh.pointCorners);
         int32_t groupCount = 0;
         for (int32_t p = 0; p < mesh.pointCount; ++p) {
             groups.groupStarts[p] = groupCount;
@@ -199,63 +193,33 @@ int32_t groupCorners(ExportMesh& mesh, Rule& rule) {
         groups.cornerStarts[groupCount] = cornerCount;
         groups.groupCount = groupCount;
     } else {
-        // Without groups the mesh ends up without vertices: half-merged points would
-        // pass for the mesh's own.
-        releaseNormalGroups(groups);
+        groups = NormalGroups{};
     }
-    hostFree(scratch);
     releaseFaceCorners(mesh);
-    return grouped ? 1 : 0;
+    return grouped;
 }
 
 const KrvVector& cornerNormal(const KrvPolygonNormals& record, int32_t corner) {
     return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
 }
 
-bool isFinite(const KrvVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// The vertices: the base records first, then those added for corners whose group
-// normal differs from the one their vertex already has. The room for added vertices
-// starts at 100 records and the buffer doubles whenever it is full, so that millions
-// of added vertices cost linear time; the finished buffer becomes the mesh's vertex
-// array as it is.
-struct VertexBuffer {
-    ExportVertex* items;
-    int32_t count;
-    int32_t capacity;
-};
-
+// Room for the first vertices a split adds.
 constexpr int32_t kFirstAddedRoom = 100;
 
-bool appendVertex(VertexBuffer& buffer, const ExportVertex& vertex) {
-    if (buffer.count == buffer.capacity) {
-        const int32_t growth = buffer.capacity > kFirstAddedRoom ? buffer.capacity : kFirstAddedRoom;
-        if (buffer.capacity > INT32_MAX - growth) return false;
-        auto* grown = allocArray<ExportVertex>(buffer.capacity + growth);
-        if (!grown) return false;
-        std::memcpy(grown, buffer.items, sizeof(ExportVertex) * static_cast<size_t>(buffer.count));
-        hostFree(buffer.items);
-        buffer.items = grown;
-        buffer.capacity += growth;
-    }
-    buffer.items[buffer.count++] = vertex;
-    return true;
-}
+bool isFinite(const KrvVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace
 
-int32_t setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
+bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
     if (!points || pointCount < 0) pointCount = 0;
-    mesh.points = allocArray<Vector>(pointCount);
-    if (!mesh.points) return 0;
+    if (!mesh.points.allocate(pointCount)) return false;
     mesh.pointCount = pointCount;
     if (pointCount > 0) std::memcpy(mesh.points, points, sizeof(Vector) * static_cast<size_t>(pointCount));
-    return 1;
+    return true;
 }
 
-int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
-                      const TextureTransform& transform) {
-    if (!mesh.points || !mesh.cornerUVs) return 0;
+void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
+                   const TextureTransform& transform) {
     float* uv = mesh.cornerUVs + 6 * static_cast<size_t>(first);
     for (int32_t i = 0; i < count; ++i) {
         for (int32_t corner = 0; corner < 3; ++corner) {
@@ -264,20 +228,16 @@ int32_t addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t fir
             *uv++ = (record.y - transform.offsetV) * transform.scaleV;
         }
     }
-    return 1;
 }
 
-int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
-    if (mesh.pointCount <= 0 || !mesh.points) return 0;
-    releaseNormalGroups(mesh.normalGroups);
-    releaseFaceCorners(mesh);
+bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+    if (mesh.pointCount <= 0 || !mesh.points) return false;
+    mesh.normalGroups = NormalGroups{};
     if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
-    mesh.faceNormals = allocArray<Vector>(polygonCount);
-    mesh.cornerStarts = allocArray<int32_t>(mesh.pointCount + 1);
-    mesh.pointCorners = allocArray<int32_t>(3 * polygonCount);
-    if (!mesh.faceNormals || !mesh.cornerStarts || !mesh.pointCorners) {
+    if (!mesh.faceNormals.allocate(polygonCount) || !mesh.cornerStarts.allocate(int64_t{mesh.pointCount} + 1) ||
+        !mesh.pointCorners.allocate(int64_t{3} * polygonCount)) {
         releaseFaceCorners(mesh);
-        return 0;
+        return false;
     }
     // The corners sorted by point, keeping their order: counted into the next point's
     // start, summed up, then placed with each point's start as its cursor, which leaves
@@ -303,18 +263,17 @@ int32_t computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t
     }
     for (int32_t p = mesh.pointCount; p > 0; --p) starts[p] = starts[p - 1];
     starts[0] = 0;
-    return 1;
+    return true;
 }
 
-int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
-    hostFreeAndClear(mesh.indices);
-    hostFreeAndClear(mesh.vertices);
+bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+    mesh.indices.reset();
+    mesh.vertices.reset();
     mesh.indexCount = 0;
     mesh.vertexCount = 0;
-    if (!mesh.pointCorners || mesh.pointCount <= 0) return 0;
+    if (!mesh.pointCorners || mesh.pointCount <= 0) return false;
     const int32_t indexCount = 3 * (polygonCount > 0 ? polygonCount : 0);
-    mesh.indices = allocArray<int32_t>(indexCount);
-    if (!mesh.indices) return 0;
+    if (!mesh.indices.allocate(indexCount)) return false;
     mesh.indexCount = indexCount;
     for (int32_t k = 0; k < indexCount / 3; ++k) {
         mesh.indices[3 * k] = polygons[k].a;
@@ -322,20 +281,18 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
         mesh.indices[3 * k + 2] = polygons[k].c;
     }
     int32_t vertexCount = mesh.pointCount;
-    const bool withUVs = mesh.hasUV == 1 && mesh.cornerUVs;
+    const bool withUVs = mesh.hasUV && mesh.cornerUVs;
     if (withUVs) {
         const int32_t most = mostCornersOfAPoint(mesh.cornerStarts, mesh.pointCount);
-        auto* seen = allocArray<float>(int64_t{2} * most);
-        if (!seen) return 0;
+        HostArray<float> seen;
+        if (!seen.allocate(int64_t{2} * most)) return false;
         for (int32_t p = 0; p < mesh.pointCount; ++p)
             numberPointUVs(p, mesh.pointCorners + mesh.cornerStarts[p], mesh.cornerStarts[p + 1] - mesh.cornerStarts[p],
                            mesh.cornerUVs, mesh.indices, seen, vertexCount);
-        hostFree(seen);
     }
-    mesh.vertices = allocArray<ExportVertex>(vertexCount);
-    if (!mesh.vertices) return 0;
+    if (!mesh.vertices.allocate(vertexCount)) return false;
     mesh.vertexCount = vertexCount;
-    fillBytes(mesh.vertices, sizeof(ExportVertex) * static_cast<size_t>(vertexCount), 0);
+    mesh.vertices.fill(0);
     // Every vertex takes the texture coordinate of its first corner. A point's first
     // corner has the point's own vertex, and its added vertices were numbered as they
     // were first met, so the next number not written yet is the only new one.
@@ -356,17 +313,16 @@ int32_t buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polyg
             setPositionAndUV(mesh.vertices[nextAdded++], mesh.points[p], uv[0], uv[1]);
         }
     }
-    hostFreeAndClear(mesh.cornerUVs);
-    return 1;
+    mesh.cornerUVs.reset();
+    return true;
 }
 
-int32_t smoothNormals(ExportMesh& mesh, float cosLimit) {
+bool smoothNormals(ExportMesh& mesh, float cosLimit) {
     FaceSmoothing rule{mesh.faceNormals, cosLimit, {}, {}};
     return groupCorners(mesh, rule);
 }
 
-int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
-    if (!mesh.cornerNormals) return 0;
+void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
     Vector* normal = mesh.cornerNormals + 3 * static_cast<size_t>(first);
     for (int32_t i = 0; i < count; ++i) {
         for (int32_t corner = 0; corner < 3; ++corner) {
@@ -374,30 +330,27 @@ int32_t addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, in
             *normal++ = isFinite(n) ? normalizedOrZero(Vector{n.x, n.y, n.z}) : Vector{0.0f, 0.0f, 0.0f};
         }
     }
-    return 1;
 }
 
-int32_t groupByTagNormals(ExportMesh& mesh) {
+bool groupByTagNormals(ExportMesh& mesh) {
     TagNormals rule{mesh.cornerNormals, mesh.faceNormals, {}};
-    const int32_t grouped = mesh.cornerNormals ? groupCorners(mesh, rule) : 0;
-    hostFreeAndClear(mesh.cornerNormals);
+    const bool grouped = mesh.cornerNormals && groupCorners(mesh, rule);
+    mesh.cornerNormals.reset();
     return grouped;
 }
 
-int32_t splitByNormals(ExportMesh& mesh) {
-    VertexBuffer buffer{mesh.vertices, mesh.vertexCount, mesh.vertexCount};
-    mesh.vertices = nullptr;
-    mesh.vertexCount = 0;
+bool splitByNormals(ExportMesh& mesh) {
     const NormalGroups& groups = mesh.normalGroups;
-    if (!buffer.items || !mesh.indices || !groups.groupStarts) {
-        hostFree(buffer.items);
-        return 0;
-    }
+    if (!mesh.vertices || !mesh.indices || !groups.groupStarts) return false;
+    // The vertices added for corners whose group normal differs from the one their vertex
+    // already has follow the base records.
+    HostArray<ExportVertex>& vertices = mesh.vertices;
+    int32_t count = mesh.vertexCount;
     for (int32_t g = 0; g < groups.groupCount; ++g) {
         const Vector& normal = groups.normals[g];
         for (int32_t i = groups.cornerStarts[g]; i < groups.cornerStarts[g + 1]; ++i) {
             const int32_t corner = groups.corners[i];
-            ExportVertex& vertex = buffer.items[mesh.indices[corner]];
+            ExportVertex& vertex = vertices[mesh.indices[corner]];
             const Vector current{vertex.nx, vertex.ny, vertex.nz};
             if (isZero(current)) {
                 // A zero normal counts as none: the next group reaching it gives one.
@@ -409,17 +362,14 @@ int32_t splitByNormals(ExportMesh& mesh) {
                 copy.nx = normal.x;
                 copy.ny = normal.y;
                 copy.nz = normal.z;
-                if (!appendVertex(buffer, copy)) {
-                    hostFree(buffer.items);
-                    return 0;
-                }
-                mesh.indices[corner] = buffer.count - 1;
+                if (count == INT32_MAX || !vertices.grow(count, int64_t{count} + 1, kFirstAddedRoom)) return false;
+                vertices[count] = copy;
+                mesh.indices[corner] = count++;
             }
         }
     }
-    mesh.vertices = buffer.items;
-    mesh.vertexCount = buffer.count;
-    return 1;
+    mesh.vertexCount = count;
+    return true;
 }
 
 }  // namespace dorna

@@ -1,15 +1,18 @@
 #include "plugin/entry.h"
 
+#include <korvo_sdk.h>
+
+#include <cstddef>
+
 #include "host/host.h"
 #include "plugin/registration.h"
-#include "plugin/resources.h"
 
 namespace dorna {
 
 namespace {
 
+// Start messages not yet matched by an end message.
 int32_t gStartCount = 0;
-char gStartText[kStartTextCapacity] = {};
 
 constexpr int32_t kMessageQueryVersion = 4;
 constexpr int32_t kMessageQueryValue = 6;
@@ -21,11 +24,7 @@ int32_t start(void* root, const char* text) {
     // so a repeated start answers 1 without checking again.
     if (++gStartCount != 1) return 1;
     if (setHost(static_cast<const KrvHost*>(root)) < kMinimumInterfaceVersion) return kRefusedStart;
-    if (!text) return kRefusedStart;
-    int32_t length = 0;
-    for (; length < kStartTextCapacity - 1 && text[length] != '\0'; ++length) gStartText[length] = text[length];
-    gStartText[length] = '\0';
-    return 1;
+    return text ? 1 : kRefusedStart;
 }
 
 int32_t registerPlugins() {
@@ -36,7 +35,15 @@ int32_t registerPlugins() {
 }
 
 int32_t end() {
-    if (--gStartCount == 0) releaseModuleResources();
+    --gStartCount;
+    return 1;
+}
+
+int32_t describeModule(void* data) {
+    auto* info = static_cast<KrvModuleInfo*>(data);
+    if (!info) return kUnhandled;
+    if (info->size >= offsetof(KrvModuleInfo, version) + sizeof info->version)
+        info->version = KRV_EXPORT_MODULE_VERSION;
     return 1;
 }
 
@@ -52,6 +59,8 @@ int32_t moduleMain(int32_t message, void* data, int32_t, const char* text) {
             return end();
         case kMessageQueryVersion:
             return 2;
+        case KRV_MSG_MODULE_INFO:
+            return describeModule(data);
         case kMessageQueryValue: {
             const intptr_t value = reinterpret_cast<intptr_t>(data);
             return value == 0 || value == 1 ? 1 : kUnhandled;
@@ -60,9 +69,5 @@ int32_t moduleMain(int32_t message, void* data, int32_t, const char* text) {
             return kUnhandled;
     }
 }
-
-const char* startText() { return gStartText; }
-
-int32_t startCount() { return gStartCount; }
 
 }  // namespace dorna

@@ -6,14 +6,8 @@
 namespace dorna {
 
 constexpr int32_t kMinimumInterfaceVersion = 7500;
-constexpr int32_t kStartTextCapacity = 1024;
 
 // The answer to krv_main(message, data, value, text).
 int32_t moduleMain(int32_t message, void* data, int32_t value, const char* text);
-
-// The start text of the first start message, at most 1023 characters.
-const char* startText();
-// Start messages not yet matched by an end message.
-int32_t startCount();
 
 }  // namespace dorna

@@ -2,7 +2,6 @@
 
 #include "host/library.h"
 #include "host/plugin_services.h"
-#include "plugin/resources.h"
 #include "plugin/xfile_saver.h"
 
 namespace dorna {
@@ -11,7 +10,7 @@ int32_t registerSceneSaver(int32_t pluginId, const HostString& name, int32_t inf
                            KrvSaverAllocFn allocate, const HostString& description,
                            const HostString& suffix, intptr_t lastValue) {
     if (description.length() > 0 &&
-        !registerDescription(pluginId, description, moduleResources().resource))
+        !registerDescription(pluginId, description, nullptr))
         return 0;
 
     KrvSaverRecord record;

@@ -10,7 +10,6 @@
 namespace dorna {
 
 constexpr int32_t kSaverPluginId = 1016875;
-constexpr int32_t kDescriptionEntryOffset = 8;
 
 // Registers the saver with its description; 1 when the host accepted it, else 0.
 int32_t registerSaver();

@@ -4,9 +4,6 @@ namespace dorna {
 
 // Constant-initialised: the defaults are in place before any code of the module runs.
 ExportSettings exportSettings = kDefaultExportSettings;
-int32_t entityCounter = 0;
-
-void initExportSettings() { exportSettings = kDefaultExportSettings; }
 
 int32_t effectiveDistancePerFrame(const ExportSettings& settings) {
     return settings.distancePerFrame < 1 ? 1 : settings.distancePerFrame;

@@ -1,5 +1,6 @@
-// The module-wide export options. One instance lives as long as the module; the
-// settings dialog edits it and every writer reads it directly. It is never saved.
+// The export options. One module-wide record holds the user's choices for as long as
+// the module is loaded (the settings dialog's memory between saves; it is never saved);
+// every export takes a snapshot of it and the writers read that.
 #pragma once
 
 #include <korvo_sdk.h>
@@ -12,21 +13,20 @@ struct Color {
     float red, green, blue, alpha;
 };
 
-// Flags are 0 (off) or any other value (on); the dialog stores 0 or 1.
 struct ExportSettings {
-    int32_t debugListing;
+    bool debugListing;
     float smoothingAngle;  // degrees
-    int32_t exportFrames;
-    int32_t exportNormals;
-    int32_t exportTextures;
-    int32_t useStandardMaterial;
-    int32_t exportAnimation;
-    int32_t exportBones;
-    int32_t onlyBones;
-    int32_t readPhongAngle;
-    int32_t scaleScene;
-    int32_t uniqueNames;
-    int32_t framePerFile;
+    bool exportFrames;
+    bool exportNormals;
+    bool exportTextures;
+    bool useStandardMaterial;
+    bool exportAnimation;
+    bool exportBones;
+    bool onlyBones;
+    bool readPhongAngle;
+    bool scaleScene;
+    bool uniqueNames;
+    bool framePerFile;
     int32_t ticksPerFrame;
     int32_t distancePerFrame;
     KrvVector sceneScale;
@@ -34,31 +34,25 @@ struct ExportSettings {
     Color specularColor;  // alpha is edited but written nowhere
     Color emissiveColor;  // alpha is edited but written nowhere
     float specularPower;
-    int32_t writeFrameRate;  // declare the animation set's ticks per second in the file
-    int32_t useNormalTags;   // vertex normals from an object's normal tag instead of the smoothing
-    int32_t exportAllTakes;  // one animation set per take of the document
+    bool writeFrameRate;  // declare the animation set's ticks per second in the file
+    bool useNormalTags;   // vertex normals from an object's normal tag instead of the smoothing
+    bool exportAllTakes;  // one animation set per take of the document
 };
 
 constexpr ExportSettings kDefaultExportSettings = {
-    0,       80.0f, 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 40, 1,
+    false,   80.0f, true, true, true, false, false, true, true, true, false, true, false, 40, 1,
     {1.0f, 1.0f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.7f, 0.7f, 0.7f, 1.0f},
     {0.0f, 0.0f, 0.0f, 1.0f},
     2.0f,
-    0,
-    0,
-    0,
+    false,
+    false,
+    false,
 };
 
-// The one record. It holds the defaults from the moment the module is loaded.
+// The module-wide record. It holds the defaults from the moment the module is loaded.
 extern ExportSettings exportSettings;
-// The running number appended to entity names; the driver resets it for every file.
-extern int32_t entityCounter;
-
-// Writes the default of every field. The module's load does this already; nothing in
-// the module calls it again (the tests do, to start from a freshly loaded module).
-void initExportSettings();
 
 // The step between exported frames and between animation keys. A distance below 1
 // would divide by zero or never end the key loop, so it counts as 1.

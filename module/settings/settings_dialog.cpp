@@ -16,7 +16,7 @@ constexpr float kHundredth = 0.01f;
 
 // How a row's setting is kept in the record, shown and read back.
 enum class ValueKind : uint8_t {
-    Flag,     // an int32_t setting in a checkbox, shown as 0 or 1
+    Flag,     // a bool setting in a checkbox, shown as 0 or 1
     Integer,  // an int32_t setting in a whole-number field
     Real,     // a float setting in a decimal field
     Percent,  // a float scale factor in a decimal field, shown in percent
@@ -108,6 +108,14 @@ bool dependsOn(const EnabledWhen& rule, int32_t id) {
 }
 
 // The row's setting in the record, by its offset.
+bool& flagSetting(ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<bool*>(reinterpret_cast<char*>(&settings) + element.field);
+}
+
+bool flagSetting(const ExportSettings& settings, const EditedElement& element) {
+    return *reinterpret_cast<const bool*>(reinterpret_cast<const char*>(&settings) + element.field);
+}
+
 int32_t& intSetting(ExportSettings& settings, const EditedElement& element) {
     return *reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&settings) + element.field);
 }
@@ -159,7 +167,7 @@ int32_t SettingsDialog::copySettingsToDialog(const ExportSettings* settings) {
     for (int row = 0; row < kEditedElements; ++row) {
         const EditedElement& element = kElements[row];
         switch (element.kind) {
-            case ValueKind::Flag:
+            case ValueKind::Flag: working_[row].integer = flagSetting(source, element) ? 1 : 0; break;
             case ValueKind::Integer: working_[row].integer = intSetting(source, element); break;
             case ValueKind::Real: working_[row].real = realSetting(source, element); break;
             // Single precision on purpose: 1.0 shows as exactly 100.
@@ -174,7 +182,7 @@ int32_t SettingsDialog::copySettingsFromDialog(ExportSettings* settings) const {
     for (int row = 0; row < kEditedElements; ++row) {
         const EditedElement& element = kElements[row];
         switch (element.kind) {
-            case ValueKind::Flag:
+            case ValueKind::Flag: flagSetting(*settings, element) = working_[row].integer != 0; break;
             case ValueKind::Integer: intSetting(*settings, element) = working_[row].integer; break;
             case ValueKind::Real: realSetting(*settings, element) = working_[row].real; break;
             // Single precision on purpose: 100 stores back as exactly 1.0, 250 as 2.5.
@@ -246,7 +254,7 @@ int32_t SettingsDialog::buildControls() {
     endGroup(d);  // options
     endGroup(d);  // Generals
 
-    staticText(d, 0, "Dorna Version 1.22", 0, 500, 0);
+    staticText(d, 0, "Dorna Version " KRV_EXPORT_MODULE_VERSION, 0, 500, 0);
     staticText(d, 0, "Writes DirectX .x text files (xof 0302txt 0032)", 0, 250, 0);
     addElement(d, KRV_ELEMENT_BUTTONS, 0, nullptr, 0, 0, 0, KRV_BUTTONS_OK_CANCEL);
     return 1;
@@ -256,7 +264,7 @@ namespace {
 
 // An integer element's value with its range: checkboxes are integers from 0 to 1.
 void writeIntegerValue(KrvDialog dialog, int32_t id, int32_t value, int32_t minimum, int32_t maximum, int32_t step) {
-    SettingsContainer container(KRV_DIALOG_VALUE_INT);
+    HostContainer container(KRV_DIALOG_VALUE_INT);
     container.writeInt(KRV_DIALOG_VALUE_VALUE, value);
     container.writeInt(KRV_DIALOG_VALUE_FORMAT, KRV_DIALOG_FORMAT_INT);
     container.writeInt(KRV_DIALOG_VALUE_MINIMUM, minimum);
@@ -277,7 +285,7 @@ void SettingsDialog::writeIntControl(int32_t id, int32_t value) {
 }
 
 void SettingsDialog::writeRealControl(int32_t id, float value) {
-    SettingsContainer container(KRV_DIALOG_VALUE_REAL);
+    HostContainer container(KRV_DIALOG_VALUE_REAL);
     container.writeReal(KRV_DIALOG_VALUE_VALUE, value);
     container.writeInt(KRV_DIALOG_VALUE_FORMAT, KRV_DIALOG_FORMAT_REAL);
     container.writeReal(KRV_DIALOG_VALUE_MINIMUM, -kRealLimit);

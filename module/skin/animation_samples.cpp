@@ -2,6 +2,7 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "skin/placement.h"
@@ -31,14 +32,12 @@ bool isAnimated(bool isBone, const ExportSettings& settings) {
     return isBone ? bones : !onlyBones || !bones;
 }
 
-bool anyAnimated(KrvObject object, const ExportSettings& settings) {
-    for (KrvObject o = object; o; o = nextObject(o)) {
-        if (isAnimated(isInstance(o, KRV_TYPE_BONE), settings)) return true;
-        if (KrvObject child = firstChild(o)) {
-            if (anyAnimated(child, settings)) return true;
-        }
-    }
-    return false;
+bool anyAnimated(KrvObject object, const ExportSettings& settings, bool& animated) {
+    animated = false;
+    return visitDepthFirst(object, [&](KrvObject o, int32_t) {
+        animated = isAnimated(isInstance(o, KRV_TYPE_BONE), settings);
+        return !animated;
+    });
 }
 
 bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {
@@ -48,6 +47,11 @@ bool writesAnimationSet(const ExportSettings& settings, KrvDocument document) {
 
 int32_t keyCountOf(int32_t endFrame, int32_t step) {
     if (endFrame <= 0 || step < 1) return 0;
+    // Rounded up, where the files of a one-file-per-frame export (saveScene) are rounded
+    // down: with the end at frame 90 and a distance of 4 there are 23 keys (frames 0 to
+    // 88) but 22 files (frames 0 to 84). The exporter has always counted them so: a key for
+    // every step that starts before the end and a file for every whole distance before
+    // it; the two stay apart on purpose.
     return endFrame / step + (endFrame % step != 0 ? 1 : 0);
 }
 

@@ -39,8 +39,9 @@ bool writesAnimationSet(const ExportSettings& settings, KrvDocument document);
 // Which objects move: bones while bones are exported; every other object unless only
 // bones are exported.
 bool isAnimated(bool isBone, const ExportSettings& settings);
-// True when the object, a later sibling or one of their descendants is animated.
-bool anyAnimated(KrvObject object, const ExportSettings& settings);
+// `animated`: whether the object, a later sibling or one of their descendants is
+// animated. False when the host refused the memory to look.
+[[nodiscard]] bool anyAnimated(KrvObject object, const ExportSettings& settings, bool& animated);
 
 // The keys from frame 0 towards `endFrame` (never reaching it) in steps of `step`
 // frames (at least 1): endFrame / step rounded up, and 0 for an end at or before frame 0.

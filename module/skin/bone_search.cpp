@@ -4,223 +4,129 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_index.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 
 namespace dorna {
 
 namespace {
 
-struct IndexedBone {
-    int32_t position;  // in depth-first order
-    KrvObject bone;
-};
-
-// Where a polygon object's search starts and ends in depth-first order.
-struct SearchRun {
-    KrvObject object;
-    int32_t first;
-    int32_t end;  // one past the last object of the parent's subtree
-};
-
-struct BoneSearch {
-    IndexedBone* bones;
-    int32_t boneCount;
-    SearchRun* runs;
-    int32_t runCount;
-    int32_t* runSlots;   // open addressing by object, at most half full; -1 free
-    int32_t* boneSlots;  // the same for the bones
-    int32_t slots;       // a power of two
-    bool indexed;       // the document of the current file is indexed
-    bool noBones;       // it holds no bone
-};
-
-BoneSearch gSearch;
-
-uint32_t hashOf(KrvObject object) {
-    const uint64_t value = reinterpret_cast<uintptr_t>(object);
-    return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
-}
-
-// Walks the objects depth first, each before its children: enter(object, depth) for
-// each, leave(depth) once all of an object's descendants are entered. Without
-// recursion, so that the depth of the scene does not reach the stack.
-template <typename Enter, typename Leave>
-void walkDepthFirst(KrvObject first, Enter enter, Leave leave) {
-    int32_t depth = 0;
-    for (KrvObject o = first; o;) {
-        enter(o, depth);
-        if (KrvObject child = firstChild(o)) {
-            o = child;
-            ++depth;
-            continue;
-        }
-        leave(depth);
-        for (;;) {
-            if (KrvObject next = nextObject(o)) {
-                o = next;
-                break;
-            }
-            o = parentObject(o);
-            if (!o || depth == 0) {
-                o = nullptr;
-                break;
-            }
-            --depth;
-            leave(depth);
-        }
-    }
-}
-
-template <typename T>
-T* allocArray(int64_t count) {
-    return static_cast<T*>(hostAlloc(sizeof(T) * static_cast<size_t>(count > 0 ? count : 1)));
-}
-
 // The position in `bones` of a bone of the index, or -1.
-int32_t indexedBone(KrvObject bone) {
-    const uint32_t mask = static_cast<uint32_t>(gSearch.slots - 1);
-    for (uint32_t s = hashOf(bone) & mask;; s = (s + 1) & mask) {
-        const int32_t b = gSearch.boneSlots[s];
-        if (b < 0 || gSearch.bones[b].bone == bone) return b;
-    }
+int32_t indexedBone(const BoneSearch& search, KrvObject bone) {
+    return findIndexedObject(search.boneSlots, search.slots, bone, [&](int32_t b) { return search.bones[b].bone == bone; });
 }
 
 // Where the host lists the bones that weight the object, only those of the run are
 // visited, in depth-first order: a mesh costs its own bones, not every bone of the run
 // (N meshes with a bone each would otherwise ask N x N questions). The others add
 // nothing to a skin. False when the host cannot list them.
-bool visitWeightingBones(const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
+bool visitWeightingBones(const BoneSearch& search, const SearchRun& run, void (*visit)(KrvObject bone, void* context), void* context) {
     int32_t count = 0;
-    KrvObject* weighting = weightingBones(run.object, &count);
-    if (count < 0) return false;
-    auto* found = allocArray<int32_t>(count);
-    if (!found) {
-        hostFree(weighting);
-        return false;
-    }
+    HostArray<KrvObject> weighting;
+    weighting.adopt(weightingBones(run.object, &count), count);
+    HostArray<int32_t> found;
+    if (count < 0 || !found.allocate(count)) return false;
     int32_t n = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const int32_t b = indexedBone(weighting[i]);
-        if (b >= 0 && gSearch.bones[b].position >= run.first && gSearch.bones[b].position < run.end) found[n++] = b;
+        const int32_t b = indexedBone(search, weighting[i]);
+        if (b >= 0 && search.bones[b].position >= run.first && search.bones[b].position < run.end) found[n++] = b;
     }
-    hostFree(weighting);
-    std::sort(found, found + n);
+    std::sort(found.get(), found.get() + n);
     for (int32_t i = 0; i < n; ++i)
-        if (i == 0 || found[i] != found[i - 1]) visit(gSearch.bones[found[i]].bone, context);
-    hostFree(found);
+        if (i == 0 || found[i] != found[i - 1]) visit(search.bones[found[i]].bone, context);
     return true;
 }
 
 }  // namespace
 
-bool beginBoneSearch(KrvDocument document) {
-    endBoneSearch();
+bool beginBoneSearch(BoneSearch& search, KrvDocument document) {
+    endBoneSearch(search);
     const KrvObject first = firstObject(document);
     int64_t objects = 0;
     int64_t polygons = 0;
     int64_t bones = 0;
     int32_t deepest = 0;
-    walkDepthFirst(
-        first,
-        [&](KrvObject o, int32_t depth) {
-            ++objects;
-            if (isInstance(o, KRV_TYPE_POLYGON)) ++polygons;
-            if (isInstance(o, KRV_TYPE_BONE)) ++bones;
-            if (depth > deepest) deepest = depth;
-        },
-        [](int32_t) {});
+    const bool walked = visitDepthFirst(first, [&](KrvObject o, int32_t depth) {
+        ++objects;
+        if (isInstance(o, KRV_TYPE_POLYGON)) ++polygons;
+        if (isInstance(o, KRV_TYPE_BONE)) ++bones;
+        if (depth > deepest) deepest = depth;
+        return true;
+    });
+    if (!walked) return false;
     // Without bones every search finds nothing; without polygon objects only the
     // objects the export makes search, and they walk the scene. No index is needed.
-    gSearch.noBones = bones == 0;
-    gSearch.indexed = bones == 0 || polygons == 0;
-    if (gSearch.indexed) return true;
+    search.noBones = bones == 0;
+    search.indexed = bones == 0 || polygons == 0;
+    if (search.indexed) return true;
     if (objects > INT32_MAX / 4) return false;
 
     int32_t slots = 16;
     while (slots < 2 * polygons || slots < 2 * bones) slots *= 2;
     // The position of every open ancestor, and where every object's subtree ends.
-    auto* open = allocArray<int32_t>(int64_t{deepest} + 1);
-    auto* subtreeEnd = allocArray<int32_t>(objects);
-    auto* parentOf = allocArray<int32_t>(polygons);
-    gSearch.bones = allocArray<IndexedBone>(bones);
-    gSearch.runs = allocArray<SearchRun>(polygons);
-    gSearch.runSlots = allocArray<int32_t>(2 * int64_t{slots});
-    const bool stored = open && subtreeEnd && parentOf && gSearch.bones && gSearch.runs && gSearch.runSlots;
+    HostArray<int32_t> open, subtreeEnd, parentOf;
+    const bool stored = open.allocate(int64_t{deepest} + 1) && subtreeEnd.allocate(objects) &&
+                        parentOf.allocate(polygons) && search.bones.allocate(bones) && search.runs.allocate(polygons) &&
+                        search.runSlots.allocate(2 * int64_t{slots});
     if (stored) {
         int32_t position = 0;
-        walkDepthFirst(
+        const bool indexed = visitDepthFirst(
             first,
             [&](KrvObject o, int32_t depth) {
                 open[depth] = position;
-                if (isInstance(o, KRV_TYPE_POLYGON) && gSearch.runCount < polygons) {
-                    parentOf[gSearch.runCount] = depth > 0 ? open[depth - 1] : -1;
-                    gSearch.runs[gSearch.runCount++] = SearchRun{o, position, 0};
+                if (isInstance(o, KRV_TYPE_POLYGON) && search.runCount < polygons) {
+                    parentOf[search.runCount] = depth > 0 ? open[depth - 1] : -1;
+                    search.runs[search.runCount++] = SearchRun{o, position, 0};
                 }
-                if (isInstance(o, KRV_TYPE_BONE) && gSearch.boneCount < bones)
-                    gSearch.bones[gSearch.boneCount++] = IndexedBone{position, o};
+                if (isInstance(o, KRV_TYPE_BONE) && search.boneCount < bones)
+                    search.bones[search.boneCount++] = IndexedBone{position, o};
                 ++position;
+                return true;
             },
-            [&](int32_t depth) {
-                subtreeEnd[open[depth]] = position;
-            });
-        fillBytes(gSearch.runSlots, 2 * sizeof(int32_t) * static_cast<size_t>(slots), 0xFF);
-        gSearch.boneSlots = gSearch.runSlots + slots;
-        gSearch.slots = slots;
-        const uint32_t mask = static_cast<uint32_t>(slots - 1);
-        for (int32_t b = 0; b < gSearch.boneCount; ++b) {
-            uint32_t s = hashOf(gSearch.bones[b].bone) & mask;
-            while (gSearch.boneSlots[s] >= 0) s = (s + 1) & mask;
-            gSearch.boneSlots[s] = b;
+            [&](int32_t depth) { subtreeEnd[open[depth]] = position; });
+        if (!indexed) {
+            endBoneSearch(search);
+            return false;
         }
-        for (int32_t r = 0; r < gSearch.runCount; ++r) {
-            SearchRun& run = gSearch.runs[r];
+        search.runSlots.fill(0xFF);
+        search.boneSlots = search.runSlots + slots;
+        search.slots = slots;
+        for (int32_t b = 0; b < search.boneCount; ++b) indexObject(search.boneSlots, slots, search.bones[b].bone, b);
+        for (int32_t r = 0; r < search.runCount; ++r) {
+            SearchRun& run = search.runs[r];
             run.end = parentOf[r] < 0 ? position : subtreeEnd[parentOf[r]];
-            uint32_t s = hashOf(run.object) & mask;
-            while (gSearch.runSlots[s] >= 0) s = (s + 1) & mask;
-            gSearch.runSlots[s] = r;
+            indexObject(search.runSlots, slots, run.object, r);
         }
     }
-    hostFree(open);
-    hostFree(subtreeEnd);
-    hostFree(parentOf);
-    if (!stored) endBoneSearch();
-    gSearch.indexed = stored;
+    if (!stored) endBoneSearch(search);
+    search.indexed = stored;
     return stored;
 }
 
-void endBoneSearch() {
-    // boneSlots shares the block of runSlots.
-    hostFree(gSearch.bones);
-    hostFree(gSearch.runs);
-    hostFree(gSearch.runSlots);
-    gSearch = BoneSearch{};
-}
+void endBoneSearch(BoneSearch& search) { search = BoneSearch{}; }
 
-bool forEachSearchedBone(KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
-    if (!gSearch.indexed) return false;
-    if (gSearch.noBones) return true;
-    if (gSearch.slots == 0) return false;
-    const uint32_t mask = static_cast<uint32_t>(gSearch.slots - 1);
-    int32_t r = -1;
-    for (uint32_t s = hashOf(object) & mask;; s = (s + 1) & mask) {
-        r = gSearch.runSlots[s];
-        if (r < 0 || gSearch.runs[r].object == object) break;
-    }
+bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context) {
+    if (!search.indexed) return false;
+    if (search.noBones) return true;
+    if (search.slots == 0) return false;
+    const int32_t r =
+        findIndexedObject(search.runSlots, search.slots, object, [&](int32_t i) { return search.runs[i].object == object; });
     if (r < 0) return false;
-    const SearchRun& run = gSearch.runs[r];
-    if (visitWeightingBones(run, visit, context)) return true;
+    const SearchRun& run = search.runs[r];
+    if (visitWeightingBones(search, run, visit, context)) return true;
     // The first bone at or after the run's start.
     int32_t low = 0;
-    int32_t high = gSearch.boneCount;
+    int32_t high = search.boneCount;
     while (low < high) {
         const int32_t middle = low + (high - low) / 2;
-        if (gSearch.bones[middle].position < run.first)
+        if (search.bones[middle].position < run.first)
             low = middle + 1;
         else
             high = middle;
     }
-    for (int32_t b = low; b < gSearch.boneCount && gSearch.bones[b].position < run.end; ++b)
-        visit(gSearch.bones[b].bone, context);
+    for (int32_t b = low; b < search.boneCount && search.bones[b].position < run.end; ++b)
+        visit(search.bones[b].bone, context);
     return true;
 }
 

@@ -10,16 +10,43 @@
 
 #include <cstdint>
 
+#include "host/host_array.h"
+
 namespace dorna {
 
+struct IndexedBone {
+    int32_t position;  // in depth-first order
+    KrvObject bone;
+};
+
+// Where a polygon object's search starts and ends in depth-first order.
+struct SearchRun {
+    KrvObject object;
+    int32_t first;
+    int32_t end;  // one past the last object of the parent's subtree
+};
+
+// The index of one file. Owns its host memory.
+struct BoneSearch {
+    HostArray<IndexedBone> bones;
+    int32_t boneCount = 0;
+    HostArray<SearchRun> runs;
+    int32_t runCount = 0;
+    HostArray<int32_t> runSlots;   // open addressing by object, at most half full; -1 free
+    int32_t* boneSlots = nullptr;  // the same for the bones, in the block of runSlots
+    int32_t slots = 0;             // a power of two
+    bool indexed = false;          // the document of the current file is indexed
+    bool noBones = false;          // it holds no bone
+};
+
 // Indexes the document's objects. False when the host refuses the storage.
-bool beginBoneSearch(KrvDocument document);
+[[nodiscard]] bool beginBoneSearch(BoneSearch& search, KrvDocument document);
 // Returns the index's storage.
-void endBoneSearch();
+void endBoneSearch(BoneSearch& search);
 
 // Calls visit(bone, context) for every bone the search from `object` covers, depth
 // first. False, with nothing visited, when the object is not in the index (an object
 // the export made, such as a converted generator): the caller walks the scene then.
-bool forEachSearchedBone(KrvObject object, void (*visit)(KrvObject bone, void* context), void* context);
+bool forEachSearchedBone(const BoneSearch& search, KrvObject object, void (*visit)(KrvObject bone, void* context), void* context);
 
 }  // namespace dorna

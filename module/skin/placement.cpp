@@ -36,7 +36,7 @@ RestChain restChainOf(KrvObject bone) {
     int32_t n = 0;
     for (KrvObject o = bone; o; o = parentObject(o)) {
         if (!isInstance(o, KRV_TYPE_BONE)) continue;
-        SettingsContainer parameters;
+        HostContainer parameters;
         objectParameters(o, parameters);
         const Vector position = parameters.readVector(KRV_REST_POSITION, kZero);
         const Vector rotation = parameters.readVector(KRV_REST_ROTATION, kZero);
@@ -73,8 +73,6 @@ bool isFinite(const Matrix& m) {
 Matrix objectExportMatrix(KrvObject object) {
     return composeExportMatrix(objectPosition(object), objectRotation(object), objectScale(object));
 }
-
-Matrix boneRestMatrix(KrvObject bone) { return restChainOf(bone).rest; }
 
 Matrix boneOffsetMatrix(KrvObject bone) {
     const RestChain chain = restChainOf(bone);

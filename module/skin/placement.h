@@ -18,10 +18,9 @@ constexpr int32_t kMaxRestChain = 39;
 // parent, as the host reports them.
 Matrix objectExportMatrix(KrvObject object);
 
-// The bone's rest placement through its bone ancestors, in the file's row-vector
-// convention: the rest matrix of the bone, then of each bone above it.
-Matrix boneRestMatrix(KrvObject bone);
-// The matrix written as the bone's offset: the inverse of its rest matrix. A rest matrix
+// The matrix written as the bone's offset: the inverse of its rest matrix, the bone's
+// rest placement through its bone ancestors in the file's row-vector convention (the
+// rest matrix of the bone, then of each bone above it). A rest matrix
 // without an inverse (a zero or missing rest scale) is inverted with every zero scale
 // factor taken as 1, so that no non-finite number reaches the file.
 Matrix boneOffsetMatrix(KrvObject bone);

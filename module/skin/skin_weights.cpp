@@ -1,9 +1,9 @@
 #include "skin/skin_weights.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "skin/bone_search.h"
 
@@ -17,21 +17,10 @@ constexpr char kCannotCreatePointLists[] = "Unable to create Skinweigths!";
 constexpr char kCannotCreatePairs[] = "Unable to create Vertexweigths!";
 constexpr char kPairsOverrun[] = "More Skinweights than allocated! this shouldn\xB4t happen! :(";
 
-// A block of `count` records of `size` bytes, or null when refused or when the size
-// does not fit in memory's address range.
-void* allocArray(int32_t count, size_t size) {
-    if (count < 0 || static_cast<size_t>(count) > SIZE_MAX / size) return nullptr;
-    return hostAlloc(static_cast<size_t>(count) * size);
-}
-
-void releasePointLists(SkinData& skin) {
-    // One block holds all three arrays; `first` is its start.
-    hostFree(skin.pointLists.first);
-    skin.pointLists = PointVertexLists{nullptr, nullptr, nullptr};
-}
+void releasePointLists(SkinData& skin) { skin.pointLists = PointVertexLists{}; }
 
 void releaseMesh(SkinData& skin) {
-    hostFreeAndClear(skin.tallies);
+    skin.tallies.reset();
     skin.mesh = nullptr;
     skin.indices = nullptr;
     skin.vertexCount = 0;
@@ -40,9 +29,7 @@ void releaseMesh(SkinData& skin) {
 
 void emptyEntries(SkinData& skin) {
     for (BoneWeights& entry : skin.bones) {
-        hostFreeAndClear(entry.pairs);
-        entry.pairCount = 0;
-        entry.bone = nullptr;
+        entry = BoneWeights{};
     }
     skin.boneCount = 0;
 }
@@ -59,10 +46,11 @@ bool buildPointLists(SkinData& skin, const KrvPolygon* polygons, int32_t polygon
     // because the corners do.
     const int64_t entries = 2 * int64_t{pointCount} + cornerCount;
     if (entries > INT32_MAX) return false;
-    int32_t* block = static_cast<int32_t*>(allocArray(static_cast<int32_t>(entries), sizeof(int32_t)));
-    if (!block) return false;
-    PointVertexLists lists{block, block + pointCount, block + 2 * int64_t{pointCount}};
-    skin.pointLists = lists;
+    PointVertexLists& lists = skin.pointLists;
+    if (!lists.block.allocate(entries)) return false;
+    lists.first = lists.block;
+    lists.count = lists.block + pointCount;
+    lists.items = lists.block + 2 * int64_t{pointCount};
 
     auto cornerPoint = [&](int32_t triangle, int32_t corner) {
         const KrvPolygon& p = polygons[triangle];
@@ -104,33 +92,23 @@ bool influences(KrvObject mesh, KrvObject bone) {
     if (hostTellsBoneWeights() && !hasBoneWeights(mesh, bone)) return false;
     int32_t pointCount = 0;
     objectPoints(mesh, &pointCount);
-    float* weights = boneWeights(mesh, bone);
+    HostArray<float> weights;
+    weights.adopt(boneWeights(mesh, bone), pointCount);
     bool influenced = false;
     for (int32_t j = 0; weights && j < pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
-    hostFree(weights);
     return influenced;
 }
 
-// Keeps the bone for the message that names the bones left out; the list doubles.
-// Without storage the bone is only counted.
+// Keeps the bone for the message that names the bones left out. Without storage the
+// bone is only counted.
 void appendDroppedBone(SkinData& skin, KrvObject bone) {
-    if (skin.droppedListed == skin.droppedCapacity) {
-        const int32_t capacity = skin.droppedCapacity > 0 ? 2 * skin.droppedCapacity : 16;
-        auto* grown = static_cast<KrvObject*>(allocArray(capacity, sizeof(KrvObject)));
-        if (!grown) return;
-        if (skin.droppedListed > 0)
-            std::memcpy(grown, skin.droppedBones, sizeof(KrvObject) * static_cast<size_t>(skin.droppedListed));
-        hostFree(skin.droppedBones);
-        skin.droppedBones = grown;
-        skin.droppedCapacity = capacity;
-    }
-    skin.droppedBones[skin.droppedListed++] = bone;
+    if (skin.droppedBones.grow(skin.droppedListed, int64_t{skin.droppedListed} + 1))
+        skin.droppedBones[skin.droppedListed++] = bone;
 }
 
 void releaseDroppedBones(SkinData& skin) {
-    hostFreeAndClear(skin.droppedBones);
+    skin.droppedBones.reset();
     skin.droppedListed = 0;
-    skin.droppedCapacity = 0;
     skin.droppedBoneCount = 0;
 }
 
@@ -173,7 +151,7 @@ namespace {
 // Gathers the current bone, or beyond the limit counts and lists it when it weights the
 // mesh. False when storage was refused.
 bool gatherOrDrop(SkinData& skin, KrvObject bone) {
-    if (skin.boneCount < kMaxBonesPerMesh) return gatherBoneWeights(skin) != GatherResult::StorageRefused;
+    if (skin.boneCount < kMaxBonesPerMesh) return gatherBoneWeights(skin);
     if (influences(skin.mesh, bone)) {
         skin.droppedBoneCount += 1;
         appendDroppedBone(skin, bone);
@@ -185,11 +163,11 @@ bool gatherOrDrop(SkinData& skin, KrvObject bone) {
 
 bool findBones(KrvObject object, SkinData& skin) {
     bool whole = true;
-    for (KrvObject o = object; o; o = nextObject(o)) {
+    const bool walked = visitDepthFirst(object, [&](KrvObject o, int32_t) {
         if (setBone(skin, o)) whole = gatherOrDrop(skin, o) && whole;
-        if (KrvObject child = firstChild(o)) whole = findBones(child, skin) && whole;
-    }
-    return whole;
+        return true;
+    });
+    return walked && whole;
 }
 
 namespace {
@@ -199,7 +177,7 @@ struct Search {
     bool whole;
 };
 
-bool searchBones(KrvObject object, SkinData& skin) {
+bool searchBones(const BoneSearch& bones, KrvObject object, SkinData& skin) {
     // The index holds bones only.
     auto visit = [](KrvObject bone, void* context) {
         Search& search = *static_cast<Search*>(context);
@@ -207,7 +185,7 @@ bool searchBones(KrvObject object, SkinData& skin) {
         search.whole = gatherOrDrop(search.skin, bone) && search.whole;
     };
     Search search{skin, true};
-    if (!forEachSearchedBone(object, visit, &search)) return findBones(object, skin);
+    if (!forEachSearchedBone(bones, object, visit, &search)) return findBones(object, skin);
     return search.whole;
 }
 
@@ -215,59 +193,55 @@ bool searchBones(KrvObject object, SkinData& skin) {
 // costs no storage.
 bool haveTallies(SkinData& skin) {
     if (skin.tallies) return true;
-    skin.tallies = static_cast<VertexTally*>(allocArray(skin.vertexCount, sizeof(VertexTally)));
-    if (!skin.tallies) return false;
-    fillBytes(skin.tallies, sizeof(VertexTally) * static_cast<size_t>(skin.vertexCount), 0);
+    if (!skin.tallies.allocate(skin.vertexCount)) return false;
+    skin.tallies.fill(0);
     return true;
 }
 
 }  // namespace
 
-bool collectMeshSkin(SkinData& skin, KrvObject object, int32_t vertexCount, const int32_t* indices,
-                     int32_t indexCount) {
+bool collectMeshSkin(SkinData& skin, const BoneSearch& bones, KrvObject object, int32_t vertexCount,
+                     const int32_t* indices, int32_t indexCount, ExportStatus& status) {
     if (!setMesh(skin, object, vertexCount, indices, indexCount)) return true;
-    return searchBones(object, skin);
+    return searchBones(bones, object, skin) || status.fail(ExportFailure::StorageRefused);
 }
 
-GatherResult gatherBoneWeights(SkinData& skin) {
-    if (!skin.currentBone || !skin.mesh || !skin.indices) return GatherResult::NoWeights;
-    if (skin.boneCount >= kBoneTableSize) return GatherResult::NoWeights;
+bool gatherBoneWeights(SkinData& skin) {
+    if (!skin.currentBone || !skin.mesh || !skin.indices) return true;
+    if (skin.boneCount >= kBoneTableSize) return true;
     // Where the host can tell, a bone without weights costs one question and no array.
     const bool told = hostTellsBoneWeights();
-    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return GatherResult::NoWeights;
-    float* weights = boneWeights(skin.mesh, skin.currentBone);
+    if (told && !hasBoneWeights(skin.mesh, skin.currentBone)) return true;
+    HostArray<float> weights;
+    weights.adopt(boneWeights(skin.mesh, skin.currentBone), skin.pointCount);
     if (!weights) {
         // A bone with weights whose array the host could not hand over: the mesh would be
         // written without this bone's influence.
-        return told ? GatherResult::StorageRefused : GatherResult::NoWeights;
+        return !told;
     }
     int32_t polygonCount = 0;
     const KrvPolygon* polygons = objectPolygons(skin.mesh, &polygonCount);
 
     bool influenced = false;
     for (int32_t j = 0; j < skin.pointCount && !influenced; ++j) influenced = weights[j] > 0.0f;
-    if (!influenced || !polygons) {
-        hostFree(weights);
-        return GatherResult::NoWeights;
-    }
+    if (!influenced || !polygons) return true;
 
     releasePointLists(skin);
     if (!haveTallies(skin) || !buildPointLists(skin, polygons, polygonCount)) {
-        hostFree(weights);
         reportMessage(kCannotCreatePointLists);
-        return GatherResult::StorageRefused;
+        return false;
     }
     const PointVertexLists& lists = skin.pointLists;
     int64_t total = 0;
     for (int32_t j = 0; j < skin.pointCount; ++j)
         if (weights[j] > 0.0f) total += lists.count[j];
 
-    VertexWeight* pairs = static_cast<VertexWeight*>(allocArray(static_cast<int32_t>(total), sizeof(VertexWeight)));
-    if (!pairs) {
-        hostFree(weights);
+    BoneWeights& entry = skin.bones[skin.boneCount];
+    HostArray<VertexWeight>& pairs = entry.pairs;
+    if (total > INT32_MAX || !pairs.allocate(total)) {
         releasePointLists(skin);
         reportMessage(kCannotCreatePairs);
-        return GatherResult::StorageRefused;
+        return false;
     }
     int32_t n = 0;
     for (int32_t j = 0; j < skin.pointCount; ++j) {
@@ -285,11 +259,11 @@ GatherResult gatherBoneWeights(SkinData& skin) {
             tally.weightSum += weight;
         }
     }
-    skin.bones[skin.boneCount] = BoneWeights{pairs, n, skin.currentBone};
+    entry.pairCount = n;
+    entry.bone = skin.currentBone;
     skin.boneCount += 1;
-    hostFree(weights);
     releasePointLists(skin);
-    return GatherResult::Added;
+    return true;
 }
 
 int32_t maxWeightsPerVertex(const SkinData& skin) {
@@ -315,8 +289,7 @@ int32_t maxWeightsPerFace(const SkinData& skin) {
     return most;
 }
 
-BoneWeights boneWeightsAt(SkinData& skin, int32_t index) {
-    if (index < 0 || index >= skin.boneCount) return BoneWeights{nullptr, 0, nullptr};
+const BoneWeights& boneWeightsAt(SkinData& skin, int32_t index) {
     BoneWeights& entry = skin.bones[index];
     for (int32_t i = 0; i < entry.pairCount; ++i) {
         VertexWeight& pair = entry.pairs[i];
@@ -327,7 +300,7 @@ BoneWeights boneWeightsAt(SkinData& skin, int32_t index) {
 
 void clearBoneWeights(SkinData& skin) {
     for (int32_t i = 0; i < skin.boneCount; ++i) {
-        hostFreeAndClear(skin.bones[i].pairs);
+        skin.bones[i].pairs.reset();
         skin.bones[i].pairCount = 0;
     }
 }

@@ -5,10 +5,10 @@
 
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
 #include "skin/animation_samples.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
 #include "xfile/non_finite_report.h"
@@ -18,28 +18,33 @@ namespace dorna {
 
 namespace {
 
+// One Animation: the AnimationKey of the object's matrices (key type 4) and the
+// reference to the object's frame.
 void writeAnimation(ExportContext& context, const Sampling& sampling, KrvObject object) {
     XTextWriter& writer = context.writer;
-    writeAnimationOpen(writer, sampling.keyCount);
-    // A file that cannot be kept stops at once: a long animation would be lost work.
-    for (int32_t k = 0; k < sampling.keyCount && context.status.ok(); ++k)
-        writeMatrixKey(writer, keyTimeOf(sampling, k), sampleKey(sampling, object, k), k + 1 == sampling.keyCount);
-    reportNonFinite(writer, object);
-    const NameText name = frameName(object);
-    // The AnimationKey ends, the reference to the object's frame follows, the Animation ends.
-    writer.closeBlock("  }\r\n");
+    const Block animation(writer, "Animation {\r\n", "}\r\n");
+    {
+        const Block key(writer, "  AnimationKey {\r\n  4;\r\n  ", "  }\r\n");
+        writer.writeInt(sampling.keyCount);
+        writer.writeText(";\r\n");
+        // A file that cannot be kept stops at once: a long animation would be lost work.
+        for (int32_t k = 0; k < sampling.keyCount && context.status.ok(); ++k)
+            writeMatrixKey(writer, keyTimeOf(sampling, k), sampleKey(sampling, object, k),
+                           k + 1 == sampling.keyCount);
+    }
+    reportNonFinite(context, object);
     writer.writeText("  {");
-    writer.writeBytes(name.text, name.length);
+    writer.writeName(frameName(context.names, object));
     writer.writeText("}\r\n");
-    writer.closeBlock("}\r\n");
 }
 
 // The object, its later siblings and all their descendants, depth first.
 void writeAnimations(ExportContext& context, const Sampling& sampling, KrvObject object) {
-    for (KrvObject o = object; o && context.status.ok(); o = nextObject(o)) {
+    const bool walked = visitDepthFirst(object, [&](KrvObject o, int32_t) {
         if (isAnimated(isInstance(o, KRV_TYPE_BONE), context.settings)) writeAnimation(context, sampling, o);
-        if (KrvObject child = firstChild(o)) writeAnimations(context, sampling, child);
-    }
+        return context.status.ok();
+    });
+    if (!walked) context.status.fail(ExportFailure::StorageRefused);
 }
 
 // Set names are cut to this many characters: a name is for telling sets apart.
@@ -49,24 +54,18 @@ constexpr int32_t kMaxSetNameLength = 1000;
 // unique in the file: their text one after the other, and a table of them by hash so
 // that a document of many takes costs no more than a pass over their names.
 struct SetNames {
-    char* text = nullptr;
-    int64_t used = 0, capacity = 0;
-    int64_t* offsets = nullptr;  // per name
-    int32_t* lengths = nullptr;  // per name
-    int32_t* slots = nullptr;    // name index + 1, or 0 for a free slot
+    HostArray<char> text;
+    int64_t used = 0;
+    HostArray<int64_t> offsets;  // per name
+    HostArray<int32_t> lengths;  // per name
+    HostArray<int32_t> slots;    // name index + 1, or 0 for a free slot
     int32_t slotMask = 0;
     int32_t count = 0;
 };
 
-uint32_t hashOf(const char* text, int32_t length) {
-    uint32_t h = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
-    return h;
-}
-
 // The slot of `candidate`: the one holding it, or the free one where it would go.
 int32_t slotOf(const SetNames& names, const char* candidate, int32_t length) {
-    for (int32_t slot = static_cast<int32_t>(hashOf(candidate, length)) & names.slotMask;;
+    for (int32_t slot = static_cast<int32_t>(hashOfText(candidate, length)) & names.slotMask;;
          slot = (slot + 1) & names.slotMask) {
         const int32_t entry = names.slots[slot] - 1;
         if (entry < 0) return slot;
@@ -81,32 +80,14 @@ bool prepareSetNames(SetNames& names, int32_t takes) {
     int32_t slots = 16;
     while (slots < 2 * int64_t{takes}) slots *= 2;
     names.slotMask = slots - 1;
-    names.offsets = static_cast<int64_t*>(hostAlloc(sizeof(int64_t) * static_cast<size_t>(takes)));
-    names.lengths = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(takes)));
-    names.slots = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * static_cast<size_t>(slots)));
-    if (!names.offsets || !names.lengths || !names.slots) return false;
-    fillBytes(names.slots, sizeof(int32_t) * static_cast<size_t>(slots), 0);
+    if (!names.offsets.allocate(takes) || !names.lengths.allocate(takes) || !names.slots.allocate(slots)) return false;
+    names.slots.fill(0);
     return true;
-}
-
-void releaseSetNames(SetNames& names) {
-    hostFree(names.text);
-    hostFree(names.offsets);
-    hostFree(names.lengths);
-    hostFree(names.slots);
 }
 
 // Keeps `name` as the next entry; false when the host refuses the storage.
 bool keepSetName(SetNames& names, const char* name, int32_t length, int32_t slot) {
-    if (names.used + length > names.capacity) {
-        const int64_t capacity = names.capacity * 2 + 4096 + length;
-        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
-        if (!grown) return false;
-        if (names.used > 0) std::memcpy(grown, names.text, static_cast<size_t>(names.used));
-        hostFree(names.text);
-        names.text = grown;
-        names.capacity = capacity;
-    }
+    if (!names.text.grow(names.used, names.used + length, 4096)) return false;
     std::memcpy(names.text + names.used, name, static_cast<size_t>(length));
     names.offsets[names.count] = names.used;
     names.lengths[names.count] = length;
@@ -140,14 +121,9 @@ NameText setName(const HostString& takeName, SetNames& names) {
 }
 
 void writeSet(ExportContext& context, const Sampling& sampling, KrvObject first, const NameText* name) {
-    context.writer.openBlock("\r\nAnimationSet ");
-    if (name) {
-        context.writer.writeBytes(name->text, name->length);
-        context.writer.writeText(" ");
-    }
-    context.writer.writeText("{\r\n");
+    const Block set(context.writer, "\r\nAnimationSet ", name ? *name : NameText{"", 0}, name ? " {\r\n" : "{\r\n",
+                    "}\r\n");
     writeAnimations(context, sampling, first);
-    context.writer.closeBlock("}\r\n");
 }
 
 // One set per take of the document, in take order, each over its own range and named
@@ -169,35 +145,22 @@ void writeTakeSets(ExportContext& context, KrvObject first, int32_t takes) {
             setCurrentTake(context.document, t);
             const Sampling sampling = samplingOfRange(context.document, context.settings, start, end);
             if (sampling.keyCount == 0) {
-                HostString line("Dorna: take ");
-                line.append(takeName);
-                line.append(HostString(" left out: its time range holds no keys"));
-                printLine(line);
+                ConsoleLine("Dorna: take ").add(takeName).add(" left out: its time range holds no keys").print();
                 continue;
             }
             writeSet(context, sampling, first, &name);
         }
     }
-    releaseSetNames(names);
 }
 
 }  // namespace
 
-void writeAnimationOpen(XTextWriter& writer, int32_t keyCount) {
-    BufferedText out(writer);
-    out.openBlock("Animation {\r\n");
-    out.openBlock("  AnimationKey {\r\n  4;\r\n  ");
-    out.integer(keyCount);
-    out.text(";\r\n");
-}
-
 void writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matrix, bool last) {
-    BufferedText out(writer);
-    out.text("  ");
-    out.integer(keyTime);
-    out.text(";16;  ");
-    appendFileMatrix(out, matrix, ", ");
-    out.text(last ? ";;;\r\n" : ";;,\r\n");
+    writer.writeText("  ");
+    writer.writeInt(keyTime);
+    writer.writeText(";16;  ");
+    writeFileMatrix(writer, matrix, ", ");
+    writer.writeText(last ? ";;;\r\n" : ";;,\r\n");
 }
 
 void writeAnimationSet(ExportContext& context) {
@@ -212,7 +175,12 @@ void writeAnimationSet(ExportContext& context) {
                   "so there are no keys");
         return;
     }
-    if (!anyAnimated(first, context.settings)) {
+    bool animated = false;
+    if (!anyAnimated(first, context.settings, animated)) {
+        context.status.fail(ExportFailure::StorageRefused);
+        return;
+    }
+    if (!animated) {
         printLine("Dorna: no AnimationSet written: no exported object is animated");
         return;
     }

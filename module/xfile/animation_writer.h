@@ -19,8 +19,6 @@ struct ExportContext;
 // frame rate of 0, an end at or before frame 0) or no animated object.
 void writeAnimationSet(ExportContext& context);
 
-// Opens "Animation {" and its AnimationKey, with key type 4 and the key count.
-void writeAnimationOpen(XTextWriter& writer, int32_t keyCount);
 // One key line: the time, 16 and the file form of `matrix`; ";;;" ends the last key,
 // ";;," every other.
 void writeMatrixKey(XTextWriter& writer, int32_t keyTime, const Matrix& matrix, bool last);

@@ -1,15 +1,15 @@
 #include "xfile/export_driver.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "host/document.h"
+#include "host/export_status.h"
 #include "settings/export_settings.h"
 #include "settings/settings_dialog.h"
 #include "skin/animation_samples.h"
 #include "xfile/animation_writer.h"
 #include "xfile/export_context.h"
-#include "xfile/export_status.h"
+#include "xfile/frame_writer.h"
 #include "xfile/header.h"
 #include "xfile/names.h"
 #include "xfile/number_format.h"
@@ -30,41 +30,52 @@ constexpr int32_t kSaveRequested = 1;
 constexpr int32_t kDialogMode = 0;
 constexpr int32_t kDefaultPosition = -1;
 
-// What became of one output file.
-enum class FileOutcome { Written, NoObjects, NoWorkingCopy, CannotCreate, CannotWrite };
-
 struct FramePlan {
     bool perFrame;         // one file per exported frame
     int32_t distance;      // frames between two files, at least 1
     int32_t frameNumber;   // the animation frame of the current file
+    bool noObjects;        // the document holds nothing to write: no file, and no later one
 };
+
+int32_t cannotCreate() {
+    printLine(kCannotCreateFile);
+    return kSaveCannotCreateFile;
+}
+
+int32_t cannotWrite() {
+    printLine(kCannotWriteFile);
+    return kSaveCannotWriteFile;
+}
 
 // The text of one file after its header: the scene, the root frame's end and the
 // animation set.
 void writeScene(ExportContext& context) {
     const ExportSettings& settings = context.settings;
-    exportHierarchy(context);
-    if (settings.exportFrames) context.writer.closeBlock("\r\n}\r\n");
+    if (settings.exportFrames)
+        writeRootFrame(context.writer, settings, [&] { exportHierarchy(context); });
+    else
+        exportHierarchy(context);
     if (settings.exportAnimation && settings.exportFrames && !settings.framePerFile && context.status.ok())
         writeAnimationSet(context);
 }
 
-FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t index, FramePlan& plan) {
+// One output file; the result of the save so far (kSaveDone while it goes on).
+int32_t exportFile(const ExportSettings& settings, const KrvFileName* target, KrvDocument document, int32_t index,
+                   FramePlan& plan) {
     ExportStatus status;
     XTextWriter writer(status);
     HostTime time;
     HostFileName name(target);
 
     KrvDocument copy = copyDocument(document, KRV_COPY_WORKING);
-    if (!copy) return FileOutcome::NoWorkingCopy;
-    ExportContext context{exportSettings, copy, writer, status};
+    if (!copy) return kSaveNoWorkingCopy;
+    ExportContext context{settings, copy, writer, status};
     const KrvObject first = firstObject(copy);
-    entityCounter = 0;
     time.denominator = static_cast<float>(documentFrameRate(copy));
 
-    FileOutcome outcome = FileOutcome::Written;
+    int32_t result = kSaveDone;
     if (!first) {
-        outcome = FileOutcome::NoObjects;
+        plan.noObjects = true;
     } else {
         bool named = true;
         if (plan.perFrame) {
@@ -74,32 +85,32 @@ FileOutcome exportFile(const KrvFileName* target, KrvDocument document, int32_t 
             setDocumentTime(copy, time);
             animateDocument(copy);
         }
-        if (!named || !writer.open(name.get())) {
-            outcome = FileOutcome::CannotCreate;
+        if (!status.ok()) {
+            result = cannotWrite();
+        } else if (!named || !writer.open(name.get())) {
+            result = cannotCreate();
         } else {
             writeHeader(context);
             // Without the frame table two referenced frames could share a name: the file
             // is not kept.
-            const ExportSettings& settings = context.settings;
-            const bool nonBonesReferenced =
-                writesAnimationSet(settings, copy) && isAnimated(false, settings);
-            if (!beginFrameNames(copy, settings.exportBones && settings.exportFrames, nonBonesReferenced))
+            const bool nonBonesReferenced = writesAnimationSet(settings, copy) && isAnimated(false, settings);
+            if (!beginFrameNames(context.names, copy, settings.exportBones && settings.exportFrames,
+                                 nonBonesReferenced))
                 status.fail(ExportFailure::StorageRefused);
             else
                 writeScene(context);
-            endFrameNames();
             writer.finish();
             // After a refused write the host drops the file as it closes it, naming the
             // cause; a file short for any other reason is never closed, so never kept.
             const bool keepable = status.ok() || status.first() == ExportFailure::WriteFailed;
             const bool committed = keepable && writer.close();
-            if (!status.ok() || !committed) outcome = FileOutcome::CannotWrite;
+            if (!status.ok() || !committed) result = cannotWrite();
         }
     }
 
     // A file not committed is dropped with the writer.
     releaseDocument(copy);
-    return outcome;
+    return result;
 }
 
 // True, with a line, when the animation set's last key time would pass the largest time
@@ -110,13 +121,10 @@ bool lastKeyTimeOverflows(const ExportSettings& settings, KrvDocument document) 
     const Sampling sampling = samplingOf(document, settings);
     const int64_t last = int64_t{sampling.keyCount - 1} * sampling.ticks;
     if (sampling.keyCount == 0 || last <= INT32_MAX) return false;
-    static const char kStart[] = "Dorna: nothing written: the last animation key would fall at tick ";
-    static const char kEnd[] = ", past 2147483647: fewer ticks per frame or a larger distance per frame keep it";
-    char line[sizeof kStart + 20 + sizeof kEnd];
-    std::memcpy(line, kStart, sizeof kStart - 1);
-    char* end = std::to_chars(line + sizeof kStart - 1, line + sizeof kStart + 20, last).ptr;
-    std::memcpy(end, kEnd, sizeof kEnd);
-    printLine(line);
+    ConsoleLine("Dorna: nothing written: the last animation key would fall at tick ")
+        .add(last)
+        .add(", past 2147483647: fewer ticks per frame or a larger distance per frame keep it")
+        .print();
     return true;
 }
 
@@ -137,41 +145,35 @@ bool frameFileName(HostFileName& name, int32_t index) {
     return true;
 }
 
-int32_t saveScene(const KrvFileName* target, KrvDocument document, int32_t flags) {
+int32_t saveScene(ExportSettings& remembered, const KrvFileName* target, KrvDocument document, int32_t flags) {
     if (!(flags & kSaveRequested)) return kSaveDone;
 
     SettingsDialog dialog;
-    dialog.copySettingsToDialog(&exportSettings);
+    dialog.copySettingsToDialog(&remembered);
     if (!dialog.runModal(kDialogMode, kDefaultPosition, kDefaultPosition, 0, 0)) return kSaveDone;
-    dialog.copySettingsFromDialog(&exportSettings);
+    dialog.copySettingsFromDialog(&remembered);
+    // Every file of this save is written from the choices confirmed now.
+    const ExportSettings settings = remembered;
 
-    if (lastKeyTimeOverflows(exportSettings, document)) return kSaveCannotWriteFile;
+    if (lastKeyTimeOverflows(settings, document)) return kSaveCannotWriteFile;
 
-    FramePlan plan{exportSettings.framePerFile && exportSettings.exportAnimation,
-                   effectiveDistancePerFrame(exportSettings), 0};
+    FramePlan plan{settings.framePerFile && settings.exportAnimation, effectiveDistancePerFrame(settings), 0, false};
     int32_t frameCount = 1;
     if (plan.perFrame) {
         // From the document the host passed in: the working copies come per file.
         const int32_t endFrame =
             frameOfTime(documentEndTime(document), static_cast<float>(documentFrameRate(document)));
+        // Rounded down, where the animation set's key count (keyCountOf) is rounded up:
+        // with the end at frame 90 and a distance of 4 there are 22 files (frames 0 to
+        // 84) but 23 keys (frames 0 to 88). The exporter has always counted them so: a
+        // file for every whole distance before the end and a key for every step that
+        // starts before it; the two stay apart on purpose.
         frameCount = endFrame / plan.distance;
     }
 
     for (int32_t index = 0; index < frameCount; ++index) {
-        switch (exportFile(target, document, index, plan)) {
-            case FileOutcome::Written:
-                break;
-            case FileOutcome::NoObjects:
-                return kSaveDone;
-            case FileOutcome::NoWorkingCopy:
-                return kSaveNoWorkingCopy;
-            case FileOutcome::CannotCreate:
-                printLine(kCannotCreateFile);
-                return kSaveCannotCreateFile;
-            case FileOutcome::CannotWrite:
-                printLine(kCannotWriteFile);
-                return kSaveCannotWriteFile;
-        }
+        const int32_t result = exportFile(settings, target, document, index, plan);
+        if (result != kSaveDone || plan.noObjects) return result;
     }
     return kSaveDone;
 }

@@ -1,22 +1,29 @@
-// The opening of an object's Frame: the header line with the object's name and the
-// FrameTransformMatrix with its placement relative to its parent. The scene walk writes
-// what the frame holds and closes it.
+// Frames: the FrameTransformMatrix of an object's frame, and the root frame around the
+// scene. The scene walk opens and closes the frame of every object.
 #pragma once
 
 #include <korvo_sdk.h>
 
-#include <cstdint>
-
-#include "xfile/names.h"
+#include "math/matrix.h"
+#include "settings/export_settings.h"
+#include "xfile/text_writer.h"
 
 namespace dorna {
 
-class XTextWriter;
+// The FrameTransformMatrix block of a frame placed by `m` (relative to its parent); its
+// last row ends in ";;}" without a line end.
+void writeFrameTransform(XTextWriter& writer, const Matrix& m);
 
-// Opens the block "Frame NAME {" and writes the matrix block, whose last row ends in
-// ";;}" without a line end. Every line is indented by `level` levels. NAME is
-// frameName(object), or `name` where given.
-void writeFrameHeader(XTextWriter& writer, KrvObject object, int32_t level = 0);
-void writeFrameHeader(XTextWriter& writer, KrvObject object, NameText name, int32_t level = 0);
+// The root frame "DORNA_ROOT" around `scene`, which writes what it holds; with
+// `scaleScene` the scene scale is its matrix.
+template <typename Scene>
+void writeRootFrame(XTextWriter& writer, const ExportSettings& settings, Scene scene) {
+    const Block root(writer, "Frame DORNA_ROOT {\r\n", "\r\n}\r\n");
+    if (settings.scaleScene) {
+        writeFrameTransform(writer, scaleMatrix(settings.sceneScale));
+        writer.writeText("\r\n");
+    }
+    scene();
+}
 
 }  // namespace dorna

@@ -7,7 +7,6 @@
 #include "host/host.h"
 #include "settings/export_settings.h"
 #include "skin/animation_samples.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/text_writer.h"
 
@@ -51,19 +50,9 @@ void writeHeader(ExportContext& context) {
         const char* end = std::to_chars(text, text + sizeof text, ticks).ptr;
         writer.writeBytes(kFixedHeaderBlock, kFixedHeaderBlockSize - kBlankLineSize);
         writer.writeText(kAnimTicksPerSecondTemplate);
-        writer.openBlock("\r\nAnimTicksPerSecond {\r\n ");
+        const Block value(writer, "\r\nAnimTicksPerSecond {\r\n ", ";\r\n}\r\n");
         writer.writeBytes(text, static_cast<int32_t>(end - text));
-        writer.closeBlock(";\r\n}\r\n");
     }
-    if (!settings.exportFrames) return;
-    writer.openBlock("Frame DORNA_ROOT {\r\n");
-    if (!settings.scaleScene) return;
-    BufferedText out(writer);
-    out.openBlock("FrameTransformMatrix {\r\n");
-    appendFileMatrix(out, scaleMatrix(settings.sceneScale), ",\r\n");
-    // The closing brace stands on the line of the last row.
-    out.closeBlock(";;}");
-    out.text("\r\n");
 }
 
 }  // namespace dorna

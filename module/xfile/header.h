@@ -1,5 +1,5 @@
-// The beginning of every file: the signature, the Header object, the template
-// definitions and, when frames are exported, the opening of the root frame.
+// The beginning of every file: the signature, the Header object and the template
+// definitions.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,8 @@ struct ExportContext;
 extern const char kFixedHeaderBlock[];
 extern const int32_t kFixedHeaderBlockSize;
 
-// Writes the fixed block in one write; with `exportFrames` also "Frame DORNA_ROOT {"
-// and, with `scaleScene`, the root frame's scaling matrix. The export driver closes the
-// root frame after the scene.
+// Writes the fixed block in one write, with the AnimTicksPerSecond template and value
+// where the settings ask for the frame rate.
 void writeHeader(ExportContext& context);
 
 }  // namespace dorna

@@ -1,16 +1,12 @@
 #include "xfile/material_writer.h"
 
-#include <cstring>
-
 #include "host/containers.h"
 #include "host/host.h"
 #include "host/library.h"
 #include "host/objects.h"
 #include "settings/export_settings.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
-#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -48,15 +44,9 @@ KrvVector channelColor(KrvMaterial material, int32_t channel, int32_t parameter)
 
 // The texture name is read whether the colour channel is on or not.
 void readTextureName(KrvMaterial material, MaterialValues& values) {
-    SettingsContainer data;
+    HostContainer data;
     channelData(materialChannel(material, KRV_CHANNEL_COLOR), data);
-    if (!data.has(KRV_CHANNEL_TEXTURE)) return;
-    KrvString* name = host()->container->get_string_alloc(data.get(), KRV_CHANNEL_TEXTURE);
-    if (!name) {
-        values.textureNameLost = true;
-        return;
-    }
-    values.textureName.adoptAllocated(name);
+    values.textureNameLost = !data.readString(KRV_CHANNEL_TEXTURE, values.textureName);
 }
 
 MaterialValues readMaterial(KrvObject object) {
@@ -76,9 +66,9 @@ MaterialValues readMaterial(KrvObject object) {
 }
 
 // Every face uses material 0: " 0," for all faces but the last, which ends the list.
-void writeFaceIndexes(BufferedText& out, int32_t faceCount) {
-    for (int32_t face = 1; face < faceCount; ++face) out.text(" 0,\r\n");
-    out.text(" 0;;\r\n");
+void writeFaceIndexes(XTextWriter& out, int32_t faceCount) {
+    for (int32_t face = 1; face < faceCount; ++face) out.writeText(" 0,\r\n");
+    out.writeText(" 0;;\r\n");
 }
 
 // The eleven numbers of a Material, in the order they are written.
@@ -109,49 +99,34 @@ MaterialNumbers hostNumbers(const MaterialValues& v, float power) {
 }
 
 // "a; b; c;" followed by `end`.
-void writeRow(BufferedText& out, const float* values, int32_t count, const char* end) {
+void writeRow(XTextWriter& out, const float* values, int32_t count, const char* end) {
     for (int32_t i = 0; i < count; ++i) {
-        out.real(values[i]);
-        out.text(i + 1 < count ? "; " : ";");
+        out.writeReal(values[i]);
+        out.writeText(i + 1 < count ? "; " : ";");
     }
-    out.text(end);
+    out.writeText(end);
 }
 
 // An object without a material gets the standard material: all-zero colours with alpha 0
 // would be invisible in a reader that blends by alpha and black in the others.
-void writeMaterial(BufferedText& out, const MaterialValues& values, const ExportSettings& settings) {
+void writeMaterialNumbers(XTextWriter& out, const MaterialValues& values, const ExportSettings& settings) {
     const bool standard = settings.useStandardMaterial || !values.hasTag;
     const MaterialNumbers n = standard ? standardNumbers(settings) : hostNumbers(values, settings.specularPower);
-    out.openBlock("Material {\r\n");
     writeRow(out, n.face, 4, ";\r\n");
     writeRow(out, &n.power, 1, "\r\n");
     writeRow(out, n.specular, 3, ";\r\n");
     writeRow(out, n.emissive, 3, ";\r\n");
 }
 
-// The texture name as written; one export runs at a time on the host's thread.
-char gTextureName[kHostStringBufferSize];
-
-void reportLostCharacters(KrvObject object, int32_t lost) {
-    static const char kStart[] = "Dorna: mesh M_";
-    static const char kEnd[] = " characters of its texture name are outside Latin-1 and written as \"?\"";
-    static const char kOneEnd[] = " character of its texture name is outside Latin-1 and written as \"?\"";
-    const NameText mesh = meshName(object);
-    const int32_t shown = mesh.length < 200 ? mesh.length : 200;
-    char line[sizeof kStart + 200 + 2 + kIntTextCapacity + sizeof kEnd];
-    char* end = line;
-    std::memcpy(end, kStart, sizeof kStart - 1);
-    end += sizeof kStart - 1;
-    std::memcpy(end, mesh.text, static_cast<size_t>(shown));
-    end += shown;
-    std::memcpy(end, ": ", 2);
-    end += 2;
-    end += formatInt(end, lost);
-    if (lost == 1)
-        std::memcpy(end, kOneEnd, sizeof kOneEnd);
-    else
-        std::memcpy(end, kEnd, sizeof kEnd);
-    printLine(line);
+void reportLostCharacters(FrameNames& names, KrvObject object, int32_t lost) {
+    const NameText mesh = meshName(names, object);
+    ConsoleLine("Dorna: mesh M_")
+        .add(mesh.text, mesh.length < 200 ? mesh.length : 200)
+        .add(": ")
+        .add(lost)
+        .add(lost == 1 ? " character of its texture name is outside Latin-1 and written as \"?\""
+                       : " characters of its texture name are outside Latin-1 and written as \"?\"")
+        .print();
 }
 
 }  // namespace
@@ -181,26 +156,22 @@ void writeMaterialList(ExportContext& context, KrvObject object, int32_t faceCou
     const bool writesTexture = values.hasTag && context.settings.exportTextures;
     if (writesTexture && values.textureNameLost) context.status.fail(ExportFailure::TextureNameLost);
 
-    {
-        BufferedText out(writer);
-        out.openBlock("MeshMaterialList {\r\n 1;\r\n");
-        out.text(" ");
-        out.integer(faceCount);
-        out.text(";\r\n");
-        writeFaceIndexes(out, faceCount);
-        writeMaterial(out, values, context.settings);
-    }
-    if (writesTexture && values.textureName.length() > 0) {
+    const Block list(writer, "MeshMaterialList {\r\n 1;\r\n", "}\r\n");
+    writer.writeText(" ");
+    writer.writeInt(faceCount);
+    writer.writeText(";\r\n");
+    writeFaceIndexes(writer, faceCount);
+    const Block material(writer, "Material {\r\n", "}\r\n");
+    writeMaterialNumbers(writer, values, context.settings);
+    if (writesTexture && values.textureName.length() > 0 && context.names.hostText) {
         int32_t lost = 0;
-        const int32_t length = textureNameForFile(values.textureName, gTextureName, kHostStringBufferSize - 1, &lost);
+        char* text = context.names.hostText;
+        const int32_t length = textureNameForFile(values.textureName, text, kHostTextCapacity - 1, &lost);
         writer.writeText("TextureFilename { \"");
-        writer.writeBytes(gTextureName, length);
+        writer.writeBytes(text, length);
         writer.writeText("\"; }\r\n");
-        if (lost > 0) reportLostCharacters(object, lost);
+        if (lost > 0) reportLostCharacters(context.names, object, lost);
     }
-    // The Material, then the list.
-    writer.closeBlock("}\r\n");
-    writer.closeBlock("}\r\n");
 }
 
 }  // namespace dorna

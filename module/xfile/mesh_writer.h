@@ -1,6 +1,6 @@
 // The Mesh block of one converted polygon object: vertices, triangles, the material
-// list and, as the settings ask, normals and texture coordinates. Values go out as
-// they come: any change of sign, scale or winding is made before.
+// list, as the settings ask normals and texture coordinates, and its skin. Values go
+// out as they come: any change of sign, scale or winding is made before.
 #pragma once
 
 #include <korvo_sdk.h>
@@ -13,15 +13,15 @@ namespace dorna {
 
 class XTextWriter;
 struct ExportContext;
+struct SkinData;
 
 // True when a mesh of these counts gets a Mesh block: at least one vertex and one
 // whole triangle.
 bool hasMeshBlock(int32_t vertexCount, int32_t indexCount);
 
-// Opens the block "Mesh M_NAME {" and writes what it holds, leaving it open for the
-// skin blocks. False, with nothing written, without arrays or without a block to write
-// (see hasMeshBlock); true when the block is open and the caller closes it.
-bool writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays);
+// The whole block "Mesh M_NAME {", the skin of the object (see writeMeshSkin) inside.
+// Nothing without arrays or without a block to write (see hasMeshBlock).
+void writeMesh(ExportContext& context, KrvObject object, const MeshArrays& arrays, SkinData& skin);
 
 // The steps of writeMesh. Triangle k is indices 3k, 3k + 1, 3k + 2.
 void writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount);

@@ -1,10 +1,12 @@
 #include "xfile/names.h"
 
 #include <cstring>
+#include <utility>
 
 #include "host/document.h"
+#include "host/object_index.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
-#include "settings/export_settings.h"
 #include "xfile/number_format.h"
 
 namespace dorna {
@@ -55,192 +57,122 @@ bool readsAsNumber(const char* text, int32_t length) {
     return digits > 0;
 }
 
-// The name as 8-bit text and its cleaned form. One export runs at a time on the host's
-// thread; names of up to half a million characters do not fit on the stack.
-char gSource[kMaxNameLength + 1];
-char gName[1 + kMaxNameLength + kNumberRoom + 1];
-
-// The cleaned name of the object, cut to `capacity`, at gName + 1 (gName[0] is room
+// The cleaned name of the object, cut to `capacity`, at names.cleaned + 1 (names.cleaned[0] is room
 // for a leading "_"). Its length.
-int32_t cleanedObjectName(KrvObject object, int32_t capacity) {
+int32_t cleanedObjectName(FrameNames& names, KrvObject object, int32_t capacity) {
+    if (!names.cleaned) return 0;
     HostString name;
     objectName(object, name);
-    const int32_t length = name.toText(gSource, kMaxNameLength);
-    return cleanNameText(gSource, length, gName + 1, capacity);
+    const int32_t length = name.toText(names.hostText, kMaxNameLength);
+    return cleanNameText(names.hostText, length, names.cleaned + 1, capacity);
 }
 
-NameText plainFrameName(KrvObject object) {
-    const int32_t length = cleanedObjectName(object, kMaxNameLength);
+NameText plainFrameName(FrameNames& names, KrvObject object) {
+    const int32_t length = cleanedObjectName(names, object, kMaxNameLength);
     if (length == 0) {
-        gName[1] = '_';
-        return NameText{gName + 1, 1};
+        names.cleaned[1] = '_';
+        return NameText{names.cleaned + 1, 1};
     }
-    if (readsAsNumberOrKeyword(gName + 1, length)) {
-        gName[0] = '_';
-        return NameText{gName, length + 1};
+    if (readsAsNumberOrKeyword(names.cleaned + 1, length)) {
+        names.cleaned[0] = '_';
+        return NameText{names.cleaned, length + 1};
     }
-    return NameText{gName + 1, length};
-}
-
-// The frame names of one file: every name entered once, found by object and by name
-// through two open-addressing tables of entry indexes (-1: free), each at most half
-// full. An entry is "referenced" when a SkinWeights or an Animation names it: a bone,
-// or an animated object.
-struct FrameName {
-    KrvObject object;    // null once its object may be gone
-    int32_t offset;      // into the text block
-    int32_t length;
-    int32_t nextNumber;  // the next "_N" to try for a later frame of this name
-    bool referenced;
-};
-
-struct FrameTable {
-    FrameName* entries;  // room for slots / 2
-    int32_t count;
-    char* text;
-    int64_t textUsed;
-    int64_t textCapacity;
-    int32_t* byObject;
-    int32_t* byName;
-    int32_t slots;  // a power of two; 0 while no file is being written
-    bool nonBonesReferenced;
-};
-
-FrameTable gFrames;
-
-uint32_t hashOfObject(KrvObject object) {
-    const uint64_t value = reinterpret_cast<uintptr_t>(object);
-    return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32);
-}
-
-uint32_t hashOfText(const char* text, int32_t length) {
-    uint32_t hash = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
-    return hash;
+    return NameText{names.cleaned + 1, length};
 }
 
 // The entry named `text`, or -1; *slot receives the slot it has or would take.
-int32_t findName(const char* text, int32_t length, uint32_t* slot) {
-    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
+int32_t findName(const FrameNames& names, const char* text, int32_t length, uint32_t* slot) {
+    const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
     for (uint32_t s = hashOfText(text, length) & mask;; s = (s + 1) & mask) {
-        const int32_t e = gFrames.byName[s];
-        if (e < 0 || (gFrames.entries[e].length == length &&
-                      std::memcmp(gFrames.text + gFrames.entries[e].offset, text, static_cast<size_t>(length)) == 0)) {
+        const int32_t e = names.byName[s];
+        if (e < 0 || (names.entries[e].length == length &&
+                      std::memcmp(names.text + names.entries[e].offset, text, static_cast<size_t>(length)) == 0)) {
             *slot = s;
             return e;
         }
     }
 }
 
-int32_t findObject(KrvObject object) {
-    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
-    for (uint32_t s = hashOfObject(object) & mask;; s = (s + 1) & mask) {
-        const int32_t e = gFrames.byObject[s];
-        if (e < 0 || gFrames.entries[e].object == object) return e;
-    }
+int32_t findObject(const FrameNames& names, KrvObject object) {
+    return findIndexedObject(names.byObject, names.slots, object, [&](int32_t e) { return names.entries[e].object == object; });
 }
 
-void indexEntry(int32_t e, int32_t* byObject, int32_t* byName, uint32_t mask) {
-    const FrameName& entry = gFrames.entries[e];
-    uint32_t s = hashOfObject(entry.object) & mask;
-    while (byObject[s] >= 0) s = (s + 1) & mask;
-    byObject[s] = e;
-    s = hashOfText(gFrames.text + entry.offset, entry.length) & mask;
-    while (byName[s] >= 0) s = (s + 1) & mask;
-    byName[s] = e;
+void indexEntry(FrameNames& names, int32_t e) {
+    const FrameName& entry = names.entries[e];
+    indexObject(names.byObject, names.slots, entry.object, e);
+    const uint32_t mask = static_cast<uint32_t>(names.slots - 1);
+    uint32_t s = hashOfText(names.text + entry.offset, entry.length) & mask;
+    while (names.byName[s] >= 0) s = (s + 1) & mask;
+    names.byName[s] = e;
 }
 
 // Tables of `slots` slots holding the entries there are. False when storage is refused.
-bool resizeTables(int32_t slots) {
-    auto* entries = static_cast<FrameName*>(hostAlloc(sizeof(FrameName) * static_cast<size_t>(slots / 2)));
-    auto* indexes = static_cast<int32_t*>(hostAlloc(sizeof(int32_t) * 2 * static_cast<size_t>(slots)));
-    if (!entries || !indexes) {
-        hostFree(entries);
-        hostFree(indexes);
-        return false;
-    }
-    if (gFrames.count > 0) std::memcpy(entries, gFrames.entries, sizeof(FrameName) * static_cast<size_t>(gFrames.count));
-    hostFree(gFrames.entries);
-    hostFree(gFrames.byObject);
-    gFrames.entries = entries;
-    gFrames.byObject = indexes;
-    gFrames.byName = indexes + slots;
-    gFrames.slots = slots;
-    fillBytes(indexes, sizeof(int32_t) * 2 * static_cast<size_t>(slots), 0xFF);
-    for (int32_t e = 0; e < gFrames.count; ++e)
-        indexEntry(e, gFrames.byObject, gFrames.byName, static_cast<uint32_t>(slots - 1));
+bool resizeTables(FrameNames& names, int32_t slots) {
+    HostArray<int32_t> indexes;
+    if (!indexes.allocate(2 * int64_t{slots}) || !names.entries.grow(names.count, slots / 2)) return false;
+    names.byObject = std::move(indexes);
+    names.byName = names.byObject + slots;
+    names.slots = slots;
+    names.byObject.fill(0xFF);
+    for (int32_t e = 0; e < names.count; ++e) indexEntry(names, e);
     return true;
 }
 
 // Room for one more entry, the tables staying at most half full.
-bool roomForEntry() {
-    if (2 * (int64_t{gFrames.count} + 1) <= gFrames.slots) return true;
-    if (gFrames.slots > INT32_MAX / 4) return false;
-    return resizeTables(2 * gFrames.slots);
+bool roomForEntry(FrameNames& names) {
+    if (2 * (int64_t{names.count} + 1) <= names.slots) return true;
+    if (names.slots > INT32_MAX / 4) return false;
+    return resizeTables(names, 2 * names.slots);
 }
 
-bool appendText(const char* text, int32_t length) {
-    if (gFrames.textUsed + length > gFrames.textCapacity) {
-        int64_t capacity = gFrames.textCapacity > 0 ? 2 * gFrames.textCapacity : 4096;
-        while (capacity < gFrames.textUsed + length) capacity *= 2;
-        if (capacity > INT32_MAX) return false;
-        char* grown = static_cast<char*>(hostAlloc(static_cast<size_t>(capacity)));
-        if (!grown) return false;
-        if (gFrames.textUsed > 0) std::memcpy(grown, gFrames.text, static_cast<size_t>(gFrames.textUsed));
-        hostFree(gFrames.text);
-        gFrames.text = grown;
-        gFrames.textCapacity = capacity;
-    }
-    std::memcpy(gFrames.text + gFrames.textUsed, text, static_cast<size_t>(length));
-    gFrames.textUsed += length;
+bool appendText(FrameNames& names, const char* text, int32_t length) {
+    // Entries keep 32-bit offsets into the text.
+    if (names.textUsed + length > INT32_MAX || !names.text.grow(names.textUsed, names.textUsed + length, 4096))
+        return false;
+    std::memcpy(names.text + names.textUsed, text, static_cast<size_t>(length));
+    names.textUsed += length;
     return true;
 }
 
 // Enters `object` under `text`, which no entry has yet; roomForEntry came first.
-bool addEntry(KrvObject object, const char* text, int32_t length, uint32_t nameSlot, bool referenced) {
-    const int32_t e = gFrames.count;
-    const int64_t offset = gFrames.textUsed;
-    if (!appendText(text, length)) return false;
-    gFrames.entries[e] = FrameName{object, static_cast<int32_t>(offset), length, 2, referenced};
-    gFrames.byName[nameSlot] = e;
-    const uint32_t mask = static_cast<uint32_t>(gFrames.slots - 1);
-    uint32_t s = hashOfObject(object) & mask;
-    while (gFrames.byObject[s] >= 0) s = (s + 1) & mask;
-    gFrames.byObject[s] = e;
-    ++gFrames.count;
+bool addEntry(FrameNames& names, KrvObject object, const char* text, int32_t length, uint32_t nameSlot, bool referenced) {
+    const int32_t e = names.count;
+    const int64_t offset = names.textUsed;
+    if (!appendText(names, text, length)) return false;
+    names.entries[e] = FrameName{object, static_cast<int32_t>(offset), length, 2, referenced};
+    names.byName[nameSlot] = e;
+    indexObject(names.byObject, names.slots, object, e);
+    ++names.count;
     return true;
 }
 
 // Enters `object` under `plain`, or under "_N" added with the first N from that name's
 // counter that no entry has when `plain` is taken. A name entered only as such a
-// numbered name keeps counting from 2 too. `plain` may point into gName.
-bool enterName(KrvObject object, NameText plain, bool referenced) {
-    if (!roomForEntry()) return false;
+// numbered name keeps counting from 2 too. `plain` may point into the cleaned-name buffer.
+bool enterName(FrameNames& names, KrvObject object, NameText plain, bool referenced) {
+    if (!roomForEntry(names)) return false;
     uint32_t slot = 0;
-    const int32_t owner = findName(plain.text, plain.length, &slot);
-    if (owner < 0) return addEntry(object, plain.text, plain.length, slot, referenced);
+    const int32_t owner = findName(names, plain.text, plain.length, &slot);
+    if (owner < 0) return addEntry(names, object, plain.text, plain.length, slot, referenced);
 
     char* numbered = const_cast<char*>(plain.text);
-    for (int32_t number = gFrames.entries[owner].nextNumber;; ++number) {
+    for (int32_t number = names.entries[owner].nextNumber;; ++number) {
         numbered[plain.length] = '_';
         const int32_t length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
-        if (findName(numbered, length, &slot) < 0) {
-            gFrames.entries[owner].nextNumber = number + 1;
-            return addEntry(object, numbered, length, slot, referenced);
+        if (findName(names, numbered, length, &slot) < 0) {
+            names.entries[owner].nextNumber = number + 1;
+            return addEntry(names, object, numbered, length, slot, referenced);
         }
     }
 }
 
-// The next object depth first after `object`: its first child, else the next sibling
-// of it or of the nearest ancestor that has one.
-KrvObject nextDepthFirst(KrvObject object) {
-    if (KrvObject child = firstChild(object)) return child;
-    for (KrvObject o = object; o; o = parentObject(o))
-        if (KrvObject next = nextObject(o)) return next;
-    return nullptr;
-}
-
 }  // namespace
+
+uint32_t hashOfText(const char* text, int32_t length) {
+    uint32_t hash = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return hash;
+}
 
 int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capacity) {
     int32_t n = 0;
@@ -261,13 +193,6 @@ int32_t cleanNameText(const char* name, int32_t length, char* out, int32_t capac
     return n;
 }
 
-HostString sanitizeName(const HostString& name) {
-    const int32_t length = name.toText(gSource, kMaxNameLength);
-    const int32_t cleaned = cleanNameText(gSource, length, gName, kMaxNameLength);
-    gName[cleaned] = '\0';
-    return HostString(gName);
-}
-
 void replaceCharacter(HostString& text, char searched, const char* replacement) {
     const char searchedText[2] = {searched, '\0'};
     const HostString searchedString(searchedText);
@@ -284,14 +209,14 @@ void replaceCharacter(HostString& text, char searched, const char* replacement) 
     }
 }
 
-void appendUniqueNumber(KrvObject object) {
-    if (!object || isInstance(object, KRV_TYPE_BONE)) return;
-    const int32_t length = cleanedObjectName(object, kMaxNameLength - kNumberRoom);
-    char* numbered = gName + 1;
+void appendUniqueNumber(FrameNames& names, int32_t& counter, KrvObject object) {
+    if (!object || isInstance(object, KRV_TYPE_BONE) || !names.cleaned) return;
+    const int32_t length = cleanedObjectName(names, object, kMaxNameLength - kNumberRoom);
+    char* numbered = names.cleaned + 1;
     numbered[length] = '_';
-    const int32_t digits = formatInt(numbered + length + 1, entityCounter);
+    const int32_t digits = formatInt(numbered + length + 1, counter);
     numbered[length + 1 + digits] = '\0';
-    ++entityCounter;
+    ++counter;
     setObjectName(object, HostString(numbered));
 }
 
@@ -302,84 +227,99 @@ bool readsAsNumberOrKeyword(const char* text, int32_t length) {
     return false;
 }
 
-NameText meshName(KrvObject object) {
-    const int32_t length = cleanedObjectName(object, kMaxNameLength);
-    return length > 0 ? NameText{gName + 1, length} : NameText{"_", 1};
+NameText meshName(FrameNames& names, KrvObject object) {
+    const int32_t length = cleanedObjectName(names, object, kMaxNameLength);
+    return length > 0 ? NameText{names.cleaned + 1, length} : NameText{"_", 1};
 }
 
-NameText frameName(KrvObject object) {
-    if (gFrames.count > 0) {
-        const int32_t e = findObject(object);
-        if (e >= 0) return NameText{gFrames.text + gFrames.entries[e].offset, gFrames.entries[e].length};
+NameText frameName(FrameNames& names, KrvObject object) {
+    if (names.count > 0) {
+        const int32_t e = findObject(names, object);
+        if (e >= 0) return NameText{names.text + names.entries[e].offset, names.entries[e].length};
     }
-    return plainFrameName(object);
+    return plainFrameName(names, object);
 }
 
-bool beginFrameNames(KrvDocument document, bool withBones, bool nonBonesReferenced) {
-    endFrameNames();
+bool beginFrameNames(FrameNames& names, KrvDocument document, bool withBones, bool nonBonesReferenced) {
+    endFrameNames(names);
     const KrvObject first = withBones ? firstObject(document) : nullptr;
     int64_t bones = 0;
-    for (KrvObject o = first; o; o = nextDepthFirst(o))
+    const bool counted = visitDepthFirst(first, [&](KrvObject o, int32_t) {
         if (isInstance(o, KRV_TYPE_BONE)) ++bones;
-    if (bones > INT32_MAX / 8) return false;
+        return true;
+    });
+    if (!counted || bones > INT32_MAX / 8) return false;
     // Without bones and animated frames no reference names a frame: no table.
     if (bones == 0 && !nonBonesReferenced) return true;
 
     int32_t slots = 16;
     while (slots < 2 * bones) slots *= 2;
-    if (!resizeTables(slots)) return false;
-    gFrames.nonBonesReferenced = nonBonesReferenced;
-    for (KrvObject o = first; o && gFrames.count < bones; o = nextDepthFirst(o)) {
-        if (isInstance(o, KRV_TYPE_BONE) && !enterName(o, plainFrameName(o), true)) {
-            endFrameNames();
-            return false;
-        }
+    if (!resizeTables(names, slots)) return false;
+    names.nonBonesReferenced = nonBonesReferenced;
+    bool entered = true;
+    const bool walked = visitDepthFirst(first, [&](KrvObject o, int32_t) {
+        if (isInstance(o, KRV_TYPE_BONE)) entered = enterName(names, o, plainFrameName(names, o), true);
+        return entered && names.count < bones;
+    });
+    if (!walked || !entered) {
+        endFrameNames(names);
+        return false;
     }
     return true;
 }
 
-bool claimFrameName(KrvObject object, KrvObject named, NameText* name) {
+bool claimFrameName(FrameNames& names, KrvObject object, KrvObject named, NameText* name) {
     const bool bone = isInstance(object, KRV_TYPE_BONE);
-    if (gFrames.slots == 0) {
-        *name = frameName(named);
+    if (names.slots == 0) {
+        *name = frameName(names, named);
         return true;
     }
-    if (bone && gFrames.count > 0 && findObject(object) >= 0) {
-        *name = frameName(object);
+    if (bone && names.count > 0 && findObject(names, object) >= 0) {
+        *name = frameName(names, object);
         return true;
     }
     // An entry of an object the walk released may carry this object's address now.
-    if (gFrames.count > 0) {
-        const int32_t stale = findObject(object);
-        if (stale >= 0) gFrames.entries[stale].object = nullptr;
+    if (names.count > 0) {
+        const int32_t stale = findObject(names, object);
+        if (stale >= 0) names.entries[stale].object = nullptr;
     }
-    const bool referenced = bone || gFrames.nonBonesReferenced;
-    const NameText plain = plainFrameName(named);
+    const bool referenced = bone || names.nonBonesReferenced;
+    const NameText plain = plainFrameName(names, named);
     if (!referenced) {
         // A frame no reference names needs no entry: it may share a name with another
         // such frame, as the host's names may, and only keeps clear of referenced ones.
         uint32_t slot = 0;
-        const int32_t owner = findName(plain.text, plain.length, &slot);
+        const int32_t owner = findName(names, plain.text, plain.length, &slot);
         *name = plain;
-        if (owner < 0 || !gFrames.entries[owner].referenced) return true;
+        if (owner < 0 || !names.entries[owner].referenced) return true;
         char* numbered = const_cast<char*>(plain.text);
-        for (int32_t number = gFrames.entries[owner].nextNumber;; ++number) {
+        for (int32_t number = names.entries[owner].nextNumber;; ++number) {
             numbered[plain.length] = '_';
             name->length = plain.length + 1 + formatInt(numbered + plain.length + 1, number);
-            if (findName(numbered, name->length, &slot) < 0) return true;
+            if (findName(names, numbered, name->length, &slot) < 0) return true;
         }
     }
-    if (!enterName(object, plain, referenced)) return false;
-    const FrameName& entry = gFrames.entries[gFrames.count - 1];
-    *name = NameText{gFrames.text + entry.offset, entry.length};
+    if (!enterName(names, object, plain, referenced)) return false;
+    const FrameName& entry = names.entries[names.count - 1];
+    *name = NameText{names.text + entry.offset, entry.length};
     return true;
 }
 
-void endFrameNames() {
-    hostFree(gFrames.entries);
-    hostFree(gFrames.byObject);
-    hostFree(gFrames.text);
-    gFrames = FrameTable{};
+void endFrameNames(FrameNames& names) {
+    // The name buffers stay for the names of objects outside the table.
+    HostArray<char> buffers = std::move(names.hostText);
+    char* const cleaned = names.cleaned;
+    names = FrameNames{};
+    names.hostText = std::move(buffers);
+    names.cleaned = cleaned;
+}
+
+bool reserveNameBuffers(FrameNames& names) {
+    if (names.hostText) return true;
+    constexpr int64_t kCleanedCapacity = 1 + kMaxNameLength + kNumberRoom + 1;
+    if (!names.hostText.allocate(kHostTextCapacity + kCleanedCapacity)) return false;
+    names.cleaned = names.hostText + kHostTextCapacity;
+    return true;
 }
 
 }  // namespace dorna

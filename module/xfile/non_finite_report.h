@@ -7,10 +7,10 @@
 
 namespace dorna {
 
-class XTextWriter;
+struct ExportContext;
 
 // When the writer wrote non-finite values as 0 since the last call, one console line
 // naming the object's frame and their number. Resets the writer's count.
-void reportNonFinite(XTextWriter& writer, KrvObject object);
+void reportNonFinite(ExportContext& context, KrvObject object);
 
 }  // namespace dorna

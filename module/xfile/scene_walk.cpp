@@ -3,11 +3,13 @@
 #include "host/containers.h"
 #include "host/document.h"
 #include "host/host.h"
+#include "host/object_walk.h"
 #include "host/objects.h"
 #include "mesh/debug_listing.h"
 #include "mesh/export_mesh.h"
 #include "settings/export_settings.h"
 #include "skin/bone_search.h"
+#include "skin/placement.h"
 #include "skin/skin_weights.h"
 #include "xfile/export_context.h"
 #include "xfile/frame_writer.h"
@@ -21,8 +23,6 @@ namespace dorna {
 
 namespace {
 
-// Command 227's container entry that switches its optimisation on.
-constexpr int32_t kOptimizeEntry = 2079;
 // copyObject's flags: a plain copy.
 constexpr int32_t kPlainCopy = 0;
 
@@ -67,8 +67,8 @@ KrvObject convertToPolygons(ExportContext& context, KrvObject object, KrvCommand
 
 // Leaves every polygon as the triangle of its first three points, as mesh building reads it.
 void triangulate(KrvObject object) {
-    SettingsContainer optimize;
-    optimize.writeInt(kOptimizeEntry, 1);
+    HostContainer optimize;
+    optimize.writeInt(KRV_OPTIMIZE_ENTRY, 1);
     KrvCommandData command = clearedCommand();
     command.object = object;
     command.settings = optimize.get();
@@ -79,22 +79,12 @@ void triangulate(KrvObject object) {
     releaseCommandResult(command.result);
 }
 
-ExportFailure failureOf(MeshBuild build) {
-    switch (build) {
-        case MeshBuild::StorageRefused: return ExportFailure::StorageRefused;
-        case MeshBuild::PolygonOutOfRange: return ExportFailure::PolygonOutOfRange;
-        case MeshBuild::Built: break;
-    }
-    return ExportFailure::None;
-}
-
-// Converts and writes the mesh of a polygon object with its skin; the Mesh block is
-// closed here.
+// Converts and writes the mesh of a polygon object with its skin.
 void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
     triangulate(object);
     ExportMesh mesh{};
-    const MeshBuild build = buildExportMesh(mesh, object);
-    if (build != MeshBuild::Built) context.status.fail(failureOf(build));
+    const MeshOptions options = meshOptionsOf(context.settings);
+    if (!buildExportMesh(mesh, object, options, context.status)) return;
 
     // With frames the vertices stay in the object's coordinates and the frame places
     // them; without, each mesh is placed in the world on its own.
@@ -104,54 +94,69 @@ void exportMesh(ExportContext& context, KrvObject object, SkinData& skin) {
         placement = globalMatrix(object);
         matrix = &placement;
     }
-    const MeshArrays arrays = takeMeshArrays(mesh, matrix);
-    listVertices(arrays.vertices, arrays.vertexCount);
-    if (writeMesh(context, object, arrays)) {
-        // The skin blocks stand inside the Mesh block, before its closing brace.
-        writeMeshSkin(context, skin, object, arrays.vertexCount, arrays.indices, arrays.indexCount);
-        context.writer.closeBlock("}\r\n");
-    }
-    hostFree(arrays.vertices);
-    hostFree(arrays.indices);
+    const MeshArrays arrays =
+        finishExportMesh(mesh, matrix, context.settings.scaleScene ? &context.settings.sceneScale : nullptr);
+    if (options.debugListing) listVertices(arrays.vertices, arrays.vertexCount);
+    writeMesh(context, object, arrays, skin);
 }
 
-// One object with its subtree.
-void exportObject(ExportContext& context, KrvObject object, SkinData& skin) {
-    if (context.settings.uniqueNames) appendUniqueNumber(object);
+// What the walk undoes as it leaves an object: the frame it opened, and the polygon
+// object a generator became with the host's answer that carried it.
+struct OpenObject {
+    bool frame;
+    KrvObject converted;
+    KrvObjectList* result;
+};
 
-    KrvCommandData command = clearedCommand();
-    KrvObject converted = nullptr;
-    // Only objects the walk would skip are offered for conversion: the host's copy of a
-    // null or bone takes its whole subtree along, which in a deep tree costs time
-    // quadratic in its depth, and the host turns neither into polygons.
-    if (!isExportedType(object)) converted = convertToPolygons(context, object, command);
-    const KrvObject current = converted ? converted : object;
+// The scene walk's visits: an object's frame, mesh and skin as it enters the object,
+// the frame's end as it leaves. Once the file cannot be kept, the rest of the walk
+// would be lost work.
+struct SceneVisit {
+    ExportContext& context;
+    SkinData& skin;
 
-    NameText name{nullptr, 0};
-    if (isExportedType(current) && hasFrame(context.settings, current) && !claimFrameName(object, current, &name)) {
-        context.status.fail(ExportFailure::StorageRefused);
-    } else if (isExportedType(current)) {
-        XTextWriter& writer = context.writer;
-        const bool frame = hasFrame(context.settings, current);
-        if (frame) {
-            writeFrameHeader(writer, current, name);
-            writer.writeText("\r\n");
+    bool goesOn() const { return context.status.ok(); }
+
+    KrvObject enter(KrvObject object, int32_t, OpenObject& open) {
+        if (context.settings.uniqueNames) appendUniqueNumber(context.names, context.uniqueNumber, object);
+        KrvCommandData command = clearedCommand();
+        // Only objects the walk would skip are offered for conversion: the host's copy of a
+        // null or bone takes its whole subtree along, which in a deep tree costs time
+        // quadratic in its depth, and the host turns neither into polygons.
+        if (!isExportedType(object)) open.converted = convertToPolygons(context, object, command);
+        open.result = command.result;
+        const KrvObject current = open.converted ? open.converted : object;
+        if (!isExportedType(current)) return nullptr;
+
+        if (hasFrame(context.settings, current)) {
+            NameText name{nullptr, 0};
+            if (!claimFrameName(context.names, object, current, &name)) {
+                context.status.fail(ExportFailure::StorageRefused);
+                return nullptr;
+            }
+            context.writer.openFrame(name);
+            open.frame = true;
+            writeFrameTransform(context.writer, objectExportMatrix(current));
+            context.writer.writeText("\r\n");
         }
         if (isInstance(current, KRV_TYPE_POLYGON)) exportMesh(context, current, skin);
-        reportNonFinite(writer, current);
-        exportObjects(context, firstChild(current), skin);
-        if (frame) writer.closeBlock("}\r\n");
+        reportNonFinite(context, current);
+        // The children of the object the file holds: a generator's polygon object has its own.
+        return current;
     }
 
-    releaseObject(converted);
-    releaseCommandResult(command.result);
-}
+    void leave(KrvObject, int32_t, OpenObject& open) {
+        if (open.frame) context.writer.closeFrame();
+        releaseObject(open.converted);
+        releaseCommandResult(open.result);
+    }
+};
 
 }  // namespace
 
-void exportObjects(ExportContext& context, KrvObject object, SkinData& skin) {
-    // Once the file cannot be kept, the rest of the walk would be lost work.
-    for (; object && context.status.ok(); object = nextObject(object)) exportObject(context, object, skin);
+MeshOptions meshOptionsOf(const ExportSettings& settings) {
+    return MeshOptions{settings.smoothingAngle, settings.readPhongAngle != 0, settings.useNormalTags != 0,
+                       settings.debugListing != 0};
 }
 
 void exportHierarchy(ExportContext& context) {
@@ -159,11 +164,11 @@ void exportHierarchy(ExportContext& context) {
     initSkinData(skin);
     // Skins are searched only where bones are exported with their frames.
     const bool skinned = context.settings.exportBones && context.settings.exportFrames;
-    if (skinned && !beginBoneSearch(context.document))
+    if (skinned && !beginBoneSearch(context.bones, context.document))
         context.status.fail(ExportFailure::StorageRefused);
-    else
-        exportObjects(context, firstObject(context.document), skin);
-    endBoneSearch();
+    else if (SceneVisit visit{context, skin}; !walkDepthFirst<OpenObject>(firstObject(context.document), visit))
+        context.status.fail(ExportFailure::StorageRefused);
+    endBoneSearch(context.bones);
     releaseSkinData(skin);
 }
 

@@ -7,13 +7,13 @@
 namespace dorna {
 
 struct ExportContext;
-struct SkinData;
+struct ExportSettings;
+struct MeshOptions;
+
+// The settings that shape a mesh.
+MeshOptions meshOptionsOf(const ExportSettings& settings);
 
 // Writes the scene of the context's document (the working copy of one output file).
 void exportHierarchy(ExportContext& context);
-
-// Exports `object` and each of its later siblings, each with its whole subtree, while
-// the file can still be kept. Nothing for a null object.
-void exportObjects(ExportContext& context, KrvObject object, SkinData& skin);
 
 }  // namespace dorna

@@ -1,15 +1,11 @@
 #include "xfile/skin_writer.h"
 
-#include <cstring>
-
 #include "host/host.h"
 #include "settings/export_settings.h"
 #include "skin/placement.h"
 #include "skin/skin_weights.h"
-#include "xfile/buffered_text.h"
 #include "xfile/export_context.h"
 #include "xfile/names.h"
-#include "xfile/number_format.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -17,90 +13,65 @@ namespace dorna {
 namespace {
 
 // One console line: the mesh, the limit and the bones left out, by their frame names.
-void reportDroppedBones(const SkinData& skin, KrvObject mesh) {
-    constexpr char kLeftOut[] = " bones weight it, more than a mesh can hold (199); left out:";
-    char count[kIntTextCapacity];
-    formatInt(count, skin.boneCount + skin.droppedBoneCount);
-    int64_t length = 0;
-    for (int32_t i = 0; i < skin.droppedListed; ++i) length += 2 + frameName(skin.droppedBones[i]).length;
-    const NameText name = meshName(mesh);
-    const int64_t head = 20 + name.length + std::strlen(count) + std::strlen(kLeftOut);
-    char* line = length + head < INT32_MAX ? static_cast<char*>(hostAlloc(static_cast<size_t>(head + length + 1)))
-                                           : nullptr;
-    if (!line) {
-        printLine("Dorna: a mesh is weighted by more than 199 bones; the bones beyond them are left out");
-        return;
-    }
-    int64_t n = 0;
-    auto put = [&](const char* text, int64_t size) {
-        std::memcpy(line + n, text, static_cast<size_t>(size));
-        n += size;
-    };
-    put("Dorna: mesh M_", 14);
-    put(name.text, name.length);
-    put(": ", 2);
-    put(count, static_cast<int64_t>(std::strlen(count)));
-    put(kLeftOut, static_cast<int64_t>(std::strlen(kLeftOut)));
+void reportDroppedBones(FrameNames& names, const SkinData& skin, KrvObject mesh) {
+    // Each name goes into the line before the next one is made: they share a buffer.
+    const NameText name = meshName(names, mesh);
+    ConsoleLine line("Dorna: mesh M_");
+    line.add(name.text, name.length)
+        .add(": ")
+        .add(skin.boneCount + skin.droppedBoneCount)
+        .add(" bones weight it, more than a mesh can hold (199); left out:");
     for (int32_t i = 0; i < skin.droppedListed; ++i) {
-        const NameText bone = frameName(skin.droppedBones[i]);
-        put(i == 0 ? " " : ", ", i == 0 ? 1 : 2);
-        put(bone.text, bone.length);
+        const NameText bone = frameName(names, skin.droppedBones[i]);
+        line.add(i == 0 ? " " : ", ").add(bone.text, bone.length);
     }
-    line[n] = '\0';
-    printLine(line);
-    hostFree(line);
+    line.print();
 }
 
 }  // namespace
 
 void writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVertex, int32_t maxPerFace) {
-    BufferedText out(writer);
-    out.openBlock("\r\nXSkinMeshHeader {\r\n");
-    out.integer(maxPerVertex);
-    out.text(";\r\n");
-    out.integer(maxPerFace);
-    out.text(";\r\n");
-    out.integer(boneCount);
-    out.text(";\r\n");
-    out.closeBlock("}\r\n\r\n");
+    XTextWriter& out = writer;
+    const Block header(writer, "\r\nXSkinMeshHeader {\r\n", "}\r\n\r\n");
+    out.writeInt(maxPerVertex);
+    out.writeText(";\r\n");
+    out.writeInt(maxPerFace);
+    out.writeText(";\r\n");
+    out.writeInt(boneCount);
+    out.writeText(";\r\n");
 }
 
-void writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
+void writeSkinWeights(ExportContext& context, KrvObject bone, const VertexWeight* pairs, int32_t pairCount) {
     if (!pairs || pairCount <= 0) return;
-    const NameText name = frameName(bone);
-    writer.openBlock("SkinWeights {\r\n \"");
-    writer.writeBytes(name.text, name.length);
-    writer.writeText("\";\r\n");
-
-    BufferedText out(writer);
-    out.text(" ");
-    out.integer(pairCount);
-    out.text(";\r\n");
+    XTextWriter& writer = context.writer;
+    const Block weights(writer, "SkinWeights {\r\n \"", frameName(context.names, bone), "\";\r\n", "}\r\n\r\n");
+    XTextWriter& out = writer;
+    out.writeText(" ");
+    out.writeInt(pairCount);
+    out.writeText(";\r\n");
     for (int32_t i = 0; i < pairCount; ++i) {
-        out.integer(pairs[i].vertex);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
+        out.writeInt(pairs[i].vertex);
+        out.writeText(i + 1 < pairCount ? ",\r\n" : ";\r\n");
     }
     for (int32_t i = 0; i < pairCount; ++i) {
-        out.real(pairs[i].weight);
-        out.text(i + 1 < pairCount ? ",\r\n" : ";\r\n");
+        out.writeReal(pairs[i].weight);
+        out.writeText(i + 1 < pairCount ? ",\r\n" : ";\r\n");
     }
-    appendFileMatrix(out, boneOffsetMatrix(bone), ",\r\n");
-    out.text(";;\r\n");
-    out.closeBlock("}\r\n\r\n");
+    writeFileMatrix(out, boneOffsetMatrix(bone), ",\r\n");
+    out.writeText(";;\r\n");
 }
 
 void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int32_t vertexCount,
                    const int32_t* indices, int32_t indexCount) {
     // Skins are searched only where bones are exported with their frames.
     if (!context.settings.exportBones || !context.settings.exportFrames) return;
-    if (!collectMeshSkin(skin, object, vertexCount, indices, indexCount))
-        context.status.fail(ExportFailure::StorageRefused);
-    if (skin.droppedBoneCount > 0) reportDroppedBones(skin, object);
+    if (!collectMeshSkin(skin, context.bones, object, vertexCount, indices, indexCount, context.status)) return;
+    if (skin.droppedBoneCount > 0) reportDroppedBones(context.names, skin, object);
     if (skin.boneCount > 0)
         writeSkinHeader(context.writer, skin.boneCount, maxWeightsPerVertex(skin), maxWeightsPerFace(skin));
     for (int32_t i = 0; i < skin.boneCount; ++i) {
-        const BoneWeights entry = boneWeightsAt(skin, i);
-        writeSkinWeights(context.writer, entry.bone, entry.pairs, entry.pairCount);
+        const BoneWeights& entry = boneWeightsAt(skin, i);
+        writeSkinWeights(context, entry.bone, entry.pairs, entry.pairCount);
     }
     clearBoneWeights(skin);
 }

@@ -21,6 +21,6 @@ void writeMeshSkin(ExportContext& context, SkinData& skin, KrvObject object, int
 
 void writeSkinHeader(XTextWriter& writer, int32_t boneCount, int32_t maxPerVertex, int32_t maxPerFace);
 // One SkinWeights block with the bone's offset matrix; nothing without pairs.
-void writeSkinWeights(XTextWriter& writer, KrvObject bone, const VertexWeight* pairs, int32_t pairCount);
+void writeSkinWeights(ExportContext& context, KrvObject bone, const VertexWeight* pairs, int32_t pairCount);
 
 }  // namespace dorna

@@ -8,21 +8,8 @@
 
 namespace dorna {
 
-namespace {
-
-// One buffer for every host string: a name may be long, and a buffer of this size on
-// the stack, or allocated per call, would cost more than the conversion itself.
-char gHostStringBuffer[kHostStringBufferSize];
-
-// Blanks for 16 levels; deeper levels take several writes.
-constexpr char kBlanks[] = "                                                                ";
-constexpr int32_t kBlanksPerWrite = sizeof(kBlanks) - 1;
-constexpr int32_t kIndentWidth = 4;
-
-}  // namespace
-
 XTextWriter::XTextWriter(ExportStatus& status)
-    : status_(status), file_(createFile()), isOpen_(0), depth_(0), nonFinite_(0) {}
+    : status_(status), file_(createFile()), isOpen_(false), depth_(0), nonFinite_(0), length_(0) {}
 
 XTextWriter::~XTextWriter() {
     if (file_) discard();
@@ -30,38 +17,30 @@ XTextWriter::~XTextWriter() {
 
 bool XTextWriter::open(const KrvFileName* name) {
     if (!file_ || !openFileForWriting(file_, name)) return false;
-    isOpen_ = 1;
+    isOpen_ = true;
     return true;
 }
 
+void XTextWriter::flush() {
+    if (length_ > 0 && isOpen_ && status_.ok() && !writeFile(file_, buffer_, length_))
+        status_.fail(ExportFailure::WriteFailed);
+    length_ = 0;
+}
+
 void XTextWriter::writeBytes(const char* bytes, int32_t count) {
-    if (!isOpen_) return;
-    if (!writeFile(file_, bytes, count)) status_.fail(ExportFailure::WriteFailed);
+    if (!isOpen_ || !status_.ok() || count <= 0) return;
+    if (count > kCapacity - length_) {
+        flush();
+        if (count > kCapacity) {
+            if (status_.ok() && !writeFile(file_, bytes, count)) status_.fail(ExportFailure::WriteFailed);
+            return;
+        }
+    }
+    std::memcpy(buffer_ + length_, bytes, static_cast<size_t>(count));
+    length_ += count;
 }
 
 void XTextWriter::writeText(const char* text) { writeBytes(text, static_cast<int32_t>(std::strlen(text))); }
-
-void XTextWriter::writeHostString(const HostString& text) {
-    int32_t count = text.toText(gHostStringBuffer, kHostStringBufferSize - 1);
-    if (count <= 0) return;
-    if (count > kHostStringBufferSize - 1) count = kHostStringBufferSize - 1;
-    writeBytes(gHostStringBuffer, count);
-}
-
-void XTextWriter::writeIndent(int32_t level) {
-    for (int64_t blanks = int64_t{level} * kIndentWidth; blanks > 0; blanks -= kBlanksPerWrite)
-        writeBytes(kBlanks, blanks < kBlanksPerWrite ? static_cast<int32_t>(blanks) : kBlanksPerWrite);
-}
-
-void XTextWriter::openBlock(const char* text) {
-    writeText(text);
-    enterBlock();
-}
-
-void XTextWriter::closeBlock(const char* text) {
-    writeText(text);
-    leaveBlock();
-}
 
 double XTextWriter::finiteOrZero(double value) {
     if (std::isfinite(value)) return value;
@@ -91,16 +70,68 @@ void XTextWriter::finish() {
 }
 
 bool XTextWriter::close() {
+    flush();
     const bool committed = isOpen_ && closeFile(file_) != 0;
     if (isOpen_ && !committed) status_.fail(ExportFailure::WriteFailed);
-    isOpen_ = 0;
+    isOpen_ = false;
     freeFile(file_);
     return committed;
 }
 
 void XTextWriter::discard() {
-    isOpen_ = 0;
+    isOpen_ = false;
+    length_ = 0;
     freeFile(file_);
+}
+
+void XTextWriter::openFrame(NameText name) {
+    writeText("Frame ");
+    writeName(name);
+    writeText(" {\r\n");
+    ++depth_;
+}
+
+void XTextWriter::closeFrame() {
+    writeText("}\r\n");
+    --depth_;
+}
+
+Block::Block(XTextWriter& writer, const char* openText, const char* closeText)
+    : writer_(writer), closeText_(closeText) {
+    writer_.writeText(openText);
+    ++writer_.depth_;
+}
+
+Block::Block(XTextWriter& writer, const char* head, NameText name, const char* tail, const char* closeText)
+    : writer_(writer), closeText_(closeText) {
+    writer_.writeText(head);
+    writer_.writeName(name);
+    writer_.writeText(tail);
+    ++writer_.depth_;
+}
+
+Block::~Block() {
+    writer_.writeText(closeText_);
+    --writer_.depth_;
+}
+
+void writeFileMatrix(XTextWriter& writer, const Matrix& m, const char* rowEnd) {
+    const Vector* axes[3] = {&m.axis1, &m.axis2, &m.axis3};
+    for (int32_t r = 0; r < 3; ++r) {
+        for (const Vector* axis : axes) {
+            writer.writeReal(r == 0 ? axis->x : r == 1 ? axis->y : axis->z);
+            writer.writeText(", ");
+        }
+        writer.writeReal(0.0);
+        writer.writeText(rowEnd);
+    }
+    writer.writeReal(m.offset.x);
+    writer.writeText(", ");
+    writer.writeReal(m.offset.y);
+    writer.writeText(", ");
+    writer.writeReal(m.offset.z);
+    writer.writeText(", ");
+    writer.writeReal(1.0);
 }
 
 }  // namespace dorna

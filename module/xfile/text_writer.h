@@ -1,25 +1,24 @@
-// The output stream of one .x file: a host file opened for writing, with the few text
-// operations every writer uses, and the file's block structure: every block opened is
-// closed through the writer, which checks at the end of the file that none is left open.
+// The output stream of one .x file: a host file opened for writing, the text operations
+// every writer uses, and the file's block structure. Text is gathered in the writer and
+// handed to the host in few writes (a key line of sixteen reals, or a list of indices,
+// would otherwise cost one host write per number). Once the export has failed nothing
+// more reaches the host: the file will not be kept.
 #pragma once
 
 #include <korvo_sdk.h>
 
 #include <cstdint>
 
-#include "host/host.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
+#include "math/matrix.h"
+#include "xfile/names.h"
 
 namespace dorna {
-
-// writeHostString converts through one buffer of this size: strings are cut to
-// kHostStringBufferSize - 1 characters.
-constexpr int32_t kHostStringBufferSize = 512000;
 
 class XTextWriter {
 public:
     // Obtains a file object from the host's file service; a refused write is recorded
-    // in `status`.
+    // in `status`, which also stops the writing once any step has failed.
     explicit XTextWriter(ExportStatus& status);
     // Drops the file if its owner neither committed nor discarded it.
     ~XTextWriter();
@@ -28,29 +27,16 @@ public:
 
     // Opens the file for writing on `name`. False, with nothing written, when the host
     // refuses.
-    bool open(const KrvFileName* name);
+    [[nodiscard]] bool open(const KrvFileName* name);
 
-    // Each write passes its bytes to the host's file write; a refusal is recorded as
-    // the export's failure. Without an open file nothing is written.
+    // Text for the file. Without an open file, or after a failure, nothing is written.
     void writeBytes(const char* bytes, int32_t count);
     void writeText(const char* text);
-    // The string as 8-bit text, cut to its first kHostStringBufferSize - 1 characters.
-    void writeHostString(const HostString& text);
-    // Four blanks per level.
-    void writeIndent(int32_t level);
+    void writeName(NameText name) { writeBytes(name.text, name.length); }
     // A real as "%0.6f" writes it (a 32-bit real is widened first), an integer as "%i".
     // NaN and infinity are written as 0 (see finiteOrZero).
     void writeReal(double value);
     void writeInt(int32_t value);
-
-    // `text` opens a block ("Frame NAME {"), `text` closes one ("}"): the depth they
-    // keep must be 0 when the file ends.
-    void openBlock(const char* text);
-    void closeBlock(const char* text);
-    // For text gathered elsewhere (BufferedText) that opens or closes a block.
-    void enterBlock() { ++depth_; }
-    void leaveBlock() { --depth_; }
-    int32_t depth() const { return depth_; }
 
     // The value, or 0 for NaN and infinity, which no reader takes: counted, so that the
     // object they came from can be named.
@@ -58,24 +44,57 @@ public:
     // The non-finite values written since the last call.
     int32_t takeNonFiniteCount();
 
-    // The end of the file's text: a block left open (or closed twice) is a failure of
-    // the export.
+    // The Frame block of an object of the scene walk, which opens it as it enters the
+    // object and closes it as it leaves (a guard cannot span the walk's steps):
+    // "Frame NAME {" and its closing brace.
+    void openFrame(NameText name);
+    void closeFrame();
+
+    // The end of the file's text: a block left open is a failure of the export.
     void finish();
-    // Closes the file: the host keeps it unless a write was refused. A refusal at
-    // closing is recorded. True when the file was committed.
-    bool close();
+    // Hands the gathered text to the host and closes the file: the host keeps it unless
+    // a write was refused. A refusal at closing is recorded. True when the file was
+    // committed.
+    [[nodiscard]] bool close();
     // Frees the file object without closing it: the host keeps nothing of it.
     void discard();
 
-    bool isOpen() const { return isOpen_ != 0; }
-    bool hasFile() const { return file_ != nullptr; }
-
 private:
+    friend class Block;
+    void flush();
+
+    static constexpr int32_t kCapacity = 4096;
+
     ExportStatus& status_;
     KrvFile file_;
-    int32_t isOpen_;
+    bool isOpen_;
     int32_t depth_;
     int32_t nonFinite_;
+    int32_t length_;
+    char buffer_[kCapacity];
 };
+
+// One block of the file, opened by its text when the guard is made and closed by its
+// closing text when the guard goes: the two texts stand in one place and no block is
+// left open on any path.
+class Block {
+public:
+    Block(XTextWriter& writer, const char* openText, const char* closeText);
+    // The opening text around a name: "Frame " NAME " {\r\n".
+    Block(XTextWriter& writer, const char* head, NameText name, const char* tail, const char* closeText);
+    ~Block();
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+
+private:
+    XTextWriter& writer_;
+    const char* closeText_;
+};
+
+// The sixteen values of a matrix in its file form, row by row: each of the first three
+// rows holds one component of the three axes and 0, followed by `rowEnd`; the fourth
+// holds the offset and 1 and is left open for the caller's ending. The one routine
+// every matrix of the file goes through.
+void writeFileMatrix(XTextWriter& writer, const Matrix& m, const char* rowEnd);
 
 }  // namespace dorna

@@ -19,7 +19,6 @@ constexpr uint32_t code(char a, char b, char c, char d) { return KRV_FOURCC(a, b
 class RecordingDialog : public ModalDialog {
 public:
     std::vector<std::string> calls;
-    bool keepOpenOnOk = false;
 
     int32_t buildControls() override {
         calls.push_back("build");
@@ -39,7 +38,6 @@ public:
     }
     int32_t onAction(int32_t id, const KrvContainer*) override {
         calls.push_back("action " + std::to_string(id));
-        if (keepOpenOnOk && id == KRV_BUTTON_OK) closeAllowed_ = 0;
         return 9;
     }
     int32_t mayClose() override {
@@ -114,15 +112,6 @@ TEST_F(DialogFrame, OkConfirms) {
     EXPECT_EQ(dialog.calls, (std::vector<std::string>{"build", "fill", "action 1", "closed"}));
     ASSERT_EQ(host.dialogRuns().size(), 1u);
     EXPECT_TRUE(host.dialogRuns()[0].closedByModule);
-}
-
-TEST_F(DialogFrame, AnActionCanKeepTheDialogOpenOnOkButNotOnCancel) {
-    RecordingDialog dialog;
-    dialog.keepOpenOnOk = true;
-    // The host answers a dialog that stays open on OK with Cancel.
-    EXPECT_FALSE(dialog.runModal(0, -1, -1, 0, 0));
-    EXPECT_FALSE(dialog.confirmed());
-    EXPECT_EQ(dialog.calls, (std::vector<std::string>{"build", "fill", "action 1", "action 2", "closed"}));
 }
 
 TEST_F(DialogFrame, CancelEndsWithoutConfirmation) {

@@ -6,6 +6,7 @@
 #include "host/document.h"
 #include "host/filename.h"
 #include "host/host.h"
+#include "host/host_array.h"
 #include "host/library.h"
 #include "korvo/host/host.h"
 #include "module/host/host_spy.h"
@@ -28,9 +29,30 @@ TEST_F(ServiceLayer, MemoryAsksForOneByteForZeroAndIgnoresNull) {
     void* block = hostAlloc(0);
     ASSERT_NE(block, nullptr);
     hostFree(nullptr);
-    hostFreeAndClear(block);
-    EXPECT_EQ(block, nullptr);
+    hostFree(block);
     EXPECT_EQ(spy.calls, (std::vector<std::string>{"alloc 1", "free"}));
+    EXPECT_EQ(host.liveCounts().blocks, 0);
+}
+
+// A size the address range cannot hold is refused before the host is asked; a grown
+// array keeps what it held; every block goes back once.
+TEST_F(ServiceLayer, HostArraysCheckTheirSizeKeepTheirContentsAndFreeOnce) {
+    spy.calls.clear();
+    {
+        HostArray<int64_t> refused;
+        EXPECT_FALSE(refused.allocate(-1));
+        EXPECT_FALSE(refused.allocate(INT64_MAX / 2));
+        EXPECT_TRUE(spy.calls.empty());
+        HostArray<int32_t> list;
+        for (int32_t i = 0; i < 100; ++i) {
+            ASSERT_TRUE(list.grow(i, i + 1));
+            list[i] = i;
+        }
+        EXPECT_EQ(list[0] + list[99], 99);
+        HostArray<int32_t> moved = std::move(list);
+        EXPECT_EQ(list.get(), nullptr);
+        EXPECT_EQ(moved[50], 50);
+    }
     EXPECT_EQ(host.liveCounts().blocks, 0);
 }
 
@@ -43,7 +65,7 @@ TEST_F(ServiceLayer, FillBytesCoversEveryByteAndNoMore) {
 }
 
 TEST_F(ServiceLayer, AbsentEntriesGiveTheDefaultWithoutAskingForTheValue) {
-    SettingsContainer container(5);
+    HostContainer container(5);
     EXPECT_EQ(container.readInt(1, 7), 7);
     EXPECT_EQ(container.readReal(2, 1.5f), 1.5f);
     EXPECT_EQ(container.readFlag(3, 1), 1);
@@ -54,16 +76,16 @@ TEST_F(ServiceLayer, AbsentEntriesGiveTheDefaultWithoutAskingForTheValue) {
     EXPECT_EQ(spy.callsStartingWith("get_int"), (std::vector<std::string>{"get_int 1"}));
 
     HostString text("kept");
-    container.readString(9, text);
+    EXPECT_TRUE(container.readString(9, text));
     char buffer[16];
     text.toText(buffer, 15);
     EXPECT_STREQ(buffer, "kept");
 }
 
 TEST_F(ServiceLayer, CopiedContainersAreIndependent) {
-    SettingsContainer original(12);
+    HostContainer original(12);
     original.writeReal(1, 2.5f);
-    SettingsContainer copy(original);
+    HostContainer copy(original);
     copy.writeReal(1, 4.0f);
     EXPECT_EQ(copy.id(), 12);
     EXPECT_EQ(original.readReal(1, 0.0f), 2.5f);
@@ -121,7 +143,7 @@ TEST_F(ServiceLayer, FileNameSuffix) {
     name.removeSuffix();
     name.setSuffix(HostString("x"));
     HostString text;
-    name.toString(text);
+    EXPECT_TRUE(name.toString(text));
     char buffer[64];
     text.toText(buffer, 63);
     EXPECT_STREQ(buffer, "/tmp/dir.v2/scene.x");

@@ -17,25 +17,23 @@ namespace {
 class DebugListing : public HostTest {
 protected:
     // Converts the triangle (0,0,0), (1,0,0), (0,1,0) and lists its vertices as the
-    // traversal does with frames on.
-    void convertTriangle() {
+    // traversal does with frames on, with the listing on or off.
+    void convertTriangle(bool listing) {
         korvo::SceneObject o;
         o.name = "Tri";
         o.type = korvo::ObjectType::Polygon;
         o.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
         o.polygons = {{0, 1, 2, 2}};
         ExportMesh mesh{};
-        buildExportMesh(mesh, load(o));
-        const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
-        listVertices(arrays.vertices, arrays.vertexCount);
-        hostFree(arrays.vertices);
-        hostFree(arrays.indices);
+        ExportStatus status;
+        EXPECT_TRUE(buildExportMesh(mesh, load(o), MeshOptions{80.0f, true, false, listing}, status));
+        const MeshArrays arrays = finishExportMesh(mesh, nullptr, nullptr);
+        if (listing) listVertices(arrays.vertices, arrays.vertexCount);
     }
 };
 
 TEST_F(DebugListing, TriangleIsListedMessageByMessage) {
-    exportSettings.debugListing = 1;
-    convertTriangle();
+    convertTriangle(true);
     const std::vector<std::string> expected = {
         "\n\nNORMALS\n========\n",
         "Point:    0 Normalcount: 1\n",
@@ -62,14 +60,11 @@ TEST_F(DebugListing, TriangleIsListedMessageByMessage) {
 }
 
 TEST_F(DebugListing, NothingReachesTheConsoleWhileOff) {
-    convertTriangle();
-    listIndices(nullptr, 3);
-    listNormals(nullptr, 3);
+    convertTriangle(false);
     EXPECT_TRUE(host.consoleLines().empty());
 }
 
 TEST_F(DebugListing, IncompleteTriplesAndMissingGroupsPrintOnlyWhatIsThere) {
-    exportSettings.debugListing = 1;
     const int32_t indices[7] = {1, 2, 3, 4, 5, 6, 7};
     listIndices(indices, 7);
     listNormals(nullptr, 4);
@@ -81,7 +76,6 @@ TEST_F(DebugListing, IncompleteTriplesAndMissingGroupsPrintOnlyWhatIsThere) {
 }
 
 TEST_F(DebugListing, LongNumbersArePrintedInFull) {
-    exportSettings.debugListing = 1;
     ExportVertex vertex{};
     vertex.x = -3.0e38f;
     vertex.nz = 1.0e30f;

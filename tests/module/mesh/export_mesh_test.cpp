@@ -50,14 +50,18 @@ SceneObject rightAngleFold() {
 
 class MeshBuilding : public HostTest {
 protected:
+    // The defaults of the settings dialog.
+    MeshOptions options{80.0f, true, false, false};
+
     ~MeshBuilding() override { releaseExportMesh(mesh); }
 
     void build(const SceneObject& o) {
         releaseExportMesh(mesh);
-        buildExportMesh(mesh, load(o));
+        ExportStatus status;
+        EXPECT_TRUE(buildExportMesh(mesh, load(o), options, status));
     }
 
-    std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices, mesh.indices + mesh.indexCount); }
+    std::vector<int32_t> indices() const { return std::vector<int32_t>(mesh.indices.get(), mesh.indices + mesh.indexCount); }
 
     void expectNormal(int32_t vertex, float x, float y, float z) const {
         ASSERT_LT(vertex, mesh.vertexCount);
@@ -96,8 +100,8 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
     // give 0.970142543, where a length taken in double would give 0.970142484.
     const Vector points[] = {{0, 0, 0}, {1, 0, 0}, {0, 4, -1}};
     const KrvPolygon triangle = {0, 1, 2, 2};
-    ASSERT_EQ(setMeshPoints(mesh, points, 3), 1);
-    ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+    ASSERT_TRUE(setMeshPoints(mesh, points, 3));
+    ASSERT_TRUE(computeFaceNormals(mesh, &triangle, 1));
     const Vector& unit = mesh.faceNormals[0];
     EXPECT_EQ(unit.x, 0.0f);
     EXPECT_EQ(unit.y, 0.242535636f);
@@ -107,8 +111,8 @@ TEST_F(MeshBuilding, FaceNormalIsMadeUnitLengthInSinglePrecision) {
         SCOPED_TRACE(size);
         releaseExportMesh(mesh);
         const Vector far[] = {{0, 0, 0}, {size, 0, 0}, {0, size, 0}};
-        ASSERT_EQ(setMeshPoints(mesh, far, 3), 1);
-        ASSERT_EQ(computeFaceNormals(mesh, &triangle, 1), 1);
+        ASSERT_TRUE(setMeshPoints(mesh, far, 3));
+        ASSERT_TRUE(computeFaceNormals(mesh, &triangle, 1));
         const Vector& n = mesh.faceNormals[0];
         EXPECT_EQ(n.x, 0.0f);
         EXPECT_EQ(n.y, 0.0f);
@@ -126,7 +130,7 @@ TEST_F(MeshBuilding, CoplanarTrianglesShareTheirPoints) {
 TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
     for (const float angle : {80.0f, 90.0f}) {
         SCOPED_TRACE(angle);
-        exportSettings.smoothingAngle = angle;
+        options.smoothingAngle = angle;
         build(rightAngleFold());
         EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 2);
         EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 1), 2);
@@ -142,7 +146,7 @@ TEST_F(MeshBuilding, FoldBelowTheAngleLimitSplitsEveryCornerOfTheSecondFace) {
 }
 
 TEST_F(MeshBuilding, FoldAboveTheAngleLimitSmoothsTheSharedPoints) {
-    exportSettings.smoothingAngle = 100.0f;
+    options.smoothingAngle = 100.0f;
     build(rightAngleFold());
     EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     ASSERT_EQ(mesh.vertexCount, 4);
@@ -165,7 +169,7 @@ TEST_F(MeshBuilding, PhongTagDecidesTheLimitWhenAskedTo) {
     EXPECT_EQ(mesh.vertexCount, 4);
 
     fold.phong = korvo::PhongTag{true, 60 * kDegree};
-    exportSettings.smoothingAngle = 120.0f;
+    options.smoothingAngle = 120.0f;
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6);
 
@@ -174,8 +178,8 @@ TEST_F(MeshBuilding, PhongTagDecidesTheLimitWhenAskedTo) {
     EXPECT_EQ(mesh.vertexCount, 4) << "without an angle the tag's limit is the smoothing angle";
 
     fold.phong = korvo::PhongTag{false, std::nullopt};
-    exportSettings.smoothingAngle = 80.0f;
-    exportSettings.readPhongAngle = 0;
+    options.smoothingAngle = 80.0f;
+    options.readPhongAngle = false;
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6);
 }
@@ -215,7 +219,7 @@ TEST_F(MeshBuilding, NormalTagGivesEveryCornerTheModelsNormalWhenAskedTo) {
     build(fold);
     EXPECT_EQ(mesh.vertexCount, 6) << "off: the smoothing angle decides";
 
-    exportSettings.useNormalTags = 1;
+    options.useNormalTags = true;
     build(fold);
     ASSERT_EQ(mesh.vertexCount, 5);
     EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 4}));
@@ -251,7 +255,7 @@ TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
     SceneObject o = polygonObject(points, triangles);
     setUVs(o, uvs);
     build(o);
-    const std::vector<ExportVertex> ranged(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    const std::vector<ExportVertex> ranged(mesh.vertices.get(), mesh.vertices + mesh.vertexCount);
     expectPositionAndUV(899, 299, 1, 0, 1, float(299 / 300.0));
 
     KrvHost older = *host.root();
@@ -300,7 +304,7 @@ TEST_F(MeshBuilding, DegenerateFaceTakesItsVertexNormalFromTheNextGroup) {
     expectNormal(1, 0, 0, 1);
     expectNormal(3, 0, 0, 0);
 
-    exportSettings.smoothingAngle = 100.0f;
+    options.smoothingAngle = 100.0f;
     build(o);
     EXPECT_EQ(groupsOfPoint(mesh.normalGroups, 0), 1);
     EXPECT_EQ(mesh.vertexCount, 4);
@@ -326,7 +330,9 @@ TEST_F(MeshBuilding, PointsWithoutPolygonsGiveVerticesButNoIndices) {
 TEST_F(MeshBuilding, PolygonNamingAMissingPointLeavesTheMeshEmpty) {
     SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     o.polygons.push_back({0, 2, 3, 3});
-    EXPECT_EQ(buildExportMesh(mesh, load(o)), MeshBuild::PolygonOutOfRange);
+    ExportStatus status;
+    EXPECT_FALSE(buildExportMesh(mesh, load(o), options, status));
+    EXPECT_EQ(status.first(), ExportFailure::PolygonOutOfRange);
     EXPECT_EQ(mesh.vertexCount, 0);
     EXPECT_EQ(mesh.indexCount, 0);
     ASSERT_EQ(host.consoleLines().size(), 1u);
@@ -367,7 +373,7 @@ TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
             triangles.push_back({p, p + 1, p + n + 1});
             triangles.push_back({p + 1, p + n + 2, p + n + 1});
         }
-    exportSettings.smoothingAngle = 0.0f;
+    options.smoothingAngle = 0.0f;
     build(polygonObject(points, triangles));
     ASSERT_EQ(mesh.indexCount, int32_t(3 * triangles.size()));
 
@@ -401,31 +407,29 @@ TEST_F(MeshBuilding, PlacementScalesPositionsAndTurnsNormals) {
     build(polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
     Matrix matrix = scaleMatrix(Vector{2, 2, 2});
     matrix.offset = Vector{1, 0, 0};
-    const std::vector<ExportVertex> built(mesh.vertices, mesh.vertices + mesh.vertexCount);
+    const std::vector<ExportVertex> built(mesh.vertices.get(), mesh.vertices + mesh.vertexCount);
     std::vector<ExportVertex> placed = built;
-    placeVertices(placed.data(), 3, &matrix);
+    placeVertices(placed.data(), 3, &matrix, nullptr);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 2.0f);
     EXPECT_EQ(placed[2].x, 1.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "normals are not normalised again";
 
-    exportSettings.scaleScene = 1;
-    exportSettings.sceneScale = Vector{1, 3, 0.5f};
+    const Vector sceneScale{1, 3, 0.5f};
     placed = built;
-    placeVertices(placed.data(), 3, &matrix);
+    placeVertices(placed.data(), 3, &matrix, &sceneScale);
     EXPECT_EQ(placed[1].x, 3.0f);
     EXPECT_EQ(placed[2].y, 6.0f);
     EXPECT_EQ(placed[0].nz, 2.0f) << "the scene scale does not reach the normals";
 
-    // Handed over unplaced, the arrays are the mesh's own and the rest is released.
+    // Finished unplaced, the arrays are the mesh's own and the rest is released.
     const std::vector<int32_t> builtIndices = indices();
-    const MeshArrays arrays = takeMeshArrays(mesh, nullptr);
+    const MeshArrays arrays = finishExportMesh(mesh, nullptr, nullptr);
     ASSERT_EQ(arrays.vertexCount, 3);
     EXPECT_EQ(0, std::memcmp(arrays.vertices, built.data(), sizeof(ExportVertex) * 3));
     EXPECT_EQ(std::vector<int32_t>(arrays.indices, arrays.indices + arrays.indexCount), builtIndices);
     EXPECT_EQ(mesh.points, nullptr);
-    hostFree(arrays.vertices);
-    hostFree(arrays.indices);
+    releaseExportMesh(mesh);
     expectNothingHeld();
 }
 
@@ -438,9 +442,10 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
     // Once smoothed, once from the normal tag.
     for (const int32_t useTags : {0, 1}) {
         SCOPED_TRACE(useTags);
-        exportSettings.useNormalTags = useTags;
+        options.useNormalTags = useTags != 0;
         host.refuseAllocation(0);
-        buildExportMesh(mesh, object);
+        ExportStatus whole;
+        ASSERT_TRUE(buildExportMesh(mesh, object, options, whole));
         const int32_t fullVertexCount = mesh.vertexCount;
         releaseExportMesh(mesh);
         const int64_t requests = host.allocationRequests();
@@ -448,11 +453,14 @@ TEST_F(MeshBuilding, EveryRefusedAllocationLeavesAUsableOrEmptyMeshAndNoLeak) {
         for (int64_t n = 1; n <= requests; ++n) {
             SCOPED_TRACE(n);
             host.refuseAllocation(n);
-            const MeshBuild build = buildExportMesh(mesh, object);
+            ExportStatus status;
+            const bool built = buildExportMesh(mesh, object, options, status);
             host.refuseAllocation(0);
-            // A mesh the refusal emptied says so: the file must not be kept without it.
-            if (!mesh.vertices || !mesh.indices) {
-                EXPECT_EQ(build, MeshBuild::StorageRefused);
+            // A refusal empties the mesh and says so: the file must not be kept without it.
+            EXPECT_EQ(built, status.ok());
+            if (!built) {
+                EXPECT_EQ(status.first(), ExportFailure::StorageRefused);
+                EXPECT_EQ(mesh.vertices, nullptr);
             }
             EXPECT_TRUE(mesh.vertexCount == 0 || mesh.vertexCount <= fullVertexCount + 2);
             for (int32_t i = 0; mesh.vertexCount > 0 && i < mesh.indexCount; ++i) {

@@ -1,5 +1,5 @@
 // The per-point lists: a group normal of zero length stays zero instead of NaN.
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// A stand-in host for the mesh and name tests: the module talks to it in-process, and
-// every test starts from freshly loaded settings.
+// A stand-in host for the mesh and name tests: the module talks to it in-process. Every
+// test has settings of its own, at their defaults.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,8 +18,6 @@ class HostTest : public ::testing::Test {
 protected:
     HostTest() {
         setHost(host.root());
-        initExportSettings();
-        entityCounter = 0;
     }
     ~HostTest() override { setHost(nullptr); }
 
@@ -43,6 +41,8 @@ protected:
 
     korvo::Host host;
     KrvDocument document = nullptr;
+    // The choices an export of this test is written with.
+    ExportSettings settings = kDefaultExportSettings;
 };
 
 }  // namespace dorna

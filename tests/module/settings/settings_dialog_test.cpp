@@ -152,7 +152,7 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
     // Each checkbox with the label the user reads beside it.
     const struct {
         int32_t id;
-        int32_t ExportSettings::*field;
+        bool ExportSettings::*field;
         const char* label;
     } flags[] = {
         {KRV_SETTINGS_PHONG_ANGLE, &ExportSettings::readPhongAngle,
@@ -176,13 +176,13 @@ TEST_F(SettingsDialogTest, EachElementShowsAndStoresItsOwnSetting) {
         EXPECT_EQ(*element(flag.id)->text, flag.label);
     }
     for (const auto& on : flags) {
-        for (const auto& flag : flags) settings.*flag.field = 0;
-        settings.*on.field = 1;
+        for (const auto& flag : flags) settings.*flag.field = false;
+        settings.*on.field = true;
         ASSERT_TRUE(run(settings, {}));
         for (const auto& flag : flags) {
             const int expected = flag.id == on.id ? 1 : 0;
             EXPECT_EQ(element(flag.id)->value->value, expected) << on.id << " on, " << flag.id << " shown";
-            EXPECT_EQ(settings.*flag.field, expected) << on.id << " on, " << flag.id << " stored";
+            EXPECT_EQ(settings.*flag.field, expected == 1) << on.id << " on, " << flag.id << " stored";
         }
     }
 }

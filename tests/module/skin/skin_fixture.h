@@ -14,7 +14,7 @@
 #include "host/filename.h"
 #include "module/mesh/host_fixture.h"
 #include "xfile/export_context.h"
-#include "xfile/export_status.h"
+#include "host/export_status.h"
 #include "xfile/text_writer.h"
 
 namespace dorna {
@@ -52,7 +52,6 @@ protected:
         std::string pattern = ::testing::TempDir() + "skin-XXXXXX";
         directory_ = mkdtemp(pattern.data());
     }
-    ~WriterTest() override { initExportSettings(); }
 
     // What `write` put into a file, given the writer or the export record of the loaded
     // document. The file must come out whole and balanced.
@@ -62,7 +61,7 @@ protected:
         {
             ExportStatus status;
             XTextWriter writer(status);
-            ExportContext context{exportSettings, document, writer, status};
+            ExportContext context{settings, document, writer, status};
             EXPECT_TRUE(openAt(writer, path));
             call(write, context);
             writer.finish();
@@ -79,7 +78,7 @@ protected:
     ExportFailure failureOf(Write write) {
         ExportStatus status;
         XTextWriter writer(status);
-        ExportContext context{exportSettings, document, writer, status};
+        ExportContext context{settings, document, writer, status};
         EXPECT_TRUE(openAt(writer, directory_ + "/failed.x"));
         call(write, context);
         return status.first();

@@ -43,7 +43,7 @@ std::string animationClose(const std::string& name) { return "  }\r\n  {" + name
 class AnimationSet : public WriterTest {
 protected:
     // Every object is animated unless a test says otherwise.
-    AnimationSet() { exportSettings.onlyBones = 0; }
+    AnimationSet() { settings.onlyBones = 0; }
 
     // A document at 30 frames per second ending at `endFrame`.
     void loadScene(std::vector<SceneObject> objects, double endFrame) {
@@ -85,8 +85,8 @@ TEST(AnimationKeyCount, KeysStopBeforeTheEndFrame) {
 }
 
 TEST_F(AnimationSet, KeysEveryStepFramesAtTicksPerKey) {
-    exportSettings.distancePerFrame = 3;
-    exportSettings.ticksPerFrame = 40;
+    settings.distancePerFrame = 3;
+    settings.ticksPerFrame = 40;
     loadScene({mover("Mover")}, 10);
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(4) + keyAt(0, "0.000000", false) +
                                   keyAt(40, "3.000000", false) + keyAt(80, "6.000000", false) +
@@ -94,19 +94,19 @@ TEST_F(AnimationSet, KeysEveryStepFramesAtTicksPerKey) {
 }
 
 TEST_F(AnimationSet, EveryFrameUpToTheOneBeforeTheEnd) {
-    exportSettings.ticksPerFrame = 40;
+    settings.ticksPerFrame = 40;
     loadScene({mover("Mover")}, 10);
     std::string keys;
     for (int k = 0; k < 10; ++k) keys += keyAt(40 * k, std::to_string(k) + ".000000", k == 9);
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(10) + keys + animationClose("Mover") + "}\r\n");
 
     // A step below 1 counts as 1.
-    exportSettings.distancePerFrame = 0;
+    settings.distancePerFrame = 0;
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + animationOpen(10) + keys + animationClose("Mover") + "}\r\n");
 }
 
 TEST_F(AnimationSet, ShortRangesGiveOneKeyOrNone) {
-    exportSettings.ticksPerFrame = -7;
+    settings.ticksPerFrame = -7;
     loadScene({mover("Mover")}, 1);
     EXPECT_EQ(animationSet(),
               "\r\nAnimationSet {\r\n" + animationOpen(1) + keyAt(0, "0.000000", true) + animationClose("Mover") + "}\r\n");
@@ -121,12 +121,12 @@ TEST_F(AnimationSet, ShortRangesGiveOneKeyOrNone) {
     loadScene({mover("Mover")}, 3);
     const std::string text = animationSet();
     EXPECT_NE(text.find(keyAt(2, "2.000000", true)), std::string::npos) << text;
-    exportSettings.ticksPerFrame = 0;
+    settings.ticksPerFrame = 0;
     EXPECT_EQ(animationSet(), text);
 }
 
 TEST_F(AnimationSet, EveryAnimatedObjectStartsAtFrameZero) {
-    exportSettings.distancePerFrame = 2;
+    settings.distancePerFrame = 2;
     SceneObject first = mover("First");
     first.children = {mover("Inner")};
     loadScene({first, mover("My Second")}, 4);
@@ -141,16 +141,16 @@ TEST_F(AnimationSet, OnlyBonesStillVisitsTheChildrenOfEveryObject) {
     group.children = {mover("Bone", korvo::ObjectType::Bone)};
     SceneObject camera = mover("Camera", korvo::ObjectType::Camera);
     loadScene({group, camera}, 1);
-    exportSettings.onlyBones = 1;
+    settings.onlyBones = 1;
 
     const std::string bone = animationOpen(1) + keyAt(0, "0.000000", true) + animationClose("Bone");
     const std::string others = animationOpen(1) + keyAt(0, "0.000000", true) + animationClose("Group");
     const std::string cameraKeys = animationOpen(1) + keyAt(0, "0.000000", true) + animationClose("Camera");
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + bone + "}\r\n");
-    exportSettings.onlyBones = 0;
+    settings.onlyBones = 0;
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + others + bone + cameraKeys + "}\r\n");
-    exportSettings.exportBones = 0;
-    exportSettings.onlyBones = 1;
+    settings.exportBones = 0;
+    settings.onlyBones = 1;
     EXPECT_EQ(animationSet(), "\r\nAnimationSet {\r\n" + others + cameraKeys + "}\r\n");
 }
 
@@ -158,7 +158,7 @@ TEST_F(AnimationSet, ADocumentWithoutObjectsOrWithoutAnimatedOnesHasNoSet) {
     loadScene({}, 10);
     EXPECT_EQ(animationSet(), "");
     loadScene({mover("Mover")}, 10);
-    exportSettings.onlyBones = 1;
+    settings.onlyBones = 1;
     EXPECT_EQ(animationSet(), "");
 }
 

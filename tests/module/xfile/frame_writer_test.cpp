@@ -1,5 +1,5 @@
 // The opening of a frame: the header line with the cleaned name, the matrix of the
-// placement relative to the parent in the file's layout, and the indentation.
+// placement relative to the parent in the file's layout.
 #include "xfile/frame_writer.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "module/skin/skin_fixture.h"
+#include "skin/placement.h"
 
 namespace dorna {
 namespace {
@@ -45,12 +46,24 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-class FrameWriter : public WriterTest {};
+class FrameWriter : public WriterTest {
+protected:
+    // The object's frame as the walk opens it, under the name the file gives it, without
+    // what it holds and its closing brace.
+    std::string header(KrvObject object) {
+        const std::string text = captured([&](ExportContext& c) {
+            const Block frame(c.writer, "Frame ", frameName(c.names, object), " {\r\n", "}\r\n");
+            writeFrameTransform(c.writer, objectExportMatrix(object));
+        });
+        EXPECT_EQ(text.substr(text.size() - 3), "}\r\n");
+        return text.substr(0, text.size() - 3);
+    }
+};
 
 TEST_F(FrameWriter, WritesTheCleanedNameAndThePlacementRelativeToTheParent) {
     const KrvObject arm =
         load({nullObject("Shoulder", {10, 0, 0}, {nullObject("Lower Arm.L", {1, 2, 3})})}, "Lower Arm.L");
-    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, arm); w.leaveBlock(); });
+    const std::string text = header(arm);
     EXPECT_EQ(text,
               "Frame Lower_Arm_L {\r\n"
               "FrameTransformMatrix {\r\n"
@@ -67,7 +80,7 @@ TEST_F(FrameWriter, EachOfTheFirstThreeRowsHoldsOneComponentOfTheThreeAxes) {
     turned.rotation = {1.5707963267948966, 0, 0};
     turned.scale = {2, 1, 1};
     const KrvObject object = load(turned);
-    const std::vector<std::string> lines = linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); }));
+    const std::vector<std::string> lines = linesOf(header(object));
     ASSERT_EQ(lines.size(), 6u);
     const double expected[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-2, 0, 0, 0}, {4, 5, 6, 1}};
     for (int row = 0; row < 4; ++row) {
@@ -79,22 +92,9 @@ TEST_F(FrameWriter, EachOfTheFirstThreeRowsHoldsOneComponentOfTheThreeAxes) {
     EXPECT_EQ(lines[5].substr(lines[5].size() - 3), ";;}");
 }
 
-TEST_F(FrameWriter, ADepthIndentsEveryLineByFourBlanksPerLevel) {
-    const KrvObject object = load(nullObject("Arm", {1, 2, 3}));
-    const int32_t depth = 2;
-    const std::vector<std::string> lines =
-        linesOf(captured([&](XTextWriter& w) { writeFrameHeader(w, object, depth); w.leaveBlock(); }));
-    ASSERT_EQ(lines.size(), 6u);
-    for (const std::string& line : lines) {
-        EXPECT_EQ(line.find_first_not_of(' '), 8u) << line;
-    }
-    EXPECT_EQ(lines[0], "        Frame Arm {");
-    EXPECT_EQ(lines[5], "        1.000000, 2.000000, 3.000000, 1.000000;;}");
-}
-
 TEST_F(FrameWriter, AnEmptyNameStillGivesAnIdentifier) {
     const KrvObject object = load(nullObject("", {0, 0, 0}));
-    const std::string text = captured([&](XTextWriter& w) { writeFrameHeader(w, object); w.leaveBlock(); });
+    const std::string text = header(object);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "Frame _ {");
 }
 
@@ -103,7 +103,8 @@ TEST_F(FrameWriter, WritesNothingWithoutAnOpenFile) {
     ExportStatus status;
     {
         XTextWriter writer(status);
-        writeFrameHeader(writer, object);
+        const Block frame(writer, "Frame ", NameText{"Arm", 3}, " {\r\n", "}\r\n");
+        writeFrameTransform(writer, objectExportMatrix(object));
     }
     EXPECT_TRUE(status.ok());  // no write reached the host
     expectNothingHeld();

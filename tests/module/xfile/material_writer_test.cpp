@@ -49,7 +49,7 @@ Material texturedMaterial(const std::string& texture) {
 }
 
 TEST_F(MaterialWriter, TheStandardMaterialForTwoTrianglesInFull) {
-    exportSettings.useStandardMaterial = 1;
+    settings.useStandardMaterial = 1;
     const Material skin = texturedMaterial("tex\\skin.png");
     const KrvObject object = objectWith(&skin);
     EXPECT_EQ(written(object, 2),
@@ -66,12 +66,12 @@ TEST_F(MaterialWriter, TheStandardMaterialForTwoTrianglesInFull) {
               "TextureFilename { \"tex\\skin.png\"; }\r\n"
               "}\r\n"
               "}\r\n");
-    exportSettings.exportTextures = 0;
+    settings.exportTextures = 0;
     EXPECT_EQ(written(object, 2).find("TextureFilename"), std::string::npos);
 }
 
 TEST_F(MaterialWriter, OnlySwitchedOnChannelsGiveColourAndThePowerComesFromTheSettings) {
-    exportSettings.specularPower = 12.5f;
+    settings.specularPower = 12.5f;
     Material m = texturedMaterial("");
     m.color.on = false;                      // its value does not count
     m.luminance = {true, {0.1, 0.2, 0.3}, {}};
@@ -96,10 +96,10 @@ TEST_F(MaterialWriter, TheAlphaIsTheMeanOfTheTransparencyColour) {
 }
 
 TEST_F(MaterialWriter, WithoutATextureTagTheStandardMaterialOfTheSettingsIsWritten) {
-    exportSettings.specularPower = 7.0f;
-    exportSettings.faceColor = {0.25f, 0.5f, 0.75f, 0.5f};
-    exportSettings.specularColor = {0.125f, 0.25f, 0.375f, 0.0f};
-    exportSettings.emissiveColor = {0.5f, 0.0f, 1.0f, 0.0f};
+    settings.specularPower = 7.0f;
+    settings.faceColor = {0.25f, 0.5f, 0.75f, 0.5f};
+    settings.specularColor = {0.125f, 0.25f, 0.375f, 0.0f};
+    settings.emissiveColor = {0.5f, 0.0f, 1.0f, 0.0f};
     const KrvObject object = objectWith(nullptr);
     const std::string text = written(object, 1);
     EXPECT_EQ(text,
@@ -138,7 +138,7 @@ TEST_F(MaterialWriter, ATextureNameTheHostCannotHandOverLeavesTheFileIncomplete)
                   host.refuseAllocation(0);
               }),
               ExportFailure::TextureNameLost);
-    exportSettings.exportTextures = 0;  // a name that is not written is not missed
+    settings.exportTextures = 0;  // a name that is not written is not missed
     EXPECT_EQ(failureOf([&](ExportContext& context) {
                   host.refuseAllocation(1);
                   writeMaterialList(context, object, 1);

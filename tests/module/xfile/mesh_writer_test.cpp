@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "module/skin/skin_fixture.h"
+#include "skin/skin_weights.h"
 #include "xfile/names.h"
 
 namespace dorna {
@@ -36,26 +37,30 @@ const char* const kPlainMaterialList =
 
 class MeshWriter : public WriterTest {
 protected:
-    // The block as writeMesh leaves it, closed by the caller when `closeBlock` is set.
+    // The whole Mesh block of the object, or nothing.
     std::string written(KrvObject object, const std::vector<ExportVertex>& vertices,
-                        const std::vector<int32_t>& indices, bool closeBlock = false, bool expectOpened = true) {
-        const MeshArrays arrays{const_cast<ExportVertex*>(vertices.data()), static_cast<int32_t>(vertices.size()),
-                                const_cast<int32_t*>(indices.data()), static_cast<int32_t>(indices.size())};
-        return captured([&](ExportContext& context) {
-            const bool opened = writeMesh(context, object, arrays);
-            EXPECT_EQ(opened, expectOpened);
-            if (!opened) return;
-            if (closeBlock)
-                context.writer.closeBlock("}\r\n");
-            else
-                context.writer.leaveBlock();
-        });
+                        const std::vector<int32_t>& indices) {
+        return written(object, MeshArrays{const_cast<ExportVertex*>(vertices.data()),
+                                          static_cast<int32_t>(vertices.size()), const_cast<int32_t*>(indices.data()),
+                                          static_cast<int32_t>(indices.size())});
+    }
+    std::string written(KrvObject object, const MeshArrays& arrays) {
+        SkinData skin;
+        initSkinData(skin);
+        const std::string text = captured([&](ExportContext& context) { writeMesh(context, object, arrays, skin); });
+        releaseSkinData(skin);
+        return text;
     }
 };
 
 TEST_F(MeshWriter, OneTriangleInFull) {
     const KrvObject tri = load(triangleObject("Tri"));
-    appendUniqueNumber(tri);
+    {
+        FrameNames names;
+        ASSERT_TRUE(reserveNameBuffers(names));
+        int32_t number = 0;
+        appendUniqueNumber(names, number, tri);
+    }
     EXPECT_EQ(written(tri, kTriangle, kTriangleIndices),
               std::string("Mesh M_Tri_0 {\r\n"
                           " 3;\r\n"
@@ -82,15 +87,16 @@ TEST_F(MeshWriter, OneTriangleInFull) {
                   "0.000000; 1.000000;,\r\n"
                   "1.000000; 1.000000;,\r\n"
                   "0.000000; 0.000000;;\r\n"
+                  "}\r\n"
                   "}\r\n");
 }
 
-TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBlockClosedOnRequest) {
-    exportSettings.exportNormals = 0;
-    exportSettings.exportTextures = 0;
+TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterial) {
+    settings.exportNormals = 0;
+    settings.exportTextures = 0;
     const KrvObject object = load(triangleObject("Point cloud"));
     const std::vector<ExportVertex> one = {vertex(-1.5f, 2.25f, 1e6f, 0, 0)};
-    EXPECT_EQ(written(object, one, {0, 0, 0}, true),
+    EXPECT_EQ(written(object, one, {0, 0, 0}),
               std::string("Mesh M_Point_cloud {\r\n"
                           " 1;\r\n"
                           "-1.500000; 2.250000; 1000000.000000;;\r\n"
@@ -102,11 +108,11 @@ TEST_F(MeshWriter, WithoutNormalsAndTexturesOnlyVerticesFacesAndMaterialAndTheBl
 }
 
 TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNormals) {
-    exportSettings.exportTextures = 0;
+    settings.exportTextures = 0;
     const KrvObject object = load(triangleObject("Quad"));
     const std::vector<ExportVertex> quad = {vertex(0, 0, 0, 0, 0), vertex(1, 0, 0, 0, 0), vertex(1, 1, 0, 0, 0),
                                             vertex(0, 1, 0, 0, 0)};
-    const std::string text = written(object, quad, {0, 1, 2, 0, 2, 3}, true);
+    const std::string text = written(object, quad, {0, 1, 2, 0, 2, 3});
     const std::string faces = " 2;\r\n3;0,1,2;,\r\n3;0,2,3;;\r\n\r\n";
     const size_t first = text.find(faces);
     ASSERT_NE(first, std::string::npos) << text;
@@ -120,10 +126,10 @@ TEST_F(MeshWriter, ManyTrianglesSeparateTheirRowsAndRepeatTheFacesInsideTheNorma
 
 TEST_F(MeshWriter, NoBlockForAMeshWithoutVerticesOrWholeTriangles) {
     const KrvObject object = load(triangleObject("Tri"));
-    EXPECT_EQ(written(object, kTriangle, {}, true, false), "");
-    EXPECT_EQ(written(object, {}, kTriangleIndices, true, false), "");
-    EXPECT_EQ(written(object, kTriangle, {0, 1}, true, false), "");
-    EXPECT_EQ(captured([&](ExportContext& context) { EXPECT_FALSE(writeMesh(context, object, MeshArrays{nullptr, 3, nullptr, 3})); }), "");
+    EXPECT_EQ(written(object, kTriangle, {}), "");
+    EXPECT_EQ(written(object, {}, kTriangleIndices), "");
+    EXPECT_EQ(written(object, kTriangle, {0, 1}), "");
+    EXPECT_EQ(written(object, MeshArrays{nullptr, 3, nullptr, 3}), "");
     EXPECT_FALSE(hasMeshBlock(3, 2));
     EXPECT_TRUE(hasMeshBlock(1, 3));
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "korvo/host/host.h"
@@ -13,11 +14,22 @@ namespace {
 
 class Names : public HostTest {
 protected:
+    Names() { EXPECT_TRUE(reserveNameBuffers(names.emplace())); }
+
+    // The name as the file takes it: 8-bit text, cleaned, back as UTF-8.
     std::string cleaned(const std::string& utf8) {
         HostString name;
         korvo::setUtf8(name.get(), utf8);
-        return korvo::toUtf8(sanitizeName(name).get());
+        std::string text(utf8.size() + 1, '\0');
+        const int32_t length = name.toText(text.data(), static_cast<int32_t>(utf8.size()));
+        std::string out(2 * static_cast<size_t>(length) + 1, '\0');
+        out.resize(static_cast<size_t>(cleanNameText(text.data(), length, out.data(), 2 * length)));
+        return korvo::toUtf8(HostString(out.c_str()).get());
     }
+
+    // The naming of one file; reset to give its storage back.
+    std::optional<FrameNames> names;
+    int32_t counter = 0;
 
     static std::string text(NameText name) { return std::string(name.text, static_cast<size_t>(name.length)); }
 
@@ -74,44 +86,45 @@ TEST_F(Names, NumbersFollowTheOrderOfTheCallsAndSkipBones) {
     KrvObject cube2 = host.root()->object->next(cube1);
     KrvObject upperArm = host.root()->object->next(cube2);
 
-    appendUniqueNumber(cube1);
-    appendUniqueNumber(sphere);
-    appendUniqueNumber(upperArm);
-    appendUniqueNumber(nullptr);
-    appendUniqueNumber(cube2);
+    appendUniqueNumber(*names, counter, cube1);
+    appendUniqueNumber(*names, counter, sphere);
+    appendUniqueNumber(*names, counter, upperArm);
+    appendUniqueNumber(*names, counter, nullptr);
+    appendUniqueNumber(*names, counter, cube2);
 
     EXPECT_EQ(nameOf(cube1), "Cube_0");
     EXPECT_EQ(nameOf(sphere), "Sphere_1");
     EXPECT_EQ(nameOf(cube2), "Cube_2");
     EXPECT_EQ(nameOf(upperArm), "Upper Arm");
-    EXPECT_EQ(entityCounter, 3);
-    EXPECT_EQ(text(frameName(upperArm)), "Upper_Arm");
+    EXPECT_EQ(counter, 3);
+    EXPECT_EQ(text(frameName(*names, upperArm)), "Upper_Arm");
+    names.reset();
     expectNothingHeld();
 }
 
 TEST_F(Names, NumberIsAppendedToTheCleanedName) {
     KrvObject box = load(object("Box_3"));
-    appendUniqueNumber(box);
+    appendUniqueNumber(*names, counter, box);
     EXPECT_EQ(nameOf(box), "Box_3_0");
 
     KrvObject arm = load(object("Lower Arm.L"));
-    entityCounter = -1;
-    appendUniqueNumber(arm);
+    counter = -1;
+    appendUniqueNumber(*names, counter, arm);
     EXPECT_EQ(nameOf(arm), "Lower_Arm_L_-1");
-    EXPECT_EQ(entityCounter, 0);
+    EXPECT_EQ(counter, 0);
 }
 
 TEST_F(Names, AnUnnamedObjectGetsAnUnderscoreAndItsNumber) {
     KrvObject unnamed = load({object("")}, "");
-    entityCounter = 7;
-    appendUniqueNumber(unnamed);
+    counter = 7;
+    appendUniqueNumber(*names, counter, unnamed);
     EXPECT_EQ(nameOf(unnamed), "_7");
 }
 
 TEST_F(Names, AnEmptyCleanedNameIsWrittenAsAnUnderscore) {
     KrvObject bone = load({object("", korvo::ObjectType::Bone)}, "");
-    EXPECT_EQ(text(frameName(bone)), "_");
-    EXPECT_EQ(text(meshName(bone)), "_");
+    EXPECT_EQ(text(frameName(*names, bone)), "_");
+    EXPECT_EQ(text(meshName(*names, bone)), "_");
 }
 
 // A reader takes a frame name for a number or a keyword only when the whole name is one.
@@ -127,8 +140,8 @@ TEST_F(Names, AFrameNameThatReadsAsANumberOrKeywordGetsALeadingUnderscore) {
     };
     for (const auto& c : cases) {
         KrvObject o = load(object(c.name));
-        EXPECT_EQ(text(frameName(o)), c.frame) << c.name;
-        EXPECT_EQ(text(meshName(o)), cleaned(c.name)) << c.name;
+        EXPECT_EQ(text(frameName(*names, o)), c.frame) << c.name;
+        EXPECT_EQ(text(meshName(*names, o)), cleaned(c.name)) << c.name;
     }
     EXPECT_TRUE(readsAsNumberOrKeyword("-1.5", 4));
     EXPECT_FALSE(readsAsNumberOrKeyword("1..5", 4));
@@ -161,26 +174,27 @@ TEST_F(Names, BonesWhoseNamesCollideAreNumberedFromTheSecond) {
     KrvObject b6 = host.root()->object->next(b5);
     KrvObject notABone = host.root()->object->next(b6);
 
-    ASSERT_TRUE(beginFrameNames(document, true, false));
-    EXPECT_EQ(text(frameName(first)), "a_b");
-    EXPECT_EQ(text(frameName(second)), "a_b_2");
-    EXPECT_EQ(text(frameName(b3)), "a_b_3");
-    EXPECT_EQ(text(frameName(b4)), "a_b_2_2");
-    EXPECT_EQ(text(frameName(b5)), "_7");
-    EXPECT_EQ(text(frameName(b6)), "_7_2");
-    EXPECT_EQ(text(frameName(notABone)), "a_b");
-    endFrameNames();
-    EXPECT_EQ(text(frameName(second)), "a_b");
+    ASSERT_TRUE(beginFrameNames(*names, document, true, false));
+    EXPECT_EQ(text(frameName(*names, first)), "a_b");
+    EXPECT_EQ(text(frameName(*names, second)), "a_b_2");
+    EXPECT_EQ(text(frameName(*names, b3)), "a_b_3");
+    EXPECT_EQ(text(frameName(*names, b4)), "a_b_2_2");
+    EXPECT_EQ(text(frameName(*names, b5)), "_7");
+    EXPECT_EQ(text(frameName(*names, b6)), "_7_2");
+    EXPECT_EQ(text(frameName(*names, notABone)), "a_b");
+    endFrameNames(*names);
+    EXPECT_EQ(text(frameName(*names, second)), "a_b");
+    names.reset();
     expectNothingHeld();
 }
 
 // A name too long for one line of the file is cut, and a unique number survives the cut.
 TEST_F(Names, ALongNameIsCutAndKeepsItsNumber) {
     KrvObject o = load(object(std::string(600000, 'x')));
-    EXPECT_EQ(text(frameName(o)), std::string(kMaxNameLength, 'x'));
-    entityCounter = 12;
-    appendUniqueNumber(o);
-    EXPECT_EQ(text(frameName(o)), std::string(kMaxNameLength - kNumberRoom, 'x') + "_12");
+    EXPECT_EQ(text(frameName(*names, o)), std::string(kMaxNameLength, 'x'));
+    counter = 12;
+    appendUniqueNumber(*names, counter, o);
+    EXPECT_EQ(text(frameName(*names, o)), std::string(kMaxNameLength - kNumberRoom, 'x') + "_12");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The outcome of one output file: the first reason it cannot be kept, recorded where
-// the failure happens and read once by the export driver. A file is kept only when no
-// reason was recorded.
+// The outcome of one output file: the first reason it cannot be kept. Every fallible
+// step of the module answers a result its caller must check; the step that knows why
+// it failed records the reason here, and the export driver reads the record once. A file
+// is kept only when no reason was recorded.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +19,11 @@ enum class ExportFailure : int32_t {
 
 class ExportStatus {
 public:
-    // Keeps the first reason; later ones are consequences or would tell the user nothing new.
-    void fail(ExportFailure reason) {
+    // Keeps the first reason; later ones are consequences or would tell the user nothing
+    // new. Answers false, the result of the step that failed.
+    bool fail(ExportFailure reason) {
         if (first_ == ExportFailure::None) first_ = reason;
+        return false;
     }
     bool ok() const { return first_ == ExportFailure::None; }
     ExportFailure first() const { return first_; }

@@ -1,8 +1,7 @@
-#include "mesh/grow_arrays.h"
+#include "mesh/normal_groups.h"
 
 #include <cmath>
 
-#include "host/host.h"
 
 namespace dorna {
 
@@ -12,14 +11,6 @@ Vector normalizedOrZero(Vector v) {
     const double factor = 1.0 / length;
     return Vector{static_cast<float>(v.x * factor), static_cast<float>(v.y * factor),
                   static_cast<float>(v.z * factor)};
-}
-
-void releaseNormalGroups(NormalGroups& groups) {
-    hostFree(groups.groupStarts);
-    hostFree(groups.normals);
-    hostFree(groups.cornerStarts);
-    hostFree(groups.corners);
-    groups = NormalGroups{};
 }
 
 }  // namespace dorna
