@@ -784,10 +784,13 @@ private:
             const Path here = at[i];
             auto elements = openArray(here, cornerText);
             Record record;
-            const size_t corners = forEachElement(elements, [&](size_t k) {
-                const auto corner = readVector<N>(here[k]);
-                if (k < 4) record.corners[k] = corner;
-            });
+            size_t corners = 0;
+            if (!readPlainCorners<N>(elements, record, corners)) {
+                corners = forEachElement(elements, [&](size_t k) {
+                    const auto corner = readVector<N>(here[k]);
+                    if (k < 4) record.corners[k] = corner;
+                });
+            }
             if (corners == 3) record.corners[3] = record.corners[2];
             if (progress.polygonsKnown) {
                 if (i < progress.polygonCorners.size() && corners != progress.polygonCorners[i]) {
@@ -801,6 +804,36 @@ private:
         if (progress.polygonsKnown && entries != progress.polygonCorners.size()) {
             refuseUvwCount(at, progress.polygonCorners.size(), entries);
         }
+    }
+
+    // The usual entry of a per-corner list: up to 4 corners of N numbers, each within the
+    // float range and none of them -0 (whose spelling decides its sign), read straight into
+    // the record; false, with the array back at its start, for anything else.
+    template <size_t N, typename Record>
+    static bool readPlainCorners(ondemand::array& corners, Record& record, size_t& count) {
+        count = 0;
+        for (auto corner : corners) {
+            ondemand::array numbers;
+            bool plain = count < 4 && !std::move(corner).get_array().get(numbers);
+            size_t n = 0;
+            if (plain) {
+                for (auto number : numbers) {
+                    double x;
+                    if (n == N || number.get_double().get(x) || !(std::fabs(x) < kFloatRangeEnd) ||
+                        (x == 0 && std::signbit(x))) {
+                        plain = false;
+                        break;
+                    }
+                    record.corners[count][n++] = x;
+                }
+            }
+            if (!plain || n != N) {
+                if (corners.reset().error()) throw MalformedJson{};
+                return false;
+            }
+            ++count;
+        }
+        return true;
     }
 
     // The checks of a per-corner list given before the polygons.
