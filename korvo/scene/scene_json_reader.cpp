@@ -686,10 +686,12 @@ private:
         const size_t pointCount = object.points.size();
         forEachElement(elements, [&](size_t i) {
             const Path here = at[i];
-            // The usual polygon: 3 or 4 integers, each below the points' count, read straight.
-            SmallArray<4> a;
+            // The usual polygon is read straight (readPlainPolygon); anything else again as
+            // values, for the refusal.
             ondemand::array indices;
+            SmallArray<4> a;
             if (!cur_.get_array().get(indices)) {
+                if (progress.pointsKnown && readPlainPolygon(indices, pointCount, out, progress)) return;
                 a.isArray = true;
                 a.count = forEachElement(indices, [&](size_t k) {
                     int64_t n;
@@ -722,6 +724,30 @@ private:
         });
         progress.polygonsKnown = true;
         progress.polygonsBeforePoints = !progress.pointsKnown;
+    }
+
+    // A polygon of 3 or 4 integers, each below the points' count, read straight into the
+    // record; false, with the array back at its start, for anything else.
+    static bool readPlainPolygon(ondemand::array& indices, size_t pointCount, std::vector<Polygon>& out,
+                                 ObjectProgress& progress) {
+        int64_t index[4];
+        size_t count = 0;
+        for (auto result : indices) {
+            ondemand::value v;
+            if (count == 4 || std::move(result).get(v) || v.get_int64().get(index[count]) || index[count] < 0 ||
+                uint64_t(index[count]) >= pointCount) {
+                if (indices.reset().error()) throw MalformedJson{};
+                return false;
+            }
+            ++count;
+        }
+        if (count < 3) {
+            if (indices.reset().error()) throw MalformedJson{};
+            return false;
+        }
+        out.push_back(Polygon{int32_t(index[0]), int32_t(index[1]), int32_t(index[2]), int32_t(index[count - 1])});
+        progress.polygonCorners.push_back(uint8_t(count));
+        return true;
     }
 
     // A polygon's point index; `at` names the index, its message the polygon.
@@ -758,10 +784,13 @@ private:
             const Path here = at[i];
             auto elements = openArray(here, cornerText);
             Record record;
-            const size_t corners = forEachElement(elements, [&](size_t k) {
-                const auto corner = readVector<N>(here[k]);
-                if (k < 4) record.corners[k] = corner;
-            });
+            size_t corners = 0;
+            if (!readPlainCorners<N>(elements, record, corners)) {
+                corners = forEachElement(elements, [&](size_t k) {
+                    const auto corner = readVector<N>(here[k]);
+                    if (k < 4) record.corners[k] = corner;
+                });
+            }
             if (corners == 3) record.corners[3] = record.corners[2];
             if (progress.polygonsKnown) {
                 if (i < progress.polygonCorners.size() && corners != progress.polygonCorners[i]) {
@@ -775,6 +804,36 @@ private:
         if (progress.polygonsKnown && entries != progress.polygonCorners.size()) {
             refuseUvwCount(at, progress.polygonCorners.size(), entries);
         }
+    }
+
+    // The usual entry of a per-corner list: up to 4 corners of N numbers, each within the
+    // float range and none of them -0 (whose spelling decides its sign), read straight into
+    // the record; false, with the array back at its start, for anything else.
+    template <size_t N, typename Record>
+    static bool readPlainCorners(ondemand::array& corners, Record& record, size_t& count) {
+        count = 0;
+        for (auto corner : corners) {
+            ondemand::array numbers;
+            bool plain = count < 4 && !std::move(corner).get_array().get(numbers);
+            size_t n = 0;
+            if (plain) {
+                for (auto number : numbers) {
+                    double x;
+                    if (n == N || number.get_double().get(x) || !(std::fabs(x) < kFloatRangeEnd) ||
+                        (x == 0 && std::signbit(x))) {
+                        plain = false;
+                        break;
+                    }
+                    record.corners[count][n++] = x;
+                }
+            }
+            if (!plain || n != N) {
+                if (corners.reset().error()) throw MalformedJson{};
+                return false;
+            }
+            ++count;
+        }
+        return true;
     }
 
     // The checks of a per-corner list given before the polygons.
