@@ -113,6 +113,13 @@ std::string tokenAt(std::string_view t, size_t at) {
     return "'" + std::string(t.substr(at, end - at)) + "'";
 }
 
+// True when the literal `word` stands at `at` alone, up to the next whitespace or
+// structural character. Literals are judged by their text: simdjson's reading of one at
+// the top level lets "false0" pass and refuses "null " with a blank after it.
+bool literalAt(std::string_view t, size_t at, std::string_view word) {
+    return t.substr(at, word.size()) == word && (at + word.size() == t.size() || endsToken(t[at + word.size()]));
+}
+
 // True when `token` follows the JSON grammar of numbers, so that simdjson refused it for its size.
 bool isNumberText(std::string_view token) {
     size_t i = 0;
@@ -156,6 +163,15 @@ public:
         ondemand::json_type type;
         const size_t first = offsetOf(doc);
         if (doc.type().get(type)) return unexpected(first);
+        if (type == ondemand::json_type::boolean || type == ondemand::json_type::null) {
+            // Judged by the text alone: simdjson may not step past a literal at the top.
+            const Fault fault = readScalar(doc, type, first);
+            if (fault.offset != kNowhere) return fault;
+            size_t after = first + (t_[first] == 'f' ? 5 : 4);
+            while (after < t_.size() && isWhitespace(t_[after])) ++after;
+            if (after < t_.size()) return syntaxFault(after, "bytes after the end of the document");
+            return Fault{};
+        }
         if (type != ondemand::json_type::array && type != ondemand::json_type::object) {
             const Fault fault = readScalar(doc, type, first);
             if (fault.offset != kNowhere) return fault;
@@ -221,12 +237,14 @@ private:
             }
             case ondemand::json_type::boolean: {
                 bool b;
-                if (!v.get_bool().get(b)) return Fault{};
+                if (v.get_bool().get(b)) b = false;  // steps past it; the text decides
+                if (literalAt(t_, at, "true") || literalAt(t_, at, "false")) return Fault{};
                 return syntaxFault(at, "invalid literal " + tokenAt(t_, at));
             }
             default: {
-                bool isNull = false;
-                if (!v.is_null().get(isNull) && isNull) return Fault{};
+                bool isNull;
+                if (v.is_null().get(isNull)) isNull = false;  // steps past it; the text decides
+                if (literalAt(t_, at, "null")) return Fault{};
                 return syntaxFault(at, "invalid literal " + tokenAt(t_, at));
             }
         }

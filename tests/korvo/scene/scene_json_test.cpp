@@ -400,6 +400,8 @@ const BadCase kBadCases[] = {
     {"BadEscape", "{\"korvo\": 1, \"a\\q\": 1}", "line 1, column 14: malformed JSON: invalid escape in a string"},
     {"LeadingZero", "{\"korvo\": 01}", "line 1, column 11: malformed JSON: invalid number '01'"},
     {"BadLiteral", "{\"korvo\": 1, \"x\": tru}", "line 1, column 19: malformed JSON: invalid literal 'tru'"},
+    {"LiteralRunOnAtTheTop", "false0", "line 1, column 1: malformed JSON: invalid literal 'false0'"},
+    {"LiteralAndABlankAtTheTop", "null ", "top level at line 1, column 1: expected an object, found null"},
     {"MissingComma", "{\"korvo\": 1 \"fps\": 2}", "line 1, column 13: malformed JSON: unexpected '\"fps\"'"},
     {"MissingColon", "{\"korvo\" 1}", "line 1, column 10: malformed JSON: unexpected '1'"},
     {"TrailingComma", "{\"korvo\": 1, \"objects\": [],}", "line 1, column 28: malformed JSON: unexpected '}'"},
