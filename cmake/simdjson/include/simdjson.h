@@ -5,5 +5,5 @@
 #include <cstddef>  // _mingw.h, once
 #pragma push_macro("_MT")
 #undef _MT
-#include "../../../third_party/simdjson/simdjson.h"
+#include "simdjson_package.h"  // libsimdjson-dev's header (simdjsonConfig.cmake)
 #pragma pop_macro("_MT")
