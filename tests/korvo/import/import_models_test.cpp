@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "file_text.h"
 #include "korvo/import/import_model.h"
 #include "korvo/import/model_compare.h"
 #include "korvo/import/model_reader.h"
@@ -152,13 +153,14 @@ TEST(ImportModels, BadInputGivesOneLineWithTheReason) {
     EXPECT_FALSE(importModel(missing, scene, error, ignore));
     EXPECT_EQ(error.find(missing + ": cannot import: "), 0u) << error;
 
-    const std::string unknown = testing::TempDir() + "import_unknown.unknownformat";
+    const testfiles::ScratchFolder scratch("import");
+    const std::string unknown = scratch.path() + "/import_unknown.unknownformat";
     std::ofstream(unknown) << "this is no model\n";
     EXPECT_FALSE(importModel(unknown, scene, error, ignore));
     EXPECT_EQ(error.find(unknown + ": cannot import: "), 0u) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
 
-    const std::string lines = testing::TempDir() + "import_lines.obj";
+    const std::string lines = scratch.path() + "/import_lines.obj";
     std::ofstream(lines) << "v 0 0 0\nv 1 0 0\nl 1 2\n";
     EXPECT_FALSE(importModel(lines, scene, error, ignore));
     EXPECT_NE(error.find("no polygon mesh"), std::string::npos) << error;

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "file_text.h"
 #include "host/filename.h"
 #include "module/mesh/host_fixture.h"
 #include "xfile/export_context.h"
@@ -48,11 +46,6 @@ inline korvo::SceneObject boneObject(const std::string& name, korvo::Vec3 restPo
 
 class WriterTest : public HostTest {
 protected:
-    WriterTest() {
-        std::string pattern = ::testing::TempDir() + "skin-XXXXXX";
-        directory_ = mkdtemp(pattern.data());
-    }
-
     // What `write` put into a file, given the writer or the export record of the loaded
     // document. The file must come out whole and balanced.
     template <typename Write>
@@ -68,10 +61,7 @@ protected:
             EXPECT_TRUE(status.ok()) << "failure " << static_cast<int>(status.first());
             EXPECT_TRUE(writer.close());
         }
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        return content.str();
+        return testfiles::readFile(path);
     }
     // The first reason `write` recorded why the file cannot be kept.
     template <typename Write>
@@ -97,7 +87,8 @@ private:
         else
             write(context.writer);
     }
-    std::string directory_;
+    testfiles::ScratchFolder scratch_{"skin"};
+    const std::string directory_ = scratch_.path();
 };
 
 // Occurrences of `what` in `text`.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -43,8 +42,6 @@ class ExportDriver : public ::testing::Test {
 protected:
     ExportDriver() : spy(host.root()) {
         setHost(spy.root());
-        std::string pattern = ::testing::TempDir() + "driver-XXXXXX";
-        directory = mkdtemp(pattern.data());
     }
     ~ExportDriver() override { setHost(nullptr); }
 
@@ -76,7 +73,8 @@ protected:
 
     korvo::Host host;
     dorna_test::HostSpy spy;
-    std::string directory;
+    testfiles::ScratchFolder scratch{"driver"};
+    const std::string directory = scratch.path();
     // The user's choices between saves, as the module keeps them.
     ExportSettings remembered = kDefaultExportSettings;
 };

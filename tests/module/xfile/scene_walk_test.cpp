@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "module/skin/skin_fixture.h"
 #include "settings/export_settings.h"
 #include "xfile/names.h"
@@ -267,13 +268,14 @@ TEST_F(SceneWalk, SurvivesEveryRefusedAllocation) {
 
     // The walk over a fresh document with the n-th allocation refused (0: none).
     int64_t requests = 0;
+    const testfiles::ScratchFolder scratch("traversal");
     const auto walk = [&](int64_t refused, bool& incomplete) {
         load(scene, "");
         ExportStatus status;
         XTextWriter writer(status);
         ExportContext context{settings, document, writer, status};
         HostFileName name;
-        name.setFromString(HostString((::testing::TempDir() + "traversal-refused.x").c_str()));
+        name.setFromString(HostString((scratch.path() + "/refused.x").c_str()));
         EXPECT_TRUE(writer.open(name.get()));
         recorded.clear();
         host.refuseAllocation(refused);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "host/filename.h"
@@ -29,8 +28,6 @@ class TextWriter : public ::testing::Test {
 protected:
     TextWriter() {
         setHost(host.root());
-        std::string pattern = ::testing::TempDir() + "writer-XXXXXX";
-        directory = mkdtemp(pattern.data());
     }
     ~TextWriter() override { setHost(nullptr); }
 
@@ -64,7 +61,8 @@ protected:
     }
 
     korvo::Host host;
-    std::string directory;
+    testfiles::ScratchFolder scratch{"writer"};
+    const std::string directory = scratch.path();
     ExportSettings settings = kDefaultExportSettings;
 };
 
