@@ -32,5 +32,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # The header-only libraries the stand-in host uses, taken from the build machine's
 # Debian packages without its include folder (see header-only/).
 set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/header-only/CLI11 CACHE PATH "")
+set(FastFloat_DIR ${CMAKE_CURRENT_LIST_DIR}/header-only/FastFloat CACHE PATH "")
 # simdjson from its single-file sources (see simdjson/).
 set(simdjson_DIR ${CMAKE_CURRENT_LIST_DIR}/simdjson CACHE PATH "")

@@ -1,6 +1,9 @@
 // The scene reader: reads a scene file once into one padded buffer and walks its JSON with
 // simdjson's On-Demand API straight into the scene records, checking every rule as it
-// goes, so that no document tree is built. Rules that depend on a key the object gives
+// goes, so that no document tree is built. The long arrays of polygon objects are read
+// first, straight from the text (scene_rows.h), and the JSON parser walks the rest; should
+// the rest be refused, or the arrays not sit where the reader takes them, the text is read
+// again whole, so that a refusal is worded from the text as it stands. Rules that depend on a key the object gives
 // later (the points that polygon indices refer to, the type that decides which keys
 // apply) are checked when the object ends; those between objects (ids, weights' bones,
 // texture materials) when the document ends. A refusal is one line naming the file, the
@@ -29,6 +32,7 @@
 #include "korvo/scene/scene_json.h"
 #include "korvo/scene/scene_json_check.h"
 #include "korvo/scene/scene_json_text.h"
+#include "korvo/scene/scene_rows.h"
 
 namespace korvo {
 namespace {
@@ -38,9 +42,6 @@ namespace ondemand = simdjson::ondemand;
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kMaxSegments = 1000;
 constexpr int32_t kMinSphereSegments = 4;
-// Halfway between the largest float and the next power of two: every real below it
-// becomes a finite float, 3.4028235e38 (the largest float's usual spelling) included.
-constexpr double kFloatRangeEnd = 3.4028235677973366e38;
 // Sizes, texture offsets and scales, and colours beyond this would overflow the products
 // made of them (the settings dialog's reals have the same limit).
 constexpr double kParameterLimit = 1e18;
@@ -95,6 +96,9 @@ struct BadScene {
 
 // Any fault of the JSON itself: the reader stops, and the JSON checker names it.
 struct MalformedJson {};
+
+// The arrays read ahead were not where the reader takes them: the text is read again whole.
+struct RowsElsewhere {};
 
 // Left uninitialised by default, as the reader keeps short arrays of them.
 struct JsonNumber {
@@ -345,8 +349,9 @@ struct ObjectProgress {
 
 class SceneReader {
 public:
-    // `text`, when given, holds the document and takes back the pages read.
-    SceneReader(ondemand::document& doc, FileText* text) : doc_(doc), text_(text) {}
+    // `text`, when given, holds the document and takes back the pages read. `split`, when
+    // given, has the arrays read ahead, and the document is its rest.
+    SceneReader(ondemand::document& doc, FileText* text, SplitText* split) : doc_(doc), text_(text), split_(split) {}
 
     void read(Scene& scene) {
         const Path top;
@@ -411,6 +416,7 @@ public:
             fail(top / "currentTake", "take " + std::to_string(*currentTake) + " out of range (the file has " +
                                           std::to_string(scene.takes.size()) + " takes)");
         if (currentTake) scene.currentTake = static_cast<int32_t>(*currentTake);
+        if (split_ && nextBlock_ != split_->blocks.size()) throw RowsElsewhere{};
         for (const Reference& reference : state_.textureMaterials) {
             if (!state_.materialNames.count(reference.name)) {
                 failAt(reference.path, "unknown material " + jsonString(reference.name), reference.where);
@@ -599,6 +605,42 @@ private:
         if (!allNumbers || a.count != N) return checkedVector<N>(a, at);
         for (size_t i = 0; i < N; ++i) checkedReal(out[i], at[i]);
         return out;
+    }
+
+    // ------------------------------------------------------------ arrays read ahead
+
+    // The array read ahead that stands at the value about to be read, as "[]", if any.
+    RowBlock* blockHere(RowKind kind) {
+        if (!split_ || nextBlock_ == split_->blocks.size()) return nullptr;
+        RowBlock& block = split_->blocks[nextBlock_];
+        if (valueAt() != split_->rest.data() + block.at) return nullptr;
+        ondemand::array empty;
+        if (block.kind != kind || cur_.get_array().get(empty)) throw RowsElsewhere{};
+        for (auto element : empty) {
+            (void)element;
+            throw RowsElsewhere{};
+        }
+        ++nextBlock_;
+        return &block;
+    }
+
+    // The checks readPolygons makes; a refusal is worded when the text is read again.
+    void takePolygons(RowBlock& block, SceneObject& object, ObjectProgress& progress) {
+        if (progress.pointsKnown && uint64_t(block.largestIndex) >= object.points.size()) throw RowsElsewhere{};
+        object.polygons = std::move(block.polygons);
+        progress.polygonCorners = std::move(block.corners);
+        progress.polygonsKnown = true;
+        progress.polygonsBeforePoints = !progress.pointsKnown;
+    }
+
+    // The checks readCornerList makes: one entry per polygon, with as many corners.
+    static void takeCornerList(RowBlock& block, ObjectProgress& progress, ObjectProgress::CornerList& list) {
+        list.beforePolygons = !progress.polygonsKnown;
+        if (!progress.polygonsKnown) {
+            list.corners = std::move(block.corners);
+        } else if (block.corners != progress.polygonCorners) {
+            throw RowsElsewhere{};
+        }
     }
 
     // ------------------------------------------------------------ materials
@@ -1031,15 +1073,35 @@ private:
             case Member::Rotation: object.rotation = readVector<3>(here); break;
             case Member::Scale: object.scale = readVector<3>(here); break;
             case Member::Points:
-                readPoints(here, object.points);
+                if (RowBlock* block = blockHere(RowKind::Points)) {
+                    object.points = std::move(block->points);
+                } else {
+                    readPoints(here, object.points);
+                }
                 progress.pointsKnown = true;
                 break;
-            case Member::Polygons: readPolygons(here, object, progress, object.polygons); break;
+            case Member::Polygons:
+                if (RowBlock* block = blockHere(RowKind::Polygons)) {
+                    takePolygons(*block, object, progress);
+                } else {
+                    readPolygons(here, object, progress, object.polygons);
+                }
+                break;
             case Member::Uvw:
-                readCornerList<2>(here, progress, progress.uvw, "[u, v] corners", object.uvw.emplace());
+                if (RowBlock* block = blockHere(RowKind::Uvw)) {
+                    object.uvw = std::move(block->uvw);
+                    takeCornerList(*block, progress, progress.uvw);
+                } else {
+                    readCornerList<2>(here, progress, progress.uvw, "[u, v] corners", object.uvw.emplace());
+                }
                 break;
             case Member::Normals:
-                readCornerList<3>(here, progress, progress.normals, "[x, y, z] corners", object.normals.emplace());
+                if (RowBlock* block = blockHere(RowKind::Normals)) {
+                    object.normals = std::move(block->normals);
+                    takeCornerList(*block, progress, progress.normals);
+                } else {
+                    readCornerList<3>(here, progress, progress.normals, "[x, y, z] corners", object.normals.emplace());
+                }
                 break;
             case Member::Texture: object.texture = readTextureTag(here); break;
             case Member::Phong: object.phong = readPhongTag(here); break;
@@ -1134,6 +1196,8 @@ private:
 
     ondemand::document& doc_;
     FileText* text_;
+    SplitText* split_;
+    size_t nextBlock_ = 0;          // the next of split_'s arrays
     ondemand::value cur_;           // the value to read next
     const char* keyAt_ = nullptr;   // where the key of cur_ begins, for messages about the key
     LoadState state_;
@@ -1162,11 +1226,38 @@ size_t offsetOf(const BadScene& bad, simdjson::padded_string_view json, ondemand
 
 std::string outOfMemory(const std::string& fileLabel) { return fileLabel + ": out of memory reading the scene"; }
 
+// Reads the scene from the long arrays read ahead and the JSON of the rest; false, with
+// nothing said, for anything else than a scene read in full.
+bool readSplit(simdjson::padded_string_view json, FileText* file, Scene& out) {
+    SplitText split;
+    if (!splitRows(json.data(), json.length(), simdjson::SIMDJSON_PADDING, file, split)) return false;
+    try {
+        ondemand::parser parser;
+        if (parser.allocate(split.restLength, kMaxJsonNesting + 2) == simdjson::MEMALLOC) throw std::bad_alloc();
+        ondemand::document doc;
+        if (parser.iterate(split.rest.data(), split.restLength, split.rest.size()).get(doc)) return false;
+        Scene scene;
+        SceneReader(doc, nullptr, &split).read(scene);
+        out = std::move(scene);
+        return true;
+    } catch (const BadScene&) {
+    } catch (const MalformedJson&) {
+    } catch (const RowsElsewhere&) {
+    }
+    return false;
+}
+
 // Reads the scene from `json` (all of `text` but a byte order mark). A refusal is worded
 // after asking jsonFault(), as a fault of the JSON itself anywhere in the text comes
 // before a fault of its content.
 bool readScene(std::string_view text, simdjson::padded_string_view json, FileText* file, const std::string& fileLabel,
                Scene& out, std::string& error) {
+    try {
+        if (readSplit(json, file, out)) return true;
+    } catch (const std::bad_alloc&) {
+        error = outOfMemory(fileLabel);
+        return false;
+    }
     std::optional<BadScene> bad;
     ondemand::parser parser;
     try {
@@ -1175,7 +1266,7 @@ bool readScene(std::string_view text, simdjson::padded_string_view json, FileTex
         ondemand::document doc;
         if (parser.iterate(json).get(doc)) throw MalformedJson{};
         Scene scene;
-        SceneReader(doc, file).read(scene);
+        SceneReader(doc, file, nullptr).read(scene);
         out = std::move(scene);
         return true;
     } catch (BadScene& refused) {

@@ -1,0 +1,327 @@
+#include "korvo/scene/scene_rows.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <system_error>
+
+#include <fast_float/fast_float.h>
+
+#include "korvo/files/file_text.h"
+
+namespace korvo {
+namespace {
+
+// Longer numbers, exponents of three digits and integers of many digits are left to the
+// JSON parser, whose reading of them (a refusal, or a value beyond the float range or
+// below the normal ones) is the one that counts.
+constexpr ptrdiff_t kLongestNumber = 40;
+constexpr ptrdiff_t kLongestExponent = 2;
+constexpr ptrdiff_t kLongestInteger = 18;
+// A rest this short is always worth its copy.
+constexpr size_t kSmallRest = size_t(1) << 16;
+// How many rows are read between two returns of the pages read.
+constexpr size_t kRowsPerRelease = 4096;
+
+struct Cursor {
+    const char* p;
+    const char* end;
+};
+
+inline int countTrailingZeros(uint64_t x) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(x);
+#else
+    int n = 0;
+    while (!(x & 1)) x >>= 1, ++n;
+    return n;
+#endif
+}
+
+inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+inline bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// Past the digits from `p` on: eight bytes at a time, as most numbers of these files have
+// 16 or 17 digits.
+inline const char* skipDigits(const char* p, const char* end) {
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        // A byte is a digit when, less '0', it is below 10: adding 0x76 then leaves its top
+        // bit clear. A carry out of a byte that is no digit only reaches the bytes after it.
+        const uint64_t offset = word ^ 0x3030303030303030u;
+        const uint64_t notDigit = ((offset + 0x7676767676767676u) | offset) & 0x8080808080808080u;
+        if (notDigit) return p + (countTrailingZeros(notDigit) >> 3);
+        p += 8;
+    }
+    while (p < end && isDigit(*p)) ++p;
+    return p;
+}
+
+inline void skipBlanks(Cursor& c) {
+    while (c.p < c.end && isBlank(*c.p)) ++c.p;
+}
+
+// Takes `expected` after blanks.
+inline bool take(Cursor& c, char expected) {
+    skipBlanks(c);
+    if (c.p == c.end || *c.p != expected) return false;
+    ++c.p;
+    return true;
+}
+
+// A JSON number within the float range as the reader reads one: correctly rounded, and an
+// integer written "-0" as +0 (it is the integer 0).
+[[gnu::always_inline]] inline bool readReal(Cursor& c, double& x) {
+    skipBlanks(c);
+    const char* const start = c.p;
+    const char* const end = c.end;
+    const char* p = start;
+    if (p < end && *p == '-') ++p;
+    if (p == end || !isDigit(*p)) return false;
+    p = *p == '0' ? p + 1 : skipDigits(p, end);
+    bool integer = true;
+    if (p < end && *p == '.') {
+        ++p;
+        if (p == end || !isDigit(*p)) return false;
+        p = skipDigits(p, end);
+        integer = false;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        const char* const digits = p;
+        while (p < end && isDigit(*p)) ++p;
+        if (p == digits || p - digits > kLongestExponent) return false;
+        integer = false;
+    }
+    if (p - start > (integer ? kLongestInteger : kLongestNumber)) return false;
+    const fast_float::from_chars_result read = fast_float::from_chars(start, p, x);
+    if (read.ptr != p || read.ec != std::errc() || !(std::fabs(x) < kFloatRangeEnd)) return false;
+    if (integer && x == 0) x = 0;
+    c.p = p;
+    return true;
+}
+
+// A point index: a plain integer within the 32-bit range.
+inline bool readIndex(Cursor& c, int32_t& index) {
+    skipBlanks(c);
+    const char* p = c.p;
+    if (p == c.end || !isDigit(*p)) return false;
+    int64_t value = *p++ - '0';
+    if (value != 0) {
+        while (p < c.end && isDigit(*p)) {
+            value = value * 10 + (*p++ - '0');
+            if (value > std::numeric_limits<int32_t>::max()) return false;
+        }
+    }
+    if (p < c.end && (isDigit(*p) || *p == '.' || *p == 'e' || *p == 'E')) return false;
+    index = static_cast<int32_t>(value);
+    c.p = p;
+    return true;
+}
+
+// After a row: true while more rows follow; `closed` when the array ended instead.
+inline bool nextRow(Cursor& c, bool& closed) {
+    if (take(c, ',')) return true;
+    closed = take(c, ']');
+    return false;
+}
+
+inline void releaseNow(size_t row, FileText* file, const Cursor& c) {
+    if (file && row % kRowsPerRelease == kRowsPerRelease - 1) file->release(c.p);
+}
+
+// Each reader starts after the array's "[" and is true when it read the whole array,
+// non-empty, up to its "]".
+
+bool readPoints(Cursor& c, RowBlock& block, FileText* file) {
+    bool closed = false;
+    for (size_t row = 0;; ++row) {
+        Vec3 v;
+        if (!take(c, '[') || !readReal(c, v[0]) || !take(c, ',') || !readReal(c, v[1]) || !take(c, ',') ||
+            !readReal(c, v[2]) || !take(c, ']')) {
+            return false;
+        }
+        block.points.push_back(v);
+        releaseNow(row, file, c);
+        if (!nextRow(c, closed)) return closed;
+    }
+}
+
+bool readPolygons(Cursor& c, RowBlock& block, FileText* file) {
+    bool closed = false;
+    for (size_t row = 0;; ++row) {
+        int32_t index[4];
+        if (!take(c, '[') || !readIndex(c, index[0]) || !take(c, ',') || !readIndex(c, index[1]) ||
+            !take(c, ',') || !readIndex(c, index[2])) {
+            return false;
+        }
+        uint8_t corners = 3;
+        index[3] = index[2];
+        if (take(c, ',')) {
+            if (!readIndex(c, index[3])) return false;
+            corners = 4;
+        }
+        if (!take(c, ']')) return false;
+        block.largestIndex = std::max({block.largestIndex, index[0], index[1], index[2], index[3]});
+        block.polygons.push_back(Polygon{index[0], index[1], index[2], index[3]});
+        block.corners.push_back(corners);
+        releaseNow(row, file, c);
+        if (!nextRow(c, closed)) return closed;
+    }
+}
+
+// A corner as the text spells it, and its numbers.
+template <size_t N>
+struct SpelledCorner {
+    const char* text;
+    size_t length;
+    std::array<double, N> value;
+};
+
+// The corner at `c` when its text is that of one of `seen`.
+template <size_t N>
+bool repeatsCorner(Cursor& c, const SpelledCorner<N>* seen, size_t count, std::array<double, N>& value) {
+    const size_t left = size_t(c.end - c.p);
+    for (size_t j = 0; j < count; ++j) {
+        if (seen[j].length <= left && std::memcmp(c.p, seen[j].text, seen[j].length) == 0) {
+            value = seen[j].value;
+            c.p += seen[j].length;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Entries of 3 or 4 corners of N numbers; a triangle's fourth corner repeats its third.
+// Neighbouring polygons share most of their corners' vertices, so a corner spelled as one
+// of the previous entry's takes its numbers instead of reading them again.
+template <size_t N, class Record>
+bool readCornerLists(Cursor& c, std::vector<Record>& out, std::vector<uint8_t>& corners, FileText* file) {
+    bool closed = false;
+    SpelledCorner<N> seen[2][4];
+    size_t seenCount = 0;
+    for (size_t row = 0;; ++row) {
+        if (!take(c, '[')) return false;
+        SpelledCorner<N>* const previous = seen[(row + 1) & 1];
+        SpelledCorner<N>* const current = seen[row & 1];
+        Record record;
+        size_t count = 0;
+        do {
+            skipBlanks(c);
+            if (count == 4 || c.p == c.end || *c.p != '[') return false;
+            const char* const start = c.p;
+            if (!repeatsCorner(c, previous, seenCount, record.corners[count])) {
+                ++c.p;
+                for (size_t k = 0; k < N; ++k) {
+                    if ((k > 0 && !take(c, ',')) || !readReal(c, record.corners[count][k])) return false;
+                }
+                if (!take(c, ']')) return false;
+            }
+            current[count] = SpelledCorner<N>{start, size_t(c.p - start), record.corners[count]};
+            ++count;
+        } while (take(c, ','));
+        if (count < 3 || !take(c, ']')) return false;
+        seenCount = count;
+        if (count == 3) record.corners[3] = record.corners[2];
+        out.push_back(record);
+        corners.push_back(static_cast<uint8_t>(count));
+        releaseNow(row, file, c);
+        if (!nextRow(c, closed)) return closed;
+    }
+}
+
+bool kindOfKey(std::string_view key, RowKind& kind) {
+    if (key == "points") kind = RowKind::Points;
+    else if (key == "polygons") kind = RowKind::Polygons;
+    else if (key == "uvw") kind = RowKind::Uvw;
+    else if (key == "normals") kind = RowKind::Normals;
+    else return false;
+    return true;
+}
+
+// The array at `c` (after its "["), read into `block` when it has the usual shape.
+bool readArray(Cursor& c, RowBlock& block, size_t expectedEntries, FileText* file) {
+    switch (block.kind) {
+        case RowKind::Points: return readPoints(c, block, file);
+        case RowKind::Polygons: return readPolygons(c, block, file);
+        case RowKind::Uvw:
+            block.uvw.reserve(expectedEntries);
+            block.corners.reserve(expectedEntries);
+            return readCornerLists<2>(c, block.uvw, block.corners, file);
+        case RowKind::Normals:
+            block.normals.reserve(expectedEntries);
+            block.corners.reserve(expectedEntries);
+            return readCornerLists<3>(c, block.normals, block.corners, file);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool splitRows(const char* json, size_t length, size_t padding, FileText* file, SplitText& out) {
+    out = SplitText{};
+    const char* const end = json + length;
+    const char* copied = json;  // the text before it is in out.rest, or stands there as "[]"
+    const auto keep = [&](const char* upTo) { out.rest.insert(out.rest.end(), copied, upTo); };
+    // Only an array that is the value of a key is read: the scanner keeps what came last.
+    enum class After { Other, String, Colon } after = After::Other;
+    std::string_view lastString, key;
+    size_t expectedEntries = 0;  // the last polygons' count: the corner lists' usual length
+    const char* p = json;
+    while (p < end) {
+        const char ch = *p;
+        if (isBlank(ch)) {
+            ++p;
+            continue;
+        }
+        if (ch == '"') {
+            const char* q = p + 1;
+            while (q < end && *q != '"') q += *q == '\\' ? 2 : 1;
+            q = std::min(q, end);
+            lastString = std::string_view(p + 1, size_t(q - p - 1));
+            after = After::String;
+            p = q + 1;
+            continue;
+        }
+        if (ch == ':' && after == After::String) {
+            key = lastString;
+            after = After::Colon;
+            ++p;
+            continue;
+        }
+        RowBlock block;
+        if (ch == '[' && after == After::Colon && kindOfKey(key, block.kind)) {
+            Cursor c{p + 1, end};
+            if (readArray(c, block, expectedEntries, file)) {
+                if (block.kind == RowKind::Polygons) expectedEntries = block.polygons.size();
+                keep(p);
+                block.at = out.rest.size();
+                out.rest.push_back('[');
+                out.rest.push_back(']');
+                out.blocks.push_back(std::move(block));
+                copied = p = c.p;
+                if (file) file->release(p);
+                after = After::Other;
+                continue;
+            }
+        }
+        after = After::Other;
+        ++p;
+    }
+    keep(end);
+    // Arrays of another shape, or few in a large text: the copy would cost more than it saves.
+    if (out.blocks.empty() || (out.rest.size() > length / 2 && out.rest.size() > kSmallRest)) {
+        out = SplitText{};
+        return false;
+    }
+    out.restLength = out.rest.size();
+    out.rest.resize(out.restLength + padding, ' ');
+    return true;
+}
+
+}  // namespace korvo
