@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #ifdef __linux__
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #endif
 #include <sys/stat.h>
@@ -200,6 +201,8 @@ bool placeNewFile(const std::string& from, const std::string& to) {
 }
 
 std::FILE* openForReading(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
+
+void adviseLargePages(const void*, size_t) {}
 
 std::string createTemporaryFolder() {
     wchar_t base[MAX_PATH + 1];
@@ -503,6 +506,18 @@ bool placeNewFile(const std::string& from, const std::string& to) {
 }
 
 std::FILE* openForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
+void adviseLargePages(const void* data, size_t bytes) {
+#ifdef __linux__
+    constexpr uintptr_t kLargePage = uintptr_t(1) << 21;
+    const uintptr_t start = (uintptr_t(data) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (uintptr_t(data) + bytes) & ~(kLargePage - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
 
 std::string createTemporaryFolder() {
     const char* base = std::getenv("TMPDIR");

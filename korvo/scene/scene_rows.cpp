@@ -11,6 +11,7 @@
 #include <fast_float/fast_float.h>
 
 #include "korvo/files/file_text.h"
+#include "korvo/files/platform.h"
 
 namespace korvo {
 namespace {
@@ -42,14 +43,23 @@ inline int countTrailingZeros(uint64_t x) {
 }
 
 inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-inline bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+// Space, tab, line feed and carriage return.
+inline bool isBlank(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((uint64_t(0x100002600) >> u) & 1);
+}
+
+inline uint64_t wordAt(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
 
 // Past the digits from `p` on: eight bytes at a time, as most numbers of these files have
 // 16 or 17 digits.
 inline const char* skipDigits(const char* p, const char* end) {
     while (end - p >= 8) {
-        uint64_t word;
-        std::memcpy(&word, p, 8);
+        const uint64_t word = wordAt(p);
         // A byte is a digit when, less '0', it is below 10: adding 0x76 then leaves its top
         // bit clear. A carry out of a byte that is no digit only reaches the bytes after it.
         const uint64_t offset = word ^ 0x3030303030303030u;
@@ -61,14 +71,22 @@ inline const char* skipDigits(const char* p, const char* end) {
     return p;
 }
 
+// Rows of a pretty file start with a line's indentation, eight spaces at a time.
 inline void skipBlanks(Cursor& c) {
-    while (c.p < c.end && isBlank(*c.p)) ++c.p;
+    constexpr uint64_t kEightSpaces = 0x2020202020202020u;
+    while (c.p < c.end && isBlank(*c.p)) {
+        ++c.p;
+        while (c.end - c.p >= 8 && wordAt(c.p) == kEightSpaces) c.p += 8;
+    }
 }
 
-// Takes `expected` after blanks.
+// Takes `expected` after blanks; most often there are none.
 inline bool take(Cursor& c, char expected) {
-    skipBlanks(c);
-    if (c.p == c.end || *c.p != expected) return false;
+    if (c.p == c.end) return false;
+    if (*c.p != expected) {
+        skipBlanks(c);
+        if (c.p == c.end || *c.p != expected) return false;
+    }
     ++c.p;
     return true;
 }
@@ -175,22 +193,28 @@ bool readPolygons(Cursor& c, RowBlock& block, FileText* file) {
     }
 }
 
-// A corner as the text spells it, and its numbers.
-template <size_t N>
-struct SpelledCorner {
-    const char* text;
+// Where a corner's text starts, and its length.
+struct CornerText {
+    const char* start;
     size_t length;
-    std::array<double, N> value;
 };
 
-// The corner at `c` when its text is that of one of `seen`.
-template <size_t N>
-bool repeatsCorner(Cursor& c, const SpelledCorner<N>* seen, size_t count, std::array<double, N>& value) {
+// The corner at `c` when it is spelled as one of the `count` corners of `previous`, whose
+// texts are `spelled`: its numbers are then theirs.
+template <size_t N, class Record>
+bool repeatsCorner(Cursor& c, const CornerText* spelled, const Record& previous, size_t count,
+                   std::array<double, N>& value) {
     const size_t left = size_t(c.end - c.p);
     for (size_t j = 0; j < count; ++j) {
-        if (seen[j].length <= left && std::memcmp(c.p, seen[j].text, seen[j].length) == 0) {
-            value = seen[j].value;
-            c.p += seen[j].length;
+        // Most texts that differ end elsewhere, or differ in their last digits.
+        const size_t length = spelled[j].length;
+        if (length > left || c.p[length - 1] != ']' ||
+            (length >= 8 && wordAt(c.p + length - 8) != wordAt(spelled[j].start + length - 8))) {
+            continue;
+        }
+        if (std::memcmp(c.p, spelled[j].start, length) == 0) {
+            value = previous.corners[j];
+            c.p += spelled[j].length;
             return true;
         }
     }
@@ -203,32 +227,33 @@ bool repeatsCorner(Cursor& c, const SpelledCorner<N>* seen, size_t count, std::a
 template <size_t N, class Record>
 bool readCornerLists(Cursor& c, std::vector<Record>& out, std::vector<uint8_t>& corners, FileText* file) {
     bool closed = false;
-    SpelledCorner<N> seen[2][4];
-    size_t seenCount = 0;
+    CornerText spelled[2][4];
+    size_t previousCount = 0;
     for (size_t row = 0;; ++row) {
         if (!take(c, '[')) return false;
-        SpelledCorner<N>* const previous = seen[(row + 1) & 1];
-        SpelledCorner<N>* const current = seen[row & 1];
-        Record record;
+        // Written in place; the records of a list that is not read whole are dropped with it.
+        Record& record = out.emplace_back();
+        const Record& previous = row > 0 ? out[out.size() - 2] : record;
+        const CornerText* const previousText = spelled[(row + 1) & 1];
+        CornerText* const currentText = spelled[row & 1];
         size_t count = 0;
         do {
             skipBlanks(c);
             if (count == 4 || c.p == c.end || *c.p != '[') return false;
             const char* const start = c.p;
-            if (!repeatsCorner(c, previous, seenCount, record.corners[count])) {
+            if (!repeatsCorner<N>(c, previousText, previous, previousCount, record.corners[count])) {
                 ++c.p;
                 for (size_t k = 0; k < N; ++k) {
                     if ((k > 0 && !take(c, ',')) || !readReal(c, record.corners[count][k])) return false;
                 }
                 if (!take(c, ']')) return false;
             }
-            current[count] = SpelledCorner<N>{start, size_t(c.p - start), record.corners[count]};
+            currentText[count] = CornerText{start, size_t(c.p - start)};
             ++count;
         } while (take(c, ','));
         if (count < 3 || !take(c, ']')) return false;
-        seenCount = count;
+        previousCount = count;
         if (count == 3) record.corners[3] = record.corners[2];
-        out.push_back(record);
         corners.push_back(static_cast<uint8_t>(count));
         releaseNow(row, file, c);
         if (!nextRow(c, closed)) return closed;
@@ -251,10 +276,12 @@ bool readArray(Cursor& c, RowBlock& block, size_t expectedEntries, FileText* fil
         case RowKind::Polygons: return readPolygons(c, block, file);
         case RowKind::Uvw:
             block.uvw.reserve(expectedEntries);
+            platform::adviseLargePages(block.uvw.data(), expectedEntries * sizeof(PolygonUV));
             block.corners.reserve(expectedEntries);
             return readCornerLists<2>(c, block.uvw, block.corners, file);
         case RowKind::Normals:
             block.normals.reserve(expectedEntries);
+            platform::adviseLargePages(block.normals.data(), expectedEntries * sizeof(PolygonNormals));
             block.corners.reserve(expectedEntries);
             return readCornerLists<3>(c, block.normals, block.corners, file);
     }
