@@ -20,14 +20,16 @@ FileText::~FileText() {
 
 #ifdef __linux__
 // The file mapped privately and read-only, in a reserved range of zero pages one longer
-// than the padding needs, so that the bytes past the end read as zeros.
+// than the padding needs, so that the bytes past the end read as zeros. Its pages come in
+// as they are first read, not all at once: with the pages read given back behind the
+// reader, the text is never resident whole.
 bool FileText::map(std::FILE* file, size_t size, size_t padding) {
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     const size_t fileLength = (size + page - 1) / page * page;
     const size_t length = (size + padding + page - 1) / page * page;
     void* range = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (range == MAP_FAILED) return false;
-    if (mmap(range, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fileno(file), 0) == MAP_FAILED) {
+    if (mmap(range, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED, fileno(file), 0) == MAP_FAILED) {
         munmap(range, length);
         return false;
     }
