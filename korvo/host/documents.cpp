@@ -1,5 +1,6 @@
 // Live documents: built from scene records, copied, timed and evaluated.
 #include <cmath>
+#include <type_traits>
 
 #include "korvo/host/host_state.h"
 #include "korvo/host/placement.h"
@@ -88,20 +89,28 @@ std::unique_ptr<ObjectImpl> buildObject(Object& source, const std::vector<std::s
     o->scale = toVector(source.scale);
     o->animation = source.animation;
     o->generator = source.generator;
+    // A scene given to keep gives back each array once converted, so that the scene's
+    // arrays and the document's are never all held at once.
+    const auto giveBack = [](auto& records) {
+        if constexpr (!std::is_const_v<Object>) std::decay_t<decltype(records)>().swap(records);
+    };
     if (source.arrays) {
         takeArrays(*o, std::move(*source.arrays));
     } else {
         std::vector<KrvVector>& points = o->points.edit();
         points.reserve(source.points.size());
         for (const Vec3& p : source.points) points.push_back(toVector(p));
+        giveBack(source.points);
         std::vector<KrvPolygon>& polygons = o->polygons.edit();
         polygons.reserve(source.polygons.size());
         for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
+        giveBack(source.polygons);
         if (source.uvw) {
             o->hasUV = true;
             std::vector<PolygonCornerUVs>& uvw = o->uvw.edit();
             uvw.reserve(source.uvw->size());
             for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
+            giveBack(*source.uvw);
         }
         if (source.normals) {
             o->hasNormals = true;
@@ -110,6 +119,7 @@ std::unique_ptr<ObjectImpl> buildObject(Object& source, const std::vector<std::s
             for (const PolygonNormals& n : *source.normals)
                 normals.push_back({toVector(n.corners[0]), toVector(n.corners[1]), toVector(n.corners[2]),
                                    toVector(n.corners[3])});
+            giveBack(*source.normals);
         }
     }
     o->texture = source.texture;
