@@ -149,6 +149,25 @@ inline bool nextRow(Cursor& c, bool& closed) {
     return false;
 }
 
+// Room for one more element: the array doubles into memory advised to large pages before
+// anything is copied there, as a page fault costs as much as reading a few hundred numbers.
+template <class T>
+void makeRoom(std::vector<T>& v) {
+    if (v.size() < v.capacity()) return;
+    std::vector<T> larger;
+    larger.reserve(std::max<size_t>(2 * v.capacity(), 4096));
+    platform::adviseLargePages(larger.data(), larger.capacity() * sizeof(T));
+    larger.insert(larger.end(), v.begin(), v.end());
+    v.swap(larger);
+}
+
+// Room for `count` elements, in memory advised to large pages.
+template <class T>
+void reserveLarge(std::vector<T>& v, size_t count) {
+    v.reserve(count);
+    platform::adviseLargePages(v.data(), v.capacity() * sizeof(T));
+}
+
 inline void releaseNow(size_t row, FileText* file, const Cursor& c) {
     if (file && row % kRowsPerRelease == kRowsPerRelease - 1) file->release(c.p);
 }
@@ -164,6 +183,7 @@ bool readPoints(Cursor& c, RowBlock& block, FileText* file) {
             !readReal(c, v[2]) || !take(c, ']')) {
             return false;
         }
+        makeRoom(block.points);
         block.points.push_back(v);
         releaseNow(row, file, c);
         if (!nextRow(c, closed)) return closed;
@@ -186,7 +206,9 @@ bool readPolygons(Cursor& c, RowBlock& block, FileText* file) {
         }
         if (!take(c, ']')) return false;
         block.largestIndex = std::max({block.largestIndex, index[0], index[1], index[2], index[3]});
+        makeRoom(block.polygons);
         block.polygons.push_back(Polygon{index[0], index[1], index[2], index[3]});
+        makeRoom(block.corners);
         block.corners.push_back(corners);
         releaseNow(row, file, c);
         if (!nextRow(c, closed)) return closed;
@@ -232,6 +254,7 @@ bool readCornerLists(Cursor& c, std::vector<Record>& out, std::vector<uint8_t>& 
     for (size_t row = 0;; ++row) {
         if (!take(c, '[')) return false;
         // Written in place; the records of a list that is not read whole are dropped with it.
+        makeRoom(out);
         Record& record = out.emplace_back();
         const Record& previous = row > 0 ? out[out.size() - 2] : record;
         const CornerText* const previousText = spelled[(row + 1) & 1];
@@ -254,6 +277,7 @@ bool readCornerLists(Cursor& c, std::vector<Record>& out, std::vector<uint8_t>& 
         if (count < 3 || !take(c, ']')) return false;
         previousCount = count;
         if (count == 3) record.corners[3] = record.corners[2];
+        makeRoom(corners);
         corners.push_back(static_cast<uint8_t>(count));
         releaseNow(row, file, c);
         if (!nextRow(c, closed)) return closed;
@@ -269,20 +293,24 @@ bool kindOfKey(std::string_view key, RowKind& kind) {
     return true;
 }
 
-// The array at `c` (after its "["), read into `block` when it has the usual shape.
-bool readArray(Cursor& c, RowBlock& block, size_t expectedEntries, FileText* file) {
+// The array at `c` (after its "["), read into `block` when it has the usual shape. The
+// records are sized ahead where the arrays read before tell their length: a list per
+// corner has one entry per polygon, and a closed mesh of triangles twice as many polygons
+// as points.
+bool readArray(Cursor& c, RowBlock& block, size_t lastPoints, size_t lastPolygons, FileText* file) {
     switch (block.kind) {
         case RowKind::Points: return readPoints(c, block, file);
-        case RowKind::Polygons: return readPolygons(c, block, file);
+        case RowKind::Polygons:
+            reserveLarge(block.polygons, 2 * lastPoints);
+            reserveLarge(block.corners, 2 * lastPoints);
+            return readPolygons(c, block, file);
         case RowKind::Uvw:
-            block.uvw.reserve(expectedEntries);
-            platform::adviseLargePages(block.uvw.data(), expectedEntries * sizeof(PolygonUV));
-            block.corners.reserve(expectedEntries);
+            reserveLarge(block.uvw, lastPolygons);
+            reserveLarge(block.corners, lastPolygons);
             return readCornerLists<2>(c, block.uvw, block.corners, file);
         case RowKind::Normals:
-            block.normals.reserve(expectedEntries);
-            platform::adviseLargePages(block.normals.data(), expectedEntries * sizeof(PolygonNormals));
-            block.corners.reserve(expectedEntries);
+            reserveLarge(block.normals, lastPolygons);
+            reserveLarge(block.corners, lastPolygons);
             return readCornerLists<3>(c, block.normals, block.corners, file);
     }
     return false;
@@ -298,7 +326,7 @@ bool splitRows(const char* json, size_t length, size_t padding, FileText* file, 
     // Only an array that is the value of a key is read: the scanner keeps what came last.
     enum class After { Other, String, Colon } after = After::Other;
     std::string_view lastString, key;
-    size_t expectedEntries = 0;  // the last polygons' count: the corner lists' usual length
+    size_t lastPoints = 0, lastPolygons = 0;  // the lengths of the last such arrays read
     const char* p = json;
     while (p < end) {
         const char ch = *p;
@@ -324,8 +352,9 @@ bool splitRows(const char* json, size_t length, size_t padding, FileText* file, 
         RowBlock block;
         if (ch == '[' && after == After::Colon && kindOfKey(key, block.kind)) {
             Cursor c{p + 1, end};
-            if (readArray(c, block, expectedEntries, file)) {
-                if (block.kind == RowKind::Polygons) expectedEntries = block.polygons.size();
+            if (readArray(c, block, lastPoints, lastPolygons, file)) {
+                if (block.kind == RowKind::Points) lastPoints = block.points.size();
+                if (block.kind == RowKind::Polygons) lastPolygons = block.polygons.size();
                 keep(p);
                 block.at = out.rest.size();
                 out.rest.push_back('[');
