@@ -55,15 +55,19 @@ inline uint64_t wordAt(const char* p) {
     return word;
 }
 
+// The top bit of each byte of `word` that is not a digit. A byte is a digit when, less
+// '0', it is below 10: adding 0x76 then leaves its top bit clear. A carry out of a byte
+// that is no digit only reaches the bytes after it, so the first such byte is always right.
+inline uint64_t notDigits(uint64_t word) {
+    const uint64_t offset = word ^ 0x3030303030303030u;
+    return ((offset + 0x7676767676767676u) | offset) & 0x8080808080808080u;
+}
+
 // Past the digits from `p` on: eight bytes at a time, as most numbers of these files have
 // 16 or 17 digits.
 inline const char* skipDigits(const char* p, const char* end) {
     while (end - p >= 8) {
-        const uint64_t word = wordAt(p);
-        // A byte is a digit when, less '0', it is below 10: adding 0x76 then leaves its top
-        // bit clear. A carry out of a byte that is no digit only reaches the bytes after it.
-        const uint64_t offset = word ^ 0x3030303030303030u;
-        const uint64_t notDigit = ((offset + 0x7676767676767676u) | offset) & 0x8080808080808080u;
+        const uint64_t notDigit = notDigits(wordAt(p));
         if (notDigit) return p + (countTrailingZeros(notDigit) >> 3);
         p += 8;
     }
@@ -75,7 +79,7 @@ inline const char* skipDigits(const char* p, const char* end) {
 inline void skipBlanks(Cursor& c) {
     constexpr uint64_t kEightSpaces = 0x2020202020202020u;
     while (c.p < c.end && isBlank(*c.p)) {
-        ++c.p;
+        if (*c.p++ != '\n') continue;
         while (c.end - c.p >= 8 && wordAt(c.p) == kEightSpaces) c.p += 8;
     }
 }
@@ -128,6 +132,24 @@ inline bool take(Cursor& c, char expected) {
 inline bool readIndex(Cursor& c, int32_t& index) {
     skipBlanks(c);
     const char* p = c.p;
+    // Up to seven digits and what follows them, converted in one step.
+    if (c.end - p >= 8) {
+        const uint64_t word = wordAt(p);
+        const uint64_t notDigit = notDigits(word);
+        const int digits = notDigit ? countTrailingZeros(notDigit) >> 3 : 8;
+        if (digits > 0 && digits < 8) {
+            const char next = p[digits];
+            if ((*p == '0' && digits > 1) || next == '.' || next == 'e' || next == 'E') return false;
+            // The digits' values, the first in the top byte of eight.
+            uint64_t v = (word - 0x3030303030303030u) << (8 * (8 - digits));
+            v = v * 10 + (v >> 8);
+            v = (((v & 0x000000FF000000FFu) * (100 + (uint64_t(1000000) << 32))) +
+                 (((v >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t(10000) << 32)))) >> 32;
+            index = static_cast<int32_t>(v);
+            c.p = p + digits;
+            return true;
+        }
+    }
     if (p == c.end || !isDigit(*p)) return false;
     int64_t value = *p++ - '0';
     if (value != 0) {

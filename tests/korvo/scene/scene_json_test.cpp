@@ -613,6 +613,10 @@ TEST(SceneJson, ArraysReadAheadAreReadAsTheParserReadsThem) {
 [[[0,0,1],[0,0,1],[0,0,1]], [[0,0,1],[0,0,1],[0,0,1]]])",
         kPoints + R"(, "@polygons":
 [[0,1,2], [0,-0,1], [0,1.0,2], [0,1]])",
+        kPoints + R"(, "@polygons":
+[[0,1,2], [00,1,2]])",
+        kPoints + R"(, "@polygons":
+[[0,1,2], [1e0,1,2], [0,1,12345678], [0,1,2147483648]])",
         // numbers the reader refuses or reads otherwise
         R"(, "@points":
 [[3.5e38,0,0]])",
