@@ -177,7 +177,7 @@ template <class T>
 void makeRoom(std::vector<T>& v) {
     if (v.size() < v.capacity()) return;
     std::vector<T> larger;
-    larger.reserve(std::max<size_t>(2 * v.capacity(), 4096));
+    larger.reserve(std::max<size_t>(2 * v.capacity(), 16));
     platform::adviseLargePages(larger.data(), larger.capacity() * sizeof(T));
     larger.insert(larger.end(), v.begin(), v.end());
     v.swap(larger);
