@@ -371,8 +371,10 @@ bool splitRows(const char* json, size_t length, size_t padding, FileText* file, 
             ++p;
             continue;
         }
-        RowBlock block;
-        if (ch == '[' && after == After::Colon && kindOfKey(key, block.kind)) {
+        RowKind kind;
+        if (ch == '[' && after == After::Colon && kindOfKey(key, kind)) {
+            RowBlock block;
+            block.kind = kind;
             Cursor c{p + 1, end};
             if (readArray(c, block, lastPoints, lastPolygons, file)) {
                 if (block.kind == RowKind::Points) lastPoints = block.points.size();
