@@ -129,7 +129,7 @@ inline bool take(Cursor& c, char expected) {
 }
 
 // A point index: a plain integer within the 32-bit range.
-inline bool readIndex(Cursor& c, int32_t& index) {
+[[gnu::always_inline]] inline bool readIndex(Cursor& c, int32_t& index) {
     skipBlanks(c);
     const char* p = c.p;
     // Up to seven digits and what follows them, converted in one step.
