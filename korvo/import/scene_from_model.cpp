@@ -371,7 +371,7 @@ struct VertexShares {
 // that each vertex's run is placed once.
 VertexShares vertexShares(const ModelMesh& mesh, const std::vector<int>& boneItem) {
     VertexShares out;
-    const size_t vertexCount = mesh.positions.size();
+    const size_t vertexCount = mesh.vertices().count;
     size_t total = 0;
     for (size_t b = 0; b < mesh.bones.size(); ++b)
         if (boneItem[b] >= 0) total += mesh.bones[b].weights.size();
@@ -404,9 +404,8 @@ uint64_t mixed(uint64_t h, uint64_t value) {
 // point, so that a vertex is compared only with points of that part; the slots of the
 // vertices a few places ahead are fetched while the current one is placed.
 template <typename Position>
-void matchPoints(const std::vector<Position>& positions, const VertexShares& weights,
+void matchPoints(const Position* positions, size_t vertexCount, const VertexShares& weights,
                  std::vector<int32_t>& pointOfVertex, std::vector<uint32_t>& vertexOfPoint) {
-    const size_t vertexCount = positions.size();
     size_t slotCount = 16;
     while (slotCount < 2 * vertexCount) slotCount *= 2;
     constexpr uint64_t kEmpty = ~uint64_t{0};
@@ -509,7 +508,8 @@ struct MeshPlacing {
 // file's records; both hold the same numbers.
 void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& placing, bool arrays,
                  SceneObject& out) {
-    const size_t vertexCount = mesh.positions.size();
+    const VertexValues vertices = mesh.vertices();
+    const size_t vertexCount = vertices.count;
     std::vector<int> boneItem(mesh.bones.size(), -1);
     for (size_t b = 0; b < mesh.bones.size(); ++b) {
         const int node = boneNodeOf(c, mesh.bones[b]);
@@ -522,22 +522,23 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
     std::vector<Vec3> folded;
     if (placing.fold) {
         folded.reserve(vertexCount);
-        for (const Float3& p : mesh.positions) folded.push_back(transformPoint(*placing.fold, shortestDouble(p)));
+        for (size_t v = 0; v < vertexCount; ++v)
+            folded.push_back(transformPoint(*placing.fold, shortestDouble(vertices.positions[v])));
     }
     std::vector<int32_t> pointOfVertex;
     std::vector<uint32_t> vertexOfPoint;
     if (placing.fold)
-        matchPoints(folded, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(folded.data(), vertexCount, weights, pointOfVertex, vertexOfPoint);
     else
-        matchPoints(mesh.positions, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(vertices.positions, vertexCount, weights, pointOfVertex, vertexOfPoint);
     const size_t pointCount = vertexOfPoint.size();
 
     const auto pointAt = [&](uint32_t v) {
-        const Vec3 p = placing.fold ? folded[v] : shortestDouble(mesh.positions[v]);
+        const Vec3 p = placing.fold ? folded[v] : shortestDouble(vertices.positions[v]);
         return reboundPoint(rebind, p, weights.begin(v), weights.end(v));
     };
-    const bool hasUv = !mesh.uv.empty();
-    const bool hasNormals = mesh.normals.size() == mesh.positions.size() && !mesh.normals.empty();
+    const bool hasUv = vertices.uv != nullptr;
+    const bool hasNormals = vertices.normals != nullptr;
     Affine normalMap;
     if (placing.fold) {
         normalMap = inverse(*placing.fold);
@@ -545,14 +546,15 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
     }
     // A normal that is not finite is left zero: the export takes the face's there.
     const auto normalAt = [&](uint32_t v) {
-        const Float3& n = mesh.normals[v];
+        const Float3& n = vertices.normals[v];
         const Vec3 turned = placing.fold ? foldedNormal(normalMap, n) : Vec3{n[0], n[1], n[2]};
         return finite(turned) ? Vec3{turned[0], turned[1], -turned[2]} : Vec3{0, 0, 0};
     };
     // The texture origin moves to the top-left: v becomes 1 - v, of the shortest decimal
     // form as a scene file holds it. Once per vertex, not per corner.
     const auto uvAt = [&](uint32_t v) {
-        return Vec2{shortestDouble(mesh.uv[v][0]), 1 - shortestDouble(mesh.uv[v][1])};
+        const Float2 t = vertices.uvOf(v);
+        return Vec2{shortestDouble(t[0]), 1 - shortestDouble(t[1])};
     };
     const auto eachTriangle = [&](auto&& take) {
         size_t first = 0;
@@ -569,7 +571,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
         const bool asRead = !placing.fold && rebind.empty();
         for (uint32_t v : vertexOfPoint) {
             if (asRead) {
-                const Float3& p = mesh.positions[v];
+                const Float3& p = vertices.positions[v];
                 a.points.push_back({shortestFloat(p[0]), shortestFloat(p[1]), -shortestFloat(p[2])});
             } else {
                 const Vec3 p = pointAt(v);
@@ -593,7 +595,8 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
                 float v = 0;
             };
             std::array<Flipped, 1024> recent;
-            for (const Float2& t : mesh.uv) {
+            for (size_t v = 0; v < vertexCount; ++v) {
+                const Float2 t = vertices.uvOf(v);
                 uint32_t bits = 0;
                 std::memcpy(&bits, &t[1], sizeof bits);
                 Flipped& known = recent[(bits ^ (bits >> 10) ^ (bits >> 20)) & (recent.size() - 1)];
@@ -605,7 +608,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
             normals.reserve(vertexCount);
             for (uint32_t v = 0; v < vertexCount; ++v) {
-                const Float3& n = mesh.normals[v];
+                const Float3& n = vertices.normals[v];
                 if (!placing.fold) {
                     normals.push_back(finite(n) ? KrvVector{n[0], n[1], -n[2]} : KrvVector{0, 0, 0});
                 } else {
@@ -951,9 +954,10 @@ bool findNonFinite(const ModelData& model, std::string& error) {
             return true;
         }
     for (const ModelMesh& mesh : model.meshes) {
-        for (size_t v = 0; v < mesh.positions.size(); ++v)
-            if (!finite(mesh.positions[v]) ||
-                (!mesh.uv.empty() && !(std::isfinite(mesh.uv[v][0]) && std::isfinite(mesh.uv[v][1])))) {
+        const VertexValues vertices = mesh.vertices();
+        for (size_t v = 0; v < vertices.count; ++v)
+            if (!finite(vertices.positions[v]) ||
+                (vertices.uv && !(std::isfinite(vertices.uvOf(v)[0]) && std::isfinite(vertices.uvOf(v)[1])))) {
                 error = "mesh " + quoted(mesh.name) + ": vertex " + std::to_string(v) +
                         " has a coordinate that is not finite";
                 return true;
