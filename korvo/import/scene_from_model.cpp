@@ -4,7 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -399,17 +402,28 @@ uint64_t mixed(uint64_t h, uint64_t value) {
 // Vertices that share position and weights bit for bit become one point, numbered in the
 // order of their first vertex: the point of every vertex, and the first vertex of every
 // point. `positions` are the reader's floats, or the doubles they were moved to (the same
-// floats are the same doubles, and the reverse). One open-addressed table, sized up front
-// (nothing is allocated per vertex), whose entries keep part of their hash beside the
-// point, so that a vertex is compared only with points of that part; the slots of the
-// vertices a few places ahead are fetched while the current one is placed.
+// floats are the same doubles, and the reverse). One open-addressed table, sized for the
+// points expected (nothing is allocated per vertex), whose entries keep part of their
+// hash beside the point, so that a vertex is compared only with points of that part; the
+// slots of the vertices a few places ahead are fetched while the current one is placed.
 template <typename Position>
-void matchPoints(const Position* positions, size_t vertexCount, const VertexShares& weights,
+void matchPoints(const Position* positions, size_t vertexCount, size_t expectedPoints, const VertexShares& weights,
                  std::vector<int32_t>& pointOfVertex, std::vector<uint32_t>& vertexOfPoint) {
+    // Sized for `expectedPoints`, at most half full, and doubled when half full: the
+    // smaller the table, the more of it is found in the caches. Zero is an empty slot,
+    // so that the table comes zeroed from the system (calloc) instead of being written
+    // through.
     size_t slotCount = 16;
-    while (slotCount < 2 * vertexCount) slotCount *= 2;
-    constexpr uint64_t kEmpty = ~uint64_t{0};
-    std::vector<uint64_t> slots(slotCount, kEmpty);  // hash part << 32 | point
+    while (slotCount < 2 * std::min(expectedPoints, vertexCount)) slotCount *= 2;
+    struct Free {
+        void operator()(uint64_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint64_t[], Free> slots;  // hash part << 32 | point + 1
+    const auto allocateSlots = [&] {
+        slots.reset(static_cast<uint64_t*>(std::calloc(slotCount, sizeof(uint64_t))));
+        if (!slots) throw std::bad_alloc();
+    };
+    allocateSlots();
     const auto same = [&](size_t a, size_t b) {
         if (std::memcmp(positions[a].data(), positions[b].data(), sizeof(Position)) != 0) return false;
         if (weights.first.empty()) return true;
@@ -448,17 +462,28 @@ void matchPoints(const Position* positions, size_t vertexCount, const VertexShar
             ahead[v % kAhead] = later;
             __builtin_prefetch(&slots[later & (slotCount - 1)]);
         }
+        if (2 * (vertexOfPoint.size() + 1) > slotCount) {
+            // Every point placed again: they are distinct, each takes the first empty slot.
+            slotCount *= 2;
+            allocateSlots();
+            for (size_t point = 0; point < vertexOfPoint.size(); ++point) {
+                const uint64_t held = hashOf(vertexOfPoint[point]);
+                size_t slot = held & (slotCount - 1);
+                while (slots[slot] != 0) slot = (slot + 1) & (slotCount - 1);
+                slots[slot] = held >> 32 << 32 | (point + 1);
+            }
+        }
         const uint64_t part = h >> 32 << 32;
         size_t slot = h & (slotCount - 1);
         for (;; slot = (slot + 1) & (slotCount - 1)) {
             const uint64_t entry = slots[slot];
-            if (entry == kEmpty) {
-                slots[slot] = part | vertexOfPoint.size();
+            if (entry == 0) {
+                slots[slot] = part | (vertexOfPoint.size() + 1);
                 pointOfVertex[v] = static_cast<int32_t>(vertexOfPoint.size());
                 vertexOfPoint.push_back(static_cast<uint32_t>(v));
                 break;
             }
-            const auto point = static_cast<uint32_t>(entry);
+            const auto point = static_cast<uint32_t>(entry) - 1;
             if ((entry >> 32 << 32) == part && same(vertexOfPoint[point], v)) {
                 pointOfVertex[v] = static_cast<int32_t>(point);
                 break;
@@ -525,12 +550,17 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
         for (size_t v = 0; v < vertexCount; ++v)
             folded.push_back(transformPoint(*placing.fold, shortestDouble(vertices.positions[v])));
     }
+    // A closed surface of triangles has about half as many points as triangles, however
+    // many vertices its corners split into (a flat-shaded one has three per triangle);
+    // more points grow the table.
+    const size_t triangles = static_cast<size_t>(triangleCount(mesh));
+    const size_t expectedPoints = triangles / 2 + 1;
     std::vector<int32_t> pointOfVertex;
     std::vector<uint32_t> vertexOfPoint;
     if (placing.fold)
-        matchPoints(folded.data(), vertexCount, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(folded.data(), vertexCount, expectedPoints, weights, pointOfVertex, vertexOfPoint);
     else
-        matchPoints(vertices.positions, vertexCount, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(vertices.positions, vertexCount, expectedPoints, weights, pointOfVertex, vertexOfPoint);
     const size_t pointCount = vertexOfPoint.size();
 
     const auto pointAt = [&](uint32_t v) {
@@ -563,7 +593,6 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             first += size;
         }
     };
-    const size_t triangles = static_cast<size_t>(triangleCount(mesh));
 
     if (arrays) {
         MeshArrays& a = out.arrays.emplace();
