@@ -149,6 +149,19 @@ struct TagNormals {
 template <typename Rule>
 int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& groups, int32_t firstGroup,
                    int32_t firstCorner, int32_t* scratch) {
+    // The common case first: every later corner joins the first one's group (asked in
+    // the order the general way asks), whose corners then stay as they are. Otherwise
+    // the general way starts over.
+    if (count > 0) {
+        rule.start(corners[0]);
+        int32_t joined = 1;
+        while (joined < count && rule.joins(corners[joined])) ++joined;
+        if (joined == count) {
+            groups.normals[firstGroup] = rule.normal();
+            groups.cornerStarts[firstGroup] = firstCorner;
+            return 1;
+        }
+    }
     int32_t* groupOf = scratch;
     int32_t* inCorner = scratch + count;
     int32_t* cursor = scratch + 2 * count;
