@@ -67,15 +67,21 @@ void writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCo
     const int32_t faceCount = indexCount / 3;
     writeCount(writer, faceCount);
     ListText list(writer);
+    // "3;" three indices of at most 11 characters (the last one's terminating zero
+    // after it), two commas and ";".
+    constexpr int32_t kMostRow = 2 + 3 * 11 + 2 + 2;
     for (int32_t k = 0; k < faceCount; ++k) {
         const int32_t* corner = indices + 3 * k;
-        list.text("3;");
-        list.integer(corner[0]);
-        list.text(",");
-        list.integer(corner[1]);
-        list.text(",");
-        list.integer(corner[2]);
-        list.text(";");
+        char* at = list.reserve(kMostRow);
+        *at++ = '3';
+        *at++ = ';';
+        at += formatInt(at, corner[0]);
+        *at++ = ',';
+        at += formatInt(at, corner[1]);
+        *at++ = ',';
+        at += formatInt(at, corner[2]);
+        *at++ = ';';
+        list.commit(at);
         addRowEnd(list, k, faceCount, ";\r\n\r\n");
     }
 }
@@ -92,10 +98,13 @@ void writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, i
     writeCount(writer, vertexCount);
     ListText list(writer);
     for (int32_t i = 0; i < vertexCount; ++i) {
-        list.real(vertices[i].u);
-        list.text("; ");
-        list.real(vertices[i].v);
-        list.text(";");
+        char* at = list.reserve(static_cast<int32_t>(2 * kRealTextCapacity + 3));
+        at += formatReal(at, writer.finiteOrZero(vertices[i].u));
+        *at++ = ';';
+        *at++ = ' ';
+        at += formatReal(at, writer.finiteOrZero(vertices[i].v));
+        *at++ = ';';
+        list.commit(at);
         addRowEnd(list, i, vertexCount, ";\r\n");
     }
 }

@@ -124,6 +124,13 @@ public:
     void text(const char (&literal)[N]) {
         text(literal, static_cast<int32_t>(N - 1));
     }
+    // Room for `count` bytes written in place from the address returned, up to the
+    // address given to commit(); at most kCapacity.
+    char* reserve(int32_t count) {
+        room(count);
+        return text_ + length_;
+    }
+    void commit(const char* end) { length_ = static_cast<int32_t>(end - text_); }
     void flush() {
         writer_.writeBytes(text_, length_);
         length_ = 0;
