@@ -9,8 +9,10 @@ bool importModel(const std::string& path, Scene& out, std::string& error, const 
                  const ImportChoices& choices, TextureOutput* textures) {
     ModelData model;
     std::string reason;
-    SceneRelease release;  // the reader's scene goes while the model is converted
-    const bool read = readModel(path, ReadMode::Triangles, model, reason, "", &release);
+    // The reader's scene goes while the model is converted, but for the vertex arrays,
+    // which the conversion reads where they are.
+    SceneRelease release;
+    const bool read = readModel(path, ReadMode::Triangles, model, reason, "", &release, VertexArrays::TakenOver);
     readerFinished();
     if (!read) {
         error = path + ": cannot import: " + reason;

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,17 +66,43 @@ struct ModelBone {
     std::vector<VertexWeight> weights;
 };
 
+// A mesh's per-vertex values where they lie: in the mesh's own arrays, or in the
+// reader's that the mesh took over (see ModelMesh::taken).
+struct VertexValues {
+    size_t count = 0;
+    const Float3* positions = nullptr;
+    const Float3* normals = nullptr;  // one per vertex, or null
+    const float* uv = nullptr;        // u, v of vertex v at uv[v * uvStride], or null
+    size_t uvStride = 2;
+
+    Float2 uvOf(size_t v) const { return {uv[v * uvStride], uv[v * uvStride + 1]}; }
+};
+
 struct ModelMesh {
     std::string name;
     int material = 0;
     std::vector<Float3> positions;
     std::vector<Float3> normals;      // one per vertex as the file gives them, or empty
     std::vector<Float2> uv;           // first texture channel, one per vertex, or empty
+    // A mesh read for an import (readModel's VertexArrays::TakenOver) keeps the reader's
+    // own vertex arrays instead of copying them: `taken` points into them and the three
+    // above stay empty. `takenArrays` owns them, so that they go with the mesh.
+    VertexValues taken;
+    std::vector<std::shared_ptr<const void>> takenArrays;
     std::vector<uint32_t> faceSizes;  // corners per face
     std::vector<uint32_t> corners;    // the faces' vertex indices, face after face
     std::vector<ModelBone> bones;
     bool hasColors = false;  // per-vertex colours, which the scene does not keep
     uint32_t morphTargets = 0;  // blend shapes, which the scene does not keep
+
+    // The per-vertex values, taken over or copied; normals only when there is one per
+    // vertex.
+    VertexValues vertices() const {
+        if (taken.positions) return taken;
+        return {positions.size(), positions.data(),
+                normals.size() == positions.size() && !normals.empty() ? normals.data() : nullptr,
+                uv.empty() ? nullptr : uv.data()->data(), 2};
+    }
 };
 
 struct ModelTexture {

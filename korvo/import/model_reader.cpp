@@ -51,23 +51,46 @@ void copyNodes(const aiNode* root, std::vector<ModelNode>& out) {
     }
 }
 
-ModelMesh copyMesh(const aiMesh& mesh) {
+// The reader's array `from` taken out of its mesh (which then no longer gives it back):
+// kept by `out`, whose takenArrays have room for it; the address of its values.
+template <typename Value>
+const Value* takeArray(aiVector3D*& from, ModelMesh& out) {
+    const aiVector3D* taken = from;
+    from = nullptr;  // one owner even when the owner's record cannot be made (it then frees it)
+    std::shared_ptr<const void> owner(taken, [](const aiVector3D* array) { delete[] array; });
+    out.takenArrays.push_back(std::move(owner));
+    return reinterpret_cast<const Value*>(taken);
+}
+
+ModelMesh copyMesh(aiMesh& mesh, VertexArrays vertices) {
     ModelMesh out;
     out.name = mesh.mName.C_Str();
     out.material = static_cast<int>(mesh.mMaterialIndex);
-    // Kept as the reader's floats, copied whole; they become doubles where a scene file
-    // or a placement needs them (shortestDouble).
-    const auto floats3 = [&](const aiVector3D* from, std::vector<Float3>& to) {
-        static_assert(sizeof(aiVector3D) == sizeof(Float3), "the reader keeps 32-bit floats");
-        to.resize(mesh.mNumVertices);
-        if (!to.empty()) std::memcpy(to.data(), from, to.size() * sizeof(Float3));
-    };
-    floats3(mesh.mVertices, out.positions);
-    if (mesh.HasNormals()) floats3(mesh.mNormals, out.normals);
-    if (mesh.HasTextureCoords(0)) {
-        out.uv.reserve(mesh.mNumVertices);
-        for (unsigned v = 0; v < mesh.mNumVertices; ++v)
-            out.uv.push_back({mesh.mTextureCoords[0][v].x, mesh.mTextureCoords[0][v].y});
+    // Kept as the reader's floats, copied whole or taken over; they become doubles where
+    // a scene file or a placement needs them (shortestDouble).
+    static_assert(sizeof(aiVector3D) == sizeof(Float3) && alignof(aiVector3D) == alignof(Float3),
+                  "the reader keeps 32-bit floats");
+    if (vertices == VertexArrays::TakenOver && mesh.mNumVertices > 0 && mesh.mVertices) {
+        out.takenArrays.reserve(3);
+        out.taken.count = mesh.mNumVertices;
+        if (mesh.HasNormals()) out.taken.normals = takeArray<Float3>(mesh.mNormals, out);
+        if (mesh.HasTextureCoords(0)) {
+            out.taken.uv = takeArray<float>(mesh.mTextureCoords[0], out);
+            out.taken.uvStride = 3;
+        }
+        out.taken.positions = takeArray<Float3>(mesh.mVertices, out);
+    } else {
+        const auto floats3 = [&](const aiVector3D* from, std::vector<Float3>& to) {
+            to.resize(mesh.mNumVertices);
+            if (!to.empty()) std::memcpy(to.data(), from, to.size() * sizeof(Float3));
+        };
+        floats3(mesh.mVertices, out.positions);
+        if (mesh.HasNormals()) floats3(mesh.mNormals, out.normals);
+        if (mesh.HasTextureCoords(0)) {
+            out.uv.reserve(mesh.mNumVertices);
+            for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+                out.uv.push_back({mesh.mTextureCoords[0][v].x, mesh.mTextureCoords[0][v].y});
+        }
     }
     out.hasColors = mesh.HasVertexColors(0);
     out.morphTargets = mesh.mNumAnimMeshes;
@@ -192,7 +215,7 @@ unsigned dropUnplaced(const aiNode& root, Item** items, unsigned& count) {
 }  // namespace
 
 bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::string& error,
-               const std::string& shownName, SceneRelease* release) {
+               const std::string& shownName, SceneRelease* release, VertexArrays vertices) {
     // Opened by the reader, a FIFO would wait for a writer and a folder reads as an empty
     // model: both are named for what they are, before anything is opened.
     const platform::FileKind kind = platform::fileKind(path);
@@ -237,7 +260,7 @@ bool readModel(const std::string& path, ReadMode mode, ModelData& out, std::stri
     }
     out = ModelData{};
     copyNodes(scene->mRootNode, out.nodes);
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) out.meshes.push_back(copyMesh(*scene->mMeshes[m]));
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) out.meshes.push_back(copyMesh(*scene->mMeshes[m], vertices));
     for (unsigned m = 0; m < scene->mNumMaterials; ++m)
         out.materials.push_back(copyMaterial(*scene->mMaterials[m]));
     std::unordered_map<std::string, int> nodeByName;

@@ -4,7 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -371,7 +374,7 @@ struct VertexShares {
 // that each vertex's run is placed once.
 VertexShares vertexShares(const ModelMesh& mesh, const std::vector<int>& boneItem) {
     VertexShares out;
-    const size_t vertexCount = mesh.positions.size();
+    const size_t vertexCount = mesh.vertices().count;
     size_t total = 0;
     for (size_t b = 0; b < mesh.bones.size(); ++b)
         if (boneItem[b] >= 0) total += mesh.bones[b].weights.size();
@@ -399,18 +402,28 @@ uint64_t mixed(uint64_t h, uint64_t value) {
 // Vertices that share position and weights bit for bit become one point, numbered in the
 // order of their first vertex: the point of every vertex, and the first vertex of every
 // point. `positions` are the reader's floats, or the doubles they were moved to (the same
-// floats are the same doubles, and the reverse). One open-addressed table, sized up front
-// (nothing is allocated per vertex), whose entries keep part of their hash beside the
-// point, so that a vertex is compared only with points of that part; the slots of the
-// vertices a few places ahead are fetched while the current one is placed.
+// floats are the same doubles, and the reverse). One open-addressed table, sized for the
+// points expected (nothing is allocated per vertex), whose entries keep part of their
+// hash beside the point, so that a vertex is compared only with points of that part; the
+// slots of the vertices a few places ahead are fetched while the current one is placed.
 template <typename Position>
-void matchPoints(const std::vector<Position>& positions, const VertexShares& weights,
+void matchPoints(const Position* positions, size_t vertexCount, size_t expectedPoints, const VertexShares& weights,
                  std::vector<int32_t>& pointOfVertex, std::vector<uint32_t>& vertexOfPoint) {
-    const size_t vertexCount = positions.size();
+    // Sized for `expectedPoints`, at most half full, and doubled when half full: the
+    // smaller the table, the more of it is found in the caches. Zero is an empty slot,
+    // so that the table comes zeroed from the system (calloc) instead of being written
+    // through.
     size_t slotCount = 16;
-    while (slotCount < 2 * vertexCount) slotCount *= 2;
-    constexpr uint64_t kEmpty = ~uint64_t{0};
-    std::vector<uint64_t> slots(slotCount, kEmpty);  // hash part << 32 | point
+    while (slotCount < 2 * std::min(expectedPoints, vertexCount)) slotCount *= 2;
+    struct Free {
+        void operator()(uint64_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint64_t[], Free> slots;  // hash part << 32 | point + 1
+    const auto allocateSlots = [&] {
+        slots.reset(static_cast<uint64_t*>(std::calloc(slotCount, sizeof(uint64_t))));
+        if (!slots) throw std::bad_alloc();
+    };
+    allocateSlots();
     const auto same = [&](size_t a, size_t b) {
         if (std::memcmp(positions[a].data(), positions[b].data(), sizeof(Position)) != 0) return false;
         if (weights.first.empty()) return true;
@@ -449,17 +462,28 @@ void matchPoints(const std::vector<Position>& positions, const VertexShares& wei
             ahead[v % kAhead] = later;
             __builtin_prefetch(&slots[later & (slotCount - 1)]);
         }
+        if (2 * (vertexOfPoint.size() + 1) > slotCount) {
+            // Every point placed again: they are distinct, each takes the first empty slot.
+            slotCount *= 2;
+            allocateSlots();
+            for (size_t point = 0; point < vertexOfPoint.size(); ++point) {
+                const uint64_t held = hashOf(vertexOfPoint[point]);
+                size_t slot = held & (slotCount - 1);
+                while (slots[slot] != 0) slot = (slot + 1) & (slotCount - 1);
+                slots[slot] = held >> 32 << 32 | (point + 1);
+            }
+        }
         const uint64_t part = h >> 32 << 32;
         size_t slot = h & (slotCount - 1);
         for (;; slot = (slot + 1) & (slotCount - 1)) {
             const uint64_t entry = slots[slot];
-            if (entry == kEmpty) {
-                slots[slot] = part | vertexOfPoint.size();
+            if (entry == 0) {
+                slots[slot] = part | (vertexOfPoint.size() + 1);
                 pointOfVertex[v] = static_cast<int32_t>(vertexOfPoint.size());
                 vertexOfPoint.push_back(static_cast<uint32_t>(v));
                 break;
             }
-            const auto point = static_cast<uint32_t>(entry);
+            const auto point = static_cast<uint32_t>(entry) - 1;
             if ((entry >> 32 << 32) == part && same(vertexOfPoint[point], v)) {
                 pointOfVertex[v] = static_cast<int32_t>(point);
                 break;
@@ -509,7 +533,8 @@ struct MeshPlacing {
 // file's records; both hold the same numbers.
 void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& placing, bool arrays,
                  SceneObject& out) {
-    const size_t vertexCount = mesh.positions.size();
+    const VertexValues vertices = mesh.vertices();
+    const size_t vertexCount = vertices.count;
     std::vector<int> boneItem(mesh.bones.size(), -1);
     for (size_t b = 0; b < mesh.bones.size(); ++b) {
         const int node = boneNodeOf(c, mesh.bones[b]);
@@ -522,22 +547,28 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
     std::vector<Vec3> folded;
     if (placing.fold) {
         folded.reserve(vertexCount);
-        for (const Float3& p : mesh.positions) folded.push_back(transformPoint(*placing.fold, shortestDouble(p)));
+        for (size_t v = 0; v < vertexCount; ++v)
+            folded.push_back(transformPoint(*placing.fold, shortestDouble(vertices.positions[v])));
     }
+    // A closed surface of triangles has about half as many points as triangles, however
+    // many vertices its corners split into (a flat-shaded one has three per triangle);
+    // more points grow the table.
+    const size_t triangles = static_cast<size_t>(triangleCount(mesh));
+    const size_t expectedPoints = triangles / 2 + 1;
     std::vector<int32_t> pointOfVertex;
     std::vector<uint32_t> vertexOfPoint;
     if (placing.fold)
-        matchPoints(folded, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(folded.data(), vertexCount, expectedPoints, weights, pointOfVertex, vertexOfPoint);
     else
-        matchPoints(mesh.positions, weights, pointOfVertex, vertexOfPoint);
+        matchPoints(vertices.positions, vertexCount, expectedPoints, weights, pointOfVertex, vertexOfPoint);
     const size_t pointCount = vertexOfPoint.size();
 
     const auto pointAt = [&](uint32_t v) {
-        const Vec3 p = placing.fold ? folded[v] : shortestDouble(mesh.positions[v]);
+        const Vec3 p = placing.fold ? folded[v] : shortestDouble(vertices.positions[v]);
         return reboundPoint(rebind, p, weights.begin(v), weights.end(v));
     };
-    const bool hasUv = !mesh.uv.empty();
-    const bool hasNormals = mesh.normals.size() == mesh.positions.size() && !mesh.normals.empty();
+    const bool hasUv = vertices.uv != nullptr;
+    const bool hasNormals = vertices.normals != nullptr;
     Affine normalMap;
     if (placing.fold) {
         normalMap = inverse(*placing.fold);
@@ -545,14 +576,15 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
     }
     // A normal that is not finite is left zero: the export takes the face's there.
     const auto normalAt = [&](uint32_t v) {
-        const Float3& n = mesh.normals[v];
+        const Float3& n = vertices.normals[v];
         const Vec3 turned = placing.fold ? foldedNormal(normalMap, n) : Vec3{n[0], n[1], n[2]};
         return finite(turned) ? Vec3{turned[0], turned[1], -turned[2]} : Vec3{0, 0, 0};
     };
     // The texture origin moves to the top-left: v becomes 1 - v, of the shortest decimal
     // form as a scene file holds it. Once per vertex, not per corner.
     const auto uvAt = [&](uint32_t v) {
-        return Vec2{shortestDouble(mesh.uv[v][0]), 1 - shortestDouble(mesh.uv[v][1])};
+        const Float2 t = vertices.uvOf(v);
+        return Vec2{shortestDouble(t[0]), 1 - shortestDouble(t[1])};
     };
     const auto eachTriangle = [&](auto&& take) {
         size_t first = 0;
@@ -561,7 +593,6 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             first += size;
         }
     };
-    const size_t triangles = static_cast<size_t>(triangleCount(mesh));
 
     if (arrays) {
         MeshArrays& a = out.arrays.emplace();
@@ -569,7 +600,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
         const bool asRead = !placing.fold && rebind.empty();
         for (uint32_t v : vertexOfPoint) {
             if (asRead) {
-                const Float3& p = mesh.positions[v];
+                const Float3& p = vertices.positions[v];
                 a.points.push_back({shortestFloat(p[0]), shortestFloat(p[1]), -shortestFloat(p[2])});
             } else {
                 const Vec3 p = pointAt(v);
@@ -593,7 +624,8 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
                 float v = 0;
             };
             std::array<Flipped, 1024> recent;
-            for (const Float2& t : mesh.uv) {
+            for (size_t v = 0; v < vertexCount; ++v) {
+                const Float2 t = vertices.uvOf(v);
                 uint32_t bits = 0;
                 std::memcpy(&bits, &t[1], sizeof bits);
                 Flipped& known = recent[(bits ^ (bits >> 10) ^ (bits >> 20)) & (recent.size() - 1)];
@@ -605,7 +637,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
             normals.reserve(vertexCount);
             for (uint32_t v = 0; v < vertexCount; ++v) {
-                const Float3& n = mesh.normals[v];
+                const Float3& n = vertices.normals[v];
                 if (!placing.fold) {
                     normals.push_back(finite(n) ? KrvVector{n[0], n[1], -n[2]} : KrvVector{0, 0, 0});
                 } else {
@@ -951,9 +983,10 @@ bool findNonFinite(const ModelData& model, std::string& error) {
             return true;
         }
     for (const ModelMesh& mesh : model.meshes) {
-        for (size_t v = 0; v < mesh.positions.size(); ++v)
-            if (!finite(mesh.positions[v]) ||
-                (!mesh.uv.empty() && !(std::isfinite(mesh.uv[v][0]) && std::isfinite(mesh.uv[v][1])))) {
+        const VertexValues vertices = mesh.vertices();
+        for (size_t v = 0; v < vertices.count; ++v)
+            if (!finite(vertices.positions[v]) ||
+                (vertices.uv && !(std::isfinite(vertices.uvOf(v)[0]) && std::isfinite(vertices.uvOf(v)[1])))) {
                 error = "mesh " + quoted(mesh.name) + ": vertex " + std::to_string(v) +
                         " has a coordinate that is not finite";
                 return true;

@@ -121,7 +121,10 @@ bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& opti
     }
     // Without points there is no polygon either (it would be out of range): nothing to build.
     if (mesh.pointCount == 0) return true;
-    if (!collectUVs(mesh, object, polygonCount) || !computeFaceNormals(mesh, polygons, polygonCount) ||
+    // With tag normals the face normals are taken only for the corners whose tag normal
+    // is unusable, as they are needed.
+    const bool tagNormals = options.useNormalTags && findNormalTag(object);
+    if (!collectUVs(mesh, object, polygonCount) || !computeFaceNormals(mesh, polygons, polygonCount, !tagNormals) ||
         (options.useNormalTags && !collectTagNormals(mesh, object, polygonCount)) ||
         !buildIndices(mesh, polygons, polygonCount))
         return refused();

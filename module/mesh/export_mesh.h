@@ -83,8 +83,11 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
 void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
                       const TextureTransform& transform);
 // The unit normal of every polygon and the corners of every point (faceNormals,
-// cornerStarts, pointCorners).
-[[nodiscard]] bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
+// cornerStarts, pointCorners); without `faceNormals` only the corners of every point,
+// for groupByTagNormals, which then takes the normals of the faces that need one from
+// their vertices.
+[[nodiscard]] bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount,
+                                      bool faceNormals = true);
 // The corner-to-vertex map and the vertices' positions and texture coordinates: the
 // distinct texture coordinates of a point (compared exactly, the first corner's kept)
 // each take a vertex, the first the point's own, the others numbered after the points
@@ -99,7 +102,8 @@ void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first,
 void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count);
 // Instead of smoothNormals for a mesh with tag normals: the corners of every point whose
 // normals are the same form a group with that normal (a corner without a usable normal
-// takes its face normal). Gives back the tag normals, the face normals and the corners by point.
+// takes its face normal). Reads after buildIndices. Gives back the tag normals, the face
+// normals and the corners by point.
 [[nodiscard]] bool groupByTagNormals(ExportMesh& mesh);
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
 // or from the object's phong tag when the options say so.

@@ -29,6 +29,13 @@ Vector unitFaceNormal(const Vector& n) {
     return Vector{n.x * factor, n.y * factor, n.z * factor};
 }
 
+// The unit normal of the face a, b, c (see unitFaceNormal).
+Vector faceNormal(const Vector& a, const Vector& b, const Vector& c) {
+    const Vector e1 = minus(a, b);
+    const Vector e2 = minus(a, c);
+    return unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x});
+}
+
 bool isZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
 
 bool sameVector(const Vector& a, const Vector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
@@ -108,15 +115,26 @@ struct FaceSmoothing {
 
 // How the corners of a point are grouped by the normal tag: a group takes the corners
 // whose normal equals its seed's, and that is its normal. A corner whose tag normal is
-// unusable (zero or not finite, left zero when read) takes its face normal.
+// unusable (zero or not finite, left zero when read) takes its face normal: from the
+// face normals, or where they were not computed, from the positions of the face's
+// vertices (each its point's).
 struct TagNormals {
     const Vector* cornerNormals;
-    const Vector* faceNormals;
+    const Vector* faceNormals;  // or null
+    const ExportVertex* vertices;
+    const int32_t* indices;
     Vector seed;
 
     Vector normalOf(int32_t corner) const {
         const Vector& n = cornerNormals[corner];
-        return isZero(n) ? faceNormals[corner / 3] : n;
+        if (!isZero(n)) return n;
+        if (faceNormals) return faceNormals[corner / 3];
+        const int32_t* face = indices + corner / 3 * 3;
+        const auto position = [&](int32_t i) {
+            const ExportVertex& v = vertices[face[i]];
+            return Vector{v.x, v.y, v.z};
+        };
+        return faceNormal(position(0), position(1), position(2));
     }
     void start(int32_t corner) { seed = normalOf(corner); }
     bool joins(int32_t corner) const { return sameVector(normalOf(corner), seed); }
@@ -131,6 +149,19 @@ struct TagNormals {
 template <typename Rule>
 int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& groups, int32_t firstGroup,
                    int32_t firstCorner, int32_t* scratch) {
+    // The common case first: every later corner joins the first one's group (asked in
+    // the order the general way asks), whose corners then stay as they are. Otherwise
+    // the general way starts over.
+    if (count > 0) {
+        rule.start(corners[0]);
+        int32_t joined = 1;
+        while (joined < count && rule.joins(corners[joined])) ++joined;
+        if (joined == count) {
+            groups.normals[firstGroup] = rule.normal();
+            groups.cornerStarts[firstGroup] = firstCorner;
+            return 1;
+        }
+    }
     int32_t* groupOf = scratch;
     int32_t* inCorner = scratch + count;
     int32_t* cursor = scratch + 2 * count;
@@ -169,7 +200,10 @@ int32_t groupPoint(int32_t* corners, int32_t count, Rule& rule, NormalGroups& gr
 template <typename Rule>
 bool groupCorners(ExportMesh& mesh, Rule& rule) {
     mesh.normalGroups = NormalGroups{};
-    if (!mesh.faceNormals || mesh.pointCount <= 0) return false;
+    if (!mesh.cornerStarts || !mesh.pointCorners || mesh.pointCount <= 0) {
+        releaseFaceCorners(mesh);
+        return false;
+    }
     const int32_t* starts = mesh.cornerStarts;
     const int32_t cornerCount = starts[mesh.pointCount];
     const int32_t most = mostCornersOfAPoint(starts, mesh.pointCount);
@@ -230,11 +264,12 @@ void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first,
     }
 }
 
-bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount, bool faceNormals) {
     if (mesh.pointCount <= 0 || !mesh.points) return false;
     mesh.normalGroups = NormalGroups{};
     if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
-    if (!mesh.faceNormals.allocate(polygonCount) || !mesh.cornerStarts.allocate(int64_t{mesh.pointCount} + 1) ||
+    if ((faceNormals && !mesh.faceNormals.allocate(polygonCount)) ||
+        !mesh.cornerStarts.allocate(int64_t{mesh.pointCount} + 1) ||
         !mesh.pointCorners.allocate(int64_t{3} * polygonCount)) {
         releaseFaceCorners(mesh);
         return false;
@@ -255,11 +290,9 @@ bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t po
         mesh.pointCorners[starts[polygon.a]++] = 3 * k;
         mesh.pointCorners[starts[polygon.b]++] = 3 * k + 1;
         mesh.pointCorners[starts[polygon.c]++] = 3 * k + 2;
-        const Vector& a = mesh.points[polygon.a];
-        const Vector e1 = minus(a, mesh.points[polygon.b]);
-        const Vector e2 = minus(a, mesh.points[polygon.c]);
-        mesh.faceNormals[k] = unitFaceNormal(Vector{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                                                    e1.x * e2.y - e1.y * e2.x});
+        if (faceNormals)
+            mesh.faceNormals[k] =
+                faceNormal(mesh.points[polygon.a], mesh.points[polygon.b], mesh.points[polygon.c]);
     }
     for (int32_t p = mesh.pointCount; p > 0; --p) starts[p] = starts[p - 1];
     starts[0] = 0;
@@ -318,6 +351,10 @@ bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonC
 }
 
 bool smoothNormals(ExportMesh& mesh, float cosLimit) {
+    if (!mesh.faceNormals) {
+        releaseFaceCorners(mesh);
+        return false;
+    }
     FaceSmoothing rule{mesh.faceNormals, cosLimit, {}, {}};
     return groupCorners(mesh, rule);
 }
@@ -333,8 +370,8 @@ void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32
 }
 
 bool groupByTagNormals(ExportMesh& mesh) {
-    TagNormals rule{mesh.cornerNormals, mesh.faceNormals, {}};
-    const bool grouped = mesh.cornerNormals && groupCorners(mesh, rule);
+    TagNormals rule{mesh.cornerNormals, mesh.faceNormals, mesh.vertices, mesh.indices, {}};
+    const bool grouped = mesh.cornerNormals && mesh.vertices && mesh.indices && groupCorners(mesh, rule);
     mesh.cornerNormals.reset();
     return grouped;
 }

@@ -4,6 +4,7 @@
 // sizes the table, so no point costs a block of its own.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "host/host_array.h"
@@ -28,8 +29,15 @@ inline int32_t groupsOfPoint(const NormalGroups& groups, int32_t point) {
 }
 
 // `v` scaled to length 1 (the length taken in double precision, the components stored
-// as floats); a zero vector stays zero.
-Vector normalizedOrZero(Vector v);
+// as floats); a zero vector stays zero. Inline: the mesh building normalises every
+// corner's normal.
+inline Vector normalizedOrZero(Vector v) {
+    const double length = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+    if (length == 0.0) return Vector{0, 0, 0};
+    const double factor = 1.0 / length;
+    return Vector{static_cast<float>(v.x * factor), static_cast<float>(v.y * factor),
+                  static_cast<float>(v.z * factor)};
+}
 
 
 }  // namespace dorna

@@ -67,7 +67,10 @@ MaterialValues readMaterial(KrvObject object) {
 
 // Every face uses material 0: " 0," for all faces but the last, which ends the list.
 void writeFaceIndexes(XTextWriter& out, int32_t faceCount) {
-    for (int32_t face = 1; face < faceCount; ++face) out.writeText(" 0,\r\n");
+    {
+        ListText list(out);
+        for (int32_t face = 1; face < faceCount; ++face) list.text(" 0,\r\n");
+    }
     out.writeText(" 0;;\r\n");
 }
 

@@ -1,5 +1,7 @@
 #include "xfile/mesh_writer.h"
 
+#include <cstring>
+
 #include "settings/export_settings.h"
 #include "xfile/export_context.h"
 #include "xfile/material_writer.h"
@@ -19,18 +21,38 @@ void writeCount(XTextWriter& out, int32_t count) {
 }
 
 // The rows of a list end in ";," except the last, which ends the list with ";;".
-const char* rowEnd(int32_t row, int32_t count, const char* last) { return row + 1 < count ? ",\r\n" : last; }
+void addRowEnd(ListText& list, int32_t row, int32_t count, const char* last) {
+    if (row + 1 < count)
+        list.text(",\r\n");
+    else
+        list.text(last, static_cast<int32_t>(std::strlen(last)));
+}
 
+// "x; y; z;" of every vertex's position or normal. A row whose three values are those of
+// the row before (the normals of a flat face's corners) takes that row's text again.
 void writeVectorRows(XTextWriter& out, const ExportVertex* vertices, int32_t count, bool normals) {
+    ListText list(out);
+    char row[3 * kRealTextCapacity + 8];
+    int32_t rowLength = 0;
+    float previous[3] = {};
     for (int32_t i = 0; i < count; ++i) {
         const ExportVertex& v = vertices[i];
-        out.writeReal(normals ? v.nx : v.x);
-        out.writeText("; ");
-        out.writeReal(normals ? v.ny : v.y);
-        out.writeText("; ");
-        out.writeReal(normals ? v.nz : v.z);
-        out.writeText(";");
-        out.writeText(rowEnd(i, count, ";\r\n\r\n"));
+        const float values[3] = {normals ? v.nx : v.x, normals ? v.ny : v.y, normals ? v.nz : v.z};
+        if (i > 0 && std::memcmp(values, previous, sizeof values) == 0) {
+            for (float value : values) out.finiteOrZero(value);  // counted as when written
+        } else {
+            rowLength = 0;
+            for (int32_t k = 0; k < 3; ++k) {
+                rowLength += formatReal(row + rowLength, out.finiteOrZero(values[k]));
+                const char* separator = k < 2 ? "; " : ";";
+                const int32_t length = k < 2 ? 2 : 1;
+                std::memcpy(row + rowLength, separator, static_cast<size_t>(length));
+                rowLength += length;
+            }
+            std::memcpy(previous, values, sizeof values);
+        }
+        list.text(row, rowLength);
+        addRowEnd(list, i, count, ";\r\n\r\n");
     }
 }
 
@@ -43,18 +65,24 @@ void writeMeshVertices(XTextWriter& writer, const ExportVertex* vertices, int32_
 
 void writeMeshFaces(XTextWriter& writer, const int32_t* indices, int32_t indexCount) {
     const int32_t faceCount = indexCount / 3;
-    XTextWriter& out = writer;
-    writeCount(out, faceCount);
+    writeCount(writer, faceCount);
+    ListText list(writer);
+    // "3;" three indices of at most 11 characters (the last one's terminating zero
+    // after it), two commas and ";".
+    constexpr int32_t kMostRow = 2 + 3 * 11 + 2 + 2;
     for (int32_t k = 0; k < faceCount; ++k) {
         const int32_t* corner = indices + 3 * k;
-        out.writeText("3;");
-        out.writeInt(corner[0]);
-        out.writeText(",");
-        out.writeInt(corner[1]);
-        out.writeText(",");
-        out.writeInt(corner[2]);
-        out.writeText(";");
-        out.writeText(rowEnd(k, faceCount, ";\r\n\r\n"));
+        char* at = list.reserve(kMostRow);
+        *at++ = '3';
+        *at++ = ';';
+        at += formatInt(at, corner[0]);
+        *at++ = ',';
+        at += formatInt(at, corner[1]);
+        *at++ = ',';
+        at += formatInt(at, corner[2]);
+        *at++ = ';';
+        list.commit(at);
+        addRowEnd(list, k, faceCount, ";\r\n\r\n");
     }
 }
 
@@ -66,15 +94,18 @@ void writeMeshNormals(XTextWriter& writer, const MeshArrays& arrays) {
 }
 
 void writeMeshTextureCoords(XTextWriter& writer, const ExportVertex* vertices, int32_t vertexCount) {
-    XTextWriter& out = writer;
     const Block coordinates(writer, "MeshTextureCoords {\r\n", "}\r\n");
-    writeCount(out, vertexCount);
+    writeCount(writer, vertexCount);
+    ListText list(writer);
     for (int32_t i = 0; i < vertexCount; ++i) {
-        out.writeReal(vertices[i].u);
-        out.writeText("; ");
-        out.writeReal(vertices[i].v);
-        out.writeText(";");
-        out.writeText(rowEnd(i, vertexCount, ";\r\n"));
+        char* at = list.reserve(static_cast<int32_t>(2 * kRealTextCapacity + 3));
+        at += formatReal(at, writer.finiteOrZero(vertices[i].u));
+        *at++ = ';';
+        *at++ = ' ';
+        at += formatReal(at, writer.finiteOrZero(vertices[i].v));
+        *at++ = ';';
+        list.commit(at);
+        addRowEnd(list, i, vertexCount, ";\r\n");
     }
 }
 

@@ -8,10 +8,12 @@
 #include <korvo_sdk.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "host/export_status.h"
 #include "math/matrix.h"
 #include "xfile/names.h"
+#include "xfile/number_format.h"
 
 namespace dorna {
 
@@ -89,6 +91,61 @@ public:
 private:
     XTextWriter& writer_;
     const char* closeText_;
+};
+
+// The rows of a long list (vertices, faces, texture coordinates) gathered as text and
+// handed to the writer many rows at a time, the number text made in place: the same
+// bytes as the writer's own calls, without a call per number and separator. Nothing
+// else may be written through the writer while text is held: it goes out when the next
+// piece might not fit, at flush(), and when the list text goes.
+class ListText {
+public:
+    explicit ListText(XTextWriter& writer) : writer_(writer), length_(0) {}
+    ~ListText() { flush(); }
+    ListText(const ListText&) = delete;
+    ListText& operator=(const ListText&) = delete;
+
+    // As XTextWriter::writeReal (a non-finite value is counted and written as 0).
+    void real(double value) {
+        room(static_cast<int32_t>(kRealTextCapacity));
+        length_ += formatReal(text_ + length_, writer_.finiteOrZero(value));
+    }
+    void integer(int32_t value) {
+        room(static_cast<int32_t>(kIntTextCapacity));
+        length_ += formatInt(text_ + length_, value);
+    }
+    // `count` bytes of literal text, at most kCapacity.
+    void text(const char* bytes, int32_t count) {
+        room(count);
+        std::memcpy(text_ + length_, bytes, static_cast<size_t>(count));
+        length_ += count;
+    }
+    template <size_t N>
+    void text(const char (&literal)[N]) {
+        text(literal, static_cast<int32_t>(N - 1));
+    }
+    // Room for `count` bytes written in place from the address returned, up to the
+    // address given to commit(); at most kCapacity.
+    char* reserve(int32_t count) {
+        room(count);
+        return text_ + length_;
+    }
+    void commit(const char* end) { length_ = static_cast<int32_t>(end - text_); }
+    void flush() {
+        writer_.writeBytes(text_, length_);
+        length_ = 0;
+    }
+
+    static constexpr int32_t kCapacity = 32 * 1024;
+
+private:
+    void room(int32_t count) {
+        if (count > kCapacity - length_) flush();
+    }
+
+    XTextWriter& writer_;
+    int32_t length_;
+    char text_[kCapacity];
 };
 
 // The sixteen values of a matrix in its file form, row by row: each of the first three
