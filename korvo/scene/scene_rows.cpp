@@ -24,6 +24,14 @@ constexpr ptrdiff_t kLongestExponent = 2;
 constexpr ptrdiff_t kLongestInteger = 18;
 // A rest this short is always worth its copy.
 constexpr size_t kSmallRest = size_t(1) << 16;
+// Once this much of the text is split, the arrays read so far must be most of it, or the
+// text is left to the JSON parser whole: many small arrays cost more read ahead than not.
+constexpr size_t kProbeLength = size_t(1) << 20;
+// An array that closes within this many bytes is left to the JSON parser: its records and
+// its place in the rest would cost more than reading it ahead saves.
+constexpr ptrdiff_t kShortArray = 256;
+// The pages read are given back at most once for this many bytes between arrays.
+constexpr size_t kReleaseStep = size_t(1) << 20;
 // How many rows are read between two returns of the pages read.
 constexpr size_t kRowsPerRelease = 4096;
 
@@ -75,12 +83,20 @@ inline const char* skipDigits(const char* p, const char* end) {
     return p;
 }
 
-// Rows of a pretty file start with a line's indentation, eight spaces at a time.
+// Rows of a pretty file start with a line's indentation, whose spaces are counted eight
+// bytes at a time.
 inline void skipBlanks(Cursor& c) {
     constexpr uint64_t kEightSpaces = 0x2020202020202020u;
     while (c.p < c.end && isBlank(*c.p)) {
         if (*c.p++ != '\n') continue;
-        while (c.end - c.p >= 8 && wordAt(c.p) == kEightSpaces) c.p += 8;
+        while (c.end - c.p >= 8) {
+            const uint64_t notSpace = wordAt(c.p) ^ kEightSpaces;
+            if (notSpace) {
+                c.p += countTrailingZeros(notSpace) >> 3;
+                break;
+            }
+            c.p += 8;
+        }
     }
 }
 
@@ -306,6 +322,22 @@ bool readCornerLists(Cursor& c, std::vector<Record>& out, std::vector<uint8_t>& 
     }
 }
 
+// True when the array at `p` closes within kShortArray bytes, or holds a string.
+bool isShortArray(const char* p, const char* end) {
+    const char* const stop = p + std::min(kShortArray, end - p);
+    int depth = 0;
+    for (; p < stop; ++p) {
+        if (*p == '[') {
+            ++depth;
+        } else if (*p == ']') {
+            if (--depth == 0) return true;
+        } else if (*p == '"') {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool kindOfKey(std::string_view key, RowKind& kind) {
     if (key == "points") kind = RowKind::Points;
     else if (key == "polygons") kind = RowKind::Polygons;
@@ -349,11 +381,17 @@ bool splitRows(const char* json, size_t length, size_t padding, FileText* file, 
     enum class After { Other, String, Colon } after = After::Other;
     std::string_view lastString, key;
     size_t lastPoints = 0, lastPolygons = 0;  // the lengths of the last such arrays read
+    const char* released = json;
+    size_t readAhead = 0;  // the bytes of the arrays read
+    const char* const probeAt = json + std::min(length, kProbeLength);
     const char* p = json;
     while (p < end) {
+        if (p >= probeAt && readAhead < size_t(p - json) / 2) break;
         const char ch = *p;
         if (isBlank(ch)) {
-            ++p;
+            Cursor blanks{p, end};
+            skipBlanks(blanks);
+            p = blanks.p;
             continue;
         }
         if (ch == '"') {
@@ -372,26 +410,34 @@ bool splitRows(const char* json, size_t length, size_t padding, FileText* file, 
             continue;
         }
         RowKind kind;
-        if (ch == '[' && after == After::Colon && kindOfKey(key, kind)) {
+        if (ch == '[' && after == After::Colon && kindOfKey(key, kind) && !isShortArray(p, end)) {
             RowBlock block;
             block.kind = kind;
             Cursor c{p + 1, end};
             if (readArray(c, block, lastPoints, lastPolygons, file)) {
                 if (block.kind == RowKind::Points) lastPoints = block.points.size();
                 if (block.kind == RowKind::Polygons) lastPolygons = block.polygons.size();
+                readAhead += size_t(c.p - p);
                 keep(p);
                 block.at = out.rest.size();
                 out.rest.push_back('[');
                 out.rest.push_back(']');
                 out.blocks.push_back(std::move(block));
                 copied = p = c.p;
-                if (file) file->release(p);
+                if (file && size_t(p - released) >= kReleaseStep) {
+                    file->release(p);
+                    released = p;
+                }
                 after = After::Other;
                 continue;
             }
         }
         after = After::Other;
         ++p;
+    }
+    if (p < end) {  // left at the probe
+        out = SplitText{};
+        return false;
     }
     keep(end);
     // Arrays of another shape, or few in a large text: the copy would cost more than it saves.
