@@ -71,18 +71,6 @@ inline uint64_t notDigits(uint64_t word) {
     return ((offset + 0x7676767676767676u) | offset) & 0x8080808080808080u;
 }
 
-// Past the digits from `p` on: eight bytes at a time, as most numbers of these files have
-// 16 or 17 digits.
-inline const char* skipDigits(const char* p, const char* end) {
-    while (end - p >= 8) {
-        const uint64_t notDigit = notDigits(wordAt(p));
-        if (notDigit) return p + (countTrailingZeros(notDigit) >> 3);
-        p += 8;
-    }
-    while (p < end && isDigit(*p)) ++p;
-    return p;
-}
-
 // Rows of a pretty file start with a line's indentation, whose spaces are counted eight
 // bytes at a time.
 inline void skipBlanks(Cursor& c) {
@@ -111,35 +99,85 @@ inline bool take(Cursor& c, char expected) {
     return true;
 }
 
+// The value of the `count` (1 to 8) digits that start `word`'s text.
+inline uint64_t digitsValue(uint64_t word, int count) {
+    // The digits' values, the first in the top byte of eight; what follows them is shifted out.
+    uint64_t v = (word - 0x3030303030303030u) << (8 * (8 - count));
+    v = v * 10 + (v >> 8);
+    return (((v & 0x000000FF000000FFu) * (100 + (uint64_t(1000000) << 32))) +
+            (((v >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t(10000) << 32)))) >> 32;
+}
+
+constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The digits from `p` on, eight at a time, added to `value` (at most 19 digits in all are
+// exact); `p` is left after them.
+inline void readDigits(const char*& p, const char* end, uint64_t& value, ptrdiff_t& count) {
+    while (end - p >= 8) {
+        const uint64_t word = wordAt(p);
+        const uint64_t notDigit = notDigits(word);
+        const int digits = notDigit ? countTrailingZeros(notDigit) >> 3 : 8;
+        if (digits == 0) return;
+        value = value * kPowersOfTen[digits] + digitsValue(word, digits);
+        count += digits;
+        p += digits;
+        if (digits < 8) return;
+    }
+    for (; p < end && isDigit(*p); ++p, ++count) value = value * 10 + uint64_t(*p - '0');
+}
+
 // A JSON number within the float range as the reader reads one: correctly rounded, and an
-// integer written "-0" as +0 (it is the integer 0).
+// integer written "-0" as +0 (it is the integer 0). The digits are gathered here, and a
+// number of at most 19 of them becomes a double in one step of the library's (its exact
+// decimal value rounded once); longer ones are left to its whole reading.
 [[gnu::always_inline]] inline bool readReal(Cursor& c, double& x) {
     skipBlanks(c);
     const char* const start = c.p;
     const char* const end = c.end;
     const char* p = start;
-    if (p < end && *p == '-') ++p;
+    const bool negative = p < end && *p == '-';
+    p += negative;
     if (p == end || !isDigit(*p)) return false;
-    p = *p == '0' ? p + 1 : skipDigits(p, end);
+    uint64_t mantissa = 0;
+    ptrdiff_t digits = 0;
+    if (*p == '0') {
+        ++p, ++digits;
+    } else {
+        readDigits(p, end, mantissa, digits);
+    }
     bool integer = true;
+    int64_t exponent = 0;
     if (p < end && *p == '.') {
         ++p;
         if (p == end || !isDigit(*p)) return false;
-        p = skipDigits(p, end);
+        const ptrdiff_t before = digits;
+        readDigits(p, end, mantissa, digits);
+        exponent = before - digits;
         integer = false;
     }
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
+        const bool below = p < end && *p == '-';
         if (p < end && (*p == '+' || *p == '-')) ++p;
-        const char* const digits = p;
-        while (p < end && isDigit(*p)) ++p;
-        if (p == digits || p - digits > kLongestExponent) return false;
+        const char* const exponentDigits = p;
+        int64_t e = 0;
+        for (; p < end && isDigit(*p); ++p) e = e * 10 + (*p - '0');
+        if (p == exponentDigits || p - exponentDigits > kLongestExponent) return false;
+        exponent += below ? -e : e;
         integer = false;
     }
     if (p - start > (integer ? kLongestInteger : kLongestNumber)) return false;
-    const fast_float::from_chars_result read = fast_float::from_chars(start, p, x);
-    if (read.ptr != p || read.ec != std::errc() || !(std::fabs(x) < kFloatRangeEnd)) return false;
-    if (integer && x == 0) x = 0;
+    fast_float::adjusted_mantissa rounded{};
+    if (digits <= 19) rounded = fast_float::compute_float<fast_float::binary_format<double>>(exponent, mantissa);
+    if (digits <= 19 && mantissa == 0) {
+        x = negative && !integer ? -0.0 : 0.0;
+    } else if (digits <= 19 && rounded.power2 >= 0) {
+        fast_float::to_float(negative, rounded, x);
+    } else {  // a longer number, or one the step cannot round for sure
+        const fast_float::from_chars_result read = fast_float::from_chars(start, p, x);
+        if (read.ptr != p || read.ec != std::errc()) return false;
+    }
+    if (!(std::fabs(x) < kFloatRangeEnd)) return false;
     c.p = p;
     return true;
 }
@@ -190,13 +228,17 @@ inline bool nextRow(Cursor& c, bool& closed) {
 // Room for one more element: the array doubles into memory advised to large pages before
 // anything is copied there, as a page fault costs as much as reading a few hundred numbers.
 template <class T>
-void makeRoom(std::vector<T>& v) {
-    if (v.size() < v.capacity()) return;
+[[gnu::noinline]] void grow(std::vector<T>& v) {
     std::vector<T> larger;
     larger.reserve(std::max<size_t>(2 * v.capacity(), 16));
     platform::adviseLargePages(larger.data(), larger.capacity() * sizeof(T));
     larger.insert(larger.end(), v.begin(), v.end());
     v.swap(larger);
+}
+
+template <class T>
+[[gnu::always_inline]] inline void makeRoom(std::vector<T>& v) {
+    if (v.size() == v.capacity()) grow(v);
 }
 
 // Room for `count` elements, in memory advised to large pages.
@@ -259,6 +301,16 @@ struct CornerText {
     size_t length;
 };
 
+// Whether the `length` bytes at `a` and `b` are the same, when their last eight (if there
+// are that many) are: a corner's text is a few words long, too short for a call's cost.
+inline bool sameText(const char* a, const char* b, size_t length) {
+    if (length < 8) return std::memcmp(a, b, length) == 0;
+    for (size_t at = 0; at + 8 < length; at += 8) {
+        if (wordAt(a + at) != wordAt(b + at)) return false;
+    }
+    return true;
+}
+
 // The corner at `c` when it is spelled as one of the `count` corners of `previous`, whose
 // texts are `spelled`: its numbers are then theirs.
 template <size_t N, class Record>
@@ -272,7 +324,7 @@ bool repeatsCorner(Cursor& c, const CornerText* spelled, const Record& previous,
             (length >= 8 && wordAt(c.p + length - 8) != wordAt(spelled[j].start + length - 8))) {
             continue;
         }
-        if (std::memcmp(c.p, spelled[j].start, length) == 0) {
+        if (sameText(c.p, spelled[j].start, length)) {
             value = previous.corners[j];
             c.p += spelled[j].length;
             return true;

@@ -597,6 +597,11 @@ TEST(SceneJson, ArraysReadAheadAreReadAsTheParserReadsThem) {
 [[0,1,2], [3, 2 ,1,0]], "@uvw":
 [[[0,1],[1e-3,-0],[2,3]], [[0, 1], [0,1],[0,1], [ 0 , 1 ]]], "@normals":
 [[[0,0,1],[0,0,1.0],[-0.0,0,1]], [[0,0,1],[0,0,1],[0,0,1.0],[0,0,1]]])",
+        // digits of every count, in one step or past it
+        R"(, "@points":
+[[0.09780436999999997, -9007199254740993, 12345678901234567890.5], [0.00000000000000000000123, 7.038531e-26, -1.17549435e-38],
+[123456789012345678, -0.5e-2, 4.9406564584124654e-24]], "@polygons":
+[[0,1,2]])",
         // corner lists before the polygons, polygons before the points
         R"(, "@uvw":
 [[[0,0],[1,0],[0,1]]], "@normals":
