@@ -3,12 +3,13 @@
 // read and taken apart first (not timed) into literal text and numbers; the timed part
 // rebuilds the same bytes through a 1 MiB buffer and writes them with write(2), as a
 // bare exporter would. The rebuilt file is compared with the original, so the floor
-// writes exactly what the export wrote. Like the host's commit of a target, the file is
-// flushed to the disk (fsync) before it is closed; the time spent in the file system
-// (writes, flush, close) is reported apart, as `korvo export --timings` reports the
-// export's, so that the formatting can be compared on its own too. A single run moves with the machine's load as
-// much as the difference being measured, so the timed part runs RUNS times (default 5),
-// each into a fresh file as the export writes one, and the median is printed.
+// writes exactly what the export wrote. Like the host's commit of a target, the file's
+// writing to the disk is started in steps on the way and the file is flushed (fsync)
+// before it is closed; the time spent in the file system (writes, flush, close) is
+// reported apart, as `korvo export --timings` reports the export's, so that the
+// formatting can be compared on its own too. A single run moves with the machine's load
+// as much as the difference being measured, so the timed part runs RUNS times (default
+// 5), each into a fresh file as the export writes one, and the median is printed.
 //
 //   format_floor EXPORTED.x OUT.x [RUNS]
 //   prints "floor SECONDS BYTES NUMBERS FILE_SYSTEM_SECONDS" (medians of the runs)
@@ -101,14 +102,29 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+// The file being written: its descriptor, the bytes written, and those whose writing to the
+// disk was started (in steps, as the host starts them while it makes the rest).
+struct Output {
+    int fd;
+    uint64_t written = 0;
+    uint64_t handedOver = 0;
+};
+
+constexpr uint64_t kWritebackStep = uint64_t(8) << 20;
+
 // Adds the time it takes to `fileSystem`.
-bool writeAll(int fd, const char* bytes, size_t count, double& fileSystem) {
+bool writeAll(Output& out, const char* bytes, size_t count, double& fileSystem) {
     const Clock::time_point start = Clock::now();
+    out.written += count;
     while (count > 0) {
-        const ssize_t n = write(fd, bytes, count);
+        const ssize_t n = write(out.fd, bytes, count);
         if (n <= 0) break;
         bytes += n;
         count -= static_cast<size_t>(n);
+    }
+    if (out.written - out.handedOver >= kWritebackStep) {
+        sync_file_range(out.fd, off64_t(out.handedOver), off64_t(out.written - out.handedOver), SYNC_FILE_RANGE_WRITE);
+        out.handedOver = out.written;
     }
     fileSystem += secondsSince(start);
     return count == 0;
@@ -123,18 +139,18 @@ struct Timing {
 bool rebuild(const std::vector<Piece>& pieces, const char* path, Timing& timing) {
     const Clock::time_point start = Clock::now();
     timing.fileSystem = 0;
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return false;
+    Output out{open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+    if (out.fd < 0) return false;
     std::vector<char> buffer(kBufferBytes);
     size_t used = 0;
     bool written = true;
     for (const Piece& piece : pieces) {
         if (kBufferBytes - used < piece.literal.size() + dorna::kRealTextCapacity) {
-            written = written && writeAll(fd, buffer.data(), used, timing.fileSystem);
+            written = written && writeAll(out, buffer.data(), used, timing.fileSystem);
             used = 0;
         }
         if (piece.literal.size() > kBufferBytes - dorna::kRealTextCapacity) {
-            written = written && writeAll(fd, piece.literal.data(), piece.literal.size(), timing.fileSystem);
+            written = written && writeAll(out, piece.literal.data(), piece.literal.size(), timing.fileSystem);
         } else {
             std::memcpy(buffer.data() + used, piece.literal.data(), piece.literal.size());
             used += piece.literal.size();
@@ -142,10 +158,10 @@ bool rebuild(const std::vector<Piece>& pieces, const char* path, Timing& timing)
         if (piece.kind == Piece::Real) used += static_cast<size_t>(dorna::formatReal(buffer.data() + used, piece.real));
         if (piece.kind == Piece::Integer) used += static_cast<size_t>(dorna::formatInt(buffer.data() + used, piece.integer));
     }
-    written = written && writeAll(fd, buffer.data(), used, timing.fileSystem);
+    written = written && writeAll(out, buffer.data(), used, timing.fileSystem);
     const Clock::time_point commit = Clock::now();
-    written = fsync(fd) == 0 && written;
-    written = close(fd) == 0 && written;
+    written = fsync(out.fd) == 0 && written;
+    written = close(out.fd) == 0 && written;
     timing.fileSystem += secondsSince(commit);
     timing.seconds = secondsSince(start);
     return written;

@@ -53,6 +53,9 @@ int syncFile(int fd);
 void syncFolder(const std::string& folder);
 // Writes some of `bytes`: the count written, or -1 with errno set.
 long writeSome(int fd, const char* bytes, size_t count);
+// Starts writing `length` bytes of the file from `offset` to the disk, without waiting for
+// them, so that the flush at the end finds most of a large file already written.
+void startWriteback(int fd, uint64_t offset, uint64_t length);
 // 0, or -1 with errno set.
 int closeFile(int fd);
 bool removeFile(const std::string& path);

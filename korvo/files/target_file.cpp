@@ -12,6 +12,9 @@ namespace {
 // Fixed length, so that any name the folder takes can be replaced: a temporary name built
 // from the target's would pass the system's limit of 255 bytes before the target does.
 constexpr char kTemporaryName[] = ".korvo-XXXXXX";
+// The disk is given the written bytes in steps of this size while the rest is made, so
+// that writing a large file overlaps its making instead of all waiting for the flush.
+constexpr uint64_t kWritebackStep = uint64_t(8) << 20;
 
 }  // namespace
 
@@ -84,6 +87,11 @@ bool writeTarget(TargetFile& file, const char* bytes, size_t count, std::string&
             return false;
         }
         done += static_cast<size_t>(n);
+    }
+    file.written += count;
+    if (!file.temporary.empty() && file.written - file.handedOver >= kWritebackStep) {
+        platform::startWriteback(file.fd, file.handedOver, file.written - file.handedOver);
+        file.handedOver = file.written;
     }
     return true;
 }

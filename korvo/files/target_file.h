@@ -25,6 +25,8 @@ struct TargetFile {
     std::string target;     // as the user named it
     std::string temporary;  // beside the file replaced; "" when written in place
     std::string replaced;   // the file the target finally names, links followed
+    uint64_t written = 0;   // bytes written
+    uint64_t handedOver = 0;  // bytes whose writing to the disk was started
 };
 
 // How a target is written: the file it finally names, links followed, and whether it is
