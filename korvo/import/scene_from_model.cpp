@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "korvo/files/large_pages.h"
 #include "korvo/import/model_pose.h"
 
 namespace korvo::import {
@@ -422,6 +423,7 @@ void matchPoints(const Position* positions, size_t vertexCount, size_t expectedP
     const auto allocateSlots = [&] {
         slots.reset(static_cast<uint64_t*>(std::calloc(slotCount, sizeof(uint64_t))));
         if (!slots) throw std::bad_alloc();
+        platform::adviseLargePages(slots.get(), slotCount * sizeof(uint64_t));
     };
     allocateSlots();
     const auto same = [&](size_t a, size_t b) {
@@ -452,9 +454,10 @@ void matchPoints(const Position* positions, size_t vertexCount, size_t expectedP
     constexpr size_t kAhead = 16;
     uint64_t ahead[kAhead];
     for (size_t v = 0; v < kAhead && v < vertexCount; ++v) ahead[v] = hashOf(v);
+    reserveLarge(pointOfVertex, vertexCount);
     pointOfVertex.resize(vertexCount);
     vertexOfPoint.clear();
-    vertexOfPoint.reserve(vertexCount);
+    reserveLarge(vertexOfPoint, vertexCount);
     for (size_t v = 0; v < vertexCount; ++v) {
         const uint64_t h = ahead[v % kAhead];
         if (v + kAhead < vertexCount) {
@@ -596,7 +599,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
 
     if (arrays) {
         MeshArrays& a = out.arrays.emplace();
-        a.points.reserve(pointCount);
+        reserveLarge(a.points, pointCount);
         const bool asRead = !placing.fold && rebind.empty();
         for (uint32_t v : vertexOfPoint) {
             if (asRead) {
@@ -607,8 +610,8 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
                 a.points.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(-p[2])});
             }
         }
-        a.polygons.reserve(triangles);
-        a.cornerVertex.reserve(triangles);
+        reserveLarge(a.polygons, triangles);
+        reserveLarge(a.cornerVertex, triangles);
         eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
             a.polygons.push_back({pointOfVertex[p], pointOfVertex[q], pointOfVertex[r], pointOfVertex[r]});
             a.cornerVertex.push_back({static_cast<int32_t>(p), static_cast<int32_t>(q), static_cast<int32_t>(r),
@@ -618,7 +621,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             // v is flipped in the double a scene file holds: its decimal text is made once
             // per value among the last ones seen (rows of vertices share their v).
             std::vector<CornerUV>& uv = a.uvOfVertex.emplace();
-            uv.reserve(vertexCount);
+            reserveLarge(uv, vertexCount);
             struct Flipped {
                 uint32_t bits = ~0u;  // a NaN: no texture coordinate of an imported mesh
                 float v = 0;
@@ -635,7 +638,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
         }
         if (hasNormals) {
             std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
-            normals.reserve(vertexCount);
+            reserveLarge(normals, vertexCount);
             for (uint32_t v = 0; v < vertexCount; ++v) {
                 const Float3& n = vertices.normals[v];
                 if (!placing.fold) {
