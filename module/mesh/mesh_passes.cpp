@@ -516,6 +516,16 @@ bool splitByNormals(ExportMesh& mesh) {
     // already has follow the base records.
     HostArray<ExportVertex>& vertices = mesh.vertices;
     int32_t count = mesh.vertexCount;
+    // Only a corner outside its point's first group can need a copy (before that group
+    // no other has given the point's vertices a normal): room for that many up front,
+    // so that the vertices are copied once at most, not at every doubling.
+    int64_t outside = 0;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const int32_t first = groups.groupStarts[p];
+        const int32_t end = groups.groupStarts[p + 1];
+        if (end - first > 1) outside += groups.cornerStarts[end] - groups.cornerStarts[first + 1];
+    }
+    if (outside > 0 && count + outside <= INT32_MAX && !vertices.grow(count, count + outside)) return false;
     for (int32_t g = 0; g < groups.groupCount; ++g) {
         const Vector& normal = groups.normals[g];
         for (int32_t i = groups.cornerStarts[g]; i < groups.cornerStarts[g + 1]; ++i) {

@@ -384,9 +384,8 @@ TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
 }
 
 TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
-    // A bumpy grid at smoothing angle 0: thousands of added vertices, so the added
-    // buffer has to grow many times. Faces whose normals agree to float precision
-    // still share a group.
+    // A bumpy grid at smoothing angle 0: thousands of added vertices. Faces whose
+    // normals agree to float precision still share a group.
     const int32_t n = 40;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> height(0.0, 1.0);
