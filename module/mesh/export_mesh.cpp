@@ -18,7 +18,7 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kPi = 3.141592653589793;
 
 // UV and normal records are read from the host this many at a time.
-constexpr int32_t kUVRecordsPerRead = 256;
+constexpr int32_t kRecordsPerRead = 256;
 
 float readTagReal(KrvTag tag, int32_t id) {
     const ParameterId parameter(id);
@@ -58,33 +58,26 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
     return -1;
 }
 
-bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
+bool readCorners(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount,
+                 bool tagNormals, bool keepGroups) {
     const KrvTag uvTag = findTag(object, KRV_TAG_UVW);
-    if (!uvTag) return true;
-    if (!mesh.cornerUVs.allocate(int64_t{6} * polygonCount)) return false;
-    mesh.hasUV = true;
-    const TextureTransform transform = textureTransform(object);
-    KrvPolygonUV records[kUVRecordsPerRead];
-    for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
-        const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
-        uvOfPolygons(uvTag, first, count, records);
-        addPolygonUVs(mesh, records, first, count, transform);
-    }
-    return true;
-}
-
-bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount) {
-    const KrvTag tag = findNormalTag(object);
-    if (!tag) return true;
-    if (!mesh.cornerNormals.allocate(int64_t{3} * polygonCount)) return false;
-    KrvPolygonNormals records[kUVRecordsPerRead];
-    for (int32_t first = 0; first < polygonCount; first += kUVRecordsPerRead) {
-        const int32_t count = polygonCount - first < kUVRecordsPerRead ? polygonCount - first : kUVRecordsPerRead;
+    const KrvTag normalTag = tagNormals ? findNormalTag(object) : nullptr;
+    mesh.hasUV = uvTag != nullptr;
+    CornerReading reading;
+    if (!startCorners(reading, mesh, polygons, polygonCount, uvTag != nullptr, normalTag != nullptr, keepGroups,
+                      uvTag ? textureTransform(object) : kNoTextureTransform))
+        return false;
+    KrvPolygonUV uvs[kRecordsPerRead];
+    KrvPolygonNormals normals[kRecordsPerRead];
+    for (int32_t first = 0; first < reading.polygonCount; first += kRecordsPerRead) {
+        const int32_t count =
+            reading.polygonCount - first < kRecordsPerRead ? reading.polygonCount - first : kRecordsPerRead;
+        if (uvTag) uvOfPolygons(uvTag, first, count, uvs);
         // A range the tag does not cover comes back zero: those corners take their face normals.
-        normalsOfPolygons(tag, first, count, records);
-        addPolygonNormals(mesh, records, first, count);
+        if (normalTag) normalsOfPolygons(normalTag, first, count, normals);
+        if (!addCorners(reading, uvTag ? uvs : nullptr, normalTag ? normals : nullptr, first, count)) return false;
     }
-    return true;
+    return finishCorners(reading);
 }
 
 float smoothingLimit(KrvObject object, const MeshOptions& options) {
@@ -124,18 +117,16 @@ bool buildExportMesh(ExportMesh& mesh, KrvObject object, const MeshOptions& opti
     // With tag normals the face normals are taken only for the corners whose tag normal
     // is unusable, as they are needed.
     const bool tagNormals = options.useNormalTags && findNormalTag(object);
-    if (!collectUVs(mesh, object, polygonCount) || !computeFaceNormals(mesh, polygons, polygonCount, !tagNormals) ||
-        (options.useNormalTags && !collectTagNormals(mesh, object, polygonCount)) ||
-        !buildIndices(mesh, polygons, polygonCount))
+    if (!computeFaceNormals(mesh, polygons, polygonCount, !tagNormals) ||
+        !readCorners(mesh, object, polygons, polygonCount, tagNormals, options.debugListing) ||
+        (!tagNormals && !smoothNormals(mesh, smoothingLimit(object, options))))
         return refused();
-    const bool grouped =
-        mesh.cornerNormals ? groupByTagNormals(mesh) : smoothNormals(mesh, smoothingLimit(object, options));
-    if (!grouped) return refused();
     if (options.debugListing) {
         listNormals(&mesh.normalGroups, mesh.pointCount);
         listIndices(mesh.indices, mesh.indexCount);
     }
-    return splitByNormals(mesh) || refused();
+    // Without groups (see readCorners) the vertices have their normals already.
+    return !mesh.normalGroups.groupStarts || splitByNormals(mesh) || refused();
 }
 
 MeshArrays finishExportMesh(ExportMesh& mesh, const Matrix* matrix, const Vector* sceneScale) {

@@ -28,10 +28,7 @@ struct ExportVertex {
 struct ExportMesh {
     HostArray<Vector> points;          // one position per host point
     int32_t pointCount = 0;
-    HostArray<float> cornerUVs;        // u, v of every corner, while the object's UV tag is read
     bool hasUV = false;                // the object has a UV tag
-    HostArray<Vector> cornerNormals;   // the unit normal of every corner from the normal tag, while
-                                       // it is used (zero where the tag's is unusable)
     // From the face normals to the smoothing: the unit normal of every polygon, and the
     // corners of every point, point p's at pointCorners[cornerStarts[p] .. cornerStarts[p + 1] - 1]
     // in corner order.
@@ -75,36 +72,77 @@ int32_t firstPolygonOutOfRange(const KrvPolygon* polygons, int32_t polygonCount,
 
 // Takes the position of every point.
 [[nodiscard]] bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount);
-// The texture coordinates of every corner from the object's UV tag (hasUV set), nothing
-// when the object has none. Reads the texture tag's offset and scale.
-[[nodiscard]] bool collectUVs(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
-// The part of collectUVs over plain arrays: the UV records of polygons first ..
-// first + count - 1, placed by the transform, as the texture coordinates of their corners.
-void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
-                      const TextureTransform& transform);
 // The unit normal of every polygon and the corners of every point (faceNormals,
-// cornerStarts, pointCorners); without `faceNormals` only the corners of every point,
-// for groupByTagNormals, which then takes the normals of the faces that need one from
-// their vertices.
+// cornerStarts, pointCorners); without `faceNormals` only where every point's corners
+// start (cornerStarts), for the grouping by tag normals, which places the corners when
+// it needs them and takes the normals of the faces that need one from their points.
 [[nodiscard]] bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount,
                                       bool faceNormals = true);
-// The corner-to-vertex map and the vertices' positions and texture coordinates: the
-// distinct texture coordinates of a point (compared exactly, the first corner's kept)
-// each take a vertex, the first the point's own, the others numbered after the points
-// in point order. Normals are left zero. Gives back the corners' texture coordinates.
-[[nodiscard]] bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount);
-// The normal of every corner from the object's normal tag (cornerNormals), nothing when
-// the object has none. Reads after computeFaceNormals.
-[[nodiscard]] bool collectTagNormals(ExportMesh& mesh, KrvObject object, int32_t polygonCount);
-// The part of collectTagNormals over plain arrays: the normal records of polygons first ..
-// first + count - 1, normalised, as the normals of their corners; a zero or non-finite
-// normal is kept as zero.
-void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count);
-// Instead of smoothNormals for a mesh with tag normals: the corners of every point whose
-// normals are the same form a group with that normal (a corner without a usable normal
-// takes its face normal). Reads after buildIndices. Gives back the tag normals, the face
-// normals and the corners by point.
-[[nodiscard]] bool groupByTagNormals(ExportMesh& mesh);
+// The corner-to-vertex map and the vertices' positions and texture coordinates from the
+// object's UV tag (hasUV set; without one every vertex is its point), and with
+// `tagNormals` the smoothing groups from the object's normal tag instead of
+// smoothNormals; where every point has one group (and not `keepGroups`), the vertices'
+// normals instead, with no groups and nothing for splitByNormals to do. Reads the
+// texture tag's offset and scale. See CornerReading.
+[[nodiscard]] bool readCorners(ExportMesh& mesh, KrvObject object, const KrvPolygon* polygons, int32_t polygonCount,
+                               bool tagNormals, bool keepGroups);
+
+// The part of readCorners over plain arrays: the polygons' texture coordinates and tag
+// normals read in runs of polygons, in polygon order, each corner compared as it comes
+// with what its point has had so far, so that no corner's coordinates or normal are
+// kept.
+//
+// The texture coordinates: the distinct coordinates of a point (compared exactly, the
+// first corner's kept) each take a vertex, the first the point's own, the others
+// numbered after the points in point order. Normals are left zero.
+//
+// The tag normals (a non-finite one read as zero): the corners of every point whose
+// normals made unit length are the same form a group with that normal, the groups in
+// the order of their first corners; a corner without a usable normal takes the normal
+// of its face, from the face's points. Reads after computeFaceNormals without face
+// normals and gives back what it made; where a point has two groups or the reading
+// keeps the groups, the corners by point become the groups' corners, else every vertex
+// takes its point's group normal and the mesh has no groups.
+struct CornerReading {
+    // A texture coordinate of a point after its first, while its vertex number is not
+    // known: the entries of a point are linked in the order they were met.
+    struct ExtraUV {
+        float u, v;
+        int32_t next;    // the point's next entry, or -1
+        int32_t vertex;  // its vertex, once numbered
+    };
+    ExportMesh* mesh = nullptr;
+    const KrvPolygon* polygons = nullptr;
+    int32_t polygonCount = 0;
+    bool withUVs = false, withNormals = false;
+    bool keepGroups = false;  // the groups even where every point has one
+    TextureTransform transform = kNoTextureTransform;
+    // Per point: what it has had (seen, further texture coordinates, further groups)
+    // and, where it has them, the first of its further texture coordinates and its
+    // group count. While the corners are read a point's own vertex holds its first
+    // corner's texture coordinate, and its first corner's tag normal as given (in x, y,
+    // z) and made unit length (in nx, ny, nz).
+    HostArray<uint8_t> pointState;
+    HostArray<int32_t> firstExtraUV, groupCounts;
+    HostArray<ExtraUV> extraUVs;
+    int32_t extraUVCount = 0;
+    HostArray<int32_t> extraUVCorners;  // the corners that have one of extraUVs (its number + pointCount)
+    int32_t extraUVCornerCount = 0;
+    HostArray<int32_t> groupOf;  // every corner's group within its point, once a point has two
+};
+// Room for the reading; false when the host refuses it.
+[[nodiscard]] bool startCorners(CornerReading& reading, ExportMesh& mesh, const KrvPolygon* polygons,
+                                int32_t polygonCount, bool withUVs, bool withNormals, bool keepGroups,
+                                const TextureTransform& transform);
+// The records of polygons first .. first + count - 1, in polygon order from 0 on: the
+// texture coordinates (null without UVs) and the tag normals (null without them).
+// False when the host refuses room.
+[[nodiscard]] bool addCorners(CornerReading& reading, const KrvPolygonUV* uvs, const KrvPolygonNormals* normals,
+                              int32_t first, int32_t count);
+// The vertices and, with tag normals, the groups (or the vertices' normals), once every
+// polygon was added.
+[[nodiscard]] bool finishCorners(CornerReading& reading);
+
 // The cosine below which two corners of a point keep apart: from the smoothing angle,
 // or from the object's phong tag when the options say so.
 float smoothingLimit(KrvObject object, const MeshOptions& options);

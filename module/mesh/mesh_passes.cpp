@@ -50,42 +50,12 @@ void releaseFaceCorners(ExportMesh& mesh) {
     mesh.pointCorners.reset();
 }
 
-void setPositionAndUV(ExportVertex& vertex, const Vector& position, float u, float v) {
-    vertex.x = position.x;
-    vertex.y = position.y;
-    vertex.z = position.z;
-    vertex.u = u;
-    vertex.v = v;
-}
-
 // The most corners any point has: the size of the per-point scratch arrays.
 int32_t mostCornersOfAPoint(const int32_t* cornerStarts, int32_t pointCount) {
     int32_t most = 0;
     for (int32_t p = 0; p < pointCount; ++p)
         if (cornerStarts[p + 1] - cornerStarts[p] > most) most = cornerStarts[p + 1] - cornerStarts[p];
     return most;
-}
-
-// The vertex of every corner of one point (`count` corner numbers in corner order):
-// the point's own for its first texture coordinate, numbers from `next` on for the
-// others. `seen` holds room for `count` coordinates.
-void numberPointUVs(int32_t point, const int32_t* corners, int32_t count, const float* cornerUVs,
-                    int32_t* indices, float* seen, int32_t& next) {
-    int32_t distinct = 0;
-    int32_t firstNumber = next - 1;  // entry e > 0 is vertex firstNumber + e
-    for (int32_t j = 0; j < count; ++j) {
-        const float u = cornerUVs[2 * corners[j]];
-        const float v = cornerUVs[2 * corners[j] + 1];
-        int32_t e = 0;
-        while (e < distinct && !(seen[2 * e] == u && seen[2 * e + 1] == v)) ++e;
-        if (e == distinct) {
-            seen[2 * e] = u;
-            seen[2 * e + 1] = v;
-            ++distinct;
-            if (e > 0) ++next;
-        }
-        indices[corners[j]] = e == 0 ? point : firstNumber + e;
-    }
 }
 
 // How the corners of a point are grouped by their faces: a group takes every later
@@ -111,34 +81,6 @@ struct FaceSmoothing {
         return true;
     }
     Vector normal() const { return normalizedOrZero(sum); }
-};
-
-// How the corners of a point are grouped by the normal tag: a group takes the corners
-// whose normal equals its seed's, and that is its normal. A corner whose tag normal is
-// unusable (zero or not finite, left zero when read) takes its face normal: from the
-// face normals, or where they were not computed, from the positions of the face's
-// vertices (each its point's).
-struct TagNormals {
-    const Vector* cornerNormals;
-    const Vector* faceNormals;  // or null
-    const ExportVertex* vertices;
-    const int32_t* indices;
-    Vector seed;
-
-    Vector normalOf(int32_t corner) const {
-        const Vector& n = cornerNormals[corner];
-        if (!isZero(n)) return n;
-        if (faceNormals) return faceNormals[corner / 3];
-        const int32_t* face = indices + corner / 3 * 3;
-        const auto position = [&](int32_t i) {
-            const ExportVertex& v = vertices[face[i]];
-            return Vector{v.x, v.y, v.z};
-        };
-        return faceNormal(position(0), position(1), position(2));
-    }
-    void start(int32_t corner) { seed = normalOf(corner); }
-    bool joins(int32_t corner) const { return sameVector(normalOf(corner), seed); }
-    Vector normal() const { return seed; }
 };
 
 // The corners of one point (`count` corner numbers in corner order, rewritten in place
@@ -233,58 +175,21 @@ bool groupCorners(ExportMesh& mesh, Rule& rule) {
     return grouped;
 }
 
-const KrvVector& cornerNormal(const KrvPolygonNormals& record, int32_t corner) {
-    return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
-}
-
 // Room for the first vertices a split adds.
 constexpr int32_t kFirstAddedRoom = 100;
 
 bool isFinite(const KrvVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-}  // namespace
-
-bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
-    if (!points || pointCount < 0) pointCount = 0;
-    if (!mesh.points.allocate(pointCount)) return false;
-    mesh.pointCount = pointCount;
-    if (pointCount > 0) std::memcpy(mesh.points, points, sizeof(Vector) * static_cast<size_t>(pointCount));
-    return true;
+const KrvVector& cornerNormal(const KrvPolygonNormals& record, int32_t corner) {
+    return corner == 0 ? record.a : corner == 1 ? record.b : record.c;
 }
 
-void addPolygonUVs(ExportMesh& mesh, const KrvPolygonUV* records, int32_t first, int32_t count,
-                   const TextureTransform& transform) {
-    float* uv = mesh.cornerUVs + 6 * static_cast<size_t>(first);
-    for (int32_t i = 0; i < count; ++i) {
-        for (int32_t corner = 0; corner < 3; ++corner) {
-            const KrvVector& record = cornerUV(records[i], corner);
-            *uv++ = (record.x - transform.offsetU) * transform.scaleU;
-            *uv++ = (record.y - transform.offsetV) * transform.scaleV;
-        }
-    }
-}
-
-bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount, bool faceNormals) {
-    if (mesh.pointCount <= 0 || !mesh.points) return false;
-    mesh.normalGroups = NormalGroups{};
-    if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
-    if ((faceNormals && !mesh.faceNormals.allocate(polygonCount)) ||
-        !mesh.cornerStarts.allocate(int64_t{mesh.pointCount} + 1) ||
-        !mesh.pointCorners.allocate(int64_t{3} * polygonCount)) {
-        releaseFaceCorners(mesh);
-        return false;
-    }
-    // The corners sorted by point, keeping their order: counted into the next point's
-    // start, summed up, then placed with each point's start as its cursor, which leaves
-    // every start at the next point's; one step back restores them.
+// The corners of every point in corner order (pointCorners), from the points' starts:
+// each start is its point's cursor, which leaves it at the next point's start; one step
+// back restores them. With `faceNormals`, also the unit normal of every polygon.
+bool placeCorners(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount, bool faceNormals) {
+    if (!mesh.pointCorners.allocate(int64_t{3} * polygonCount)) return false;
     int32_t* starts = mesh.cornerStarts;
-    fillBytes(starts, sizeof(int32_t) * static_cast<size_t>(mesh.pointCount + 1), 0);
-    for (int32_t k = 0; k < polygonCount; ++k) {
-        ++starts[polygons[k].a + 1];
-        ++starts[polygons[k].b + 1];
-        ++starts[polygons[k].c + 1];
-    }
-    for (int32_t p = 0; p < mesh.pointCount; ++p) starts[p + 1] += starts[p];
     for (int32_t k = 0; k < polygonCount; ++k) {
         const KrvPolygon& polygon = polygons[k];
         mesh.pointCorners[starts[polygon.a]++] = 3 * k;
@@ -299,54 +204,299 @@ bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t po
     return true;
 }
 
-bool buildIndices(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount) {
+// What a point has had while the corners are read.
+constexpr uint8_t kPointSeen = 1;        // its first corner
+constexpr uint8_t kPointMoreUVs = 2;     // texture coordinates after its first corner's
+constexpr uint8_t kPointMoreGroups = 4;  // groups after its first corner's
+
+// Room at first for the entries of the reading's lists, and for the vertices added by
+// texture coordinates beyond the points' own (one per 16 polygons).
+constexpr int32_t kFirstEntries = 64;
+
+// The normal a corner is grouped by: its tag normal made unit length, or where that is
+// zero its face's, from the face's points.
+Vector groupingNormal(const Vector& given, const ExportMesh& mesh, const KrvPolygon& polygon) {
+    if (!isZero(given)) return normalizedOrZero(given);
+    return faceNormal(mesh.points[polygon.a], mesh.points[polygon.b], mesh.points[polygon.c]);
+}
+
+// The vertex of a corner of point `p` whose texture coordinate is not the point's
+// first: that of an earlier corner with the same coordinate, or a new entry. Until
+// finishCorners numbers them, entry e stands as vertex pointCount + e.
+bool extraUV(CornerReading& r, int32_t p, float u, float v, int32_t corner, int32_t& vertex) {
+    const int32_t pointCount = r.mesh->pointCount;
+    int32_t found = -1, last = -1;
+    if (r.pointState[p] & kPointMoreUVs) {
+        for (int32_t e = r.firstExtraUV[p]; e >= 0 && found < 0; e = r.extraUVs[e].next) {
+            if (r.extraUVs[e].u == u && r.extraUVs[e].v == v) found = e;
+            last = e;
+        }
+    }
+    if (found < 0) {
+        if (r.extraUVCount >= INT32_MAX - pointCount ||
+            !r.extraUVs.grow(r.extraUVCount, int64_t{r.extraUVCount} + 1, kFirstEntries))
+            return false;
+        found = r.extraUVCount++;
+        r.extraUVs[found] = CornerReading::ExtraUV{u, v, -1, 0};
+        if (last >= 0) {
+            r.extraUVs[last].next = found;
+        } else {
+            r.firstExtraUV[p] = found;
+            r.pointState[p] |= kPointMoreUVs;
+        }
+    }
+    if (!r.extraUVCorners.grow(r.extraUVCornerCount, int64_t{r.extraUVCornerCount} + 1, kFirstEntries)) return false;
+    r.extraUVCorners[r.extraUVCornerCount++] = corner;
+    vertex = pointCount + found;
+    return true;
+}
+
+// The group of a corner of point `p` whose normal `n` is not the point's first group's:
+// an earlier group with that normal, or a new one (numbered from 1 within the point).
+// Until finishCorners places them, the normals of a point's groups after its first are
+// kept in the room of the group normals from its first corner's number on (a point has
+// no more groups than corners). The first time a point has two groups, every corner
+// read so far is in its point's first group.
+bool extraGroup(CornerReading& r, int32_t p, const Vector& n, int32_t corner, int32_t& group) {
+    Vector* normals = r.mesh->normalGroups.normals + r.mesh->cornerStarts[p];
+    const bool more = (r.pointState[p] & kPointMoreGroups) != 0;
+    const int32_t count = more ? r.groupCounts[p] : 1;
+    for (int32_t g = 1; g < count; ++g) {
+        if (sameVector(normals[g], n)) {
+            group = g;
+            return true;
+        }
+    }
+    if (!r.groupOf) {
+        if (!r.groupOf.allocate(int64_t{3} * r.polygonCount)) return false;
+        fillBytes(r.groupOf, sizeof(int32_t) * static_cast<size_t>(corner), 0);
+    }
+    normals[count] = n;
+    r.groupCounts[p] = count + 1;
+    r.pointState[p] |= kPointMoreGroups;
+    group = count;
+    return true;
+}
+
+// The groups of point `p` after its first (which starts at its corners' start), from
+// `firstGroup` on: their normals moved to their places (never after where extraGroup
+// kept them), and the point's corners (in corner order) rewritten by group, each
+// group's in corner order. `scratch` holds room for 2 x its corners. Returns their count.
+int32_t placeGroups(const CornerReading& r, int32_t p, int32_t firstGroup, int32_t* scratch) {
+    NormalGroups& groups = r.mesh->normalGroups;
+    const int32_t start = r.mesh->cornerStarts[p];
+    const int32_t count = r.mesh->cornerStarts[p + 1] - start;
+    const int32_t added = r.groupCounts[p] - 1;
+    for (int32_t g = 1; g <= added; ++g) groups.normals[firstGroup + g - 1] = groups.normals[start + g];
+    int32_t* corners = groups.corners + start;
+    int32_t* inCorner = scratch;
+    int32_t* cursor = scratch + count;
+    for (int32_t g = 0; g <= added; ++g) cursor[g] = 0;
+    for (int32_t j = 0; j < count; ++j) {
+        inCorner[j] = corners[j];
+        ++cursor[r.groupOf[corners[j]]];
+    }
+    // Sizes turned into starts, then each corner placed.
+    int32_t at = 0;
+    for (int32_t g = 0; g <= added; ++g) {
+        const int32_t size = cursor[g];
+        if (g > 0) groups.cornerStarts[firstGroup + g - 1] = start + at;
+        cursor[g] = at;
+        at += size;
+    }
+    for (int32_t j = 0; j < count; ++j) corners[cursor[r.groupOf[inCorner[j]]]++] = inCorner[j];
+    return added;
+}
+
+}  // namespace
+
+bool setMeshPoints(ExportMesh& mesh, const Vector* points, int32_t pointCount) {
+    if (!points || pointCount < 0) pointCount = 0;
+    if (!mesh.points.allocate(pointCount)) return false;
+    mesh.pointCount = pointCount;
+    if (pointCount > 0) std::memcpy(mesh.points, points, sizeof(Vector) * static_cast<size_t>(pointCount));
+    return true;
+}
+
+bool computeFaceNormals(ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount, bool faceNormals) {
+    if (mesh.pointCount <= 0 || !mesh.points) return false;
+    mesh.normalGroups = NormalGroups{};
+    if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
+    if ((faceNormals && !mesh.faceNormals.allocate(polygonCount)) ||
+        !mesh.cornerStarts.allocate(int64_t{mesh.pointCount} + 1)) {
+        releaseFaceCorners(mesh);
+        return false;
+    }
+    // The corners counted into the next point's start, then summed up.
+    int32_t* starts = mesh.cornerStarts;
+    fillBytes(starts, sizeof(int32_t) * static_cast<size_t>(mesh.pointCount + 1), 0);
+    for (int32_t k = 0; k < polygonCount; ++k) {
+        ++starts[polygons[k].a + 1];
+        ++starts[polygons[k].b + 1];
+        ++starts[polygons[k].c + 1];
+    }
+    for (int32_t p = 0; p < mesh.pointCount; ++p) starts[p + 1] += starts[p];
+    if (faceNormals && !placeCorners(mesh, polygons, polygonCount, true)) {
+        releaseFaceCorners(mesh);
+        return false;
+    }
+    return true;
+}
+
+bool startCorners(CornerReading& reading, ExportMesh& mesh, const KrvPolygon* polygons, int32_t polygonCount,
+                  bool withUVs, bool withNormals, bool keepGroups, const TextureTransform& transform) {
+    reading = CornerReading{};
     mesh.indices.reset();
     mesh.vertices.reset();
     mesh.indexCount = 0;
     mesh.vertexCount = 0;
-    if (!mesh.pointCorners || mesh.pointCount <= 0) return false;
-    const int32_t indexCount = 3 * (polygonCount > 0 ? polygonCount : 0);
-    if (!mesh.indices.allocate(indexCount)) return false;
-    mesh.indexCount = indexCount;
-    for (int32_t k = 0; k < indexCount / 3; ++k) {
-        mesh.indices[3 * k] = polygons[k].a;
-        mesh.indices[3 * k + 1] = polygons[k].b;
-        mesh.indices[3 * k + 2] = polygons[k].c;
+    mesh.normalGroups = NormalGroups{};
+    if (mesh.pointCount <= 0 || !mesh.points || (withNormals && !mesh.cornerStarts)) return false;
+    if (polygonCount < 0 || polygonCount > INT32_MAX / 3) polygonCount = 0;
+    reading.mesh = &mesh;
+    reading.polygons = polygons;
+    reading.polygonCount = polygonCount;
+    reading.withUVs = withUVs;
+    reading.withNormals = withNormals;
+    reading.keepGroups = keepGroups;
+    reading.transform = transform;
+    if (!mesh.indices.allocate(int64_t{3} * polygonCount) ||
+        !mesh.vertices.allocate(int64_t{mesh.pointCount} + polygonCount / 16 + kFirstEntries) ||
+        !reading.pointState.allocate(mesh.pointCount) || (withUVs && !reading.firstExtraUV.allocate(mesh.pointCount)) ||
+        (withNormals && (!reading.groupCounts.allocate(mesh.pointCount) ||
+                         !mesh.normalGroups.normals.allocate(mesh.cornerStarts[mesh.pointCount]))))
+        return false;
+    mesh.indexCount = 3 * polygonCount;
+    reading.pointState.fill(0);
+    return true;
+}
+
+bool addCorners(CornerReading& r, const KrvPolygonUV* uvs, const KrvPolygonNormals* normals, int32_t first,
+                int32_t count) {
+    const ExportMesh& mesh = *r.mesh;
+    const TextureTransform t = r.transform;
+    ExportVertex* const vertices = mesh.vertices;
+    int32_t* const indices = mesh.indices;
+    uint8_t* const pointState = r.pointState;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t k = first + i;
+        const KrvPolygon& polygon = r.polygons[k];
+        for (int32_t j = 0; j < 3; ++j) {
+            const int32_t corner = 3 * k + j;
+            const int32_t p = j == 0 ? polygon.a : j == 1 ? polygon.b : polygon.c;
+            float u = 0.0f, v = 0.0f;
+            if (uvs) {
+                const KrvVector& record = cornerUV(uvs[i], j);
+                u = (record.x - t.offsetU) * t.scaleU;
+                v = (record.y - t.offsetV) * t.scaleV;
+            }
+            const KrvVector* n = normals ? &cornerNormal(normals[i], j) : nullptr;
+            // The point's own vertex keeps its first corner's coordinate and normals.
+            ExportVertex& own = vertices[p];
+            if (!(pointState[p] & kPointSeen)) {
+                pointState[p] = kPointSeen;
+                own.u = u;
+                own.v = v;
+                if (n) {
+                    const Vector given = isFinite(*n) ? Vector{n->x, n->y, n->z} : Vector{0.0f, 0.0f, 0.0f};
+                    const Vector unit = groupingNormal(given, mesh, polygon);
+                    own.x = given.x;
+                    own.y = given.y;
+                    own.z = given.z;
+                    own.nx = unit.x;
+                    own.ny = unit.y;
+                    own.nz = unit.z;
+                    if (r.groupOf) r.groupOf[corner] = 0;
+                }
+                indices[corner] = p;
+                continue;
+            }
+            int32_t vertex = p;
+            if (uvs && !(u == own.u && v == own.v) && !extraUV(r, p, u, v, corner, vertex)) return false;
+            indices[corner] = vertex;
+            if (n) {
+                // Equal as given to the first corner's usable normal, or equal made unit
+                // length (a zero or non-finite one takes its face's instead).
+                int32_t group = 0;
+                if (!(n->x == own.x && n->y == own.y && n->z == own.z) || isZero(Vector{own.x, own.y, own.z})) {
+                    const Vector given = isFinite(*n) ? Vector{n->x, n->y, n->z} : Vector{0.0f, 0.0f, 0.0f};
+                    const Vector unit = groupingNormal(given, mesh, polygon);
+                    if (!sameVector(unit, Vector{own.nx, own.ny, own.nz}) && !extraGroup(r, p, unit, corner, group))
+                        return false;
+                }
+                if (r.groupOf) r.groupOf[corner] = group;
+            }
+        }
     }
-    int32_t vertexCount = mesh.pointCount;
-    const bool withUVs = mesh.hasUV && mesh.cornerUVs;
-    if (withUVs) {
-        const int32_t most = mostCornersOfAPoint(mesh.cornerStarts, mesh.pointCount);
-        HostArray<float> seen;
-        if (!seen.allocate(int64_t{2} * most)) return false;
-        for (int32_t p = 0; p < mesh.pointCount; ++p)
-            numberPointUVs(p, mesh.pointCorners + mesh.cornerStarts[p], mesh.cornerStarts[p + 1] - mesh.cornerStarts[p],
-                           mesh.cornerUVs, mesh.indices, seen, vertexCount);
+    return true;
+}
+
+bool finishCorners(CornerReading& r) {
+    ExportMesh& mesh = *r.mesh;
+    const int32_t pointCount = mesh.pointCount;
+    const int32_t vertexCount = pointCount + r.extraUVCount;
+    if (!mesh.vertices.grow(pointCount, vertexCount)) return false;
+    NormalGroups& groups = mesh.normalGroups;
+    const int32_t* starts = mesh.cornerStarts;
+    HostArray<int32_t> scratch;
+    // Where every point has one group, each vertex takes its point's group normal here.
+    const bool grouped = r.withNormals && (r.groupOf || r.keepGroups);
+    if (grouped) {
+        const int32_t cornerCount = starts[pointCount];
+        // A point has at most as many groups as corners: the normals (see startCorners) and
+        // group starts take room for that many, of which only the pages in use are ever
+        // touched.
+        if (!placeCorners(mesh, r.polygons, r.polygonCount, false) ||
+            !groups.groupStarts.allocate(int64_t{pointCount} + 1) ||
+            !groups.cornerStarts.allocate(int64_t{cornerCount} + 1) ||
+            (r.groupOf && !scratch.allocate(int64_t{2} * mostCornersOfAPoint(starts, pointCount)))) {
+            groups = NormalGroups{};
+            return false;
+        }
+        groups.corners = std::move(mesh.pointCorners);
     }
-    if (!mesh.vertices.allocate(vertexCount)) return false;
+    int32_t groupCount = 0;
+    int32_t added = pointCount;
+    for (int32_t p = 0; p < pointCount; ++p) {
+        ExportVertex& own = mesh.vertices[p];
+        const uint8_t state = r.pointState[p];
+        const bool seen = (state & kPointSeen) != 0;
+        Vector normal{0.0f, 0.0f, 0.0f};
+        if (r.withNormals && !grouped && seen) normal = Vector{own.nx, own.ny, own.nz};
+        if (grouped) {
+            groups.groupStarts[p] = groupCount;
+            if (seen) {
+                groups.normals[groupCount] = Vector{own.nx, own.ny, own.nz};
+                groups.cornerStarts[groupCount] = starts[p];
+                ++groupCount;
+                if (state & kPointMoreGroups) groupCount += placeGroups(r, p, groupCount, scratch);
+            }
+        }
+        const Vector& position = mesh.points[p];
+        own = ExportVertex{position.x, position.y, position.z, normal.x, normal.y, normal.z,
+                           seen ? own.u : 0.0f, seen ? own.v : 0.0f};
+        if (state & kPointMoreUVs) {
+            for (int32_t e = r.firstExtraUV[p]; e >= 0; e = r.extraUVs[e].next) {
+                r.extraUVs[e].vertex = added;
+                mesh.vertices[added++] = ExportVertex{position.x, position.y, position.z, normal.x, normal.y,
+                                                      normal.z, r.extraUVs[e].u, r.extraUVs[e].v};
+            }
+        }
+    }
+    for (int32_t i = 0; i < r.extraUVCornerCount; ++i) {
+        int32_t& index = mesh.indices[r.extraUVCorners[i]];
+        index = r.extraUVs[index - pointCount].vertex;
+    }
     mesh.vertexCount = vertexCount;
-    mesh.vertices.fill(0);
-    // Every vertex takes the texture coordinate of its first corner. A point's first
-    // corner has the point's own vertex, and its added vertices were numbered as they
-    // were first met, so the next number not written yet is the only new one.
-    int32_t nextAdded = mesh.pointCount;
-    for (int32_t p = 0; p < mesh.pointCount; ++p) {
-        const int32_t first = mesh.cornerStarts[p];
-        const int32_t end = mesh.cornerStarts[p + 1];
-        if (!withUVs || first == end) {
-            setPositionAndUV(mesh.vertices[p], mesh.points[p], 0.0f, 0.0f);
-            continue;
-        }
-        const float* uv = mesh.cornerUVs + 2 * mesh.pointCorners[first];
-        setPositionAndUV(mesh.vertices[p], mesh.points[p], uv[0], uv[1]);
-        for (int32_t i = first + 1; i < end; ++i) {
-            const int32_t corner = mesh.pointCorners[i];
-            if (mesh.indices[corner] != nextAdded) continue;
-            uv = mesh.cornerUVs + 2 * corner;
-            setPositionAndUV(mesh.vertices[nextAdded++], mesh.points[p], uv[0], uv[1]);
-        }
+    if (grouped) {
+        groups.groupStarts[pointCount] = groupCount;
+        groups.cornerStarts[groupCount] = starts[pointCount];
+        groups.groupCount = groupCount;
     }
-    mesh.cornerUVs.reset();
+    if (r.withNormals) {
+        if (!grouped) groups = NormalGroups{};
+        releaseFaceCorners(mesh);
+    }
     return true;
 }
 
@@ -359,23 +509,6 @@ bool smoothNormals(ExportMesh& mesh, float cosLimit) {
     return groupCorners(mesh, rule);
 }
 
-void addPolygonNormals(ExportMesh& mesh, const KrvPolygonNormals* records, int32_t first, int32_t count) {
-    Vector* normal = mesh.cornerNormals + 3 * static_cast<size_t>(first);
-    for (int32_t i = 0; i < count; ++i) {
-        for (int32_t corner = 0; corner < 3; ++corner) {
-            const KrvVector& n = cornerNormal(records[i], corner);
-            *normal++ = isFinite(n) ? normalizedOrZero(Vector{n.x, n.y, n.z}) : Vector{0.0f, 0.0f, 0.0f};
-        }
-    }
-}
-
-bool groupByTagNormals(ExportMesh& mesh) {
-    TagNormals rule{mesh.cornerNormals, mesh.faceNormals, mesh.vertices, mesh.indices, {}};
-    const bool grouped = mesh.cornerNormals && mesh.vertices && mesh.indices && groupCorners(mesh, rule);
-    mesh.cornerNormals.reset();
-    return grouped;
-}
-
 bool splitByNormals(ExportMesh& mesh) {
     const NormalGroups& groups = mesh.normalGroups;
     if (!mesh.vertices || !mesh.indices || !groups.groupStarts) return false;
@@ -383,6 +516,16 @@ bool splitByNormals(ExportMesh& mesh) {
     // already has follow the base records.
     HostArray<ExportVertex>& vertices = mesh.vertices;
     int32_t count = mesh.vertexCount;
+    // Only a corner outside its point's first group can need a copy (before that group
+    // no other has given the point's vertices a normal): room for that many up front,
+    // so that the vertices are copied once at most, not at every doubling.
+    int64_t outside = 0;
+    for (int32_t p = 0; p < mesh.pointCount; ++p) {
+        const int32_t first = groups.groupStarts[p];
+        const int32_t end = groups.groupStarts[p + 1];
+        if (end - first > 1) outside += groups.cornerStarts[end] - groups.cornerStarts[first + 1];
+    }
+    if (outside > 0 && count + outside <= INT32_MAX && !vertices.grow(count, count + outside)) return false;
     for (int32_t g = 0; g < groups.groupCount; ++g) {
         const Vector& normal = groups.normals[g];
         for (int32_t i = groups.cornerStarts[g]; i < groups.cornerStarts[g + 1]; ++i) {

@@ -242,6 +242,33 @@ TEST_F(MeshBuilding, NormalTagGivesEveryCornerTheModelsNormalWhenAskedTo) {
     expectNothingHeld();
 }
 
+TEST_F(MeshBuilding, NormalTagWithOneNormalPerPointGivesTheVerticesTheirNormalsWithoutGroups) {
+    // Every point's corners agree on its normal (given at two lengths at point 0; point 3
+    // has none usable and takes its face's), and point 1 has two texture coordinates:
+    // its added vertex takes the point's normal too. Point 4 has no corner.
+    SceneObject o = polygonObject({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {5, 5, 5}}, {{0, 1, 2}, {0, 3, 1}});
+    setUVs(o, {{{{0, 0}, {1, 0}, {0, 1}}}, {{{0, 0}, {1, 1}, {0.5, 0}}}});
+    setNormals(o, {{{{0, 0, 2}, {0, 0.6, 0.8}, {0, 1, 0}}}, {{{0, 0, 1}, {0, 0, 0}, {0, 0.6, 0.8}}}});
+    options.useNormalTags = true;
+    build(o);
+    EXPECT_EQ(mesh.normalGroups.groupStarts, nullptr) << "nothing left for the vertex splits";
+    ASSERT_EQ(mesh.vertexCount, 6);
+    EXPECT_EQ(indices(), (std::vector<int32_t>{0, 1, 2, 0, 3, 5}));
+    expectNormal(0, 0, 0, 1);
+    expectNormal(1, 0, 0.6f, 0.8f);
+    expectNormal(5, 0, 0.6f, 0.8f);
+    expectNormal(3, 0, 0, -1);
+    expectNormal(4, 0, 0, 0);
+    expectPositionAndUV(5, 1, 0, 0, 0.5f, 0);
+
+    // Listed, the groups are kept and split as before.
+    options.debugListing = true;
+    build(o);
+    ASSERT_NE(mesh.normalGroups.groupStarts, nullptr);
+    EXPECT_EQ(mesh.vertexCount, 6);
+    expectNormal(5, 0, 0.6f, 0.8f);
+}
+
 TEST_F(MeshBuilding, HostWithoutTheRangeCallGivesTheSameCoordinates) {
     // More triangles than one read takes, so that the reads meet at a boundary.
     std::vector<korvo::Vec3> points;
@@ -357,9 +384,8 @@ TEST_F(MeshBuilding, FanKeepsEveryCornerOfItsCentreInOrder) {
 }
 
 TEST_F(MeshBuilding, FlatShadedGridGivesEveryCornerItsGroupNormal) {
-    // A bumpy grid at smoothing angle 0: thousands of added vertices, so the added
-    // buffer has to grow many times. Faces whose normals agree to float precision
-    // still share a group.
+    // A bumpy grid at smoothing angle 0: thousands of added vertices. Faces whose
+    // normals agree to float precision still share a group.
     const int32_t n = 40;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> height(0.0, 1.0);
