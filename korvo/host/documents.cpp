@@ -5,7 +5,6 @@
 #include "korvo/host/host_state.h"
 #include "korvo/host/placement.h"
 #include "korvo/console/text.h"
-#include "korvo/files/large_pages.h"
 
 namespace korvo {
 
@@ -99,24 +98,24 @@ std::unique_ptr<ObjectImpl> buildObject(Object& source, const std::vector<std::s
         takeArrays(*o, std::move(*source.arrays));
     } else {
         std::vector<KrvVector>& points = o->points.edit();
-        reserveLarge(points, source.points.size());
+        points.reserve(source.points.size());
         for (const Vec3& p : source.points) points.push_back(toVector(p));
         giveBack(source.points);
         std::vector<KrvPolygon>& polygons = o->polygons.edit();
-        reserveLarge(polygons, source.polygons.size());
+        polygons.reserve(source.polygons.size());
         for (const Polygon& p : source.polygons) polygons.push_back({p.a, p.b, p.c, p.d});
         giveBack(source.polygons);
         if (source.uvw) {
             o->hasUV = true;
             std::vector<PolygonCornerUVs>& uvw = o->uvw.edit();
-            reserveLarge(uvw, source.uvw->size());
+            uvw.reserve(source.uvw->size());
             for (const PolygonUV& uv : *source.uvw) uvw.push_back(toCornerUVs(uv));
             giveBack(*source.uvw);
         }
         if (source.normals) {
             o->hasNormals = true;
             std::vector<KrvPolygonNormals>& normals = o->normals.edit();
-            reserveLarge(normals, source.normals->size());
+            normals.reserve(source.normals->size());
             for (const PolygonNormals& n : *source.normals)
                 normals.push_back({toVector(n.corners[0]), toVector(n.corners[1]), toVector(n.corners[2]),
                                    toVector(n.corners[3])});

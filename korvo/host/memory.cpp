@@ -5,15 +5,10 @@
 #include "korvo/host/host_state.h"
 #include "korvo/console/status_line.h"
 #include "korvo/console/text.h"
-#include "korvo/files/platform.h"
 
 namespace korvo {
 
 namespace {
-
-// A module's large blocks are its per-corner and per-vertex arrays, written whole right
-// after: on large pages their first touch costs one fault per 2 MiB instead of 512.
-constexpr size_t kLargeBlock = size_t(4) << 20;
 
 void* KRV_CALL allocate(size_t bytes, int32_t /*reserved1*/, int32_t /*reserved2*/) {
     Host::State& state = hostState();
@@ -24,7 +19,6 @@ void* KRV_CALL allocate(size_t bytes, int32_t /*reserved1*/, int32_t /*reserved2
         return nullptr;
     }
     void* address = block.get();
-    if (bytes >= kLargeBlock) platform::adviseLargePages(address, bytes);
     state.blocks.emplace(address, MemoryBlock{std::move(block), bytes});
     return address;
 }

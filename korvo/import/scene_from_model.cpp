@@ -13,7 +13,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "korvo/files/large_pages.h"
 #include "korvo/import/model_pose.h"
 
 namespace korvo::import {
@@ -423,7 +422,6 @@ void matchPoints(const Position* positions, size_t vertexCount, size_t expectedP
     const auto allocateSlots = [&] {
         slots.reset(static_cast<uint64_t*>(std::calloc(slotCount, sizeof(uint64_t))));
         if (!slots) throw std::bad_alloc();
-        platform::adviseLargePages(slots.get(), slotCount * sizeof(uint64_t));
     };
     allocateSlots();
     const auto same = [&](size_t a, size_t b) {
@@ -454,10 +452,9 @@ void matchPoints(const Position* positions, size_t vertexCount, size_t expectedP
     constexpr size_t kAhead = 16;
     uint64_t ahead[kAhead];
     for (size_t v = 0; v < kAhead && v < vertexCount; ++v) ahead[v] = hashOf(v);
-    reserveLarge(pointOfVertex, vertexCount);
     pointOfVertex.resize(vertexCount);
     vertexOfPoint.clear();
-    reserveLarge(vertexOfPoint, vertexCount);
+    vertexOfPoint.reserve(vertexCount);
     for (size_t v = 0; v < vertexCount; ++v) {
         const uint64_t h = ahead[v % kAhead];
         if (v + kAhead < vertexCount) {
@@ -599,7 +596,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
 
     if (arrays) {
         MeshArrays& a = out.arrays.emplace();
-        reserveLarge(a.points, pointCount);
+        a.points.reserve(pointCount);
         const bool asRead = !placing.fold && rebind.empty();
         for (uint32_t v : vertexOfPoint) {
             if (asRead) {
@@ -610,8 +607,8 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
                 a.points.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(-p[2])});
             }
         }
-        reserveLarge(a.polygons, triangles);
-        reserveLarge(a.cornerVertex, triangles);
+        a.polygons.reserve(triangles);
+        a.cornerVertex.reserve(triangles);
         eachTriangle([&](uint32_t p, uint32_t q, uint32_t r) {
             a.polygons.push_back({pointOfVertex[p], pointOfVertex[q], pointOfVertex[r], pointOfVertex[r]});
             a.cornerVertex.push_back({static_cast<int32_t>(p), static_cast<int32_t>(q), static_cast<int32_t>(r),
@@ -621,7 +618,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             // v is flipped in the double a scene file holds: its decimal text is made once
             // per value among the last ones seen (rows of vertices share their v).
             std::vector<CornerUV>& uv = a.uvOfVertex.emplace();
-            reserveLarge(uv, vertexCount);
+            uv.reserve(vertexCount);
             struct Flipped {
                 uint32_t bits = ~0u;  // a NaN: no texture coordinate of an imported mesh
                 float v = 0;
@@ -638,7 +635,7 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
         }
         if (hasNormals) {
             std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
-            reserveLarge(normals, vertexCount);
+            normals.reserve(vertexCount);
             for (uint32_t v = 0; v < vertexCount; ++v) {
                 const Float3& n = vertices.normals[v];
                 if (!placing.fold) {

@@ -11,7 +11,6 @@
 #include <fast_float/fast_float.h>
 
 #include "korvo/files/file_text.h"
-#include "korvo/files/large_pages.h"
 #include "korvo/files/platform.h"
 
 namespace korvo {
@@ -240,6 +239,13 @@ template <class T>
 template <class T>
 [[gnu::always_inline]] inline void makeRoom(std::vector<T>& v) {
     if (v.size() == v.capacity()) grow(v);
+}
+
+// Room for `count` elements, in memory advised to large pages.
+template <class T>
+void reserveLarge(std::vector<T>& v, size_t count) {
+    v.reserve(count);
+    platform::adviseLargePages(v.data(), v.capacity() * sizeof(T));
 }
 
 inline void releaseNow(size_t row, FileText* file, const Cursor& c) {
