@@ -96,6 +96,7 @@ std::string parseErrorText(const CLI::ParseError& e, const CLI::App& command, co
 
 int main(int argc, char** argv) {
     korvo::platform::keepStandardDescriptorsOpen();
+    korvo::platform::keepLargeBlocks();
     CLI::App korvo{"The stand-in Korvo host: drives the Dorna module as Korvo would."};
     korvo.formatter(std::make_shared<HelpFormat>());
     korvo.require_subcommand(1);

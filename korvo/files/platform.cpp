@@ -14,6 +14,9 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -205,6 +208,8 @@ bool placeNewFile(const std::string& from, const std::string& to) {
 std::FILE* openForReading(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
 
 void adviseLargePages(const void*, size_t) {}
+
+void keepLargeBlocks() {}
 
 std::string createTemporaryFolder() {
     wchar_t base[MAX_PATH + 1];
@@ -527,6 +532,12 @@ void adviseLargePages(const void* data, size_t bytes) {
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+void keepLargeBlocks() {
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
 #endif
 }
 

@@ -95,6 +95,11 @@ std::FILE* openForReading(const std::string& path);
 // where the system offers them: a large array written once then costs a page fault for
 // every 2 MB instead of every 4 KB. Only advice; nothing happens elsewhere.
 void adviseLargePages(const void* data, size_t bytes);
+// Keeps blocks of up to 32 MiB in the allocator's heap when they are freed, where the C
+// library would give each one back to the system and take fresh (zeroed) pages for the
+// next: an import and an export free and make arrays of that size one after another, and
+// on a virtual machine fresh pages cost more than their filling. Call once, at the start.
+void keepLargeBlocks();
 // The size of the file, or -1.
 int64_t fileSize(const std::string& path);
 
