@@ -161,8 +161,11 @@ inline void readDigits(const char*& p, const char* end, uint64_t& value, ptrdiff
         if (p < end && (*p == '+' || *p == '-')) ++p;
         const char* const exponentDigits = p;
         int64_t e = 0;
-        for (; p < end && isDigit(*p); ++p) e = e * 10 + (*p - '0');
-        if (p == exponentDigits || p - exponentDigits > kLongestExponent) return false;
+        for (; p < end && isDigit(*p); ++p) {
+            if (p - exponentDigits == kLongestExponent) return false;  // left to the JSON parser
+            e = e * 10 + (*p - '0');
+        }
+        if (p == exponentDigits) return false;
         exponent += below ? -e : e;
         integer = false;
     }

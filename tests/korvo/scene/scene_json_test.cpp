@@ -631,6 +631,8 @@ TEST(SceneJson, ArraysReadAheadAreReadAsTheParserReadsThem) {
         R"(, "@points":
 [[1e400,0,0]])",
         R"(, "@points":
+[[1e4000478737255797737255797737,0,0]])",
+        R"(, "@points":
 [[01,0,0]])",
         R"(, "@points":
 [[1.,0,0]])",
