@@ -170,11 +170,13 @@ inline void readDigits(const char*& p, const char* end, uint64_t& value, ptrdiff
         integer = false;
     }
     if (p - start > (integer ? kLongestInteger : kLongestNumber)) return false;
+    const bool exact = digits <= 19;  // the mantissa holds every digit
     fast_float::adjusted_mantissa rounded{};
-    if (digits <= 19) rounded = fast_float::compute_float<fast_float::binary_format<double>>(exponent, mantissa);
-    if (digits <= 19 && mantissa == 0) {
+    rounded.power2 = -1;
+    if (exact) rounded = fast_float::compute_float<fast_float::binary_format<double>>(exponent, mantissa);
+    if (exact && mantissa == 0) {
         x = negative && !integer ? -0.0 : 0.0;
-    } else if (digits <= 19 && rounded.power2 >= 0) {
+    } else if (rounded.power2 >= 0) {
         fast_float::to_float(negative, rounded, x);
     } else {  // a longer number, or one the step cannot round for sure
         const fast_float::from_chars_result read = fast_float::from_chars(start, p, x);
@@ -197,12 +199,7 @@ inline void readDigits(const char*& p, const char* end, uint64_t& value, ptrdiff
         if (digits > 0 && digits < 8) {
             const char next = p[digits];
             if ((*p == '0' && digits > 1) || next == '.' || next == 'e' || next == 'E') return false;
-            // The digits' values, the first in the top byte of eight.
-            uint64_t v = (word - 0x3030303030303030u) << (8 * (8 - digits));
-            v = v * 10 + (v >> 8);
-            v = (((v & 0x000000FF000000FFu) * (100 + (uint64_t(1000000) << 32))) +
-                 (((v >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t(10000) << 32)))) >> 32;
-            index = static_cast<int32_t>(v);
+            index = static_cast<int32_t>(digitsValue(word, digits));
             c.p = p + digits;
             return true;
         }
