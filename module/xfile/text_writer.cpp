@@ -1,6 +1,5 @@
 #include "xfile/text_writer.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "host/files.h"
@@ -41,12 +40,6 @@ void XTextWriter::writeBytes(const char* bytes, int32_t count) {
 }
 
 void XTextWriter::writeText(const char* text) { writeBytes(text, static_cast<int32_t>(std::strlen(text))); }
-
-double XTextWriter::finiteOrZero(double value) {
-    if (std::isfinite(value)) return value;
-    ++nonFinite_;
-    return 0.0;
-}
 
 int32_t XTextWriter::takeNonFiniteCount() {
     const int32_t count = nonFinite_;

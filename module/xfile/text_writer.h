@@ -7,6 +7,7 @@
 
 #include <korvo_sdk.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -41,8 +42,13 @@ public:
     void writeInt(int32_t value);
 
     // The value, or 0 for NaN and infinity, which no reader takes: counted, so that the
-    // object they came from can be named.
-    double finiteOrZero(double value);
+    // object they came from can be named. Inline: it is asked for every number of the
+    // vertex lists.
+    double finiteOrZero(double value) {
+        if (std::isfinite(value)) return value;
+        ++nonFinite_;
+        return 0.0;
+    }
     // The non-finite values written since the last call.
     int32_t takeNonFiniteCount();
 
