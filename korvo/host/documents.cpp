@@ -70,9 +70,10 @@ void takeArrays(ObjectImpl& o, MeshArrays arrays) {
     o.cornersByVertex = true;
     o.cornerVertex = CopyOnWrite<std::vector<KrvPolygon>>(std::move(arrays.cornerVertex));
     o.hasUV = arrays.uvOfVertex.has_value();
-    if (arrays.uvOfVertex) o.uvOfVertex = std::move(*arrays.uvOfVertex);
+    if (arrays.uvOfVertex) o.uvOfVertex = CopyOnWrite<std::vector<CornerUV>>(std::move(*arrays.uvOfVertex));
     o.hasNormals = arrays.normalOfVertex.has_value();
-    if (arrays.normalOfVertex) o.normalOfVertex = std::move(*arrays.normalOfVertex);
+    if (arrays.normalOfVertex)
+        o.normalOfVertex = CopyOnWrite<std::vector<KrvVector>>(std::move(*arrays.normalOfVertex));
 }
 
 // `Object` is a const SceneObject, or a SceneObject whose arrays the document takes.

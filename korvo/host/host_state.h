@@ -121,8 +121,8 @@ struct ObjectImpl {
     // fraction of the records' size.
     bool cornersByVertex = false;
     CopyOnWrite<std::vector<KrvPolygon>> cornerVertex;
-    SharedValues<CornerUV> uvOfVertex;
-    SharedValues<KrvVector> normalOfVertex;
+    CopyOnWrite<std::vector<CornerUV>> uvOfVertex;
+    CopyOnWrite<std::vector<KrvVector>> normalOfVertex;
     std::optional<TextureTag> texture;
     std::shared_ptr<MaterialImpl> material;  // the texture tag's material, or none
     std::optional<PhongTag> phong;
@@ -159,13 +159,13 @@ inline size_t normalRecordCount(const ObjectImpl& o) {
 inline PolygonCornerUVs uvRecord(const ObjectImpl& o, size_t i) {
     if (!o.cornersByVertex) return (*o.uvw)[i];
     const KrvPolygon& c = (*o.cornerVertex)[i];
-    const SharedValues<CornerUV>& uv = o.uvOfVertex;
+    const std::vector<CornerUV>& uv = *o.uvOfVertex;
     return {uv[c.a], uv[c.b], uv[c.c], uv[c.d]};
 }
 inline KrvPolygonNormals normalRecord(const ObjectImpl& o, size_t i) {
     if (!o.cornersByVertex) return (*o.normals)[i];
     const KrvPolygon& c = (*o.cornerVertex)[i];
-    const SharedValues<KrvVector>& n = o.normalOfVertex;
+    const std::vector<KrvVector>& n = *o.normalOfVertex;
     return {n[c.a], n[c.b], n[c.c], n[c.d]};
 }
 

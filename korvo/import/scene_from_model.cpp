@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -51,7 +50,6 @@ struct Conversion {
     // every point by it; else one per bone of the mesh, blended by each point's weights.
     std::vector<std::vector<Affine>> rebind;
     bool documentArrays = false;  // ImportChoices::documentArrays
-    std::vector<int> objectsOfMesh;  // per mesh: the polygon objects made from it
 };
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
@@ -520,24 +518,6 @@ struct MeshPlacing {
     const Affine* fold = nullptr;
 };
 
-// Room for `count` values of the document: the reader's array at `readerArray`, written
-// over, when `inPlace` and the mesh took that array over; else a fresh array. The values
-// are written through `room`. In place is for an export's import, whose model nothing
-// reads once it is converted, and for a mesh that one object alone uses.
-template <typename T>
-SharedValues<T> roomFor(const ModelMesh& mesh, const void* readerArray, bool inPlace, size_t count, T*& room) {
-    static_assert(alignof(T) <= alignof(Float3) && sizeof(T) <= sizeof(Float3), "written over the reader's floats");
-    if (inPlace)
-        for (const std::shared_ptr<const void>& owner : mesh.takenArrays)
-            if (owner.get() == readerArray) {
-                room = static_cast<T*>(const_cast<void*>(readerArray));  // the reader made it writable
-                return {std::shared_ptr<const T>(owner, room), count};
-            }
-    auto fresh = std::make_shared<std::vector<T>>(count);
-    room = fresh->data();
-    return {std::shared_ptr<const T>(fresh, room), count};
-}
-
 // Vertices that share position and weights become one point, so that the host sees one
 // connected surface; texture coordinates and normals live on the polygon corners.
 // Mirroring Z turns the winding, so corners b and c trade places to keep the front.
@@ -627,42 +607,36 @@ void convertMesh(const Conversion& c, const ModelMesh& mesh, const MeshPlacing& 
             a.cornerVertex.push_back({static_cast<int32_t>(p), static_cast<int32_t>(q), static_cast<int32_t>(r),
                                       static_cast<int32_t>(r)});
         });
-        // An object that alone uses its mesh converts the reader's arrays where they lie:
-        // the document needs no fresh memory for them (at 1M flat-shaded triangles, 60 MB
-        // of pages the system would zero first).
-        const bool alone = c.objectsOfMesh[&mesh - c.model.meshes.data()] == 1;
         if (hasUv) {
             // v is flipped in the double a scene file holds: its decimal text is made once
             // per value among the last ones seen (rows of vertices share their v).
+            std::vector<CornerUV>& uv = a.uvOfVertex.emplace();
+            uv.reserve(vertexCount);
             struct Flipped {
                 uint32_t bits = ~0u;  // a NaN: no texture coordinate of an imported mesh
                 float v = 0;
             };
             std::array<Flipped, 1024> recent;
-            // In place the values move to the front of the reader's array (8 bytes a vertex
-            // where it has 12), each read before its room is written.
-            CornerUV* room = nullptr;
-            a.uvOfVertex = roomFor(mesh, vertices.uv, alone, vertexCount, room);
             for (size_t v = 0; v < vertexCount; ++v) {
                 const Float2 t = vertices.uvOf(v);
                 uint32_t bits = 0;
                 std::memcpy(&bits, &t[1], sizeof bits);
                 Flipped& known = recent[(bits ^ (bits >> 10) ^ (bits >> 20)) & (recent.size() - 1)];
                 if (known.bits != bits) known = {bits, static_cast<float>(1 - shortestDouble(t[1]))};
-                room[v] = {shortestFloat(t[0]), known.v};
+                uv.push_back({shortestFloat(t[0]), known.v});
             }
         }
         if (hasNormals) {
-            KrvVector* room = nullptr;
-            a.normalOfVertex = roomFor(mesh, vertices.normals, alone && !placing.fold, vertexCount, room);
+            std::vector<KrvVector>& normals = a.normalOfVertex.emplace();
+            normals.reserve(vertexCount);
             for (uint32_t v = 0; v < vertexCount; ++v) {
-                const Float3 n = vertices.normals[v];
+                const Float3& n = vertices.normals[v];
                 if (!placing.fold) {
-                    room[v] = finite(n) ? KrvVector{n[0], n[1], -n[2]} : KrvVector{0, 0, 0};
+                    normals.push_back(finite(n) ? KrvVector{n[0], n[1], -n[2]} : KrvVector{0, 0, 0});
                 } else {
                     const Vec3 turned = normalAt(v);
-                    room[v] = {static_cast<float>(turned[0]), static_cast<float>(turned[1]),
-                               static_cast<float>(turned[2])};
+                    normals.push_back({static_cast<float>(turned[0]), static_cast<float>(turned[1]),
+                                       static_cast<float>(turned[2])});
                 }
             }
         }
@@ -1116,7 +1090,7 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
                     const ImportChoices& choices) {
     const NoteSink silent = [](const std::string&) {};
     Conversion c{model, note, choices.noteSkins ? note : silent, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
-                 choices.documentArrays, {}};
+                 choices.documentArrays};
     if (model.nodes.empty()) {
         error = "the model holds no nodes";
         return false;
@@ -1177,9 +1151,6 @@ bool sceneFromModel(const ModelData& model, Scene& out, std::string& error, cons
     }
 
     planRebinds(c);
-    c.objectsOfMesh.assign(model.meshes.size(), 0);
-    for (const PlanItem& item : c.plan)
-        if (item.type == ObjectType::Polygon) ++c.objectsOfMesh[item.mesh];
     std::vector<SceneObject*> objectOfItem(c.plan.size(), nullptr);
     const std::vector<int>& top = c.plan[0].children;
     out.objects.resize(top.size());

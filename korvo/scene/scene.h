@@ -6,9 +6,7 @@
 #include <korvo_sdk.h>
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,19 +53,6 @@ struct CornerUV {
     float u = 0, v = 0;
 };
 
-// Values that nothing changes once they are made, shared by whoever holds them: made as
-// a vector, or left where they were made (an import converts the model reader's own
-// arrays where they lie, so that the document needs no fresh memory for them).
-template <typename T>
-struct SharedValues {
-    std::shared_ptr<const T> first;  // keeps the values' owner alive
-    size_t count = 0;
-
-    const T& operator[](size_t i) const { return first.get()[i]; }
-    size_t size() const { return count; }
-    bool empty() const { return count == 0; }
-};
-
 // A polygon object's geometry in the layout of the host's documents (the interface's
 // records, 32-bit floats). A model imported for an export is converted into these once,
 // and the document takes them over as they are. Its texture coordinates and normals stay
@@ -77,8 +62,8 @@ struct MeshArrays {
     std::vector<KrvVector> points;
     std::vector<KrvPolygon> polygons;
     std::vector<KrvPolygon> cornerVertex;  // per polygon: the vertices of its corners
-    std::optional<SharedValues<CornerUV>> uvOfVertex;
-    std::optional<SharedValues<KrvVector>> normalOfVertex;
+    std::optional<std::vector<CornerUV>> uvOfVertex;
+    std::optional<std::vector<KrvVector>> normalOfVertex;
 };
 
 struct TextureTag {

@@ -226,33 +226,10 @@ TEST(SceneFromModel, ShearIsFoldedIntoPointsAndChildren) {
                 EXPECT_NEAR(got[t].corners[k].position[i], expected[t].corners[k].position[i], 1e-9) << t << " " << k;
 }
 
-// The mesh's vertex arrays moved into arrays of their own that the mesh holds as the
-// reader's (ModelMesh::taken), texture coordinates three floats apart as the reader
-// keeps them.
-void asReaderArrays(ModelMesh& mesh) {
-    const size_t count = mesh.positions.size();
-    const auto own = [&](const float* values, size_t stride, size_t from) {
-        float* array = new float[count * stride]();
-        for (size_t v = 0; v < count; ++v) std::memcpy(array + v * stride, values + v * from, from * sizeof(float));
-        mesh.takenArrays.emplace_back(array, [](const void* a) { delete[] static_cast<const float*>(a); });
-        return array;
-    };
-    mesh.taken.count = count;
-    mesh.taken.positions = reinterpret_cast<const Float3*>(own(mesh.positions[0].data(), 3, 3));
-    mesh.taken.normals = reinterpret_cast<const Float3*>(own(mesh.normals[0].data(), 3, 3));
-    mesh.taken.uv = own(mesh.uv[0].data(), 3, 2);
-    mesh.taken.uvStride = 3;
-    mesh.positions.clear();
-    mesh.normals.clear();
-    mesh.uv.clear();
-}
-
 // An export's import hands the document its geometry ready (MeshArrays); the document must
 // then hold, bit for bit, what it builds from the scene file's records: with a placement
 // folded into the points and without, through the floats whose shortest decimal form is
-// not the float itself, -0, a normal that is not finite and points that merge. With the
-// reader's own arrays, a mesh that one object alone uses is converted where it lies; one
-// that two objects use must reach the second as read.
+// not the float itself, -0, a normal that is not finite and points that merge.
 TEST(SceneFromModel, DocumentArraysHoldWhatTheRecordsGive) {
     const auto bitsOf = [](uint32_t bits) {
         float f = 0;
@@ -260,69 +237,55 @@ TEST(SceneFromModel, DocumentArraysHoldWhatTheRecordsGive) {
         return f;
     };
     const float odd = bitsOf(0x15ae43fd), oddNegative = bitsOf(0x95ae43fd);
-    const auto model = [&](bool readerArrays, bool twoObjects) {
-        ModelData made = modelWithSquare();
-        ModelMesh& mesh = made.meshes[0];
-        mesh.positions[1] = {odd, -0.0f, oddNegative};
-        mesh.positions[4] = {0.1f, 0.7f, odd};
-        mesh.uv[2] = {odd, 0.99999994f};
-        mesh.uv[5] = {oddNegative, 0.3f};
-        mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {INFINITY, 0, 0}, {0, -0.0f, 1}, {odd, 1, 0}, {0, 0, -1}};
-        if (twoObjects) {
-            Affine shear = rotationAboutY(0.7);
-            shear.linear[0][1] += 0.4;
-            made.nodes[addNode(made, "Sheared", 0, shear)].meshes = {0};
-        }
-        if (readerArrays) asReaderArrays(mesh);
-        return made;
-    };
-    for (const bool readerArrays : {false, true}) {
-        for (const bool twoObjects : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "reader's arrays " << readerArrays << ", two objects " << twoObjects);
-            Host host;
-            KrvDocument documents[2];
-            for (bool arrays : {false, true}) {
-                Scene scene;
-                std::string error;
-                ImportChoices choices;
-                choices.documentArrays = arrays;
-                ASSERT_TRUE(sceneFromModel(model(readerArrays, twoObjects), scene, error, [](const std::string&) {},
-                                           choices))
-                    << error;
-                documents[arrays] = host.loadDocument(std::move(scene));
-            }
-            const KrvHost& h = *host.root();
-            const auto same = [](const auto* a, const auto* b, size_t count) {
-                return std::memcmp(a, b, count * sizeof *a) == 0;
-            };
-            for (const char* name : {"Square", "Sheared"}) {
-                if (!twoObjects && std::strcmp(name, "Sheared") == 0) continue;
-                const KrvObject records = host.findObject(documents[0], name);
-                const KrvObject arrays = host.findObject(documents[1], name);
-                ASSERT_TRUE(records && arrays) << name;
-                int32_t n[2] = {0, 0};
-                const KrvVector* points[2] = {h.object->points(records, &n[0]), h.object->points(arrays, &n[1])};
-                ASSERT_EQ(n[0], n[1]);
-                EXPECT_LT(n[0], 6) << name;  // corners at one place are one point
-                EXPECT_TRUE(same(points[0], points[1], static_cast<size_t>(n[0]))) << name;
-                const KrvPolygon* polygons[2] = {h.object->polygons(records, &n[0]), h.object->polygons(arrays, &n[1])};
-                ASSERT_EQ(n[0], 2);
-                ASSERT_EQ(n[1], 2);
-                EXPECT_TRUE(same(polygons[0], polygons[1], 2)) << name;
-                KrvPolygonUV uv[2][2];
-                KrvPolygonNormals normals[2][2];
-                for (int k = 0; k < 2; ++k) {
-                    const KrvObject o = k == 0 ? records : arrays;
-                    ASSERT_EQ(h.tag->uv_of_polygons(h.object->find_tag(o, KRV_TAG_UVW, 0), 0, 2, uv[k]), 1);
-                    ASSERT_EQ(h.tag->normals_of_polygons(h.object->find_tag(o, KRV_TAG_NORMALS, 0), 0, 2, normals[k]),
-                              1);
-                }
-                EXPECT_TRUE(same(uv[0], uv[1], 2)) << name;
-                EXPECT_TRUE(same(normals[0], normals[1], 2)) << name;
-            }
-            EXPECT_TRUE(host.faults().empty());
-        }
+    ModelData model = modelWithSquare();
+    ModelMesh& mesh = model.meshes[0];
+    mesh.positions[1] = {odd, -0.0f, oddNegative};
+    mesh.positions[4] = {0.1f, 0.7f, odd};
+    mesh.uv[2] = {odd, 0.99999994f};
+    mesh.uv[5] = {oddNegative, 0.3f};
+    mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {INFINITY, 0, 0}, {0, -0.0f, 1}, {odd, 1, 0}, {0, 0, -1}};
+    Affine shear = rotationAboutY(0.7);
+    shear.linear[0][1] += 0.4;
+    const int sheared = addNode(model, "Sheared", 0, shear);
+    model.nodes[sheared].meshes = {0};
+
+    Host host;
+    KrvDocument documents[2];
+    for (bool arrays : {false, true}) {
+        Scene scene;
+        std::string error;
+        ImportChoices choices;
+        choices.documentArrays = arrays;
+        ASSERT_TRUE(sceneFromModel(model, scene, error, [](const std::string&) {}, choices)) << error;
+        documents[arrays] = host.loadDocument(std::move(scene));
     }
+    const KrvHost& h = *host.root();
+    const auto same = [](const auto* a, const auto* b, size_t count) {
+        return std::memcmp(a, b, count * sizeof *a) == 0;
+    };
+    for (const char* name : {"Square", "Sheared"}) {
+        const KrvObject records = host.findObject(documents[0], name), arrays = host.findObject(documents[1], name);
+        ASSERT_TRUE(records && arrays) << name;
+        int32_t n[2] = {0, 0};
+        const KrvVector* points[2] = {h.object->points(records, &n[0]), h.object->points(arrays, &n[1])};
+        ASSERT_EQ(n[0], n[1]);
+        EXPECT_LT(n[0], 6) << name;  // corners at one place are one point
+        EXPECT_TRUE(same(points[0], points[1], static_cast<size_t>(n[0]))) << name;
+        const KrvPolygon* polygons[2] = {h.object->polygons(records, &n[0]), h.object->polygons(arrays, &n[1])};
+        ASSERT_EQ(n[0], 2);
+        ASSERT_EQ(n[1], 2);
+        EXPECT_TRUE(same(polygons[0], polygons[1], 2)) << name;
+        KrvPolygonUV uv[2][2];
+        KrvPolygonNormals normals[2][2];
+        for (int k = 0; k < 2; ++k) {
+            const KrvObject o = k == 0 ? records : arrays;
+            ASSERT_EQ(h.tag->uv_of_polygons(h.object->find_tag(o, KRV_TAG_UVW, 0), 0, 2, uv[k]), 1);
+            ASSERT_EQ(h.tag->normals_of_polygons(h.object->find_tag(o, KRV_TAG_NORMALS, 0), 0, 2, normals[k]), 1);
+        }
+        EXPECT_TRUE(same(uv[0], uv[1], 2)) << name;
+        EXPECT_TRUE(same(normals[0], normals[1], 2)) << name;
+    }
+    EXPECT_TRUE(host.faults().empty());
 }
 
 // Each animation is a take of its own range; the current one starts the time line, and an
