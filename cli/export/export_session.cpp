@@ -15,6 +15,7 @@
 #include "cli/session.h"
 #include "korvo/scene/scene_json.h"
 #include "korvo/console/status_line.h"
+#include "korvo/files/platform.h"
 #include "korvo/files/target_file.h"
 #include "korvo/console/text.h"
 #include "korvo/import/texture_paths.h"
@@ -98,6 +99,21 @@ bool readScene(const std::string& path, const std::string& target, const ExportS
             images.output.images, sceneNote);
     return true;
 }
+
+// For a model's export, memory freed stays in the process until the export ends (see
+// platform::keepFreedMemory). Not for a scene file: its reader's records are freed in
+// pieces the document's arrays cannot reuse, and kept they would only raise the peak.
+struct FreedMemoryKept {
+    explicit FreedMemoryKept(bool on) : on(on) {
+        if (on) platform::keepFreedMemory(true);
+    }
+    ~FreedMemoryKept() {
+        if (on) platform::keepFreedMemory(false);
+    }
+    FreedMemoryKept(const FreedMemoryKept&) = delete;
+    FreedMemoryKept& operator=(const FreedMemoryKept&) = delete;
+    const bool on;
+};
 
 size_t countObjects(const std::vector<SceneObject>& objects) {
     size_t n = objects.size();
@@ -197,6 +213,7 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     const Clock::time_point start = Clock::now();
     std::atomic<bool> exporting{false};
     const bool framePerFile = writesFilePerFrame(settings_.script, readsModel(input));
+    const FreedMemoryKept kept(readsModel(input));
     std::optional<ProgressLine> progress;
     if (settings_.progress)
         progress.emplace([&] {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 
@@ -210,6 +211,8 @@ std::FILE* openForReading(const std::string& path) { return _wfopen(wide(path).c
 void adviseLargePages(const void*, size_t) {}
 
 void keepLargeBlocks() {}
+
+void keepFreedMemory(bool) {}
 
 std::string createTemporaryFolder() {
     wchar_t base[MAX_PATH + 1];
@@ -538,6 +541,17 @@ void adviseLargePages(const void* data, size_t bytes) {
 void keepLargeBlocks() {
 #ifdef __GLIBC__
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
+#endif
+}
+
+void keepFreedMemory(bool on) {
+#ifdef __GLIBC__
+    // The C library's defaults: 65,536 mappings, a free top of 128 KiB trimmed.
+    mallopt(M_MMAP_MAX, on ? 0 : 65536);
+    mallopt(M_TRIM_THRESHOLD, on ? INT_MAX : 128 * 1024);
+    if (!on) malloc_trim(0);
+#else
+    (void)on;
 #endif
 }
 
