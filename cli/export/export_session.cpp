@@ -212,8 +212,9 @@ ExportResult ExportSession::save(const std::string& input, const std::string& ta
     ExportResult result;
     const Clock::time_point start = Clock::now();
     std::atomic<bool> exporting{false};
-    const bool framePerFile = writesFilePerFrame(settings_.script, readsModel(input));
-    const FreedMemoryKept kept(readsModel(input));
+    const bool model = readsModel(input);
+    const bool framePerFile = writesFilePerFrame(settings_.script, model);
+    const FreedMemoryKept kept(model);
     std::optional<ProgressLine> progress;
     if (settings_.progress)
         progress.emplace([&] {
